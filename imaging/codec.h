@@ -1,0 +1,32 @@
+// Decoders and encoders for the three screenshot formats. Decoders take untrusted
+// bytes: every size is checked against the data and against the picture limits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/picture.h"
+
+namespace snapdeck {
+
+struct DecodeResult {
+  bool ok = false;
+  std::string error;  // short reason when not ok
+  Picture picture;
+};
+
+DecodeResult DecodeBmp(const std::uint8_t* data, std::size_t size);
+DecodeResult DecodePng(const std::uint8_t* data, std::size_t size);
+DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size);
+// Picks the decoder by the file's signature.
+DecodeResult DecodeImage(const std::uint8_t* data, std::size_t size);
+
+std::vector<std::uint8_t> EncodeBmp24(const Picture& p);
+std::vector<std::uint8_t> EncodePng(const Picture& p);
+std::vector<std::uint8_t> EncodeJpeg(const Picture& p, int quality);  // quality 1..100
+
+// Encoder by format index: 0 BMP, 1 JPEG at quality 100, 2 PNG. Empty on failure.
+std::vector<std::uint8_t> EncodeForFormat(const Picture& p, int formatIndex);
+
+}  // namespace snapdeck

@@ -1,0 +1,25 @@
+// The shaded frame around screenshots and previews, and the scale rule.
+#pragma once
+
+#include "imaging/picture.h"
+
+namespace snapdeck {
+
+struct FrameStyle {
+  Rgb color = MakeRgb(0xBB, 0x11, 0x22);
+  int thickness = 1;  // 0..9
+  int effect = 8;     // 0..16, 8 neutral
+  int direction = 1;  // 0 or 1
+};
+
+// p grows to (w + 2t) x (h + 2t) with the shaded frame around the old picture.
+void DrawFrame(Picture& p, const FrameStyle& style);
+
+// The percentages of the scale list, index 0..5 ("25%" .. "200%").
+int ScalePercent(int shotsize);
+// Area-averaging resize: each target pixel is the average of the source area it covers.
+Picture ResizeAreaAverage(const Picture& src, int w, int h);
+// Applies the scale list entry; index 3 (100%) returns the picture untouched.
+Picture ScaleByIndex(const Picture& src, int shotsize);
+
+}  // namespace snapdeck

@@ -1,0 +1,1 @@
+// Picture helpers live in the header.

@@ -1,0 +1,1 @@
+#include "platform/win32/handles_win32.h"

@@ -1,0 +1,61 @@
+// RAII owners for Win32 handles.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace snapdeck::win32 {
+
+// Owns a kernel HANDLE (process, pipe, file, mutex, event, thread).
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE h) : h_(h) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.h_, nullptr));
+    return *this;
+  }
+  ~UniqueHandle() { reset(); }
+  HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  HANDLE release() { return std::exchange(h_, nullptr); }
+  void reset(HANDLE h = nullptr) {
+    if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    h_ = h;
+  }
+
+ private:
+  HANDLE h_ = nullptr;
+};
+
+// Owns a GDI object (brush, bitmap, font, region).
+template <typename T>
+class UniqueGdi {
+ public:
+  UniqueGdi() = default;
+  explicit UniqueGdi(T h) : h_(h) {}
+  UniqueGdi(const UniqueGdi&) = delete;
+  UniqueGdi& operator=(const UniqueGdi&) = delete;
+  UniqueGdi(UniqueGdi&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+  UniqueGdi& operator=(UniqueGdi&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.h_, nullptr));
+    return *this;
+  }
+  ~UniqueGdi() { reset(); }
+  T get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  T release() { return std::exchange(h_, nullptr); }
+  void reset(T h = nullptr) {
+    if (h_) DeleteObject(h_);
+    h_ = h;
+  }
+
+ private:
+  T h_ = nullptr;
+};
+
+}  // namespace snapdeck::win32
