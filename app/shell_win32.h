@@ -1,0 +1,84 @@
+// Process-wide state of the Windows shell and the small services every window uses.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/program_info.h"
+#include "imaging/picture.h"
+#include "imaging/text_port.h"
+#include "settings/app_settings.h"
+
+namespace snapdeck::win32 {
+
+// Fixed colours as COLORREF values (the program's Rgb has the same layout).
+inline constexpr COLORREF kBackgroundColor = RGB(0x22, 0x22, 0x33);
+inline constexpr COLORREF kLabelColor = RGB(0xCC, 0xCC, 0xCC);
+
+struct Shell {
+  HINSTANCE instance = nullptr;
+  AppSettings settings;
+  ProgramInfo info;
+  ScreenMetrics metrics;
+  PictureStore pictures;
+  HBRUSH backgroundBrush = nullptr;  // #222233, created once at start-up
+  HFONT webdings = nullptr;          // font 1
+  HFONT guiFont = nullptr;           // the default GUI font
+  std::map<int, std::vector<std::uint8_t>> sounds;  // loaded WAV files by number
+};
+
+Shell& TheShell();
+
+// Open top-level windows by program number (0 update ... 6 viewer).
+void RegisterWindow(int number, HWND window);
+void ForgetWindow(int number);
+HWND WindowByNumber(int number);  // nullptr when not open
+int NumberOfWindow(HWND window);  // -1 when not a program window
+// The child control with that number in any open program window.
+HWND ControlByNumber(int number);
+
+// A top-down 32-bit DIB section holding the picture; the caller owns it.
+HBITMAP CreateBitmapFromPicture(const Picture& picture);
+// Shows the picture in a static picture control (SS_BITMAP) or a picture button
+// (BS_BITMAP), releasing the bitmap it showed before.
+void ShowPictureInControl(HWND control, const Picture& picture);
+
+// Plays an embedded sound without waiting: sounds 0-3 whenever a sound device
+// exists, 4-7 only when the sound switch is on as well.
+void PlaySoundNumber(int number);
+
+// Text drawing with the default GUI font and a transparent background.
+TextPort& GdiText();
+
+// Adds or replaces the tool tip of a control.
+void SetToolTip(HWND control, const std::u16string& text);
+
+// The one window class of all program windows (shared window procedure, double
+// clicks, no class background). Registered on first use.
+const wchar_t* ProgramWindowClass();
+// Background painted for a window on WM_ERASEBKGND (the brush stays the caller's).
+void SetWindowBackground(HWND window, HBRUSH brush);
+
+// Handlers of the shared window procedure, asked in slot order after default
+// processing; each may replace the result and returns true when it did.
+using MessageHandler = bool (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                LRESULT& result);
+enum class HandlerSlot : int { RequesterLabels = 0, Empty = 1, Help = 2, Viewer = 3, Main = 4 };
+void SetMessageHandler(HandlerSlot slot, MessageHandler handler);
+
+// The shared window procedure of every program window.
+LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Used while the main program is not running yet: default processing only.
+LRESULT CALLBACK MinimalWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Conversions at the Win32 boundary.
+std::wstring Wide(const std::u16string& text);
+std::u16string FromWide(const wchar_t* text);
+std::u16string WindowText(HWND window);
+void SetWindowTextU16(HWND window, const std::u16string& text);
+
+}  // namespace snapdeck::win32
