@@ -1,0 +1,59 @@
+// Fixed tables built at start-up: help languages, hotkey keys and modifiers, the
+// entries of the fixed drop-downs, and the program's paths.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace snapdeck {
+
+struct LanguageRow {
+  int flagPicture = 0;      // picture 6..12
+  std::u16string name;      // as shown in the help window
+  std::u16string code;      // the langcode setting
+  std::u16string helpText;  // filled from the embedded texts
+  int listPosition = -1;    // belongs to the help window
+};
+
+inline constexpr int kLanguageCount = 7;
+// Rows in definition order (flags 6..12), help texts still empty.
+std::vector<LanguageRow> BuildLanguageTable();
+// By name, ascending, ASCII letters compared without case.
+void SortLanguageTable(std::vector<LanguageRow>& table);
+// The row of a language code (ASCII case ignored), or -1.
+int FindLanguage(const std::vector<LanguageRow>& table, std::u16string_view code);
+
+struct KeyRow {
+  int virtualKey = 0;  // 0: none
+  std::u16string_view name;
+};
+
+inline constexpr int kHotkeyCount = 14;
+// Index = the hotkey setting: 0 "-off-", 1..12 F1..F12, 13 Print Screen.
+const std::array<KeyRow, kHotkeyCount>& HotkeyKeyTable();
+// Index = the modifier's bit in hotkeyCAS: 1 Ctrl, 2 Alt, 4 Shift; rows 0 and 3 empty.
+const std::array<KeyRow, 5>& ModifierTable();
+// E.g. "[Ctrl] + [Shift] + [F1]". Modifier bits above 4 are ignored and an unknown key
+// index shows as "-off-", so any pair of values gives a text.
+std::u16string HotkeyText(int hotkey, int cas);
+
+inline constexpr std::array<std::u16string_view, 3> kFileFormats = {u".bmp", u".jpg", u".png"};
+inline constexpr std::array<std::u16string_view, 6> kScaleSizes = {u"25%",  u"50%",  u"75%",
+                                                                   u"100%", u"150%", u"200%"};
+inline constexpr std::array<int, 6> kScalePercents = {25, 50, 75, 100, 150, 200};
+// Shown in the "webdings" font they are an up (0) and a down (1) triangle.
+inline constexpr std::array<std::u16string_view, 2> kDirectionGlyphs = {u"5", u"6"};
+
+// The first non-empty of the system's temporary folder, the "tmp" variable and the
+// program folder, ending with "\".
+std::u16string TempDirFrom(const std::u16string& systemTemp, const std::u16string& envTmp,
+                           const std::u16string& programDir);
+
+// Splits after the last "\" or "/". The folder always ends with "\"; a path without
+// any separator gets the current folder ".\".
+void SplitProgramPath(const std::u16string& fullPath, std::u16string& programFile,
+                      std::u16string& programDir);
+
+}  // namespace snapdeck

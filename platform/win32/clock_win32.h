@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ports.h"
+
+namespace snapdeck {
+
+// Tick count and Sleep.
+std::unique_ptr<Clock> MakeWin32Clock();
+
+}  // namespace snapdeck
