@@ -1,0 +1,43 @@
+// What the capture job and the device detection work on.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "capture/capture_host.h"
+#include "imaging/picture.h"
+#include "imaging/text_port.h"
+#include "platform/ports.h"
+#include "settings/app_settings.h"
+
+namespace snapdeck {
+
+inline constexpr int kMaxDevices = 4;
+
+// The devices of this program run. Slot 0 is never used; passwords live in
+// AppSettings::passwords under the same slot numbers.
+struct CaptureSession {
+  int count = 0;
+  std::array<std::u16string, kMaxDevices + 1> PIN{};
+  std::array<bool, kMaxDevices + 1> deviceAnswered{};
+  // Detection and passwords succeeded; later jobs reuse the device list until a shot fails.
+  bool deviceSessionReady = false;
+  // Size of the last picture read from a device; sizes the failure pictures.
+  int capWidth = 0;
+  int capHeight = 0;
+};
+
+struct CaptureContext {
+  AppSettings& settings;
+  CaptureSession& session;
+  PictureStore& pictures;
+  TextPort& text;
+  Clock& clock;
+  FileSystem& files;
+  ToolRunner& runner;
+  CaptureHost& host;
+  std::u16string tempDir;                 // ends with a separator
+  const Picture* passwordMark = nullptr;  // picture 32
+};
+
+}  // namespace snapdeck

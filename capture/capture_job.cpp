@@ -1,0 +1,320 @@
+#include "capture/capture_job.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/command_lines.h"
+#include "capture/detection.h"
+#include "imaging/codec.h"
+#include "imaging/draw.h"
+#include "imaging/frame.h"
+#include "imaging/status.h"
+#include "platform/text.h"
+
+namespace snapdeck {
+
+namespace {
+
+constexpr int kPicStatus = 23;
+constexpr int kPicWork = 24;
+constexpr int kPicFirstShot = 37;
+constexpr int kPicFirstPreview = 42;
+constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
+constexpr Rgb kWhite = MakeRgb(0xFF, 0xFF, 0xFF);
+// Settings are not validated on load; a preview side beyond this is a broken setting.
+constexpr long long kMaxPreviewSide = 4096;
+
+constexpr const char16_t* kExtensions[] = {u".bmp", u".jpg", u".png"};
+
+struct JobState {
+  long long largestProgress = 0;  // largest output-phase progress drawn in this job
+};
+
+int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
+
+FrameStyle FrameOf(const AppSettings& s) {
+  FrameStyle f;
+  f.color = s.framecolor & 0xFFFFFF;
+  f.thickness = std::clamp(s.framethickness, 0, 9);
+  f.effect = std::clamp(s.frameeffect, 0, 16);
+  f.direction = s.frameeffectdir != 0 ? 1 : 0;
+  return f;
+}
+
+std::u16string TempBitmapPath(const CaptureContext& ctx) { return ctx.tempDir + kTempBitmapName; }
+
+// Renders the status caption into picture 23 at w x h before the frame.
+void StatusPicture(CaptureContext& ctx, long long w, long long h, const std::u16string& caption,
+                   const CaptionColors& colors) {
+  Picture p;
+  const Picture* mark = ctx.settings.rememberPassword != 0 ? ctx.passwordMark : nullptr;
+  RenderStatusPicture(p, static_cast<int>(std::clamp<long long>(w, 1, kMaxPreviewSide)),
+                      static_cast<int>(std::clamp<long long>(h, 1, kMaxPreviewSide)), caption,
+                      colors, FrameOf(ctx.settings), ctx.text, mark);
+  ctx.pictures.put(kPicStatus, std::move(p));
+}
+
+void PreviewStatus(CaptureContext& ctx, const std::u16string& caption,
+                   const CaptionColors& colors) {
+  const long long t = FrameOf(ctx.settings).thickness;
+  StatusPicture(ctx, static_cast<long long>(ctx.settings.width) - 2 * t,
+                static_cast<long long>(ctx.settings.height) - 2 * t, caption, colors);
+}
+
+void CaptureSizeStatus(CaptureContext& ctx, const std::u16string& caption) {
+  StatusPicture(ctx, ctx.session.capWidth, ctx.session.capHeight, caption, FailCaptionColors());
+}
+
+void ShowAndResize(CaptureContext& ctx) {
+  if (const Picture* status = ctx.pictures.find(kPicStatus)) ctx.host.showStatusPicture(*status);
+  ctx.host.resizeMainWindow(ClampToInt(static_cast<long long>(ctx.settings.width) + 20),
+                            ClampToInt(static_cast<long long>(ctx.settings.height) + 200));
+}
+
+// A PIN comes from the tool's output: it must not reach outside the folder or cut the name.
+std::u16string PinForFileName(const std::u16string& pin) {
+  std::u16string out = pin;
+  for (char16_t& c : out) {
+    if (c < 0x20 || std::u16string_view(u"<>:\"/\\|?*").find(c) != std::u16string_view::npos) {
+      c = u'_';
+    }
+  }
+  return out;
+}
+
+// The tool's run of one screenshot; true when it ended in time and left a bitmap.
+bool RunScreenshotTool(CaptureContext& ctx, int i, JobState& job) {
+  const AppSettings& s = ctx.settings;
+  const std::u16string tempPath = TempBitmapPath(ctx);
+  // A bitmap left over from an earlier run would pass for this shot.
+  if (ctx.files.fileSize(tempPath) >= 0 && !ctx.files.deleteFile(tempPath)) return false;
+
+  std::unique_ptr<ToolRun> run =
+      ctx.runner.start(s.JLpath + kToolFileName,
+                       ScreenshotParameters(ctx.session.PIN[i], s.passwords[i], ctx.tempDir));
+  if (!run) return false;
+
+  const long long cycles = s.connecttimeout;
+  const long long killMs =
+      std::clamp<long long>(static_cast<long long>(s.killtimeout) * 100, 0, INT_MAX);
+  bool runaway = false;
+  for (long long c = 0; c <= cycles; ++c) {
+    const long long base = CycleProgressInt(c, cycles);
+    ctx.host.drawProgress(static_cast<double>(base));
+    ctx.clock.sleepMs(10);
+    std::size_t waiting = run->outputAvailable();
+    if (waiting == 0) continue;
+    const long long total = static_cast<long long>(waiting);
+    const std::uint64_t readStart = ctx.clock.nowMs();
+    std::size_t readBytes = 0;
+    while (waiting > 0) {
+      const long long p = base + (total - static_cast<long long>(waiting)) * (100 - base) / total;
+      if (p > job.largestProgress) {
+        ctx.host.drawProgress(static_cast<double>(p));
+        job.largestProgress = p;
+      }
+      // A tool that never stops writing is treated like one that never ends.
+      if (ctx.clock.nowMs() - readStart > static_cast<std::uint64_t>(killMs) ||
+          readBytes > kMaxShotOutputBytes) {
+        runaway = true;
+        break;
+      }
+      // Only what is waiting, so a pause in the output never blocks us.
+      readBytes += DiscardOutput(*run, std::min<std::size_t>(waiting, 100));
+      ctx.clock.sleepMs(10);
+      waiting = run->outputAvailable();
+    }
+    break;
+  }
+
+  const bool ended = !runaway && run->waitEnd(static_cast<int>(killMs));
+  ctx.host.drawProgress(100);
+  if (ended) {
+    for (int k = 100; k >= 1; --k) {
+      ctx.host.drawProgress(k);
+      if (ctx.files.fileSize(tempPath) > 0) break;
+      ctx.clock.sleepMs(30);
+    }
+  } else {
+    run->kill();
+  }
+  run.reset();
+  ctx.clock.sleepMs(100);
+  return ended && ctx.files.fileSize(tempPath) > 0;
+}
+
+// Reads, scales, frames, copies and saves the bitmap. False when the bitmap is unusable;
+// a failed save is reported here and still counts as a finished picture.
+bool FinishShot(CaptureContext& ctx, int i) {
+  AppSettings& s = ctx.settings;
+  CaptureSession& session = ctx.session;
+  PreviewStatus(ctx, u" shot done! ", DoneCaptionColors());
+  ctx.pictures.release(kPicStatus);
+
+  std::vector<std::uint8_t> data;
+  if (!ctx.files.readFile(TempBitmapPath(ctx), data, kMaxTempBitmapBytes)) return false;
+  DecodeResult decoded = DecodeBmp(data.data(), data.size());
+  data = {};
+  if (!decoded.ok) return false;
+
+  const FrameStyle frame = FrameOf(s);
+  const long long t = frame.thickness;
+  const long long w = decoded.picture.width;
+  const long long h = decoded.picture.height;
+  const int pct =
+      (s.shotsize >= 0 && s.shotsize <= 5 && s.shotsize != 3) ? ScalePercent(s.shotsize) : 100;
+  const long long sw = std::max(1LL, w * pct / 100);
+  const long long sh = std::max(1LL, h * pct / 100);
+  // Every picture made from the bitmap must stay within the picture limits.
+  if (!PictureSizeAllowed(w + 2 * t, h + 2 * t) || !PictureSizeAllowed(sw, sh) ||
+      !PictureSizeAllowed(sw + 2 * t, sh + 2 * t)) {
+    return false;
+  }
+  session.capWidth = static_cast<int>(w);
+  session.capHeight = static_cast<int>(h);
+
+  Picture work =
+      pct == 100 ? decoded.picture
+                 : ResizeAreaAverage(decoded.picture, static_cast<int>(sw), static_cast<int>(sh));
+  Picture& status = ctx.pictures.put(kPicStatus, std::move(decoded.picture));
+  ctx.host.clearClipboard();
+  DrawFrame(work, frame);
+  ctx.host.putOnClipboard(work);
+  const Picture& saved = ctx.pictures.put(kPicWork, std::move(work));
+
+  const std::u16string name = ShotFileName(s, session, i);
+  bool ok = false;
+  if (s.shotext >= 0 && s.shotext <= 2) {
+    const std::vector<std::uint8_t> encoded = EncodeForFormat(saved, s.shotext);
+    ok = !encoded.empty() && ctx.files.writeFile(s.currentFolder + name, encoded);
+  }
+  if (!ok) {
+    CaptureSizeStatus(ctx, u" save failed! ");
+  } else {
+    DrawResultCaption(status,
+                      u" (" + DecimalText(sw + 2 * t) + u" x " + DecimalText(sh + 2 * t) + u") ",
+                      u" " + name + u" ", kWhite, kBackground, frame.color, frame, ctx.text);
+  }
+  return true;
+}
+
+void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
+  CaptureSession& session = ctx.session;
+  // Picture 24 is this device's result only, so a failed device never shows another's.
+  ctx.pictures.release(kPicWork);
+  if (!session.PIN[i].empty()) {
+    ctx.host.pumpAllEvents();
+    if (ctx.settings.sound != 0) ctx.host.playSound(4);
+    const bool shot = RunScreenshotTool(ctx, i, job) && FinishShot(ctx, i);
+    if (!shot) {
+      ctx.pictures.release(kPicWork);
+      if (session.capWidth == 0) session.capWidth = 320;
+      if (session.capHeight == 0) session.capHeight = 240;
+      if (ctx.settings.sound != 0) ctx.host.playSound(5);
+      CaptureSizeStatus(ctx, u" shot failed! ");
+      session.deviceSessionReady = false;
+    }
+    if (!TempCleanup(ctx.files, ctx.clock, ctx.host, ctx.tempDir)) {
+      CaptureSizeStatus(ctx, u" cleanup failed! ");
+    }
+  }
+  if (const Picture* finished = ctx.pictures.find(kPicWork)) {
+    ctx.pictures.put(kPicFirstShot + i, *finished);
+  } else {
+    ctx.pictures.release(kPicFirstShot + i);
+  }
+  if (const Picture* status = ctx.pictures.find(kPicStatus)) {
+    ctx.pictures.put(kPicFirstPreview + i, *status);
+  }
+}
+
+// Side by side: one picture of count x the largest, holding each device's at its place.
+bool SideBySide(const PictureStore& store, int first, int count, Picture& out) {
+  long long maxW = 0;
+  long long maxH = 0;
+  for (int i = 1; i <= count; ++i) {
+    if (const Picture* p = store.find(first + i)) {
+      maxW = std::max<long long>(maxW, p->width);
+      maxH = std::max<long long>(maxH, p->height);
+    }
+  }
+  if (!PictureSizeAllowed(count * maxW, maxH)) return false;
+  out = MakePicture(static_cast<int>(count * maxW), static_cast<int>(maxH), kBackground);
+  if (out.empty()) return false;
+  for (int i = 1; i <= count; ++i) {
+    if (const Picture* p = store.find(first + i)) {
+      Blit(out, *p, static_cast<int>((i - 1) * maxW), 0);
+    }
+  }
+  return true;
+}
+
+void Compose(CaptureContext& ctx, int count) {
+  Picture previews;
+  const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews);
+  Picture shots;
+  if (SideBySide(ctx.pictures, kPicFirstShot, count, shots)) {
+    ctx.host.putOnClipboard(shots);
+    ctx.pictures.put(kPicWork, std::move(shots));
+  } else {
+    ctx.pictures.release(kPicWork);
+  }
+  if (havePreviews) {
+    ctx.settings.width = previews.width;
+    ctx.settings.height = previews.height;
+    ctx.pictures.put(kPicStatus, std::move(previews));
+  }
+}
+
+}  // namespace
+
+std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& session, int i) {
+  const bool pinPrefix = settings.includepin != 0 || session.count > 1;
+  const std::u16string ext =
+      (settings.shotext >= 0 && settings.shotext <= 2) ? kExtensions[settings.shotext] : u"";
+  std::u16string name;
+  if (pinPrefix && i >= 1 && i <= kMaxDevices) name = PinForFileName(session.PIN[i]) + u"-";
+  return name + settings.shotname + ext;
+}
+
+bool TempCleanup(FileSystem& files, Clock& clock, CaptureHost& host,
+                 const std::u16string& tempDir) {
+  const std::u16string path = tempDir + kTempBitmapName;
+  if (files.fileSize(path) <= 0) return true;
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    if (files.deleteFile(path)) return true;
+    clock.sleepMs(30);
+    host.pumpOneEvent();
+  }
+  return false;
+}
+
+void CaptureJob(CaptureContext& ctx) {
+  CaptureSession& session = ctx.session;
+  ctx.host.drawProgress(0);
+  ctx.host.setWaitCursor(true);
+  PreviewStatus(ctx, u" wait... ", WaitCaptionColors());
+  ShowAndResize(ctx);
+
+  bool ready = session.deviceSessionReady;
+  if (!ready && DetectDevices(ctx) == 0) {
+    PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());
+  } else if (!ready && !CheckPasswords(ctx)) {
+    PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());
+  } else {
+    session.deviceSessionReady = true;
+    const int count = std::clamp(session.count, 0, kMaxDevices);
+    JobState job;
+    for (int i = 1; i <= count; ++i) CaptureOne(ctx, i, job);
+    if (count > 0) Compose(ctx, count);
+  }
+
+  ShowAndResize(ctx);
+  ctx.host.setWaitCursor(false);
+  ctx.host.drawProgress(0);
+}
+
+}  // namespace snapdeck

@@ -1,0 +1,31 @@
+// Device detection ("-u enum") and the password check ("deviceinfo").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "capture/capture_context.h"
+
+namespace snapdeck {
+
+// Lists the connected devices into the session (at most four) and sets check box 48.
+// Returns the device count; 0 when the user gave up.
+int DetectDevices(CaptureContext& ctx);
+
+// Asks for and proves the password of every device. True when the last device handled
+// answered.
+bool CheckPasswords(CaptureContext& ctx);
+
+// The PIN of one enumeration record: its first 10 bytes as Windows-1252 text.
+std::u16string PinFromRecord(const std::uint8_t* record, std::size_t size);
+
+// Progress of polling cycle c of n: floating point for the enumeration, integer
+// division elsewhere. A limit of 0 or less counts as already complete.
+double CycleProgress(std::int64_t c, std::int64_t n);
+int CycleProgressInt(std::int64_t c, std::int64_t n);
+
+// Reads and throws away n bytes in small blocks; returns how many came.
+std::size_t DiscardOutput(ToolRun& run, std::size_t n);
+
+}  // namespace snapdeck

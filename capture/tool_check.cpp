@@ -1,0 +1,23 @@
+#include "capture/tool_check.h"
+
+#include "capture/command_lines.h"
+
+namespace snapdeck {
+
+bool CheckDeviceTool(AppSettings& settings, FileSystem& files, ToolLocator& locator) {
+  for (;;) {
+    const std::u16string toolPath = settings.JLpath + kToolFileName;
+    if (files.fileSize(toolPath) > 0) return true;
+    const int answer = locator.askLocation(
+        toolPath, u"JavaLoader|javaloader.exe",
+        u"This program requires the file JavaLoader.exe\r\nPlease select its current location "
+        u"using the [...] button or copy it to this program's folder.\r\n",
+        u"Yes, try again", u"No, cancel");
+    if (answer != 20) return false;
+    const std::u16string chosen = locator.fileResult();
+    const std::size_t cut = chosen.find_last_of(u"\\/");
+    settings.JLpath = cut == std::u16string::npos ? std::u16string() : chosen.substr(0, cut + 1);
+  }
+}
+
+}  // namespace snapdeck

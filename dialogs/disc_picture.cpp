@@ -1,0 +1,28 @@
+#include "dialogs/disc_picture.h"
+
+#include "imaging/draw.h"
+
+namespace snapdeck {
+
+Picture MakeDiscPicture(int size, Rgb rim, Rgb ring, Rgb centre) {
+  Picture p = MakePicture(size, size, MakeRgb(0, 0, 0));
+  if (p.empty()) return p;
+  const double c = size / 2 - 1;
+  const double r = size / 2 + 1;
+  const ColorStops stops{{0.0, centre}, {0.92, centre}, {0.96, ring}, {1.0, rim}};
+  FillCircleGradient(p, c, c, r, stops);
+  return p;
+}
+
+Picture MakeRequesterDiscPicture(int size, Rgb rim, Rgb ring, Rgb centre) {
+  Picture p = MakeDiscPicture(size, rim, ring, centre);
+  if (p.empty()) return p;
+  const ColorStops plate{{0.0, MakeRgb(0xFF, 0xFF, 0xFF)},
+                         {0.9, MakeRgb(0xFF, 0xFF, 0xFF)},
+                         {0.94, MakeRgb(0xCC, 0xCC, 0xCC)},
+                         {1.0, MakeRgb(0x66, 0x66, 0x66)}};
+  FillCircleGradient(p, size / 2 - 1, size / 6 - 1, 36, plate);
+  return p;
+}
+
+}  // namespace snapdeck

@@ -1,0 +1,39 @@
+#include "dialogs/disc_win32.h"
+
+#include "app/shell_win32.h"
+#include "dialogs/disc_picture.h"
+#include "platform/win32/handles_win32.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+HBRUSH StoreAndBrush(int number, Picture picture) {
+  if (picture.empty()) return nullptr;
+  const Picture& stored = TheShell().pictures.put(number, std::move(picture));
+  // The brush keeps its own copy of the pattern.
+  UniqueGdi<HBITMAP> bitmap(CreateBitmapFromPicture(stored));
+  if (!bitmap) return nullptr;
+  return CreatePatternBrush(bitmap.get());
+}
+
+}  // namespace
+
+HBRUSH DiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size) {
+  return StoreAndBrush(picture, MakeDiscPicture(size, rim, ring, centre));
+}
+
+HBRUSH RequesterDiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size) {
+  return StoreAndBrush(picture, MakeRequesterDiscPicture(size, rim, ring, centre));
+}
+
+void ShapeAsDisc(HWND window, int d) {
+  if (window == nullptr) return;
+  HRGN region = CreateRoundRectRgn(0, 0, d, d, d, d);
+  // The window owns the region once it is set.
+  if (region != nullptr && SetWindowRgn(window, region, FALSE) == 0) DeleteObject(region);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+}
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,321 @@
+#include "dialogs/requester_win32.h"
+
+#include <commdlg.h>
+#include <richedit.h>
+
+#include <vector>
+
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/shell_win32.h"
+#include "app/tables.h"
+#include "dialogs/click_win32.h"
+#include "dialogs/disc_win32.h"
+#include "dialogs/requester_layout.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+const wchar_t kTitle[] = L"ask -kestrel's requester";
+constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
+constexpr COLORREF kFieldColor = RGB(0xFF, 0xFF, 0xFF);
+// Enough for any path the open-file dialog can hand back.
+constexpr std::size_t kPathBuffer = 32768;
+
+// The rich-edit class of the newest library present; a plain edit as the last resort.
+const wchar_t* RichEditClass() {
+  static const wchar_t* name = [] {
+    if (LoadLibraryW(L"Msftedit.dll") != nullptr) return L"RICHEDIT50W";
+    if (LoadLibraryW(L"Riched20.dll") != nullptr) return L"RichEdit20W";
+    return L"Edit";
+  }();
+  return name;
+}
+
+HFONT GuiFont() {
+  HFONT f = TheShell().guiFont;
+  return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HWND MakeControl(HWND parent, const wchar_t* cls, const std::u16string& text, DWORD style,
+                 DWORD exStyle, const Box& b, int number) {
+  HWND c = CreateWindowExW(
+      exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, b.x, b.y, b.width, b.height,
+      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), TheShell().instance, nullptr);
+  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+  return c;
+}
+
+bool IsTicked(HWND window, int number) {
+  return SendDlgItemMessageW(window, number, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Enables and ticks the modifier boxes for the drop-down's selection and the
+// stored modifiers, as at opening.
+void ApplyModifierBoxes(HWND window) {
+  const int selection =
+      static_cast<int>(SendDlgItemMessageW(window, id::kReqKeyCombo, CB_GETCURSEL, 0, 0));
+  const ModifierBoxes boxes = ModifierBoxesFor(selection, TheShell().settings.hotkeyCAS.load());
+  const std::pair<int, bool> ticks[] = {
+      {id::kReqCtrl, boxes.ctrl}, {id::kReqAlt, boxes.alt}, {id::kReqShift, boxes.shift}};
+  for (const auto& [number, ticked] : ticks) {
+    HWND box = GetDlgItem(window, number);
+    SendMessageW(box, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(box, boxes.enabled ? TRUE : FALSE);
+  }
+}
+
+void MakeHotkeyRow(HWND window, const RequesterLayout& l) {
+  const auto& mods = ModifierTable();
+  auto label = [&](int bit) { return std::u16string(mods[bit].name) + u" +"; };
+  const DWORD boxStyle = BS_AUTOCHECKBOX | WS_TABSTOP;
+  MakeControl(window, L"Button", label(1), boxStyle, 0, l.ctrlBox, id::kReqCtrl);
+  MakeControl(window, L"Button", label(2), boxStyle, 0, l.altBox, id::kReqAlt);
+  MakeControl(window, L"Button", label(4), boxStyle, 0, l.shiftBox, id::kReqShift);
+  // The height given to a drop-down list is that of its open list.
+  Box listBox = l.keyList;
+  listBox.height = 300;
+  HWND list = MakeControl(window, L"ComboBox", u"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
+                          listBox, id::kReqKeyCombo);
+  if (list == nullptr) return;
+  for (const KeyRow& row : HotkeyKeyTable()) {
+    SendMessageW(list, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(Wide(std::u16string(row.name)).c_str()));
+  }
+  // Make the closed drop-down as high as the rest of the row: set its selection
+  // field once to learn the frame around it, then to the height that fits.
+  const LRESULT itemHeight = SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+  if (itemHeight > 0) {
+    SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight);
+    RECT closed{};
+    GetWindowRect(list, &closed);
+    const int wanted = static_cast<int>(itemHeight) + l.keyList.height -
+                       static_cast<int>(closed.bottom - closed.top);
+    if (wanted > 0) SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+  }
+  SendMessageW(list, CB_SETCURSEL,
+               static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey.load())), 0);
+  ApplyModifierBoxes(window);
+}
+
+// Builds the kind's input row and returns the control that takes the focus.
+HWND MakeInputRow(HWND window, int kind, const RequesterLayout& l) {
+  const RequesterState& st = TheRequesterState();
+  switch (kind) {
+    case id::kKindPassword:
+      return MakeControl(window, L"Edit", u"", ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+                         WS_EX_CLIENTEDGE, l.password, id::kReqPassword);
+    case id::kKindFile:
+      MakeControl(window, L"Button", u"...", BS_PUSHBUTTON | WS_TABSTOP, 0, l.browse,
+                  id::kReqBrowse);
+      return MakeControl(window, L"Edit", st.filePreset, ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP,
+                         WS_EX_CLIENTEDGE, l.path, id::kReqPath);
+    case id::kKindHotkey:
+      MakeHotkeyRow(window, l);
+      return nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+void FillMessageBox(HWND box, const std::u16string& message) {
+  if (box == nullptr) return;
+  // Wrap at the box's own width.
+  SendMessageW(box, EM_SETTARGETDEVICE, 0, 0);
+  SendMessageW(box, EM_SETBKGNDCOLOR, 0, kFieldColor);
+  SetWindowTextU16(box, message);
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = kTextColor;
+  SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+}
+
+void ChooseFile(HWND window) {
+  RequesterState& st = TheRequesterState();
+  std::u16string folder, file;
+  SplitStartPath(st.filePreset, folder, file);
+  std::wstring buffer(kPathBuffer, L'\0');
+  const std::wstring wideFile = Wide(file);
+  wideFile.copy(buffer.data(), std::min(wideFile.size(), kPathBuffer - 1));
+  const std::wstring filter = Wide(OpenFileFilter(st.fileFilter));
+  const std::wstring wideFolder = Wide(folder);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = window;
+  ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
+  ofn.lpstrFile = buffer.data();
+  ofn.nMaxFile = static_cast<DWORD>(kPathBuffer);
+  ofn.lpstrInitialDir = wideFolder.empty() ? nullptr : wideFolder.c_str();
+  ofn.lpstrTitle = L"Select the required file:";
+  ofn.Flags =
+      OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&ofn) || buffer[0] == L'\0') return;
+  SetWindowTextW(GetDlgItem(window, id::kReqPath), buffer.c_str());
+}
+
+// What the first button keeps of the input row.
+void StoreResults(HWND window) {
+  RequesterState& st = TheRequesterState();
+  if (HWND field = GetDlgItem(window, id::kReqPassword)) st.passwordResult = WindowText(field);
+  if (HWND field = GetDlgItem(window, id::kReqPath)) st.fileResult = WindowText(field);
+  if (HWND list = GetDlgItem(window, id::kReqKeyCombo)) {
+    const int selection = static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
+    const HotkeyChoice choice =
+        HotkeyChoiceFrom(selection, IsTicked(window, id::kReqCtrl), IsTicked(window, id::kReqAlt),
+                         IsTicked(window, id::kReqShift));
+    TheShell().settings.hotkey = choice.hotkey;
+    TheShell().settings.hotkeyCAS = choice.cas;
+    st.hotkeyText = HotkeyText(choice.hotkey, choice.cas);
+  }
+}
+
+int RunRequesterLoop(HWND window) {
+  Event e;
+  for (;;) {
+    if (!WaitEvent(e)) return id::kAnswerClosed;
+    if (e.kind == EventKind::Close) return id::kAnswerClosed;
+    if (e.window != window) continue;
+    if (e.kind == EventKind::Menu) {
+      if (e.number == id::kKeyEnter) ClickControl(id::kReqFirstButton);
+      if (e.number == id::kKeyEscape) ClickControl(id::kReqSecondButton);
+      continue;
+    }
+    if (e.kind != EventKind::Control) continue;
+    switch (e.number) {
+      case id::kReqFirstButton:
+        StoreResults(window);
+        return id::kAnswerFirst;
+      case id::kReqSecondButton:
+        return id::kAnswerSecond;
+      case id::kReqKeyCombo:
+        ApplyModifierBoxes(window);
+        break;
+      case id::kReqBrowse:
+        ChooseFile(window);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// The icon control does not free the bitmap it shows.
+void ReleaseIcon(HWND window) {
+  HWND icon = GetDlgItem(window, id::kReqIcon);
+  if (icon == nullptr) return;
+  HBITMAP old = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
+  if (old != nullptr) DeleteObject(old);
+}
+
+RECT CentreArea(HWND parent) {
+  RECT r{};
+  if (parent != nullptr && GetWindowRect(parent, &r)) return r;
+  r.right = GetSystemMetrics(SM_CXSCREEN);
+  r.bottom = GetSystemMetrics(SM_CYSCREEN);
+  return r;
+}
+
+}  // namespace
+
+RequesterState& TheRequesterState() {
+  static RequesterState state;
+  return state;
+}
+
+int Requester(int kind, const std::u16string& message, const std::u16string& input,
+              const std::u16string& firstButton, const std::u16string& secondButton, int size,
+              int ownerWindow) {
+  (void)input;
+  // One requester at a time: window 4 and the state are single.
+  if (WindowByNumber(id::kRequester) != nullptr) return id::kAnswerClosed;
+  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
+  RequesterState& st = TheRequesterState();
+  st.size = size;
+  st.message = message;
+  st.firstButtonText = firstButton;
+  st.secondButtonText = secondButton;
+  st.ownerWindow = ownerWindow;
+  st.labelBrush = CreateSolidBrush(static_cast<COLORREF>(st.centreColor));
+
+  HWND parent = WindowByNumber(ownerWindow);
+  const RECT area = CentreArea(parent);
+  const int x = area.left + (area.right - area.left - size) / 2;
+  const int y = area.top + (area.bottom - area.top - size) / 2;
+  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, size, size, parent,
+                                nullptr, TheShell().instance, nullptr);
+  if (window == nullptr) {
+    DeleteObject(st.labelBrush);
+    st.labelBrush = nullptr;
+    return id::kAnswerClosed;
+  }
+  RegisterWindow(id::kRequester, window);
+  if (parent != nullptr) EnableWindow(parent, FALSE);
+
+  const RequesterLayout l = RequesterGeometry(kind, size);
+  HWND icon = MakeControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
+  if (const Picture* picture = TheShell().pictures.find(kind)) ShowPictureInControl(icon, *picture);
+  HWND messageBox =
+      MakeControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
+                  l.message, id::kReqMessage);
+  HWND focus = MakeInputRow(window, kind, l);
+  if (const int sound = RequesterSound(kind); sound >= 0) PlaySoundNumber(sound);
+  FillMessageBox(messageBox, message);
+  HWND first = MakeControl(window, L"Button", firstButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
+                           l.firstButton, id::kReqFirstButton);
+  MakeControl(window, L"Button", secondButton, BS_PUSHBUTTON | WS_TABSTOP, 0, l.secondButton,
+              id::kReqSecondButton);
+  if (focus == nullptr) focus = first;
+
+  st.discBrush =
+      RequesterDiscBrush(id::kPicRequesterDisc, st.rimColor, st.ringColor, st.centreColor, size);
+  SetWindowBackground(window, st.discBrush);
+  ShapeAsDisc(window, size);
+  SetForegroundWindow(window);
+  SetFocus(focus);
+  const int keys[] = {VK_ESCAPE, VK_RETURN};
+  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
+  HACCEL shortcuts = MakeShortcutTable(keys, numbers, 2);
+  SetWindowShortcuts(window, shortcuts);
+
+  const int result = RunRequesterLoop(window);
+
+  if (parent != nullptr) EnableWindow(parent, TRUE);
+  SetWindowShortcuts(window, nullptr);
+  if (shortcuts != nullptr) DestroyAcceleratorTable(shortcuts);
+  ReleaseIcon(window);
+  DestroyWindow(window);
+  ForgetWindow(id::kRequester);
+  DeleteObject(st.labelBrush);
+  st.labelBrush = nullptr;
+  // The background brush is remade at every opening.
+  if (st.discBrush != nullptr) DeleteObject(st.discBrush);
+  st.discBrush = nullptr;
+  return result;
+}
+
+bool RequesterLabelColors(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                          LRESULT& result) {
+  (void)window;
+  if (message != WM_CTLCOLORSTATIC && message != WM_CTLCOLOREDIT) return false;
+  HWND requester = WindowByNumber(id::kRequester);
+  if (requester == nullptr) return false;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  HWND control = reinterpret_cast<HWND>(lParam);
+  if (GetParent(control) == requester) {
+    const int number = GetDlgCtrlID(control);
+    if (number == id::kReqPassword || number == id::kReqPath) {
+      SetTextColor(dc, kTextColor);
+      SetBkColor(dc, kFieldColor);
+      result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+      return true;
+    }
+  }
+  if (message != WM_CTLCOLORSTATIC) return false;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, kTextColor);
+  result = reinterpret_cast<LRESULT>(TheRequesterState().labelBrush);
+  return true;
+}
+
+}  // namespace snapdeck::win32

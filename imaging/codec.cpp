@@ -1,0 +1,33 @@
+#include "imaging/codec.h"
+
+#include <cstring>
+
+namespace snapdeck {
+
+DecodeResult DecodeImage(const std::uint8_t* data, std::size_t size) {
+  static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (data != nullptr) {
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size);
+    if (size >= 8 && std::memcmp(data, kPng, 8) == 0) return DecodePng(data, size);
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+      return DecodeJpeg(data, size);
+  }
+  DecodeResult r;
+  r.error = "unknown picture format";
+  return r;
+}
+
+std::vector<std::uint8_t> EncodeForFormat(const Picture& p, int formatIndex) {
+  switch (formatIndex) {
+    case 0:
+      return EncodeBmp24(p);
+    case 1:
+      return EncodeJpeg(p, 100);
+    case 2:
+      return EncodePng(p);
+    default:
+      return {};
+  }
+}
+
+}  // namespace snapdeck

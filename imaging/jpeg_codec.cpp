@@ -1,0 +1,253 @@
+// JPEG through libjpeg-turbo's libjpeg API. Its errors arrive by longjmp from the
+// error manager below; the functions that arm setjmp keep no object with a destructor
+// in their frame and only fill memory their caller owns.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// jpeglib.h must come first: jerror.h relies on its types.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "imaging/codec.h"
+#include "imaging/pixels.h"
+
+#ifndef JCS_EXTENSIONS
+#error "libjpeg-turbo with JCS_EXTENSIONS is required"
+#endif
+
+namespace snapdeck {
+
+namespace {
+
+// Warning codes of the library's message table (jerror.h): the data ran out, or broke
+// off inside the image data, where decoding on would only invent grey pixels.
+constexpr int kWarnJpegEof = JWRN_JPEG_EOF;
+constexpr int kWarnHitMarker = JWRN_HIT_MARKER;
+// More scans than any real progressive file has; endless scan lists are a known
+// way to make a tiny file take minutes.
+constexpr int kMaxScans = 1000;
+// The whole-image coefficient buffer of progressive files counts against this.
+constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void OnErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+void OnEmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0 || !cinfo->is_decompressor) return;  // trace messages
+  // The end of the data is only fatal in the headers; later the decoder reads ahead
+  // past a missing end marker, and really missing image data shows as a hit marker.
+  const int code = cinfo->err->msg_code;
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  const bool rowsLeft = d->output_height == 0 || d->output_scanline < d->output_height;
+  if ((code == kWarnJpegEof && d->output_height == 0) || (code == kWarnHitMarker && rowsLeft))
+    OnErrorExit(cinfo);
+}
+
+void OnOutputMessage(j_common_ptr) {}
+
+void OnProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > kMaxScans) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::snprintf(err->message, sizeof(err->message), "too many scans");
+    std::longjmp(err->jump, 1);
+  }
+}
+
+void InitErrors(ErrorManager& err) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = OnErrorExit;
+  err.pub.emit_message = OnEmitMessage;
+  err.pub.output_message = OnOutputMessage;
+  err.message[0] = 0;
+}
+
+struct ReadState {
+  jpeg_decompress_struct cinfo;
+  ErrorManager err;
+  jpeg_progress_mgr progress;
+  bool created = false;
+  bool cmyk = false;
+  bool adobeInverted = false;
+};
+
+bool ReadJpegHeader(ReadState* s, const std::uint8_t* data, std::size_t size) {
+  if (setjmp(s->err.jump)) return false;
+  jpeg_create_decompress(&s->cinfo);
+  s->created = true;
+  s->cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  s->progress.progress_monitor = OnProgress;
+  s->cinfo.progress = &s->progress;
+  jpeg_mem_src(&s->cinfo, data, static_cast<unsigned long>(size));
+  if (jpeg_read_header(&s->cinfo, TRUE) != JPEG_HEADER_OK) {
+    std::snprintf(s->err.message, sizeof(s->err.message), "no JPEG image");
+    return false;
+  }
+  if (s->cinfo.arith_code) {
+    std::snprintf(s->err.message, sizeof(s->err.message), "arithmetic coding not supported");
+    return false;
+  }
+  switch (s->cinfo.jpeg_color_space) {
+    case JCS_CMYK:
+    case JCS_YCCK:
+      s->cmyk = true;
+      s->adobeInverted = s->cinfo.saw_Adobe_marker;
+      s->cinfo.out_color_space = JCS_CMYK;
+      break;
+    default:
+      s->cinfo.out_color_space = JCS_EXT_BGRA;
+      break;
+  }
+  return true;
+}
+
+// Decodes into w x h BGRA pixels; rowBuffer (w * 4 bytes) takes CMYK rows.
+bool ReadJpegRows(ReadState* s, std::uint8_t* pixels, std::uint8_t* rowBuffer) {
+  if (setjmp(s->err.jump)) return false;
+  jpeg_start_decompress(&s->cinfo);
+  const JDIMENSION w = s->cinfo.output_width;
+  if (w != s->cinfo.image_width || s->cinfo.output_height != s->cinfo.image_height ||
+      s->cinfo.output_components != 4) {
+    std::snprintf(s->err.message, sizeof(s->err.message), "unexpected JPEG output layout");
+    return false;
+  }
+  while (s->cinfo.output_scanline < s->cinfo.output_height) {
+    std::uint8_t* row = pixels + static_cast<std::size_t>(s->cinfo.output_scanline) * w * 4;
+    JSAMPROW target = s->cmyk ? rowBuffer : row;
+    if (jpeg_read_scanlines(&s->cinfo, &target, 1) != 1) {
+      std::snprintf(s->err.message, sizeof(s->err.message), "JPEG data ended early");
+      return false;
+    }
+    if (!s->cmyk) continue;
+    for (JDIMENSION x = 0; x < w; ++x) {
+      unsigned c = rowBuffer[4 * x], m = rowBuffer[4 * x + 1], y = rowBuffer[4 * x + 2],
+               k = rowBuffer[4 * x + 3];
+      // Adobe writes the inks inverted (0 = full ink).
+      if (!s->adobeInverted) {
+        c = 255 - c;
+        m = 255 - m;
+        y = 255 - y;
+        k = 255 - k;
+      }
+      row[4 * x + 0] = static_cast<std::uint8_t>((y * k + 127) / 255);
+      row[4 * x + 1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+      row[4 * x + 2] = static_cast<std::uint8_t>((c * k + 127) / 255);
+      row[4 * x + 3] = 255;
+    }
+  }
+  jpeg_finish_decompress(&s->cinfo);
+  return true;
+}
+
+struct WriteState {
+  jpeg_compress_struct cinfo;
+  ErrorManager err;
+  bool created = false;
+  unsigned char* buffer = nullptr;
+  unsigned long bufferSize = 0;
+};
+
+bool WriteJpeg(WriteState* s, const Picture* p, int quality) {
+  if (setjmp(s->err.jump)) return false;
+  jpeg_create_compress(&s->cinfo);
+  s->created = true;
+  jpeg_mem_dest(&s->cinfo, &s->buffer, &s->bufferSize);
+  s->cinfo.image_width = static_cast<JDIMENSION>(p->width);
+  s->cinfo.image_height = static_cast<JDIMENSION>(p->height);
+  s->cinfo.input_components = 4;
+  s->cinfo.in_color_space = JCS_EXT_BGRX;
+  jpeg_set_defaults(&s->cinfo);
+  jpeg_set_quality(&s->cinfo, quality, TRUE);
+  // No chroma subsampling: screenshots are full of coloured text and thin lines.
+  for (int i = 0; i < s->cinfo.num_components; ++i) {
+    s->cinfo.comp_info[i].h_samp_factor = 1;
+    s->cinfo.comp_info[i].v_samp_factor = 1;
+  }
+  s->cinfo.optimize_coding = TRUE;
+  jpeg_start_compress(&s->cinfo, TRUE);
+  while (s->cinfo.next_scanline < s->cinfo.image_height) {
+    JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<std::uint32_t*>(
+        &p->pixels[static_cast<std::size_t>(s->cinfo.next_scanline) * p->width]));
+    jpeg_write_scanlines(&s->cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&s->cinfo);
+  return true;
+}
+
+}  // namespace
+
+DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+  DecodeResult r;
+  if (data == nullptr || size < 4 || data[0] != 0xFF || data[1] != 0xD8) {
+    r.error = "not a JPEG file";
+    return r;
+  }
+  if (size > 0xFFFFFFFFu) {
+    r.error = "file too large";
+    return r;
+  }
+  ReadState s;
+  std::memset(&s.cinfo, 0, sizeof(s.cinfo));
+  std::memset(&s.progress, 0, sizeof(s.progress));
+  InitErrors(s.err);
+  s.cinfo.err = &s.err.pub;
+  bool ok = ReadJpegHeader(&s, data, size);
+  std::vector<std::uint8_t> rowBuffer;
+  if (ok) {
+    const JDIMENSION w = s.cinfo.image_width, h = s.cinfo.image_height;
+    // A Huffman-coded sequential scan spends at least two bits on each 8 x 8 block, so
+    // a file can hold at most 256 pixels per byte; more means data is missing.
+    const bool tooFewBytes =
+        !s.cinfo.progressive_mode &&
+        static_cast<std::uint64_t>(w) * h > static_cast<std::uint64_t>(size) * 256 + 4096;
+    if (!PictureSizeAllowed(w, h) || tooFewBytes) {
+      ok = false;
+      std::snprintf(s.err.message, sizeof(s.err.message), "%s",
+                    tooFewBytes ? "JPEG data too short for its size" : "bad picture size");
+    } else {
+      r.picture.width = static_cast<int>(w);
+      r.picture.height = static_cast<int>(h);
+      r.picture.pixels.resize(static_cast<std::size_t>(w) * h);
+      if (s.cmyk) rowBuffer.resize(static_cast<std::size_t>(w) * 4);
+      ok = ReadJpegRows(&s, reinterpret_cast<std::uint8_t*>(r.picture.pixels.data()),
+                        rowBuffer.empty() ? nullptr : rowBuffer.data());
+    }
+  }
+  if (s.created) jpeg_destroy_decompress(&s.cinfo);
+  if (!ok) {
+    r.picture = Picture{};
+    r.error = s.err.message[0] ? s.err.message : "JPEG decoding failed";
+    return r;
+  }
+  r.ok = true;
+  return r;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Picture& p, int quality) {
+  std::vector<std::uint8_t> out;
+  if (!Usable(p) || p.width > JPEG_MAX_DIMENSION || p.height > JPEG_MAX_DIMENSION) return out;
+  quality = ClampInt(quality, 1, 100);
+  WriteState s;
+  std::memset(&s.cinfo, 0, sizeof(s.cinfo));
+  InitErrors(s.err);
+  s.cinfo.err = &s.err.pub;
+  const bool ok = WriteJpeg(&s, &p, quality);
+  if (ok && s.buffer) out.assign(s.buffer, s.buffer + s.bufferSize);
+  if (s.created) jpeg_destroy_compress(&s.cinfo);
+  std::free(s.buffer);
+  return out;
+}
+
+}  // namespace snapdeck

@@ -1,0 +1,383 @@
+// Fakes for the capture tests: a clock that only counts, files in memory, a scripted
+// device tool and a scripted main window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture/capture_context.h"
+#include "capture/command_lines.h"
+#include "imaging/fixed_text.h"
+#include "platform/posix/runner_posix.h"
+
+namespace snapdeck::testing {
+
+class FakeClock : public Clock {
+ public:
+  std::uint64_t nowMs() override { return now; }
+  void sleepMs(int ms) override {
+    now += static_cast<std::uint64_t>(ms);
+    slept += static_cast<std::uint64_t>(ms);
+  }
+  std::uint64_t now = 1000;
+  std::uint64_t slept = 0;
+};
+
+class FakeFiles : public FileSystem {
+ public:
+  std::int64_t fileSize(const std::u16string& path) override {
+    auto it = files.find(path);
+    return it == files.end() ? -1 : static_cast<std::int64_t>(it->second.size());
+  }
+  bool readFile(const std::u16string& path, std::vector<std::uint8_t>& out,
+                std::size_t maxBytes) override {
+    lastReadLimit = maxBytes;
+    auto it = files.find(path);
+    if (it == files.end() || it->second.size() > maxBytes) return false;
+    out = it->second;
+    return true;
+  }
+  bool writeFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
+    if (!missingFolder.empty() && path.rfind(missingFolder, 0) == 0) return false;
+    files[path] = data;
+    return true;
+  }
+  bool replaceFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
+    return writeFile(path, data);
+  }
+  bool deleteFile(const std::u16string& path) override {
+    ++deleteAttempts;
+    if (undeletable.count(path)) return false;
+    return files.erase(path) > 0;
+  }
+  std::vector<std::u16string> listFiles(const std::u16string&, const std::u16string&) override {
+    return {};
+  }
+
+  std::map<std::u16string, std::vector<std::uint8_t>> files;
+  std::set<std::u16string> undeletable;
+  std::u16string missingFolder;  // writes below it fail
+  int deleteAttempts = 0;
+  std::size_t lastReadLimit = 0;
+};
+
+// One scripted run: chunks of output that become readable at given clock times.
+class ScriptedRun : public ToolRun {
+ public:
+  struct Shared {
+    int live = 0;
+    int killed = 0;
+  };
+  ScriptedRun(FakeClock& clock, Shared& shared) : clock_(clock), shared_(shared) { ++shared_.live; }
+  ~ScriptedRun() override { --shared_.live; }
+
+  std::size_t outputAvailable() override {
+    if (endless && !killed_) return 4096;
+    std::size_t n = 0;
+    for (const auto& [at, bytes] : chunks) {
+      if (at <= clock_.now) n += bytes.size();
+    }
+    return n - consumed_;
+  }
+  std::size_t read(std::uint8_t* buffer, std::size_t n) override {
+    if (endless && !killed_) {
+      std::fill(buffer, buffer + n, 'x');
+      floodRead_ += n;
+      // Far beyond any sane bound: fail rather than loop for ever.
+      if (floodRead_ > (std::size_t{8} << 20)) {
+        ADD_FAILURE() << "the reader never stopped reading an endless output";
+        endless = false;
+      }
+      return n;
+    }
+    std::string all;
+    for (const auto& [at, bytes] : chunks) {
+      if (at <= clock_.now) all += bytes;
+    }
+    const std::size_t got = std::min(n, all.size() - consumed_);
+    std::copy(all.begin() + static_cast<std::ptrdiff_t>(consumed_),
+              all.begin() + static_cast<std::ptrdiff_t>(consumed_ + got), buffer);
+    consumed_ += got;
+    return got;
+  }
+  bool waitEnd(int milliseconds) override {
+    waits.push_back(milliseconds);
+    if (ends && !killed_) {
+      if (onEnd) onEnd();
+      return true;
+    }
+    clock_.now += static_cast<std::uint64_t>(std::max(milliseconds, 0));
+    return killed_;
+  }
+  void kill() override {
+    if (!killed_) ++shared_.killed;
+    killed_ = true;
+  }
+
+  std::vector<std::pair<std::uint64_t, std::string>> chunks;
+  bool endless = false;
+  bool ends = true;
+  std::function<void()> onEnd;
+  std::vector<int> waits;
+
+ private:
+  FakeClock& clock_;
+  Shared& shared_;
+  std::size_t consumed_ = 0;
+  std::size_t floodRead_ = 0;
+  bool killed_ = false;
+};
+
+// A scripted device tool that answers like the real one: devices with PINs and passwords,
+// and a bitmap written by "screenshot".
+class FakeTool : public ToolRunner {
+ public:
+  struct Device {
+    std::string pin;  // 10 characters as printed
+    std::u16string password;
+  };
+
+  FakeTool(FakeClock& clock, FakeFiles& files) : clock_(clock), files_(files) {}
+
+  std::unique_ptr<ToolRun> start(const std::u16string& exePath,
+                                 const std::u16string& parameters) override {
+    exePaths.push_back(exePath);
+    started.push_back(parameters);
+    const std::vector<std::u16string> args = SplitCommandLine(parameters);
+    std::u16string command, target, pin, password;
+    bool hasPassword = false;
+    for (const std::u16string& a : args) {
+      if (a.rfind(u"-p", 0) == 0) {
+        pin = a.substr(2);
+      } else if (a.rfind(u"-w", 0) == 0) {
+        password = a.substr(2);
+        hasPassword = true;
+      } else if (!a.empty() && a[0] == u'-') {
+        continue;
+      } else if (command.empty()) {
+        command = a;
+      } else {
+        target = a;
+      }
+    }
+    if (failStart.count(command)) return nullptr;
+    auto run = std::make_unique<ScriptedRun>(clock_, shared);
+    const std::uint64_t at = clock_.now + outputDelayMs;
+    if (command == u"enum") {
+      if (enumSilentRuns > 0) {
+        --enumSilentRuns;
+        return run;
+      }
+      std::string out = enumRaw;
+      if (!useEnumRaw) {
+        out.clear();
+        for (const Device& d : devices) out += d.pin + "\r\n";
+      }
+      if (!out.empty()) run->chunks.push_back({at, out});
+      return run;
+    }
+    const Device* device = nullptr;
+    for (const Device& d : devices) {
+      if (std::u16string(d.pin.begin(), d.pin.end()) == pin) device = &d;
+    }
+    const bool accepted =
+        device && (device->password.empty() || (hasPassword && password == device->password));
+    if (command == u"deviceinfo") {
+      if (accepted) run->chunks.push_back({at, "Connected\r\nPIN: " + device->pin + "\r\n"});
+      return run;
+    }
+    // screenshot
+    run->ends = shotEnds;
+    run->endless = shotEndless;
+    if (accepted) {
+      if (!shotOutput.empty()) run->chunks.push_back({at, shotOutput});
+      if (writeBitmap) {
+        const std::vector<std::uint8_t> bytes =
+            bitmaps.empty() ? bitmap : bitmaps[std::min(bitmaps.size() - 1, shots)];
+        FakeFiles& files = files_;
+        run->onEnd = [&files, target, bytes] { files.files[target] = bytes; };
+      }
+      ++shots;
+    }
+    return run;
+  }
+
+  std::vector<Device> devices{{"0x2100000A", u""}};
+  bool useEnumRaw = false;
+  int enumSilentRuns = 0;  // the first runs of "-u enum" print nothing
+  std::string enumRaw;
+  std::set<std::u16string> failStart;
+  std::uint64_t outputDelayMs = 0;
+  std::string shotOutput = "Connected\r\nReading screen\r\n";
+  bool shotEnds = true;
+  bool shotEndless = false;
+  bool writeBitmap = true;
+  std::vector<std::uint8_t> bitmap;                // every shot's bitmap
+  std::vector<std::vector<std::uint8_t>> bitmaps;  // or one per shot in order
+  std::size_t shots = 0;
+
+  std::vector<std::u16string> exePaths;
+  std::vector<std::u16string> started;
+  ScriptedRun::Shared shared;
+
+  int count(const std::u16string& word) const {
+    return static_cast<int>(std::count_if(started.begin(), started.end(), [&](const auto& p) {
+      return p.find(word) != std::u16string::npos;
+    }));
+  }
+
+ private:
+  FakeClock& clock_;
+  FakeFiles& files_;
+};
+
+class ScriptedHost : public CaptureHost {
+ public:
+  struct Question {
+    int kind;
+    std::u16string message, first, second;
+  };
+  struct Clip {
+    bool clear;
+    Picture picture;
+  };
+
+  void showStatusPicture(const Picture& status) override { shown.push_back(status); }
+  void resizeMainWindow(int w, int h) override { resizes.push_back({w, h}); }
+  void setWaitCursor(bool wait) override { cursors.push_back(wait); }
+  void drawProgress(double value) override { progress.push_back(value); }
+  void pumpOneEvent() override { ++pumpedOne; }
+  void pumpAllEvents() override { ++pumpedAll; }
+  void clearClipboard() override { clipboard.push_back({true, {}}); }
+  bool putOnClipboard(const Picture& p) override {
+    clipboard.push_back({false, p});
+    return true;
+  }
+  void playSound(int number) override { sounds.push_back(number); }
+  void setIncludePinBox(bool enabled, bool checked) override {
+    pinBox.push_back({enabled, checked});
+  }
+  int ask(int kind, const std::u16string& message, const std::u16string& first,
+          const std::u16string& second) override {
+    questions.push_back({kind, message, first, second});
+    if (answers.empty()) return 21;
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::u16string passwordResult() override {
+    if (passwordAnswers.empty()) return u"";
+    std::u16string p = passwordAnswers.front();
+    passwordAnswers.pop_front();
+    return p;
+  }
+
+  // Last picture put on the clipboard, or null.
+  const Picture* lastClip() const {
+    for (auto it = clipboard.rbegin(); it != clipboard.rend(); ++it) {
+      if (!it->clear) return &it->picture;
+    }
+    return nullptr;
+  }
+
+  std::deque<int> answers;
+  std::deque<std::u16string> passwordAnswers;
+  std::vector<Question> questions;
+  std::vector<Picture> shown;
+  std::vector<std::pair<int, int>> resizes;
+  std::vector<bool> cursors;
+  std::vector<double> progress;
+  std::vector<Clip> clipboard;
+  std::vector<int> sounds;
+  std::vector<std::pair<bool, bool>> pinBox;
+  int pumpedOne = 0;
+  int pumpedAll = 0;
+};
+
+// Fixed metrics, and a record of every text drawn with its colour.
+class RecordingText : public FixedMetricsText {
+ public:
+  void draw(Picture& picture, int x, int y, const std::u16string& text, Rgb color) override {
+    drawn.push_back({text, color});
+    FixedMetricsText::draw(picture, x, y, text, color);
+  }
+  bool drew(const std::u16string& text) const {
+    return std::any_of(drawn.begin(), drawn.end(), [&](const auto& d) { return d.first == text; });
+  }
+  std::vector<std::pair<std::u16string, Rgb>> drawn;
+};
+
+// A 24-bit Windows bitmap of the test pattern: red top-left, green top-right, blue
+// bottom-left, grey bottom-right (upright), stored top-down or bottom-up.
+inline std::vector<std::uint8_t> PatternBmp(int w, int h, bool topDown) {
+  const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
+  const std::uint32_t image = stride * static_cast<std::uint32_t>(h);
+  std::vector<std::uint8_t> b(54 + image, 0);
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+  };
+  b[0] = 'B';
+  b[1] = 'M';
+  put32(2, 54 + image);
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(w));
+  put32(22, static_cast<std::uint32_t>(topDown ? -h : h));
+  b[26] = 1;
+  b[28] = 24;
+  put32(34, image);
+  for (int y = 0; y < h; ++y) {
+    const int row = topDown ? y : h - 1 - y;
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* px = &b[54 + static_cast<std::size_t>(row) * stride + x * 3];
+      const bool top = y < h / 2, left = x < w / 2;
+      const int r = top && left ? 255 : (!top && !left ? 128 : 0);
+      const int g = top && !left ? 255 : (!top && !left ? 128 : 0);
+      const int bl = !top && left ? 255 : (!top && !left ? 128 : 0);
+      px[0] = static_cast<std::uint8_t>(bl);
+      px[1] = static_cast<std::uint8_t>(g);
+      px[2] = static_cast<std::uint8_t>(r);
+    }
+  }
+  return b;
+}
+
+inline constexpr Rgb kRed = MakeRgb(255, 0, 0);
+inline constexpr Rgb kGreen = MakeRgb(0, 255, 0);
+inline constexpr Rgb kBlue = MakeRgb(0, 0, 255);
+
+// Everything a capture test needs, wired together.
+struct CaptureRig {
+  CaptureRig() {
+    settings.JLpath = u"C:\\tool\\";
+    settings.currentFolder = u"C:\\shots\\";
+    settings.framecolor = MakeRgb(0xBB, 0x11, 0x22);
+    tool.bitmap = PatternBmp(240, 160, false);
+  }
+  std::u16string tempBitmap() const { return ctx.tempDir + u"~devshot.bmp"; }
+  // The status caption of the last picture shown: the last failure or wait caption drawn.
+  const std::u16string& lastCaption() const { return text.drawn.back().first; }
+
+  AppSettings settings;
+  CaptureSession session;
+  PictureStore pictures;
+  RecordingText text;
+  FakeClock clock;
+  FakeFiles files;
+  FakeTool tool{clock, files};
+  ScriptedHost host;
+  Picture mark = Picture{20, 20, std::vector<std::uint32_t>(400, 0xFF00FF00u)};
+  CaptureContext ctx{settings, session, pictures, text,          clock,
+                     files,    tool,    host,     u"C:\\temp\\", &mark};
+};
+
+}  // namespace snapdeck::testing

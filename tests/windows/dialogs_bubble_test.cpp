@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/shell_win32.h"
+#include "dialogs_support.h"
+#include "update/bubble_theme.h"
+#include "update/bubble_win32.h"
+#include "update/login_state.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+using namespace dialogs_test;
+
+const wchar_t kTitle[] = L"VEX - kestrel's update info";
+
+class DialogsBubble : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PrepareShell();
+    uiThread_ = GetCurrentThreadId();
+  }
+  void TearDown() override {
+    TheShell().info.mainRunning = true;
+    PumpAllEvents();
+  }
+  DWORD uiThread_ = 0;
+};
+
+TEST_F(DialogsBubble, MessageReturnAnswersTrue) {
+  HWND parent = CreateWindowExW(0, ProgramWindowClass(), L"bubble parent", WS_OVERLAPPEDWINDOW, 0,
+                                0, 300, 300, nullptr, nullptr, TheShell().instance, nullptr);
+  ASSERT_NE(parent, nullptr);
+  RegisterWindow(id::kMainWindow, parent);
+  {
+    Driver driver(kTitle, [&](HWND w) {
+      RECT r{};
+      GetWindowRect(w, &r);
+      EXPECT_TRUE(SameRect(r, (GetSystemMetrics(SM_CXSCREEN) - 160) / 2,
+                           (GetSystemMetrics(SM_CYSCREEN) - 160) / 2, 160, 160))
+          << Describe(r);
+      EXPECT_FALSE(IsWindowEnabled(parent));
+      EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+      const RECT ok = ClientRectOf(w, id::kBubbleOk);
+      const RECT text = ClientRectOf(w, id::kBubbleText);
+      const RECT caption = ClientRectOf(w, id::kBubbleCaption);
+      EXPECT_TRUE(SameRect(ok, 65, 120, 30, 20)) << Describe(ok);
+      EXPECT_TRUE(SameRect(text, 20, 60, 120, 40)) << Describe(text);
+      EXPECT_TRUE(SameRect(caption, 24, 30, 112, 20)) << Describe(caption);
+      EXPECT_EQ(TextOf(GetDlgItem(w, id::kBubbleOk)), L"Ok");
+      EXPECT_EQ(TextOf(GetDlgItem(w, id::kBubbleText)), L"Only one instance is allowed.");
+      EXPECT_EQ(TextOf(GetDlgItem(w, id::kBubbleCaption)), L"Snapdeck.exe");
+      HRGN region = CreateRectRgn(0, 0, 0, 0);
+      EXPECT_NE(GetWindowRgn(w, region), ERROR);
+      EXPECT_TRUE(PtInRegion(region, 80, 80));
+      EXPECT_TRUE(PtInRegion(region, 80, 1));
+      EXPECT_FALSE(PtInRegion(region, 3, 3));
+      DeleteObject(region);
+      // Warning theme: light yellow centre, the caption on the same colour.
+      HDC dc = GetDC(w);
+      EXPECT_EQ(GetPixel(dc, 80, 110), RGB(0xFF, 0xFF, 0x99));
+      ReleaseDC(w, dc);
+      EXPECT_EQ(FocusOf(uiThread_), GetDlgItem(w, id::kBubbleOk));
+      PressKey(GetDlgItem(w, id::kBubbleOk), VK_RETURN);
+    });
+    EXPECT_TRUE(MessageBubble(u"Snapdeck.exe", u"Only one instance is allowed.", kThemeWarning,
+                              id::kMainWindow));
+  }
+  EXPECT_TRUE(IsWindowEnabled(parent));
+  EXPECT_EQ(WindowByNumber(id::kMessageBubble), nullptr);
+  EXPECT_FALSE(TheShell().pictures.exists(id::kPicBubbleDisc));
+  ForgetWindow(id::kMainWindow);
+  DestroyWindow(parent);
+}
+
+TEST_F(DialogsBubble, MessageEscapeAnswersFalseBeforeMainProgramRuns) {
+  TheShell().info.mainRunning = false;
+  Driver driver(kTitle, [&](HWND w) {
+    HDC dc = GetDC(w);
+    EXPECT_EQ(GetPixel(dc, 80, 110), RGB(0xFF, 0x99, 0xAA));  // error theme centre
+    ReleaseDC(w, dc);
+    PressKey(GetDlgItem(w, id::kBubbleOk), VK_ESCAPE);
+  });
+  // No parent window: number 0 names no open window.
+  EXPECT_FALSE(MessageBubble(u"Update", u"Could not replace the program.", kThemeError, 0));
+}
+
+TEST_F(DialogsBubble, MessageCloseRequestAnswersFalseAndUnlistedThemeWorks) {
+  Driver driver(kTitle, [&](HWND w) { PostMessageW(w, WM_CLOSE, 0, 0); });
+  EXPECT_FALSE(MessageBubble(u"Note", u"Plain", MakeRgb(1, 2, 3), id::kMainWindow));
+}
+
+TEST_F(DialogsBubble, MessageOkButtonAnswersTrue) {
+  Driver driver(kTitle,
+                [&](HWND w) { PostMessageW(GetDlgItem(w, id::kBubbleOk), BM_CLICK, 0, 0); });
+  EXPECT_TRUE(MessageBubble(u"Update", u"Done.", kThemeSuccess, id::kMainWindow));
+}
+
+TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
+  TheLoginState() = LoginState{};
+  {
+    Driver driver(kTitle, [&](HWND w) {
+      RECT r{};
+      GetWindowRect(w, &r);
+      EXPECT_EQ(r.right - r.left, 160);
+      EXPECT_EQ(r.bottom - r.top, 160);
+      const std::pair<int, RECT> expected[] = {
+          {id::kLoginOk, {30, 110, 40, 24}},
+          {id::kLoginCancel, {90, 110, 40, 24}},
+          {id::kLoginUserLabel, {30, 24, 100, 20}},
+          {id::kLoginUser, {30, 40, 100, 20}},
+          {id::kLoginPasswordLabel, {30, 64, 100, 20}},
+          {id::kLoginPassword, {30, 80, 100, 20}},
+      };
+      for (const auto& [number, e] : expected) {
+        const RECT got = ClientRectOf(w, number);
+        EXPECT_TRUE(SameRect(got, e.left, e.top, e.right, e.bottom))
+            << "control " << number << " at " << Describe(got);
+      }
+      EXPECT_TRUE(GetWindowLongW(GetDlgItem(w, id::kLoginPassword), GWL_STYLE) & ES_PASSWORD);
+      HWND user = GetDlgItem(w, id::kLoginUser);
+      EXPECT_EQ(FocusOf(uiThread_), user);
+      TypeText(user, L"kestrel");
+      TypeText(GetDlgItem(w, id::kLoginPassword), L"se\"cret");
+      PressKey(user, VK_RETURN);
+    });
+    EXPECT_TRUE(LoginBubble());
+  }
+  EXPECT_EQ(TheLoginState().userName, u"kestrel");
+  EXPECT_EQ(TheLoginState().password, u"se\"cret");
+  {
+    Driver driver(kTitle, [&](HWND w) {
+      HWND password = GetDlgItem(w, id::kLoginPassword);
+      EXPECT_EQ(TextOf(GetDlgItem(w, id::kLoginUser)), L"kestrel");
+      EXPECT_EQ(TextOf(password), L"se\"cret");
+      EXPECT_EQ(FocusOf(uiThread_), password);
+      TypeText(password, L"zz");
+      PressKey(password, VK_ESCAPE);
+    });
+    EXPECT_FALSE(LoginBubble());
+  }
+  EXPECT_EQ(TheLoginState().password, u"se\"cret");
+  EXPECT_EQ(WindowByNumber(id::kLoginBubble), nullptr);
+}
+
+}  // namespace
+}  // namespace snapdeck::win32

@@ -1,0 +1,27 @@
+// The little the simulator needs from the operating system.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace devicesim {
+
+// Folder of the running executable, UTF-8, ending with a separator.
+std::string SelfDirectory();
+// Writes to standard output unbuffered; false once the reader has gone.
+bool WriteOut(const char* data, std::size_t size);
+void WriteErr(const std::string& text);
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
+void SleepMs(int ms);
+// The raw command line when the system has one (Windows), else empty.
+std::string RawCommandLine();
+
+#ifdef _WIN32
+std::string NarrowText(const wchar_t* text, int length);  // UTF-16 to UTF-8
+#endif
+
+// The simulator proper; args excludes the program name.
+int Run(const std::vector<std::string>& args);
+
+}  // namespace devicesim

@@ -1,0 +1,79 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "sim_os.h"
+
+namespace devicesim {
+
+namespace {
+
+std::string Narrow(const wchar_t* text, int length) {
+  if (length == 0) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string NarrowText(const wchar_t* text, int length) { return Narrow(text, length); }
+
+std::string SelfDirectory() {
+  wchar_t buffer[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
+  std::string path = Narrow(buffer, static_cast<int>(n));
+  const std::size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string(".\\") : path.substr(0, cut + 1);
+}
+
+bool WriteOut(const char* data, std::size_t size) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  while (size > 0) {
+    DWORD written = 0;
+    const DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
+    if (!WriteFile(out, data, chunk, &written, nullptr) || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+void WriteErr(const std::string& text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
+}
+
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
+  return _wfopen(Widen(utf8Path).c_str(), Widen(mode).c_str());
+}
+
+void SleepMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+
+std::string RawCommandLine() {
+  const wchar_t* line = GetCommandLineW();
+  return Narrow(line, static_cast<int>(wcslen(line)));
+}
+
+}  // namespace devicesim
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    args.push_back(devicesim::NarrowText(argv[i], static_cast<int>(wcslen(argv[i]))));
+  }
+  return devicesim::Run(args);
+}

@@ -1,0 +1,42 @@
+#include "update/bubble_theme.h"
+
+namespace snapdeck {
+namespace {
+
+BubbleTheme Disc(Rgb rim, Rgb ring, Rgb centre, int sound, std::array<BeepTone, 3> beeps) {
+  BubbleTheme t;
+  t.hasDisc = true;
+  t.rim = rim;
+  t.ring = ring;
+  t.centre = centre;
+  t.hasCaptionBackground = true;
+  t.captionBackground = centre;
+  t.sound = sound;
+  t.beepCount = 3;
+  t.beeps = beeps;
+  return t;
+}
+
+}  // namespace
+
+BubbleTheme BubbleThemeFor(Rgb themeColor) {
+  constexpr std::array<BeepTone, 3> kFalling{{{600, 100}, {400, 100}, {200, 300}}};
+  constexpr std::array<BeepTone, 3> kChime{{{600, 100}, {400, 30}, {600, 100}}};
+  constexpr std::array<BeepTone, 3> kAlert{{{600, 100}, {100, 30}, {400, 100}}};
+  switch (themeColor) {
+    case kThemeError:
+      return Disc(kThemeError, MakeRgb(0xDD, 0x44, 0x55), MakeRgb(0xFF, 0x99, 0xAA), 0, kFalling);
+    case kThemeInformation:
+      return Disc(kThemeInformation, MakeRgb(0x55, 0x66, 0xAA), MakeRgb(0xAA, 0xBB, 0xFF), 1,
+                  kChime);
+    case kThemeSuccess:
+      return Disc(kThemeSuccess, MakeRgb(0x44, 0xAA, 0x55), MakeRgb(0x99, 0xEE, 0xAA), 1, kChime);
+    case kThemeWarning:
+    case kThemeCaution:
+      return Disc(kThemeCaution, MakeRgb(0xFF, 0xAA, 0x33), MakeRgb(0xFF, 0xFF, 0x99), 2, kAlert);
+    default:
+      return BubbleTheme{};
+  }
+}
+
+}  // namespace snapdeck

@@ -1,0 +1,258 @@
+#include "update/bubble_win32.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+#include <vector>
+
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/shell_win32.h"
+#include "dialogs/click_win32.h"
+#include "dialogs/disc_win32.h"
+#include "update/bubble_theme.h"
+#include "update/login_state.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+const wchar_t kTitle[] = L"VEX - kestrel's update info";
+constexpr int kBubbleSize = 160;
+constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+
+// Colours of one control; without a brush the default background stays.
+struct ControlColour {
+  int number = 0;
+  COLORREF text = kTextColor;
+  COLORREF back = kWhite;
+  HBRUSH brush = nullptr;
+};
+
+// Painting of a bubble, done in a subclass so that it works under the minimal
+// window procedure used before the main program runs as well as under the shared one.
+struct BubblePaint {
+  HBRUSH background = nullptr;
+  std::vector<ControlColour> colours;
+};
+
+LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) {
+  const auto* paint = reinterpret_cast<const BubblePaint*>(data);
+  switch (message) {
+    case WM_ERASEBKGND:
+      if (paint->background != nullptr) {
+        RECT r;
+        GetClientRect(window, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r, paint->background);
+        return 1;
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      const int number = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      for (const ControlColour& c : paint->colours) {
+        if (c.number != number) continue;
+        if (c.brush == nullptr) {
+          const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+          SetTextColor(dc, c.text);
+          return result;
+        }
+        SetTextColor(dc, c.text);
+        SetBkColor(dc, c.back);
+        return reinterpret_cast<LRESULT>(c.brush);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+HFONT GuiFont() {
+  HFONT f = TheShell().guiFont;
+  return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HWND MakeControl(HWND parent, const wchar_t* cls, const std::u16string& text, DWORD style,
+                 DWORD exStyle, int x, int y, int w, int h, int number) {
+  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
+                           h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
+                           TheShell().instance, nullptr);
+  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+  return c;
+}
+
+HWND OpenBubbleWindow(int number, const RECT& area, HWND owner) {
+  const int x = area.left + (area.right - area.left - kBubbleSize) / 2;
+  const int y = area.top + (area.bottom - area.top - kBubbleSize) / 2;
+  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, kBubbleSize,
+                                kBubbleSize, owner, nullptr, TheShell().instance, nullptr);
+  if (window != nullptr) RegisterWindow(number, window);
+  return window;
+}
+
+RECT ScreenArea() {
+  return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+HACCEL ReturnAndEscape(HWND window) {
+  const int keys[] = {VK_ESCAPE, VK_RETURN};
+  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
+  HACCEL table = MakeShortcutTable(keys, numbers, 2);
+  SetWindowShortcuts(window, table);
+  return table;
+}
+
+void CloseBubbleWindow(int number, HWND window, HACCEL shortcuts) {
+  SetWindowShortcuts(window, nullptr);
+  if (shortcuts != nullptr) DestroyAcceleratorTable(shortcuts);
+  RemoveWindowSubclass(window, BubblePaintProc, 0);
+  DestroyWindow(window);
+  ForgetWindow(number);
+}
+
+void PlayThemeSound(const BubbleTheme& theme) {
+  if (TheShell().info.soundAvailable) {
+    PlaySoundNumber(theme.sound);
+    return;
+  }
+  for (int i = 0; i < theme.beepCount; ++i) {
+    Beep(static_cast<DWORD>(theme.beeps[i].frequency), static_cast<DWORD>(theme.beeps[i].duration));
+  }
+}
+
+}  // namespace
+
+bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rgb themeColor,
+                   int parentWindow) {
+  if (WindowByNumber(id::kMessageBubble) != nullptr) return false;
+  HWND parent = WindowByNumber(parentWindow);
+  HWND window = OpenBubbleWindow(id::kMessageBubble, ScreenArea(), nullptr);
+  if (window == nullptr) return false;
+  if (parent != nullptr) EnableWindow(parent, FALSE);
+  // Before the main program runs none of its handlers may see the bubble.
+  if (!TheShell().info.mainRunning) {
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MinimalWindowCallback));
+  }
+  BubblePaint paint;
+  SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
+
+  HWND ok = MakeControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 65, 120, 30, 20,
+                        id::kBubbleOk);
+  MakeControl(window, L"Static", text, SS_CENTER | SS_SUNKEN, 0, 20, 60, 120, 40, id::kBubbleText);
+  MakeControl(window, L"Static", caption, SS_CENTER, 0, 24, 30, 112, 20, id::kBubbleCaption);
+  HACCEL shortcuts = ReturnAndEscape(window);
+
+  const BubbleTheme theme = BubbleThemeFor(themeColor);
+  HBRUSH disc = nullptr;
+  HBRUSH captionBrush = nullptr;
+  if (theme.hasDisc) {
+    disc = DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize);
+    paint.background = disc;
+  } else {
+    // No theme disc: the ordinary dialog face.
+    paint.background = GetSysColorBrush(COLOR_BTNFACE);
+  }
+  HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  paint.colours.push_back({id::kBubbleText, kTextColor, kWhite, white});
+  if (theme.hasCaptionBackground) {
+    captionBrush = CreateSolidBrush(static_cast<COLORREF>(theme.captionBackground));
+    paint.colours.push_back({id::kBubbleCaption, kTextColor,
+                             static_cast<COLORREF>(theme.captionBackground), captionBrush});
+  } else {
+    paint.colours.push_back({id::kBubbleCaption, kTextColor, kWhite, nullptr});
+  }
+  PumpAllEvents();
+  PlayThemeSound(theme);
+  ShapeAsDisc(window, kBubbleSize + 1);
+  SetForegroundWindow(window);
+  SetFocus(ok);
+
+  bool result = false;
+  Event e;
+  for (;;) {
+    if (!WaitEvent(e) || e.kind == EventKind::Close) break;
+    if (e.window != window) continue;
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) ClickControl(id::kBubbleOk);
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) break;
+    if (e.kind == EventKind::Control && e.number == id::kBubbleOk) {
+      result = true;
+      break;
+    }
+  }
+
+  if (parent != nullptr) EnableWindow(parent, TRUE);
+  CloseBubbleWindow(id::kMessageBubble, window, shortcuts);
+  if (disc != nullptr) DeleteObject(disc);
+  TheShell().pictures.release(id::kPicBubbleDisc);
+  if (captionBrush != nullptr) DeleteObject(captionBrush);
+  return result;
+}
+
+bool LoginBubble() {
+  if (WindowByNumber(id::kLoginBubble) != nullptr) return false;
+  HWND owner = WindowByNumber(id::kUpdateWindow);
+  RECT area = ScreenArea();
+  if (owner != nullptr) GetWindowRect(owner, &area);
+  HWND window = OpenBubbleWindow(id::kLoginBubble, area, owner);
+  if (window == nullptr) return false;
+  BubblePaint paint;
+  SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
+
+  LoginState& login = TheLoginState();
+  MakeControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 30, 110, 40, 24,
+              id::kLoginOk);
+  MakeControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, 90, 110, 40, 24,
+              id::kLoginCancel);
+  MakeControl(window, L"Static", u"username:", SS_CENTER, 0, 30, 24, 100, 20, id::kLoginUserLabel);
+  HWND user = MakeControl(window, L"Edit", login.userName, ES_AUTOHSCROLL | WS_TABSTOP,
+                          WS_EX_CLIENTEDGE, 30, 40, 100, 20, id::kLoginUser);
+  MakeControl(window, L"Static", u"password:", SS_CENTER, 0, 30, 64, 100, 20,
+              id::kLoginPasswordLabel);
+  HWND password =
+      MakeControl(window, L"Edit", login.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+                  WS_EX_CLIENTEDGE, 30, 80, 100, 20, id::kLoginPassword);
+
+  const COLORREF labelBack = RGB(0xFF, 0x99, 0xAA);
+  HBRUSH labelBrush = CreateSolidBrush(labelBack);
+  HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  paint.colours.push_back({id::kLoginUserLabel, kTextColor, labelBack, labelBrush});
+  paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush});
+  paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});
+  paint.colours.push_back({id::kLoginPassword, kTextColor, kWhite, white});
+  HBRUSH disc = DiscBrush(id::kPicBubbleDisc, MakeRgb(0xBB, 0x11, 0x22), MakeRgb(0xDD, 0x44, 0x55),
+                          MakeRgb(0xFF, 0x99, 0xAA), kBubbleSize);
+  paint.background = disc;
+  ShapeAsDisc(window, kBubbleSize);
+  HACCEL shortcuts = ReturnAndEscape(window);
+  SetForegroundWindow(window);
+  SetFocus(login.userName.empty() ? user : password);
+
+  bool result = false;
+  Event e;
+  for (;;) {
+    if (!WaitEvent(e) || e.kind == EventKind::Close) break;
+    if (e.window != window) continue;
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(id::kLoginCancel);
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) ClickControl(id::kLoginOk);
+    if (e.kind != EventKind::Control) continue;
+    if (e.number == id::kLoginCancel) break;
+    if (e.number == id::kLoginOk) {
+      login.userName = WindowText(user);
+      login.password = WindowText(password);
+      result = true;
+      break;
+    }
+  }
+
+  CloseBubbleWindow(id::kLoginBubble, window, shortcuts);
+  if (disc != nullptr) DeleteObject(disc);
+  DeleteObject(labelBrush);
+  return result;
+}
+
+}  // namespace snapdeck::win32

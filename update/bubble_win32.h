@@ -1,0 +1,20 @@
+// The round modal dialogs of the update service.
+#pragma once
+
+#include <string>
+
+#include "imaging/picture.h"
+
+namespace snapdeck::win32 {
+
+// Shows the message in window 2 with the theme's disc, caption colour and sound (or
+// beeps) and waits: true for "Ok" or Return, false for Escape or a close request.
+// A parent number naming no open window means no parent.
+bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rgb theme,
+                   int parentWindow);
+
+// Asks for the update server's user name and password in window 1. True when
+// confirmed; then TheLoginState() holds the entered values.
+bool LoginBubble();
+
+}  // namespace snapdeck::win32
