@@ -245,8 +245,10 @@ void SetToolTip(HWND control, const std::u16string& text) {
   HWND owner = GetAncestor(control, GA_ROOT);
   HWND tip = static_cast<HWND>(GetPropW(owner, kTooltipProperty));
   if (tip == nullptr) {
+    // Not owned by the window: under Wine an owned pop-up keeps its owner from
+    // becoming topmost. The window destroys it instead (WM_NCDESTROY below).
     tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                           nullptr, TheShell().instance, nullptr);
     if (tip == nullptr) return;
     SetPropW(owner, kTooltipProperty, tip);
@@ -313,6 +315,7 @@ LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LP
   }
   if (message == WM_NCDESTROY) {
     RemovePropW(window, kBackgroundProperty);
+    if (HWND tip = static_cast<HWND>(GetPropW(window, kTooltipProperty))) DestroyWindow(tip);
     RemovePropW(window, kTooltipProperty);
   }
   const bool consumed = PostProgramEvent(window, message, wParam, lParam);

@@ -1,0 +1,85 @@
+#include "app/capture_host_win32.h"
+
+#include <windows.h>
+
+#include "app/clipboard_win32.h"
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/main_window_win32.h"
+#include "app/shell_win32.h"
+#include "dialogs/requester_win32.h"
+#include "platform/win32/clock_win32.h"
+#include "platform/win32/filesystem_win32.h"
+#include "platform/win32/runner_win32.h"
+
+namespace snapdeck::win32 {
+
+void MainWindowCaptureHost::showStatusPicture(const Picture& status) {
+  ShowPictureInControl(MainControl(id::kStatusPicture), status);
+}
+
+void MainWindowCaptureHost::resizeMainWindow(int innerWidth, int innerHeight) {
+  ResizeMainInner(innerWidth, innerHeight);
+}
+
+void MainWindowCaptureHost::setWaitCursor(bool wait) { SetWaitCursor(wait); }
+
+void MainWindowCaptureHost::drawProgress(double value) {
+  SetProgressPumping(true);
+  MainProgress().draw(100, value);
+  SetProgressPumping(false);
+}
+
+void MainWindowCaptureHost::pumpOneEvent() { PumpOneEvent(); }
+
+void MainWindowCaptureHost::pumpAllEvents() { PumpAllEvents(); }
+
+void MainWindowCaptureHost::clearClipboard() { ClearClipboard(); }
+
+bool MainWindowCaptureHost::putOnClipboard(const Picture& p) { return PutPictureOnClipboard(p); }
+
+void MainWindowCaptureHost::playSound(int number) { PlaySoundNumber(number); }
+
+void MainWindowCaptureHost::setIncludePinBox(bool enabled, bool checked) {
+  HWND box = MainControl(id::kIncludePinCheck);
+  if (box == nullptr) return;
+  SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  EnableWindow(box, enabled ? TRUE : FALSE);
+}
+
+int MainWindowCaptureHost::ask(int kind, const std::u16string& message,
+                               const std::u16string& firstButton,
+                               const std::u16string& secondButton) {
+  return Requester(kind, message, u"", firstButton, secondButton, 320, id::kMainWindow);
+}
+
+std::u16string MainWindowCaptureHost::passwordResult() {
+  return TheRequesterState().passwordResult;
+}
+
+int RequesterToolLocator::askLocation(const std::u16string& filePreset,
+                                      const std::u16string& fileFilter,
+                                      const std::u16string& message,
+                                      const std::u16string& firstButton,
+                                      const std::u16string& secondButton) {
+  RequesterState& state = TheRequesterState();
+  state.filePreset = filePreset;
+  state.fileFilter = fileFilter;
+  return Requester(id::kKindFile, message, u"", firstButton, secondButton, 320, id::kMainWindow);
+}
+
+std::u16string RequesterToolLocator::fileResult() { return TheRequesterState().fileResult; }
+
+Services& TheServices() {
+  static Services services = [] {
+    Services s;
+    s.files = MakeWin32FileSystem();
+    s.clock = MakeWin32Clock();
+    s.runner = MakeWin32ToolRunner();
+    s.random = MakeSystemRandom();
+    return s;
+  }();
+  return services;
+}
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,54 @@
+// The capture job's and the start-up check's view of the real program: window 5, the
+// clipboard, the sounds and the requester, and the services they run on.
+#pragma once
+
+#include <memory>
+
+#include "capture/capture_context.h"
+#include "capture/capture_host.h"
+#include "capture/tool_check.h"
+#include "platform/ports.h"
+#include "platform/random.h"
+
+namespace snapdeck::win32 {
+
+class MainWindowCaptureHost : public CaptureHost {
+ public:
+  void showStatusPicture(const Picture& status) override;
+  void resizeMainWindow(int innerWidth, int innerHeight) override;
+  void setWaitCursor(bool wait) override;
+  void drawProgress(double value) override;
+  void pumpOneEvent() override;
+  void pumpAllEvents() override;
+  void clearClipboard() override;
+  bool putOnClipboard(const Picture& p) override;
+  void playSound(int number) override;
+  void setIncludePinBox(bool enabled, bool checked) override;
+  int ask(int kind, const std::u16string& message, const std::u16string& firstButton,
+          const std::u16string& secondButton) override;
+  std::u16string passwordResult() override;
+};
+
+// The file kind of the requester, owned by window 5.
+class RequesterToolLocator : public ToolLocator {
+ public:
+  int askLocation(const std::u16string& filePreset, const std::u16string& fileFilter,
+                  const std::u16string& message, const std::u16string& firstButton,
+                  const std::u16string& secondButton) override;
+  std::u16string fileResult() override;
+};
+
+// Process-wide services of the Windows program.
+struct Services {
+  std::unique_ptr<FileSystem> files;
+  std::unique_ptr<Clock> clock;
+  std::unique_ptr<ToolRunner> runner;
+  std::unique_ptr<RandomSource> random;
+  MainWindowCaptureHost host;
+  CaptureSession session;  // the devices of this run
+};
+
+// Created on first use.
+Services& TheServices();
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,17 @@
+// The clipboard as the program uses it: a finished picture goes on it as a device-
+// independent bitmap and, for programs that prefer it, as PNG bytes.
+#pragma once
+
+#include "imaging/picture.h"
+
+namespace snapdeck::win32 {
+
+// Empties the clipboard; false when it could not be opened.
+bool ClearClipboard();
+// Replaces the clipboard content with the picture (CF_DIB, 24 bits, and "PNG").
+bool PutPictureOnClipboard(const Picture& picture);
+// The CF_DIB content of the clipboard as a picture; false when there is none or it
+// cannot be read.
+bool ReadClipboardPicture(Picture& picture);
+
+}  // namespace snapdeck::win32

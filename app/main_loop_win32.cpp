@@ -1,0 +1,289 @@
+#include "app/main_loop_win32.h"
+
+#include <windows.h>
+// These need windows.h first.
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "app/capture_host_win32.h"
+#include "app/clipboard_win32.h"
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/main_dispatch.h"
+#include "app/main_logic.h"
+#include "app/main_window_win32.h"
+#include "app/shell_win32.h"
+#include "capture/capture_job.h"
+#include "dialogs/click_win32.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+AppSettings& Settings() { return TheShell().settings; }
+
+// The viewer is open when its button is on and its window exists.
+bool ViewerOpen() {
+  HWND toggle = MainControl(id::kToggleViewer);
+  return toggle != nullptr && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED &&
+         WindowByNumber(id::kViewer) != nullptr;
+}
+
+// In the tray the main window is hidden; it is visible at every other time the loop runs.
+bool InTray() {
+  HWND main = MainWindow();
+  return main != nullptr && !IsWindowVisible(main);
+}
+
+int ActiveWindowNumber() {
+  HWND active = GetActiveWindow();
+  return active != nullptr ? NumberOfWindow(active) : -1;
+}
+
+// True when the command ends the program.
+bool Execute(const LoopCommand& command) {
+  if (command.action == LoopAction::Quit) return true;
+  if (command.action == LoopAction::Click) ClickControl(command.control);
+  return false;
+}
+
+std::u16string ComboItemText(HWND combo, int index) {
+  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return FromWide(text.c_str());
+}
+
+int ComboSelection(int control) {
+  return static_cast<int>(SendMessageW(MainControl(control), CB_GETCURSEL, 0, 0));
+}
+
+bool Checked(int control) {
+  return SendMessageW(MainControl(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED && data != 0) {
+    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+  }
+  return 0;
+}
+
+// The system folder chooser; empty when cancelled. The result ends with "\".
+std::u16string BrowseForFolder(const std::u16string& start) {
+  std::wstring startFolder = Wide(start);
+  // "C:\shots\" is selected as "C:\shots"; a drive root keeps its backslash.
+  if (startFolder.size() > 3 && startFolder.back() == L'\\') startFolder.pop_back();
+  BROWSEINFOW info{};
+  info.hwndOwner = MainWindow();
+  info.lpszTitle = L"Select screenshot folder:";
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  info.lpfn = BrowseCallback;
+  info.lParam = reinterpret_cast<LPARAM>(startFolder.c_str());
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (chosen == nullptr) return {};
+  std::vector<wchar_t> path(32768, L'\0');
+  const bool ok = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()),
+                                        GPFIDL_DEFAULT) != FALSE;
+  CoTaskMemFree(chosen);
+  if (!ok) return {};
+  std::u16string folder = FromWide(path.data());
+  if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
+  return folder;
+}
+
+void ChooseFolder() {
+  const std::u16string folder = BrowseForFolder(Settings().currentFolder);
+  if (folder.empty()) return;
+  std::array<std::u16string, 16> entries = FolderHistoryFromControl();
+  int selected = ComboSelection(id::kFolderCombo);
+  PushFolderHistory(entries, selected, folder);
+  FillFolderControl(entries, selected);
+  Settings().shotfolderid = selected;
+  Settings().currentFolder = WindowText(MainControl(id::kFolderCombo));
+}
+
+void FolderDropDown() {
+  HWND combo = MainControl(id::kFolderCombo);
+  AppSettings& s = Settings();
+  const bool fromList = TakeFolderSelectionFlag();
+  const int selection = ComboSelection(id::kFolderCombo);
+  // After a choice in the list the edit field is updated only later, so the item is read.
+  const std::u16string text =
+      fromList && selection >= 0 ? ComboItemText(combo, selection) : WindowText(combo);
+  if (FolderTextAccepted(text, s.currentFolder)) {
+    if (selection >= 0) s.shotfolderid = selection;
+    s.currentFolder = text;
+    return;
+  }
+  // Going back to the entry also selects the whole edit text, so it is done only when
+  // something differs; otherwise typing would overwrite the field.
+  if (selection != s.shotfolderid || WindowText(combo) != ComboItemText(combo, s.shotfolderid)) {
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(s.shotfolderid), 0);
+  }
+}
+
+void Shading() {
+  HWND main = MainWindow();
+  SetFocus(main);
+  HWND track = MainControl(id::kShadingTrack);
+  const bool ctrl = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+  const int value = ShadingValue(ctrl, static_cast<int>(SendMessageW(track, TBM_GETPOS, 0, 0)));
+  if (ctrl) SendMessageW(track, TBM_SETPOS, TRUE, value);
+  if (value != Settings().frameeffect) {
+    Settings().frameeffect = value;
+    RefreshStatusLine();
+  }
+  SetFocus(main);
+}
+
+void Thickness() {
+  const int selection = ComboSelection(id::kThicknessCombo);
+  AppSettings& s = Settings();
+  if (selection < 0 || selection == s.framethickness) return;
+  s.framethickness = selection;
+  RefreshStatusLine();
+  int w = 0;
+  int h = 0;
+  MainInnerSize(s, w, h);
+  ResizeMainInner(w, h);
+}
+
+void FrameColor(int type) {
+  if (type != kLeftClick) return;
+  AppSettings& s = Settings();
+  const int colour = ChooseFrameColor(s.framecolor, s.framecolorlist);
+  if (colour < 0) return;
+  s.framecolor = static_cast<Rgb>(colour);
+  RefreshStatusLine();
+}
+
+void CopyStatusPicture(int type) {
+  if (type != kDoubleClick) return;
+  PictureStore& pictures = TheShell().pictures;
+  const Picture* status = pictures.find(id::kPicStatus);
+  if (status == nullptr || status->empty()) return;
+  const Picture& work = pictures.put(id::kPicWork, *status);
+  PlaySoundNumber(6);
+  PutPictureOnClipboard(work);
+}
+
+// True when the event ends the program.
+bool OnControl(int control, int type) {
+  AppSettings& s = Settings();
+  switch (control) {
+    case id::kStayOnTopButton:
+      s.stayontop = s.stayontop != 0 ? 0 : 1;
+      ApplyStayOnTop();
+      return false;
+    case id::kSoundButton:
+      s.sound = (s.sound == 0 && TheShell().info.soundAvailable) ? 1 : 0;
+      ShowSoundState();
+      return false;
+    case id::kChooseFolder:
+      ChooseFolder();
+      return false;
+    case id::kFolderCombo:
+      FolderDropDown();
+      return false;
+    case id::kFormatCombo:
+      if (int i = ComboSelection(control); i >= 0) s.shotext = i;
+      return false;
+    case id::kScaleCombo:
+      if (int i = ComboSelection(control); i >= 0) s.shotsize = i;
+      return false;
+    case id::kAutoNumberCheck:
+      s.autonumber = Checked(control) ? 1 : 0;
+      return false;
+    case id::kIncludePinCheck:
+      s.includepin = Checked(control) ? 1 : 0;
+      return false;
+    case id::kShadingTrack:
+      Shading();
+      return false;
+    case id::kDirectionButton:
+      s.frameeffectdir = s.frameeffectdir != 0 ? 0 : 1;
+      SetWindowTextU16(MainControl(control), DirectionGlyph(s.frameeffectdir));
+      RefreshStatusLine();
+      return false;
+    case id::kThicknessCombo:
+      Thickness();
+      return false;
+    case id::kColorSwatch:
+      FrameColor(type);
+      return false;
+    case id::kStatusPicture:
+      CopyStatusPicture(type);
+      return false;
+    case id::kTakeScreenshot:
+      TakeScreenshot();
+      return false;
+    case id::kExitButton:
+      return true;
+    case id::kToggleViewer:
+      // Without a viewer window the button cannot stay on.
+      if (WindowByNumber(id::kViewer) == nullptr) {
+        SendMessageW(MainControl(control), BM_SETCHECK, BST_UNCHECKED, 0);
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+// True when the event ends the program.
+bool Dispatch(const Event& e) {
+  const int source = NumberOfWindow(e.window);
+  if (source != id::kMainWindow && source != id::kViewer) return false;
+  switch (e.kind) {
+    case EventKind::Close:
+      return Execute(CloseCommand(ViewerOpen()));
+    case EventKind::Menu:
+      return Execute(MenuCommand(e.number, InTray(), ActiveWindowNumber()));
+    case EventKind::Control:
+      return OnControl(e.number, e.type);
+    case EventKind::MoveSizeEnd:
+    case EventKind::Tray:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+void RunMainLoop() {
+  Event e;
+  while (WaitEvent(e)) {
+    if (Dispatch(e)) return;
+  }
+}
+
+void TakeScreenshot() {
+  Shell& shell = TheShell();
+  AppSettings& s = shell.settings;
+  Services& services = TheServices();
+  HWND edit = MainControl(id::kFilenameEdit);
+  const std::u16string stem = PrepareShotStem(WindowText(edit), s, *services.files);
+  SetWindowTextU16(edit, stem);
+  s.shotname = stem;
+  const Picture* mark =
+      s.rememberPassword != 0 ? shell.pictures.find(id::kPicPasswordMark) : nullptr;
+  CaptureContext context{s,
+                         services.session,
+                         shell.pictures,
+                         GdiText(),
+                         *services.clock,
+                         *services.files,
+                         *services.runner,
+                         services.host,
+                         shell.info.tempDir,
+                         mark};
+  CaptureJob(context);
+}
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,458 @@
+#include "app/main_window_win32.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <map>
+
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/main_dispatch.h"
+#include "app/main_logic.h"
+#include "app/shell_win32.h"
+#include "app/tables.h"
+#include "resources/resource_ids.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+HWND g_main = nullptr;
+HMENU g_trayMenu = nullptr;
+HACCEL g_shortcuts = nullptr;
+HWND g_lastFocus = nullptr;
+bool g_wait = false;
+bool g_pumpOnProgress = false;
+bool g_folderSelected = false;
+// Combo boxes are created with the height of their open list, which moving them keeps.
+std::map<int, int> g_comboHeights;
+
+enum class Font { Gui, Webdings };
+
+struct ControlSpec {
+  int id;
+  const wchar_t* cls;
+  DWORD style;
+  DWORD exStyle;
+  int x, y, w, h;
+  const char16_t* text;
+  const char16_t* tip;
+  Font font;
+};
+
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+constexpr DWORD kPictureButton = BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP;
+constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+
+// Place, size, text and tool tip of every control at creation; the layout rule moves
+// some of them at each size change.
+const ControlSpec kControls[] = {
+    {id::kStayOnTopButton, L"Button", kPictureButton, 0, 10, 10, 20, 20, u"",
+     u"toggle topmost window", Font::Gui},
+    {id::kSoundButton, L"Button", kPictureButton, 0, 40, 10, 20, 20, u"", u"toggle sound",
+     Font::Gui},
+    {id::kTrayButton, L"Button", kPictureButton, 0, 70, 10, 20, 20, u"", u"push to tray - Hotkey: ",
+     Font::Gui},
+    {id::kProgressPicture, L"Static", SS_BITMAP, 0, 100, 15, 40, 11, u"", nullptr, Font::Gui},
+    {id::kToggleViewer, L"Button", BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP, 0, 150, 10, 100, 20,
+     u"toggle viewer", u"turn viewer on/off [F9]", Font::Gui},
+    {id::kLabelFolder, L"Static", SS_RIGHT, 0, 10, 42, 55, 20, u"Folder:", nullptr, Font::Gui},
+    {id::kFolderCombo, L"ComboBox", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 70,
+     40, 170, 280, u"", u"folder history", Font::Gui},
+    {id::kChooseFolder, L"Button", kButton, 0, 220, 40, 30, 20, u"...", u"select a folder",
+     Font::Gui},
+    {id::kLabelFilename, L"Static", SS_RIGHT, 0, 10, 72, 55, 20, u"Filename:", nullptr, Font::Gui},
+    {id::kFilenameEdit, L"Edit", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 70, 70, 80, 20,
+     u"snapdeck", nullptr, Font::Gui},
+    {id::kFormatCombo, L"ComboBox", kList, 0, 150, 70, 50, 100, u"", u"graphics format", Font::Gui},
+    {id::kScaleCombo, L"ComboBox", kList, 0, 200, 70, 50, 150, u"", u"scale size", Font::Gui},
+    {id::kAutoNumberCheck, L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0, 70, 90, 16, 20, u"", nullptr,
+     Font::Gui},
+    {id::kLabelAutoNumber, L"Static", SS_LEFT, 0, 86, 92, 90, 20, u"auto-number", nullptr,
+     Font::Gui},
+    {id::kIncludePinCheck, L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0, 170, 90, 16, 20, u"",
+     nullptr, Font::Gui},
+    {id::kLabelIncludePin, L"Static", SS_LEFT, 0, 186, 92, 110, 20, u"include PIN", nullptr,
+     Font::Gui},
+    {id::kLabelFrame, L"Static", SS_RIGHT, 0, 10, 117, 55, 20, u"Frame:", nullptr, Font::Gui},
+    {id::kThicknessCombo, L"ComboBox", kList, 0, 70, 115, 40, 220, u"", u"frame thickness",
+     Font::Gui},
+    {id::kColorSwatch, L"Static", SS_BITMAP | SS_NOTIFY, 0, 110, 115, 60, 20, u"",
+     u"select a frame color", Font::Gui},
+    {id::kShadingTrack, TRACKBAR_CLASSW, TBS_HORZ | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP, 0, 150,
+     115, 140, 20, u"", u"shading effect", Font::Gui},
+    {id::kDirectionButton, L"Button", kButton, 0, 290, 115, 40, 20, u"6", u"effect direction",
+     Font::Webdings},
+    {id::kStatusPicture, L"Static", SS_BITMAP | SS_NOTIFY, 0, 8, 148, 182, 162, u"", nullptr,
+     Font::Gui},
+    {id::kHelpButton, L"Button", kButton, 0, 40, 320, 20, 20, u"?", nullptr, Font::Gui},
+    {id::kUpdateButton, L"Button", kButton, 0, 10, 320, 20, 20, u"!", nullptr, Font::Gui},
+    {id::kExitButton, L"Button", kButton, 0, 210, 320, 50, 20, u"exit", nullptr, Font::Gui},
+    {id::kTakeScreenshot, L"Button", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 70, 320, 100, 30,
+     u"take screenshot", nullptr, Font::Gui},
+};
+
+HFONT FontOf(Font font) {
+  const Shell& shell = TheShell();
+  if (font == Font::Webdings && shell.webdings != nullptr) return shell.webdings;
+  return shell.guiFont != nullptr ? shell.guiFont
+                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+bool IsComboBox(HWND control) {
+  wchar_t name[16] = {};
+  GetClassNameW(control, name, 16);
+  return _wcsicmp(name, L"ComboBox") == 0;
+}
+
+template <typename Items>
+void AddItems(int control, const Items& items) {
+  HWND combo = GetDlgItem(g_main, control);
+  for (std::u16string_view item : items) {
+    const std::wstring w = Wide(std::u16string(item));
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+  }
+}
+
+HMENU BuildTrayMenu() {
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return nullptr;
+  AppendMenuW(menu, MF_STRING | MF_GRAYED, id::kTrayItemHotkey, L"hotkey");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, id::kTrayItemDefineHotkey, L"Define Hotkey");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, id::kTrayItemRestore, L"Restore");
+  AppendMenuW(menu, MF_STRING, id::kTrayItemExit, L"Exit");
+  return menu;
+}
+
+void ShowProgressPicture(const Picture& picture) {
+  ShowPictureInControl(GetDlgItem(g_main, id::kProgressPicture), picture);
+  if (g_pumpOnProgress) PumpOneEvent();
+}
+
+void LayoutMain(int W, int H) {
+  const MainWindowLayout layout = MainLayout(W, H);
+  ProgressBar& progress = MainProgress();
+  progress.setWidth(layout.progressWidth);
+  if (layout.progressWidth > 1) progress.draw(100, -1);
+  for (const ControlPlace& place : layout.controls) {
+    HWND control = GetDlgItem(g_main, place.id);
+    if (control == nullptr) continue;
+    int height = place.height;
+    if (auto it = g_comboHeights.find(place.id); it != g_comboHeights.end()) height = it->second;
+    SetWindowPos(control, nullptr, place.x, place.y, place.width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+  }
+  // Moved controls leave stale pixels behind under Wine unless everything is repainted.
+  RedrawWindow(g_main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void ReleaseShownBitmap(int control, bool button) {
+  HWND h = GetDlgItem(g_main, control);
+  if (h == nullptr) return;
+  const UINT set = button ? BM_SETIMAGE : STM_SETIMAGE;
+  HGDIOBJ old = reinterpret_cast<HGDIOBJ>(SendMessageW(h, set, IMAGE_BITMAP, 0));
+  if (old != nullptr) DeleteObject(old);
+}
+
+bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (g_main == nullptr || window != g_main) return false;
+  switch (message) {
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      const ScreenMetrics& m = TheShell().metrics;
+      info->ptMinTrackSize = {240, 320};
+      info->ptMaxTrackSize = {m.workRight, m.workBottom};
+      result = 0;
+      return true;
+    }
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) LayoutMain(LOWORD(lParam), HIWORD(lParam));
+      return false;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, kLabelColor);
+      HBRUSH brush = TheShell().backgroundBrush;
+      if (brush == nullptr) return false;
+      result = reinterpret_cast<LRESULT>(brush);
+      return true;
+    }
+    case WM_SETCURSOR:
+      // The class has no cursor so that the wait cursor stays while the program works.
+      if (LOWORD(lParam) != HTCLIENT) return false;
+      if (g_wait) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+      } else if (reinterpret_cast<HWND>(wParam) == g_main) {
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+      } else {
+        return false;
+      }
+      result = TRUE;
+      return true;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == id::kFolderCombo) {
+        if (HIWORD(wParam) == CBN_SELCHANGE) g_folderSelected = true;
+        if (HIWORD(wParam) == CBN_EDITCHANGE) g_folderSelected = false;
+      }
+      return false;
+    case WM_ACTIVATE:
+      // Like a dialog, the window gives the focus back to the control that had it.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(g_main, focus)) g_lastFocus = focus;
+      } else if (!HIWORD(wParam) && g_lastFocus != nullptr && IsWindow(g_lastFocus) &&
+                 IsWindowEnabled(g_lastFocus)) {
+        SetFocus(g_lastFocus);
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+HWND BuildMainWindow() {
+  Shell& shell = TheShell();
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  RECT outer{0, 0, 400, 400};
+  AdjustWindowRectEx(&outer, style, FALSE, 0);
+  const int w = outer.right - outer.left;
+  const int h = outer.bottom - outer.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  HWND main = CreateWindowExW(0, ProgramWindowClass(), L"Snapdeck 1.67", style, x, y, w, h, nullptr,
+                              nullptr, shell.instance, nullptr);
+  if (main == nullptr) return nullptr;
+  g_main = main;
+  RegisterWindow(id::kMainWindow, main);
+  SetWindowBackground(main, shell.backgroundBrush);
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  if (HICON big =
+          static_cast<HICON>(LoadImageW(shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON),
+                                        IMAGE_ICON, 0, 0, LR_DEFAULTSIZE))) {
+    SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  }
+  if (HICON small = static_cast<HICON>(LoadImageW(
+          shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON), IMAGE_ICON, 16, 16, 0))) {
+    SendMessageW(main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  }
+
+  for (const ControlSpec& c : kControls) {
+    const std::wstring text = Wide(c.text);
+    HWND control = CreateWindowExW(
+        c.exStyle, c.cls, text.c_str(), WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.w, c.h, main,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), shell.instance, nullptr);
+    if (control == nullptr) continue;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(c.font)), FALSE);
+    if (c.tip != nullptr) SetToolTip(control, c.tip);
+    if (IsComboBox(control)) g_comboHeights[c.id] = c.h;
+  }
+
+  AddItems(id::kFormatCombo, kFileFormats);
+  AddItems(id::kScaleCombo, kScaleSizes);
+  SendMessageW(GetDlgItem(main, id::kScaleCombo), CB_SETCURSEL, 3, 0);
+  static constexpr std::u16string_view kThicknesses[] = {u"0", u"1", u"2", u"3", u"4",
+                                                         u"5", u"6", u"7", u"8", u"9"};
+  AddItems(id::kThicknessCombo, kThicknesses);
+  HWND track = GetDlgItem(main, id::kShadingTrack);
+  SendMessageW(track, TBM_SETRANGE, TRUE, MAKELPARAM(0, 16));
+  SendMessageW(track, TBM_SETPOS, TRUE, 8);
+
+  ShowStorePicture(id::kStayOnTopButton, id::kPicPinOff);
+  ShowStorePicture(id::kSoundButton, id::kPicSoundOff);
+  ShowStorePicture(id::kTrayButton, id::kPicToTray);
+  ShowStorePicture(id::kColorSwatch, id::kPicSwatch);
+  ShowStorePicture(id::kStatusPicture, id::kPicStatus);
+
+  g_trayMenu = BuildTrayMenu();
+  static const int keys[] = {VK_RETURN, VK_ESCAPE, VK_F1, VK_F9, VK_F6};
+  static const int numbers[] = {id::kKeyEnter, id::kKeyEscape, id::kKeyF1, id::kKeyF9, id::kKeyF6};
+  g_shortcuts = MakeShortcutTable(keys, numbers, 5);
+  SetWindowShortcuts(main, g_shortcuts);
+
+  SetMessageHandler(HandlerSlot::Main, MainHandler);
+  RECT client;
+  GetClientRect(main, &client);
+  LayoutMain(client.right, client.bottom);
+  return main;
+}
+
+void DestroyMainWindow() {
+  if (g_main == nullptr) return;
+  SetMessageHandler(HandlerSlot::Main, nullptr);
+  for (int control : {id::kStayOnTopButton, id::kSoundButton, id::kTrayButton}) {
+    ReleaseShownBitmap(control, true);
+  }
+  for (int control : {id::kProgressPicture, id::kColorSwatch, id::kStatusPicture}) {
+    ReleaseShownBitmap(control, false);
+  }
+  SetWindowShortcuts(g_main, nullptr);
+  for (WPARAM which : {ICON_BIG, ICON_SMALL}) {
+    HICON icon = reinterpret_cast<HICON>(SendMessageW(g_main, WM_SETICON, which, 0));
+    if (icon != nullptr) DestroyIcon(icon);
+  }
+  DestroyWindow(g_main);
+  ForgetWindow(id::kMainWindow);
+  g_main = nullptr;
+  g_lastFocus = nullptr;
+  if (g_shortcuts != nullptr) DestroyAcceleratorTable(g_shortcuts);
+  g_shortcuts = nullptr;
+  if (g_trayMenu != nullptr) DestroyMenu(g_trayMenu);
+  g_trayMenu = nullptr;
+  g_comboHeights.clear();
+}
+
+HWND MainWindow() { return g_main; }
+
+HWND MainControl(int number) { return g_main ? GetDlgItem(g_main, number) : nullptr; }
+
+HMENU TrayMenu() { return g_trayMenu; }
+
+std::array<std::u16string, 16> FolderHistoryFromControl() {
+  std::array<std::u16string, 16> entries{};
+  HWND combo = MainControl(id::kFolderCombo);
+  if (combo == nullptr) return entries;
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < 16 && i < count; ++i) {
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    if (length <= 0) continue;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    entries[i] = FromWide(text.c_str());
+  }
+  return entries;
+}
+
+void FillFolderControl(const std::array<std::u16string, 16>& entries, int selected) {
+  HWND combo = MainControl(id::kFolderCombo);
+  if (combo == nullptr) return;
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const std::u16string& entry : entries) {
+    const std::wstring w = Wide(entry);
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
+  }
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+  // Selecting an entry also selects the edit text, which Wine keeps showing unfocused.
+  SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
+}
+
+void PutSettingsIntoControls() {
+  AppSettings& s = TheShell().settings;
+  FillFolderControl(s.shotfolder, s.shotfolderid);
+  s.currentFolder = WindowText(MainControl(id::kFolderCombo));
+  SetWindowTextU16(MainControl(id::kFilenameEdit), s.shotname);
+  SendMessageW(MainControl(id::kFormatCombo), CB_SETCURSEL, static_cast<WPARAM>(s.shotext), 0);
+  SendMessageW(MainControl(id::kScaleCombo), CB_SETCURSEL, static_cast<WPARAM>(s.shotsize), 0);
+  SendMessageW(MainControl(id::kAutoNumberCheck), BM_SETCHECK,
+               s.autonumber != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(MainControl(id::kIncludePinCheck), BM_SETCHECK,
+               s.includepin != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(MainControl(id::kThicknessCombo), CB_SETCURSEL,
+               static_cast<WPARAM>(s.framethickness), 0);
+  SendMessageW(MainControl(id::kShadingTrack), TBM_SETPOS, TRUE, s.frameeffect);
+  SetWindowTextU16(MainControl(id::kDirectionButton), DirectionGlyph(s.frameeffectdir));
+  SetToolTip(MainControl(id::kTrayButton), TrayButtonTip(s.hotkey, s.hotkeyCAS));
+  RefreshSwatch();
+  ApplyStayOnTop();
+}
+
+void RefreshSwatch() {
+  Shell& shell = TheShell();
+  Picture* swatch = shell.pictures.find(id::kPicSwatch);
+  if (swatch == nullptr) swatch = &shell.pictures.put(id::kPicSwatch, Picture{});
+  DrawColorSwatch(*swatch, shell.settings.framecolor, shell.settings.framethickness, GdiText());
+  ShowPictureInControl(MainControl(id::kColorSwatch), *swatch);
+}
+
+void ShowStorePicture(int control, int picture) {
+  HWND h = MainControl(control);
+  if (h == nullptr) return;
+  if (const Picture* p = TheShell().pictures.find(picture)) ShowPictureInControl(h, *p);
+}
+
+void ApplyStayOnTop() {
+  const bool onTop = TheShell().settings.stayontop != 0;
+  ShowStorePicture(id::kStayOnTopButton, onTop ? id::kPicPinOn : id::kPicPinOff);
+  for (int number : {id::kMainWindow, id::kViewer}) {
+    if (HWND window = WindowByNumber(number)) {
+      SetWindowPos(window, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+}
+
+void ShowSoundState() {
+  ShowStorePicture(id::kSoundButton,
+                   TheShell().settings.sound != 0 ? id::kPicSoundOn : id::kPicSoundOff);
+}
+
+int ChooseFrameColor(Rgb initial, std::array<Rgb, 16>& customColors) {
+  COLORREF custom[16];
+  for (int i = 0; i < 16; ++i) custom[i] = static_cast<COLORREF>(customColors[i]);
+  CHOOSECOLORW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = g_main;
+  dialog.rgbResult = static_cast<COLORREF>(initial) & 0xFFFFFF;
+  dialog.lpCustColors = custom;
+  dialog.Flags = CC_RGBINIT | CC_ANYCOLOR;
+  const bool chosen = ChooseColorW(&dialog) != 0;
+  // The dialog edits the custom colours in place, also when it is cancelled.
+  for (int i = 0; i < 16; ++i) customColors[i] = static_cast<Rgb>(custom[i] & 0xFFFFFF);
+  if (!chosen) return -1;
+  return static_cast<int>(dialog.rgbResult & 0xFFFFFF);
+}
+
+void RenderIdleStatus() {
+  Shell& shell = TheShell();
+  const AppSettings& s = shell.settings;
+  int w = 0;
+  int h = 0;
+  StatusFieldSize(s, w, h);
+  const Picture* mark =
+      s.rememberPassword != 0 ? shell.pictures.find(id::kPicPasswordMark) : nullptr;
+  Picture status;
+  RenderStatusPicture(status, w, h, u" Snapdeck ", SnapdeckCaptionColors(), FrameStyleOf(s),
+                      GdiText(), mark);
+  shell.pictures.put(id::kPicStatus, std::move(status));
+}
+
+void ShowStatusPicture() { ShowStorePicture(id::kStatusPicture, id::kPicStatus); }
+
+void RefreshStatusLine() {
+  RefreshSwatch();
+  RenderIdleStatus();
+  ShowStatusPicture();
+}
+
+void ResizeMainInner(int innerWidth, int innerHeight) {
+  if (g_main == nullptr) return;
+  RECT r{0, 0, innerWidth, innerHeight};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(g_main, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(g_main, GWL_EXSTYLE)));
+  SetWindowPos(g_main, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SetWaitCursor(bool wait) {
+  g_wait = wait;
+  SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
+}
+
+ProgressBar& MainProgress() {
+  static ProgressBar bar(ShowProgressPicture);
+  return bar;
+}
+
+void SetProgressPumping(bool pumping) { g_pumpOnProgress = pumping; }
+
+bool TakeFolderSelectionFlag() {
+  const bool selected = g_folderSelected;
+  g_folderSelected = false;
+  return selected;
+}
+
+}  // namespace snapdeck::win32

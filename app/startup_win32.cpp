@@ -1,0 +1,234 @@
+#include "app/startup_win32.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <ole2.h>
+
+#include "app/capture_host_win32.h"
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/main_dispatch.h"
+#include "app/main_loop_win32.h"
+#include "app/main_window_win32.h"
+#include "app/resources_win32.h"
+#include "app/shell_win32.h"
+#include "app/sound_win32.h"
+#include "capture/capture_job.h"
+#include "capture/tool_check.h"
+#include "dialogs/requester_win32.h"
+#include "imaging/draw.h"
+#include "platform/win32/handles_win32.h"
+#include "settings/settings_file.h"
+#include "update/bubble_theme.h"
+#include "update/bubble_win32.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+void LoadPicture(int number) {
+  Picture picture;
+  if (LoadEmbeddedPicture(number, picture)) TheShell().pictures.put(number, std::move(picture));
+}
+
+void CreatePicture(int number, int w, int h) {
+  TheShell().pictures.put(number, MakePicture(w, h, MakeRgb(0x22, 0x22, 0x33)));
+}
+
+std::u16string EnvironmentText(const wchar_t* name) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring value(needed, L'\0');
+  const DWORD got = GetEnvironmentVariableW(name, value.data(), needed);
+  value.resize(got < needed ? got : 0);
+  return FromWide(value.c_str());
+}
+
+// The mutex named after the executable's file name, owned from now on; empty when
+// another instance holds it.
+UniqueHandle SingleInstanceGuard(const std::u16string& programFile) {
+  const std::wstring name = Wide(programFile);
+  SetLastError(0);
+  UniqueHandle mutex(CreateMutexW(nullptr, TRUE, name.c_str()));
+  const DWORD error = GetLastError();
+  if (mutex && error == 0) return mutex;
+  return UniqueHandle();
+}
+
+HFONT CreateWebdings() {
+  HDC screen = GetDC(nullptr);
+  const int height = -MulDiv(13, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, L"Webdings");
+}
+
+bool EmptyHandler(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+void LoadLanguageTable() {
+  ProgramTexts& texts = TheProgramTexts();
+  texts.languages = BuildLanguageTable();
+  for (std::size_t row = 0; row < texts.languages.size(); ++row) {
+    texts.languages[row].helpText = LoadHelpText(static_cast<int>(row));
+  }
+  texts.infoText = LoadInfoText();
+}
+
+void Shutdown() {
+  Shell& shell = TheShell();
+  Services& services = TheServices();
+  // The folder history is what the drop-down holds now.
+  if (MainWindow() != nullptr) shell.settings.shotfolder = FolderHistoryFromControl();
+  SaveSettings(shell.settings, *services.files, kSettingsFileName, *services.random);
+  TempCleanup(*services.files, *services.clock, services.host, shell.info.tempDir);
+  DestroyMainWindow();
+  PlaySoundW(nullptr, nullptr, 0);
+  shell.sounds.clear();
+  if (shell.backgroundBrush != nullptr) DeleteObject(shell.backgroundBrush);
+  shell.backgroundBrush = nullptr;
+  if (shell.webdings != nullptr) DeleteObject(shell.webdings);
+  shell.webdings = nullptr;
+  shell.guiFont = nullptr;  // a stock object, never deleted
+  for (int number = 0; number < 100; ++number) shell.pictures.release(number);
+}
+
+}  // namespace
+
+ProgramTexts& TheProgramTexts() {
+  static ProgramTexts texts;
+  return texts;
+}
+
+ScreenMetrics ReadScreenMetrics() {
+  ScreenMetrics m;
+  m.frameWidth2 = GetSystemMetrics(SM_CXFRAME) * 2;
+  m.frameHeight2Caption = GetSystemMetrics(SM_CYFRAME) * 2 + GetSystemMetrics(SM_CYCAPTION);
+  m.scrollSize = GetSystemMetrics(SM_CYHSCROLL);
+  m.dialogFrameHeight = GetSystemMetrics(SM_CYDLGFRAME);
+  RECT work{};
+  if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
+    m.workLeft = work.left;
+    m.workTop = work.top;
+    m.workRight = work.right;
+    m.workBottom = work.bottom;
+  }
+  return m;
+}
+
+void ReadProgramPaths(ProgramInfo& info) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (got == 0) {
+      path.clear();
+      break;
+    }
+    if (got < path.size()) {
+      path.resize(got);
+      break;
+    }
+    if (path.size() >= 32768) break;
+    path.resize(path.size() * 2);
+  }
+  SplitProgramPath(FromWide(path.c_str()), info.programFile, info.programDir);
+  std::wstring temp(MAX_PATH + 1, L'\0');
+  const DWORD got = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  temp.resize(got < temp.size() ? got : 0);
+  info.tempDir = TempDirFrom(FromWide(temp.c_str()), EnvironmentText(L"tmp"), info.programDir);
+}
+
+int RunProgram(HINSTANCE instance) {
+  Shell& shell = TheShell();
+  ProgramInfo& info = shell.info;
+  AppSettings& settings = shell.settings;
+  shell.instance = instance;
+  INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  LoadPicture(id::kPicEmblem);
+  CreatePicture(id::kPicUpdateProgress, 200, 11);
+  shell.metrics = ReadScreenMetrics();
+  info.soundAvailable = InitSoundSystem();
+  if (info.soundAvailable) LoadSounds(0, 2);
+  ReadProgramPaths(info);
+
+  UniqueHandle guard = SingleInstanceGuard(info.programFile);
+  if (!guard) {
+    MessageBubble(info.programFile, u"Only one instance is allowed.", kThemeWarning, 0);
+    return 0;
+  }
+  info.mainRunning = true;
+  OleInitialize(nullptr);  // the folder chooser's new dialog style needs it
+  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
+  SetMessageHandler(HandlerSlot::Empty, EmptyHandler);
+
+  LoadLanguageTable();
+  LoadPicture(id::kPicSmallIcon);
+  LoadPicture(id::kPicDonate);
+  SortLanguageTable(TheProgramTexts().languages);
+  for (int number : {id::kPicPadlock, id::kPicWarning, id::kPicQuestion, id::kPicQuestion2}) {
+    LoadPicture(number);
+  }
+  if (info.soundAvailable) LoadSounds(3, 3);
+  shell.backgroundBrush = CreateSolidBrush(kBackgroundColor);
+  for (int number = id::kPicFirstFlag; number <= id::kPicFirstFlag + 6; ++number) {
+    LoadPicture(number);
+  }
+  for (int number : {27, 28, 29, 30, 31, 32, 34, 35}) LoadPicture(number);
+  CreatePicture(id::kPicSwatch, 36, 16);
+  CreatePicture(id::kPicProgress, 400, 10);
+  if (info.soundAvailable) LoadSounds(4, 7);
+  shell.webdings = CreateWebdings();
+  shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  settings.shotname = u"snapdeck";
+  settings.JLpath = info.programDir;
+  settings.shotfolder[0] = info.programDir;
+  settings.currentFolder = info.programDir;
+
+  // The first status picture, at the default device-screen size.
+  {
+    Picture status;
+    RenderStatusPicture(status, 240, 160, u" Snapdeck ", SnapdeckCaptionColors(),
+                        FrameStyleOf(settings), GdiText(), nullptr);
+    shell.pictures.put(id::kPicStatus, std::move(status));
+  }
+  HWND main = BuildMainWindow();
+  Services& services = TheServices();
+  LoadSettings(settings, *services.files, kSettingsFileName);
+
+  HWND soundButton = MainControl(id::kSoundButton);
+  if (!info.soundAvailable) settings.sound = 0;
+  EnableWindow(soundButton, info.soundAvailable ? TRUE : FALSE);
+  ShowSoundState();
+  RenderIdleStatus();
+  ShowStatusPicture();
+
+  if (main != nullptr) EnableWindow(main, FALSE);
+  PumpAllEvents();
+  TempCleanup(*services.files, *services.clock, services.host, info.tempDir);
+  PutSettingsIntoControls();
+  int innerWidth = 0;
+  int innerHeight = 0;
+  MainInnerSize(settings, innerWidth, innerHeight);
+  ResizeMainInner(innerWidth, innerHeight);
+  if (main != nullptr) {
+    EnableWindow(main, TRUE);
+    // Shown first: activating the window would otherwise take the focus back.
+    ShowWindow(main, SW_SHOW);
+    UpdateWindow(main);
+    SetFocus(MainControl(id::kFolderCombo));
+    SetFocus(MainControl(id::kTakeScreenshot));
+    // The focus selected the folder text; unfocused, Wine would keep showing that.
+    SendMessageW(MainControl(id::kFolderCombo), CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
+  }
+
+  RequesterToolLocator locator;
+  if (main != nullptr && CheckDeviceTool(settings, *services.files, locator)) RunMainLoop();
+
+  Shutdown();
+  OleUninitialize();
+  return 0;
+}
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,30 @@
+// The program from its entry to its end: start-up, the main loop, shutdown.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/program_info.h"
+#include "app/tables.h"
+
+namespace snapdeck::win32 {
+
+// The help languages (sorted by name, help texts filled) and the information text,
+// loaded at start-up for the help window.
+struct ProgramTexts {
+  std::vector<LanguageRow> languages;
+  std::u16string infoText;
+};
+ProgramTexts& TheProgramTexts();
+
+// Screen metrics and the desktop work area as the operating system reports them.
+ScreenMetrics ReadScreenMetrics();
+// programFile, programDir and tempDir of the running executable.
+void ReadProgramPaths(ProgramInfo& info);
+
+// Runs the whole program; the exit code is always 0.
+int RunProgram(HINSTANCE instance);
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,400 @@
+// Window 5 built in this process: its controls, layout, size limits, label colours and
+// tray menu, and the main loop's dispatch of the events the controls produce.
+#include <gtest/gtest.h>
+#include <windows.h>
+// This needs windows.h first.
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/clipboard_win32.h"
+#include "app/events_win32.h"
+#include "app/ids.h"
+#include "app/main_loop_win32.h"
+#include "app/main_window_win32.h"
+#include "app/shell_win32.h"
+#include "dialogs/click_win32.h"
+#include "imaging/draw.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+struct Place {
+  int id;
+  int x, y, w, h;  // -1: the system decides (combo-box height, picture size)
+};
+
+RECT RectInMain(HWND main, int id) {
+  RECT r{};
+  GetWindowRect(GetDlgItem(main, id), &r);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(window, buffer, 256);
+  return buffer;
+}
+
+bool g_timedOut = false;
+
+// Runs the main loop over the events queued so far; a loop that does not end within
+// five seconds is stopped and reported.
+bool LoopEnds() {
+  g_timedOut = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) {
+    g_timedOut = true;
+    PostQuitMessage(0);
+  });
+  RunMainLoop();
+  KillTimer(nullptr, timer);
+  return !g_timedOut;
+}
+
+void PostControlEvent(int control, int type = kLeftClick) {
+  PostEvent(MainWindow(), EventKind::Control, control, type);
+}
+
+void PostEscape() { PostEvent(MainWindow(), EventKind::Menu, id::kKeyEscape, kLeftClick); }
+
+// One window for all tests: under Wine without a window manager every window that
+// is hidden or destroyed costs two seconds.
+class AppMainWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Shell& shell = TheShell();
+    shell.instance = GetModuleHandleW(nullptr);
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    if (shell.backgroundBrush == nullptr)
+      shell.backgroundBrush = CreateSolidBrush(kBackgroundColor);
+    shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    for (int n : {27, 28, 29, 30, 31}) shell.pictures.put(n, MakePicture(16, 16, MakeRgb(n, 0, 0)));
+    shell.pictures.put(id::kPicSwatch, MakePicture(36, 16, 0));
+    shell.pictures.put(id::kPicStatus, MakePicture(240, 160, 0));
+    main_ = BuildMainWindow();
+    if (main_ != nullptr) ShowWindow(main_, SW_SHOW);
+  }
+  static void TearDownTestSuite() {
+    DestroyMainWindow();
+    PumpAllEvents();
+  }
+
+  void SetUp() override {
+    ASSERT_NE(main_, nullptr);
+    AppSettings& s = TheShell().settings;
+    s.width = 240;
+    s.height = 160;
+    s.framethickness = 1;
+    s.frameeffect = 8;
+    s.frameeffectdir = 1;
+    s.stayontop = 0;
+    s.sound = 0;
+    s.autonumber = 0;
+    s.includepin = 0;
+    s.shotext = 2;
+    s.shotsize = 3;
+    s.rememberPassword = 0;
+    s.shotfolderid = 0;
+    s.shotfolder = {u"C:\\first\\", u"C:\\second\\", u"C:\\third\\"};
+    s.hotkey = 0;
+    s.hotkeyCAS = 0;
+    PutSettingsIntoControls();
+    RenderIdleStatus();
+    ShowStatusPicture();
+    ResizeMainInner(400, 400);
+    PumpAllEvents();
+  }
+
+  HWND Item(int id) const { return GetDlgItem(main_, id); }
+
+  static HWND main_;
+};
+
+HWND AppMainWindow::main_ = nullptr;
+
+TEST_F(AppMainWindow, WindowAndControlsAsCreated) {
+  EXPECT_EQ(TextOf(main_), L"Snapdeck 1.67");
+  EXPECT_EQ(WindowByNumber(id::kMainWindow), main_);
+  const LONG style = GetWindowLongW(main_, GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  RECT client{};
+  GetClientRect(main_, &client);
+  ASSERT_EQ(client.right, 400);
+  ASSERT_EQ(client.bottom, 400);
+
+  // At 400 x 400 the layout rule has already placed the controls that follow the size.
+  const Place places[] = {
+      {51, 10, 10, 20, 20},   {52, 40, 10, 20, 20},    {53, 70, 10, 20, 20},
+      {54, 100, 15, 175, 11}, {60, 290, 10, 100, 20},  {34, 10, 42, 55, 20},
+      {36, 70, 40, 290, -1},  {40, 360, 40, 30, 20},   {35, 10, 72, 55, 20},
+      {37, 70, 70, 220, 20},  {38, 290, 70, 50, -1},   {39, 340, 70, 50, -1},
+      {47, 70, 90, 16, 20},   {46, 86, 92, 90, 20},    {48, 170, 90, 16, 20},
+      {49, 186, 92, 110, 20}, {41, 10, 117, 55, 20},   {42, 70, 115, 40, -1},
+      {43, 110, 115, 36, 16}, {44, 150, 115, 200, 20}, {45, 350, 115, 40, 20},
+      {50, 8, 148, 240, 160}, {57, 40, 360, 20, 20},   {56, 10, 360, 20, 20},
+      {58, 340, 360, 50, 20}, {55, 70, 360, 260, 30},
+  };
+  for (const Place& p : places) {
+    SCOPED_TRACE(p.id);
+    ASSERT_NE(Item(p.id), nullptr);
+    EXPECT_EQ(GetDlgCtrlID(Item(p.id)), p.id);
+    const RECT r = RectInMain(main_, p.id);
+    EXPECT_EQ(r.left, p.x);
+    EXPECT_EQ(r.top, p.y);
+    EXPECT_EQ(r.right - r.left, p.w);
+    if (p.h >= 0) EXPECT_EQ(r.bottom - r.top, p.h);
+  }
+
+  const std::pair<int, const wchar_t*> texts[] = {
+      {60, L"toggle viewer"},
+      {34, L"Folder:"},
+      {40, L"..."},
+      {35, L"Filename:"},
+      {46, L"auto-number"},
+      {49, L"include PIN"},
+      {41, L"Frame:"},
+      {57, L"?"},
+      {56, L"!"},
+      {58, L"exit"},
+      {55, L"take screenshot"},
+      {47, L""},
+      {48, L""},
+  };
+  for (const auto& [id, text] : texts) EXPECT_EQ(TextOf(Item(id)), text) << id;
+
+  EXPECT_EQ(SendMessageW(Item(38), CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(Item(39), CB_GETCOUNT, 0, 0), 6);
+  EXPECT_EQ(SendMessageW(Item(42), CB_GETCOUNT, 0, 0), 10);
+  EXPECT_EQ(SendMessageW(Item(39), CB_GETCURSEL, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(Item(44), TBM_GETRANGEMIN, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(Item(44), TBM_GETRANGEMAX, 0, 0), 16);
+
+  const auto styleOf = [&](int id) { return GetWindowLongW(Item(id), GWL_STYLE); };
+  EXPECT_EQ(styleOf(55) & 0xF, BS_DEFPUSHBUTTON);
+  EXPECT_EQ(styleOf(36) & 3, CBS_DROPDOWN);
+  for (int id : {38, 39, 42}) EXPECT_EQ(styleOf(id) & 3, CBS_DROPDOWNLIST) << id;
+  for (int id : {43, 50}) EXPECT_TRUE(styleOf(id) & SS_NOTIFY) << id;
+  for (int id : {34, 35, 41}) EXPECT_EQ(styleOf(id) & SS_TYPEMASK, SS_RIGHT) << id;
+  for (int id : {51, 52, 53}) EXPECT_TRUE(styleOf(id) & BS_BITMAP) << id;
+  for (int id : {47, 48}) EXPECT_EQ(styleOf(id) & 0xF, BS_AUTOCHECKBOX) << id;
+}
+
+TEST_F(AppMainWindow, LayoutFollowsTheInnerSize) {
+  ResizeMainInner(300, 500);
+  RECT client{};
+  GetClientRect(main_, &client);
+  ASSERT_EQ(client.right, 300);
+  ASSERT_EQ(client.bottom, 500);
+  EXPECT_EQ(RectInMain(main_, 58).left, 240);
+  EXPECT_EQ(RectInMain(main_, 58).top, 460);
+  EXPECT_EQ(RectInMain(main_, 56).top, 460);
+  const RECT shot = RectInMain(main_, 55);
+  EXPECT_EQ(shot.left, 70);
+  EXPECT_EQ(shot.right - shot.left, 160);
+  EXPECT_EQ(RectInMain(main_, 40).left, 260);
+  EXPECT_EQ(RectInMain(main_, 45).left, 250);
+  EXPECT_EQ(RectInMain(main_, 44).right - RectInMain(main_, 44).left, 100);
+  // The progress picture is redrawn at the new width W - 225.
+  EXPECT_EQ(MainProgress().width(), 75);
+  EXPECT_EQ(RectInMain(main_, 54).right - RectInMain(main_, 54).left, 75);
+  // The window keeps its place.
+  RECT before{};
+  GetWindowRect(main_, &before);
+  ResizeMainInner(260, 360);
+  RECT after{};
+  GetWindowRect(main_, &after);
+  EXPECT_EQ(before.left, after.left);
+  EXPECT_EQ(before.top, after.top);
+}
+
+TEST_F(AppMainWindow, SizeLimitsAndLabelColours) {
+  MINMAXINFO info{};
+  SendMessageW(main_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 240);
+  EXPECT_EQ(info.ptMinTrackSize.y, 320);
+  EXPECT_EQ(info.ptMaxTrackSize.x, TheShell().metrics.workRight);
+  EXPECT_EQ(info.ptMaxTrackSize.y, TheShell().metrics.workBottom);
+
+  HDC dc = CreateCompatibleDC(nullptr);
+  const LRESULT brush = SendMessageW(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(Item(34)));
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheShell().backgroundBrush);
+  EXPECT_EQ(GetTextColor(dc), RGB(0xCC, 0xCC, 0xCC));
+  EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+  // The file-name field keeps the system's colours.
+  const LRESULT edit = SendMessageW(main_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                                    reinterpret_cast<LPARAM>(Item(37)));
+  EXPECT_NE(reinterpret_cast<HBRUSH>(edit), TheShell().backgroundBrush);
+  DeleteDC(dc);
+}
+
+TEST_F(AppMainWindow, TrayMenuHoldsItsItems) {
+  HMENU menu = TrayMenu();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(GetMenuItemCount(menu), 6);
+  const UINT ids[] = {4, 0, 5, 0, 6, 7};
+  const wchar_t* names[] = {L"hotkey", L"", L"Define Hotkey", L"", L"Restore", L"Exit"};
+  for (int i = 0; i < 6; ++i) {
+    MENUITEMINFOW item{};
+    wchar_t text[64] = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_STRING;
+    item.dwTypeData = text;
+    item.cch = 64;
+    ASSERT_TRUE(GetMenuItemInfoW(menu, i, TRUE, &item));
+    EXPECT_STREQ(text, names[i]) << i;
+    if (ids[i] == 0) {
+      EXPECT_TRUE(item.fType & MFT_SEPARATOR) << i;
+      continue;
+    }
+    EXPECT_EQ(item.wID, ids[i]) << i;
+    EXPECT_EQ((item.fState & MFS_GRAYED) != 0, i == 0) << i;
+  }
+}
+
+TEST_F(AppMainWindow, SettingsGoIntoTheControls) {
+  AppSettings& s = TheShell().settings;
+  EXPECT_EQ(TextOf(Item(45)), L"6");
+  EXPECT_EQ(SendMessageW(Item(47), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  s.shotfolderid = 1;
+  s.shotname = u"device";
+  s.shotext = 0;
+  s.autonumber = 1;
+  s.framethickness = 4;
+  s.frameeffect = 3;
+  s.frameeffectdir = 0;
+  s.hotkey = 3;
+  s.hotkeyCAS = 1;
+  PutSettingsIntoControls();
+  EXPECT_EQ(SendMessageW(Item(36), CB_GETCOUNT, 0, 0), 16);
+  EXPECT_EQ(TextOf(Item(36)), L"C:\\second\\");
+  EXPECT_EQ(s.currentFolder, u"C:\\second\\");
+  EXPECT_EQ(TextOf(Item(37)), L"device");
+  EXPECT_EQ(SendMessageW(Item(38), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(Item(47), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(Item(42), CB_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(Item(44), TBM_GETPOS, 0, 0), 3);
+  EXPECT_EQ(TextOf(Item(45)), L"5");
+  const std::array<std::u16string, 16> history = FolderHistoryFromControl();
+  EXPECT_EQ(history[2], u"C:\\third\\");
+  EXPECT_EQ(history[15], u"");
+}
+
+TEST_F(AppMainWindow, EscapeKeyAndExitButtonEndTheLoop) {
+  SetFocus(Item(55));
+  PostMessageW(Item(55), WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_TRUE(LoopEnds());
+  PostControlEvent(id::kExitButton);
+  EXPECT_TRUE(LoopEnds());
+  // Without a viewer a close request ends the program.
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(LoopEnds());
+}
+
+TEST_F(AppMainWindow, ButtonsFlipTheirSettings) {
+  AppSettings& s = TheShell().settings;
+  ClickControl(id::kStayOnTopButton);
+  ClickControl(id::kDirectionButton);
+  ClickControl(id::kAutoNumberCheck);
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.stayontop, 1);
+  EXPECT_TRUE(GetWindowLongW(main_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(s.frameeffectdir, 0);
+  EXPECT_EQ(TextOf(Item(45)), L"5");
+  EXPECT_EQ(s.autonumber, 1);
+
+  ClickControl(id::kStayOnTopButton);
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.stayontop, 0);
+  EXPECT_FALSE(GetWindowLongW(main_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(AppMainWindow, ThicknessRedrawsTheStatusAndResizesTheWindow) {
+  AppSettings& s = TheShell().settings;
+  SendMessageW(Item(42), CB_SETCURSEL, 9, 0);
+  SendMessageW(Item(38), CB_SETCURSEL, 1, 0);
+  PostControlEvent(42);
+  PostControlEvent(38);
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.framethickness, 9);
+  EXPECT_EQ(s.shotext, 1);
+  RECT client{};
+  GetClientRect(main_, &client);
+  EXPECT_EQ(client.right, 260);
+  EXPECT_EQ(client.bottom, 360);
+  // A 222 x 142 field inside the 9-pixel frame is again 240 x 160.
+  const Picture* status = TheShell().pictures.find(id::kPicStatus);
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(status->width, 240);
+  EXPECT_EQ(status->height, 160);
+}
+
+TEST_F(AppMainWindow, FolderDropDownTakesTheChosenEntry) {
+  AppSettings& s = TheShell().settings;
+  PutSettingsIntoControls();
+  HWND combo = Item(36);
+  SendMessageW(combo, CB_SETCURSEL, 2, 0);
+  // The notification as the list sends it, before the edit field shows the item.
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.shotfolderid, 2);
+  EXPECT_EQ(s.currentFolder, u"C:\\third\\");
+
+  // An emptied field goes back to the selected entry.
+  SetWindowTextW(combo, L"");
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.currentFolder, u"C:\\third\\");
+  EXPECT_EQ(TextOf(combo), L"C:\\third\\");
+}
+
+TEST_F(AppMainWindow, ShadingFollowsTheTrackBar) {
+  AppSettings& s = TheShell().settings;
+  SendMessageW(Item(44), TBM_SETPOS, TRUE, 13);
+  PostControlEvent(44);
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.frameeffect, 13);
+}
+
+TEST_F(AppMainWindow, DoubleClickOnTheStatusCopiesIt) {
+  RenderIdleStatus();
+  ShowStatusPicture();
+  ASSERT_TRUE(ClearClipboard());
+  PostControlEvent(id::kStatusPicture, kLeftClick);
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  Picture copied;
+  EXPECT_FALSE(ReadClipboardPicture(copied));  // a single click copies nothing
+
+  PostControlEvent(id::kStatusPicture, kDoubleClick);
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  ASSERT_TRUE(ReadClipboardPicture(copied));
+  const Picture* status = TheShell().pictures.find(id::kPicStatus);
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(copied.width, status->width);
+  EXPECT_EQ(copied.height, status->height);
+  EXPECT_EQ(copied.pixels, status->pixels);
+  ASSERT_NE(TheShell().pictures.find(id::kPicWork), nullptr);
+}
+
+TEST_F(AppMainWindow, ViewerButtonCannotStayOnWithoutAViewer) {
+  ClickControl(id::kToggleViewer);
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(LoopEnds());
+  EXPECT_EQ(SendMessageW(Item(60), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+}  // namespace
+}  // namespace snapdeck::win32
