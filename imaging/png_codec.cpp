@@ -176,11 +176,13 @@ bool CollectPalette(const Picture& p, std::vector<std::uint32_t>& colors,
   bool used[kSlots] = {};
   colors.clear();
   indices.resize(p.pixels.size());
-  std::uint32_t last = ~0u;
+  // No sentinel value for "no colour yet": every 32-bit value is a possible pixel.
+  std::uint32_t last = 0;
+  bool haveLast = false;
   std::uint8_t lastIndex = 0;
   for (std::size_t i = 0; i < p.pixels.size(); ++i) {
     const std::uint32_t c = p.pixels[i];
-    if (c != last) {
+    if (!haveLast || c != last) {
       std::size_t slot = ((c & 0xFFFFFFu) * 2654435761u) >> 22 & (kSlots - 1);
       while (used[slot] && keys[slot] != c) slot = (slot + 1) & (kSlots - 1);
       if (!used[slot]) {
@@ -191,6 +193,7 @@ bool CollectPalette(const Picture& p, std::vector<std::uint32_t>& colors,
         colors.push_back(c);
       }
       last = c;
+      haveLast = true;
       lastIndex = values[slot];
     }
     indices[i] = lastIndex;

@@ -183,11 +183,16 @@ TEST(ImagingPng, RoundTripsPickTheSmallestLosslessLayout) {
   Picture ten = MakePicture(17, 9, 0);
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 17; ++x) ten.at(x, y) = PixelOf(MakeRgb((x + y) % 10 * 20, 5, 7));
+  // Opaque white is the all-ones pixel value; it must get its own palette entry.
+  Picture whiteFirst = MakePicture(12, 6, MakeRgb(0x22, 0x22, 0x33));
+  FillRect(whiteFirst, 0, 0, 12, 1, MakeRgb(0xFF, 0xFF, 0xFF));
+  FillRect(whiteFirst, 0, 1, 12, 1, MakeRgb(0xD6, 0xD6, 0xD6));
   Picture many = TestPicture(40, 30);
   Picture translucent = TestPicture(8, 8);
   translucent.at(3, 3) = (translucent.at(3, 3) & 0x00FFFFFFu) | 0x80000000u;
   const Case cases[] = {{two, PNG_COLOR_TYPE_PALETTE, 1},
                         {ten, PNG_COLOR_TYPE_PALETTE, 4},
+                        {whiteFirst, PNG_COLOR_TYPE_PALETTE, 2},
                         {many, PNG_COLOR_TYPE_RGB, 8},
                         {translucent, PNG_COLOR_TYPE_RGB_ALPHA, 8}};
   for (const Case& c : cases) {
