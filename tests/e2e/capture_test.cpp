@@ -1,0 +1,503 @@
+// Captures through the device simulator (tools/devicesim, configured by devicesim.cfg
+// beside it): saved files, the clipboard, the questions asked and the window's size.
+// The status caption is drawn text, so outcomes are read from files, the clipboard,
+// requester windows and the size of the status picture.
+#include <algorithm>
+#include <cstdlib>
+
+#include "driver/fixture.h"
+#include "settings/password_cipher.h"
+
+namespace e2e {
+namespace {
+
+using Capture = E2eTest;
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// The simulator's test picture: red, green and blue quarters and a grey ramp bottom-right.
+std::uint32_t PatternRgb(int x, int y, int w, int h) {
+  const int hw = w / 2;
+  const int hh = h / 2;
+  if (y < hh) return x < hw ? 0xFF0000u : 0x00FF00u;
+  if (x < hw) return 0x0000FFu;
+  const int span = std::max(1, w - hw - 1);
+  const std::uint32_t v = static_cast<std::uint32_t>((x - hw) * 255 / span);
+  return (v << 16) | (v << 8) | v;
+}
+
+// Compares the w x h pattern against the picture at (ox, oy); reports the first mismatch.
+::testing::AssertionResult HasPattern(const snapdeck::Picture& p, int ox, int oy, int w, int h) {
+  int bad = 0;
+  std::string first;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t want = PatternRgb(x, y, w, h);
+      const std::uint32_t got = Rrggbb(p, ox + x, oy + y);
+      if (got != want) {
+        if (bad++ == 0) {
+          char text[96];
+          snprintf(text, sizeof text, "(%d,%d): got #%06X, want #%06X", x, y, got, want);
+          first = text;
+        }
+      }
+    }
+  }
+  if (bad == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << bad << " pixels differ from the device picture; first "
+                                       << first;
+}
+
+::testing::AssertionResult SamePixels(const snapdeck::Picture& a, const snapdeck::Picture& b,
+                                      int bx = 0, int by = 0) {
+  for (int y = 0; y < a.height; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      if (Rrggbb(a, x, y) != Rrggbb(b, bx + x, by + y)) {
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << "," << y << ") differs: #" << std::hex << Rrggbb(a, x, y)
+               << " vs #" << Rrggbb(b, bx + x, by + y);
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+LaunchOptions WithDevices(const Entries& device, const Entries& settings = {}) {
+  LaunchOptions o;
+  o.deviceConfig = DeviceConfig(device);
+  o.deviceConfigName = kDeviceConfigName;
+  if (!settings.empty()) o.settings = ToBytes(IniText(settings));
+  return o;
+}
+
+std::optional<snapdeck::Picture> WaitPng(const std::wstring& path, int timeoutMs = 30000) {
+  std::optional<snapdeck::Picture> pic;
+  WaitUntil(
+      [&] {
+        pic = DecodePngFile(path);
+        return pic.has_value();
+      },
+      timeoutMs, 100);
+  return pic;
+}
+
+bool WaitClipboardSize(int w, int h, int timeoutMs = 30000) {
+  return WaitUntil(
+      [&] {
+        auto s = ClipboardDibSize();
+        return s && s->cx == w && s->cy == h;
+      },
+      timeoutMs, 100);
+}
+
+SIZE StatusSize(HWND main) {
+  const RECT r = RectInParent(Control(main, 50));
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+bool WaitStatusSize(HWND main, int w, int h, int timeoutMs = 30000) {
+  return WaitUntil(
+      [&] {
+        const SIZE s = StatusSize(main);
+        return s.cx == w && s.cy == h;
+      },
+      timeoutMs, 100);
+}
+
+// Lines of the simulator's call log that equal "arg <word>".
+int Calls(const std::wstring& folder, const std::string& word) {
+  auto log = ReadFileBytes(JoinPath(folder, L"calls.log"));
+  if (!log) return 0;
+  const std::string text(log->begin(), log->end());
+  const std::string line = "arg " + word + "\n";
+  int n = 0;
+  for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+    if (at == 0 || text[at - 1] == '\n') ++n;
+  }
+  return n;
+}
+
+// The outcome shows a moment before the job has drawn its last progress step, and a
+// click that arrives while the job still runs is dropped: give it that moment.
+void LetTheJobFinish() { Sleep(1000); }
+
+std::wstring Flat(std::wstring text) {
+  std::wstring out;
+  for (wchar_t c : text) {
+    if (c != L'\r' && c != L'\n') out += c;
+  }
+  return out;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+TEST_F(Capture, OneDeviceGivesFramedFileClipboardAndWindowSize) {
+  // Frame thickness 3, strongest lightening, direction 0, grey: rings #FFFFFF, #D6D6D6,
+  // #818181 from the outside in.
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"width", "300"}, {"height", "220"}},
+                                          {{"framethickness", "3"},
+                                           {"frameeffect", "16"},
+                                           {"frameeffectdir", "0"},
+                                           {"framecolor", "#808080"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+
+  auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
+  ASSERT_TRUE(shot.has_value()) << "no snapdeck.png";
+  ASSERT_EQ(shot->width, 306);
+  ASSERT_EQ(shot->height, 226);
+  const std::uint32_t rings[3] = {0xFFFFFFu, 0xD6D6D6u, 0x818181u};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(Rrggbb(*shot, k, 113), rings[k]) << "left, ring " << k;
+    EXPECT_EQ(Rrggbb(*shot, 305 - k, 113), rings[k]) << "right, ring " << k;
+    EXPECT_EQ(Rrggbb(*shot, 153, k), rings[k]) << "top, ring " << k;
+    EXPECT_EQ(Rrggbb(*shot, 153, 225 - k), rings[k]) << "bottom, ring " << k;
+    EXPECT_EQ(Rrggbb(*shot, k, k), rings[k]) << "corner, ring " << k;
+  }
+  EXPECT_TRUE(HasPattern(*shot, 3, 3, 300, 220));
+
+  ASSERT_TRUE(WaitClipboardSize(306, 226)) << "the clipboard holds no 306 x 226 bitmap";
+  const std::vector<UINT> formats = ClipboardFormats();
+  EXPECT_TRUE(std::find(formats.begin(), formats.end(), CF_DIB) != formats.end() ||
+              std::find(formats.begin(), formats.end(), CF_BITMAP) != formats.end());
+  auto clip = ClipboardPicture();
+  ASSERT_TRUE(clip.has_value());
+  EXPECT_TRUE(SamePixels(*shot, *clip));
+
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const SIZE c = ClientSize(main);
+        return c.cx == 306 + 20 && c.cy == 226 + 200;
+      },
+      10000))
+      << "inner size " << ClientSize(main).cx << " x " << ClientSize(main).cy;
+  EXPECT_TRUE(WaitStatusSize(main, 306, 226, 5000));
+  EndWithEsc(p, main);
+  SettingsLines saved = SavedSettings(folder_);
+  EXPECT_EQ(saved.Get("width"), "306");
+  EXPECT_EQ(saved.Get("height"), "226");
+}
+
+TEST_F(Capture, SecondShotReusesTheDeviceSession) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"log", "calls.log"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  const std::wstring file = JoinPath(folder_, L"snapdeck.png");
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  ASSERT_TRUE(WaitPng(file).has_value());
+  ASSERT_TRUE(WaitStatusSize(main, 242, 162));
+  LetTheJobFinish();
+  ASSERT_TRUE(DeleteFileW(file.c_str()));
+  Click(Control(main, 55));
+  ASSERT_TRUE(WaitPng(file).has_value()) << "the second shot saved nothing";
+  EXPECT_EQ(Calls(folder_, "enum"), 1);
+  EXPECT_EQ(Calls(folder_, "deviceinfo"), 1);
+  EXPECT_EQ(Calls(folder_, "screenshot"), 2);
+
+  // The exact command line, with its two blanks and the quoted temporary bitmap.
+  auto log = ReadFileBytes(JoinPath(folder_, L"calls.log"));
+  ASSERT_TRUE(log.has_value());
+  std::string expected = "cmdline \"" + Utf8(folder_) + "javaloader.exe\" -u -p0x2100000A  screenshot \"" +
+                         Utf8(folder_) + "tmp\\~devshot.bmp\"";
+  std::string escaped;
+  for (char c : expected) {
+    escaped += c;
+    if (c == '\\') escaped += '\\';
+  }
+  EXPECT_NE(std::string(log->begin(), log->end()).find(escaped + "\n"), std::string::npos)
+      << "no call " << escaped;
+  EndWithEsc(p, main);
+}
+
+TEST_F(Capture, TwoDevicesGivePinFilesAndSideBySideClipboard) {
+  Program& p = Start(folder_, WithDevices({{"devices", "2"},
+                                           {"device1.width", "240"},
+                                           {"device1.height", "160"},
+                                           {"device2.width", "200"},
+                                           {"device2.height", "180"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  AnswerPasswordPrompt(p);
+
+  auto first = WaitPng(JoinPath(folder_, L"0x2100000A-snapdeck.png"));
+  auto second = WaitPng(JoinPath(folder_, L"0x2100000B-snapdeck.png"));
+  ASSERT_TRUE(first.has_value()) << "no file for the first device";
+  ASSERT_TRUE(second.has_value()) << "no file for the second device";
+  EXPECT_EQ(first->width, 242);
+  EXPECT_EQ(first->height, 162);
+  EXPECT_EQ(second->width, 202);
+  EXPECT_EQ(second->height, 182);
+  EXPECT_TRUE(HasPattern(*first, 1, 1, 240, 160));
+  EXPECT_TRUE(HasPattern(*second, 1, 1, 200, 180));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"snapdeck.png")));
+
+  HWND pinBox = Control(main, 48);
+  EXPECT_EQ(Checked(pinBox), BST_CHECKED);
+  EXPECT_FALSE(Enabled(pinBox));
+
+  // Both finished shots side by side, each in a cell of the widest and tallest size.
+  ASSERT_TRUE(WaitClipboardSize(2 * 242, 182)) << "the clipboard does not hold both shots";
+  auto clip = ClipboardPicture();
+  ASSERT_TRUE(clip.has_value());
+  EXPECT_TRUE(SamePixels(*first, *clip, 0, 0));
+  EXPECT_TRUE(SamePixels(*second, *clip, 242, 0));
+  EXPECT_EQ(Rrggbb(*clip, 10, 170), 0x222233u);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const SIZE c = ClientSize(main);
+        return c.cx == 2 * 242 + 20 && c.cy == 182 + 200;
+      },
+      10000));
+  EndWithEsc(p, main);
+  // The setting itself is not changed by the forced tick.
+  EXPECT_EQ(SavedSettings(folder_).Get("includepin"), "0");
+}
+
+TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"device1.password", "secret"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+
+  HWND ask = WaitRequesterKind(p, true);
+  ASSERT_NE(ask, nullptr) << "no password prompt";
+  EXPECT_EQ(Flat(Text(Control(ask, 28))),
+            L"Please enter your BlackBerry password for device 0x2100000A.");
+  EXPECT_EQ(Text(Control(ask, 20)), L"OK, done");
+  EXPECT_EQ(Text(Control(ask, 21)), L"Leave it");
+  SetText(Control(ask, 22), L"wrong");
+  Click(Control(ask, 20));
+
+  HWND warn = WaitRequesterKind(p, false);
+  ASSERT_NE(warn, nullptr) << "no wrong-password warning";
+  EXPECT_TRUE(StartsWith(Flat(Text(Control(warn, 28))),
+                         L"It looks like the password you have entered for device 0x2100000A is "
+                         L"wrong."));
+  EXPECT_EQ(Text(Control(warn, 20)), L"Yes, Try again");
+  EXPECT_EQ(Text(Control(warn, 21)), L"No, cancel");
+  Click(Control(warn, 21));
+  EXPECT_TRUE(p.WaitWindowGone(kRequesterTitle));
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 10000));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"snapdeck.png")));
+  LetTheJobFinish();
+
+  // The failed password was forgotten: the next try asks again.
+  Click(Control(main, 55));
+  ask = WaitRequesterKind(p, true);
+  ASSERT_NE(ask, nullptr) << "the next try did not ask for the password again";
+  SetText(Control(ask, 22), L"secret");
+  PressKey(ask, VK_RETURN);
+  EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
+      << "the right password gave no shot";
+  EndWithEsc(p, main);
+
+  const std::string cipher = SavedSettings(folder_).Get("cipherString[1]");
+  EXPECT_EQ(cipher.size(), 64u);  // "secret": 12 bytes, 16 Base64 characters, 4 each
+  std::u16string wide(cipher.begin(), cipher.end());
+  EXPECT_TRUE(snapdeck::DecipherPassword(wide) == u"secret") << cipher;
+}
+
+TEST_F(Capture, NoDeviceAsksAndCancelSavesNothing) {
+  Program& p = Start(folder_, WithDevices({{"devices", "0"}}, {{"connecttimeout", "50"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  HWND ask = WaitRequesterKind(p, false);
+  ASSERT_NE(ask, nullptr) << "no question about the missing device";
+  EXPECT_TRUE(StartsWith(Flat(Text(Control(ask, 28))),
+                         L"It seems there is no BlackBerry connected to the USB port"));
+  EXPECT_EQ(Text(Control(ask, 20)), L"Yes, try again");
+  EXPECT_EQ(Text(Control(ask, 21)), L"No, cancel");
+  const RECT message = RectInParent(Control(ask, 28));
+  EXPECT_EQ(message.bottom - message.top, 106);  // the warning kind's taller message box
+  Click(Control(ask, 21));
+  EXPECT_TRUE(p.WaitWindowGone(kRequesterTitle));
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 10000));
+  // " no device detected! " at preview size: the status picture keeps its size.
+  EXPECT_EQ(StatusSize(main).cx, 240);
+  EXPECT_EQ(StatusSize(main).cy, 160);
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
+  EndWithEsc(p, main);
+  SettingsLines saved = SavedSettings(folder_);
+  EXPECT_EQ(saved.Get("width"), "240");
+  EXPECT_EQ(saved.Get("height"), "160");
+}
+
+TEST_F(Capture, TopDownBitmapIsSavedUpright) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"},
+                                           {"rows", "topdown"},
+                                           {"width", "120"},
+                                           {"height", "90"}},
+                                          {{"framethickness", "0"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
+  ASSERT_TRUE(shot.has_value());
+  ASSERT_EQ(shot->width, 120);
+  ASSERT_EQ(shot->height, 90);
+  EXPECT_TRUE(HasPattern(*shot, 0, 0, 120, 90));
+  EndWithEsc(p, main);
+}
+
+TEST_F(Capture, MissingSaveFolderLeavesThePictureOnTheClipboard) {
+  const std::wstring missing = folder_ + L"missing\\";
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotfolder[0]", Utf8(missing)}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(Text(Control(main, 36)), missing);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  ASSERT_TRUE(WaitClipboardSize(242, 162)) << "the clipboard holds no 242 x 162 bitmap";
+  // " save failed! " at capture size (240 x 160, framed).
+  EXPECT_TRUE(WaitStatusSize(main, 242, 162));
+  auto clip = ClipboardPicture();
+  ASSERT_TRUE(clip.has_value());
+  EXPECT_TRUE(HasPattern(*clip, 1, 1, 240, 160));
+  EXPECT_FALSE(FileExists(missing));
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
+  EndWithEsc(p, main);
+}
+
+TEST_F(Capture, ToolKilledAfterKillTimeoutAndNextJobDetectsAgain) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"screenshot.delay", "15000"},
+                                           {"log", "calls.log"}},
+                                          {{"killtimeout", "3"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  // " shot failed! " at capture size: 320 x 240 before any picture came, framed.
+  EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "status " << StatusSize(main).cx << " x "
+                                              << StatusSize(main).cy;
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
+  EXPECT_EQ(Calls(folder_, "enum"), 1);
+  LetTheJobFinish();
+
+  ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName),
+                            DeviceConfig({{"devices", "1"}, {"log", "calls.log"}})));
+  Click(Control(main, 55));
+  EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
+      << "the next job saved nothing";
+  EXPECT_EQ(Calls(folder_, "enum"), 2) << "the next job did not detect the devices again";
+  EndWithEsc(p, main);
+}
+
+TEST_F(Capture, AutoNumberCountsOnFromTheHighestNumberOfTheFormat) {
+  for (const wchar_t* name : {L"shot[3].png", L"X_shot[7].png", L"shot[9].jpg", L"shot[x].png"}) {
+    ASSERT_TRUE(WriteFileText(JoinPath(folder_, name), "not a picture"));
+  }
+  // A typed extension is taken off the stem before the number is added.
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}},
+                                          {{"shotname", "shot.png"}, {"autonumber", "1"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  EXPECT_TRUE(WaitPng(JoinPath(folder_, L"shot[8].png")).has_value()) << "no shot[8].png";
+  EXPECT_EQ(Text(Control(main, 37)), L"shot[8]");
+  ASSERT_TRUE(WaitStatusSize(main, 242, 162));
+  LetTheJobFinish();
+  Click(Control(main, 55));
+  EXPECT_TRUE(WaitPng(JoinPath(folder_, L"shot[9].png")).has_value()) << "no shot[9].png";
+  EXPECT_EQ(Text(Control(main, 37)), L"shot[9]");
+  EndWithEsc(p, main);
+  EXPECT_EQ(SavedSettings(folder_).Get("shotname"), "shot[9]");
+}
+
+TEST_F(Capture, HalfScaleShrinksThePictureButNotTheFrame) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotsize", "1"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
+  ASSERT_TRUE(shot.has_value());
+  ASSERT_EQ(shot->width, 122);
+  ASSERT_EQ(shot->height, 82);
+  EXPECT_EQ(Rrggbb(*shot, 0, 41), 0xBB1122u);
+  EXPECT_EQ(Rrggbb(*shot, 121, 41), 0xBB1122u);
+  EXPECT_EQ(Rrggbb(*shot, 1 + 30, 1 + 20), 0xFF0000u);
+  EXPECT_EQ(Rrggbb(*shot, 1 + 90, 1 + 20), 0x00FF00u);
+  EXPECT_EQ(Rrggbb(*shot, 1 + 30, 1 + 60), 0x0000FFu);
+  ASSERT_TRUE(WaitClipboardSize(122, 82));
+  // The preview keeps the device's own size.
+  EXPECT_TRUE(WaitStatusSize(main, 242, 162));
+  EndWithEsc(p, main);
+  SettingsLines saved = SavedSettings(folder_);
+  EXPECT_EQ(saved.Get("width"), "242");
+  EXPECT_EQ(saved.Get("height"), "162");
+}
+
+TEST_F(Capture, BmpIsSavedExactlyAndJpegNearly) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotext", "0"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  const std::wstring bmp = JoinPath(folder_, L"snapdeck.bmp");
+  std::optional<snapdeck::Picture> shot;
+  ASSERT_TRUE(WaitUntil([&] { return (shot = DecodeAnyFile(bmp)).has_value(); }, 30000))
+      << "no snapdeck.bmp";
+  auto bytes = ReadFileBytes(bmp);
+  ASSERT_TRUE(bytes && bytes->size() > 30);
+  EXPECT_EQ((*bytes)[0], 'B');
+  EXPECT_EQ((*bytes)[28], 24) << "not a 24-bit bitmap";
+  ASSERT_EQ(shot->width, 242);
+  ASSERT_EQ(shot->height, 162);
+  EXPECT_TRUE(HasPattern(*shot, 1, 1, 240, 160));
+  ASSERT_TRUE(WaitStatusSize(main, 242, 162));
+  LetTheJobFinish();
+
+  SelectCombo(Control(main, 38), 1);
+  Click(Control(main, 55));
+  const std::wstring jpg = JoinPath(folder_, L"snapdeck.jpg");
+  ASSERT_TRUE(WaitUntil([&] { return (shot = DecodeAnyFile(jpg)).has_value(); }, 30000))
+      << "no snapdeck.jpg";
+  ASSERT_EQ(shot->width, 242);
+  ASSERT_EQ(shot->height, 162);
+  auto similar = [&](int x, int y, std::uint32_t want) {
+    const std::uint32_t got = Rrggbb(*shot, x, y);
+    for (int shift : {16, 8, 0}) {
+      const int d = static_cast<int>((got >> shift) & 255) - static_cast<int>((want >> shift) & 255);
+      if (d < -12 || d > 12) return false;
+    }
+    return true;
+  };
+  EXPECT_TRUE(similar(60, 40, 0xFF0000u));
+  EXPECT_TRUE(similar(180, 40, 0x00FF00u));
+  EXPECT_TRUE(similar(60, 120, 0x0000FFu));
+  EndWithEsc(p, main);
+}
+
+class BadBitmap : public E2eTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BadBitmap, GivesNoFileAndTheProgramCarriesOn) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"bitmap", GetParam()}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "no failure caption at capture size";
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
+  ASSERT_TRUE(p.running());
+  LetTheJobFinish();
+
+  ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName), DeviceConfig({{"devices", "1"}})));
+  Click(Control(main, 55));
+  EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
+      << "a good bitmap after the bad one saved nothing";
+  EndWithEsc(p, main);
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, BadBitmap, ::testing::Values("corrupt", "huge", "empty"));
+
+}  // namespace
+}  // namespace e2e

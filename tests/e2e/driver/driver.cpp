@@ -1,0 +1,562 @@
+#include "driver/driver.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <filesystem>
+#include <thread>
+
+#include "imaging/codec.h"
+
+namespace e2e {
+namespace {
+
+// Messages to another process never block the test for long: a hung program makes
+// the call fail after this time instead.
+constexpr UINT kSendTimeoutMs = 5000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &result)) {
+    return 0;
+  }
+  return static_cast<LRESULT>(result);
+}
+
+std::wstring WithoutTrailingSlash(std::wstring path) {
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  return path;
+}
+
+bool StartsWithNoCase(const wchar_t* entry, const wchar_t* prefix) {
+  for (; *prefix != 0; ++entry, ++prefix) {
+    if (*entry == 0 || std::towupper(*entry) != std::towupper(*prefix)) return false;
+  }
+  return true;
+}
+
+// The test's own environment with TMP and TEMP pointing into the program's folder, so
+// each run has its own temporary bitmap.
+std::vector<wchar_t> EnvironmentWithTemp(const std::wstring& tempDir) {
+  std::vector<wchar_t> block;
+  wchar_t* env = GetEnvironmentStringsW();
+  for (const wchar_t* p = env; p != nullptr && *p != 0; p += wcslen(p) + 1) {
+    if (StartsWithNoCase(p, L"TMP=") || StartsWithNoCase(p, L"TEMP=")) continue;
+    block.insert(block.end(), p, p + wcslen(p) + 1);
+  }
+  if (env != nullptr) FreeEnvironmentStringsW(env);
+  for (const wchar_t* name : {L"TMP=", L"TEMP="}) {
+    std::wstring entry = std::wstring(name) + tempDir;
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(0);
+  }
+  block.push_back(0);
+  return block;
+}
+
+struct FindData {
+  DWORD pid;
+  const std::wstring* title;
+  HWND found;
+};
+
+BOOL CALLBACK FindWindowProc(HWND window, LPARAM param) {
+  auto* data = reinterpret_cast<FindData*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != data->pid || !IsWindowVisible(window)) return TRUE;
+  wchar_t title[512] = {};
+  GetWindowTextW(window, title, 512);
+  if (*data->title != title) return TRUE;
+  data->found = window;
+  return FALSE;
+}
+
+bool OpenClipboardWithRetry() {
+  for (int i = 0; i < 100; ++i) {
+    if (OpenClipboard(nullptr)) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+POINT Centre(HWND control) {
+  RECT r{};
+  GetClientRect(control, &r);
+  return POINT{(r.right - r.left) / 2, (r.bottom - r.top) / 2};
+}
+
+// A picture from the bytes of a packed DIB (header, masks or palette, pixels).
+std::optional<snapdeck::Picture> PictureFromDib(const std::uint8_t* data, std::size_t size) {
+  if (size < sizeof(BITMAPINFOHEADER)) return std::nullopt;
+  BITMAPINFOHEADER h{};
+  memcpy(&h, data, sizeof h);
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > size) return std::nullopt;
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biWidth > 32768 || h.biHeight > 32768 ||
+      h.biHeight < -32768) {
+    return std::nullopt;
+  }
+  if (h.biBitCount != 24 && h.biBitCount != 32) return std::nullopt;
+  if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) return std::nullopt;
+  std::size_t offset = h.biSize;
+  std::uint32_t masks[3] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu};
+  if (h.biCompression == BI_BITFIELDS) {
+    if (h.biSize == sizeof(BITMAPINFOHEADER)) {
+      if (size < offset + 12) return std::nullopt;
+      memcpy(masks, data + offset, 12);
+      offset += 12;
+    } else if (h.biSize >= 52) {
+      memcpy(masks, data + 40, 12);
+    }
+  }
+  offset += static_cast<std::size_t>(h.biClrUsed) * 4;
+  const bool topDown = h.biHeight < 0;
+  const int width = h.biWidth;
+  const int height = topDown ? -h.biHeight : h.biHeight;
+  const std::size_t stride = (static_cast<std::size_t>(width) * h.biBitCount / 8 + 3) & ~std::size_t{3};
+  if (offset > size || (size - offset) / stride < static_cast<std::size_t>(height)) {
+    return std::nullopt;
+  }
+  auto channel = [](std::uint32_t value, std::uint32_t mask) -> std::uint32_t {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (((mask >> shift) & 1u) == 0) ++shift;
+    std::uint32_t v = (value & mask) >> shift;
+    std::uint32_t max = mask >> shift;
+    return max == 255 ? v : (v * 255 + max / 2) / max;
+  };
+  snapdeck::Picture p;
+  p.width = width;
+  p.height = height;
+  p.pixels.resize(static_cast<std::size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    const int row = topDown ? y : height - 1 - y;
+    const std::uint8_t* line = data + offset + stride * row;
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t r, g, b;
+      if (h.biBitCount == 24) {
+        b = line[x * 3];
+        g = line[x * 3 + 1];
+        r = line[x * 3 + 2];
+      } else {
+        std::uint32_t v;
+        memcpy(&v, line + x * 4, 4);
+        r = channel(v, masks[0]);
+        g = channel(v, masks[1]);
+        b = channel(v, masks[2]);
+      }
+      p.at(x, y) = 0xFF000000u | (r << 16) | (g << 8) | b;
+    }
+  }
+  return p;
+}
+
+std::optional<Bytes> ClipboardDib() {
+  if (!OpenClipboardWithRetry()) return std::nullopt;
+  std::optional<Bytes> out;
+  if (HANDLE data = GetClipboardData(CF_DIB)) {
+    const SIZE_T size = GlobalSize(data);
+    if (const void* bytes = GlobalLock(data)) {
+      const auto* b = static_cast<const std::uint8_t*>(bytes);
+      out = Bytes(b, b + size);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return out;
+}
+
+}  // namespace
+
+// --- environment and files -------------------------------------------------------------------
+
+std::wstring Env(const wchar_t* name) {
+  wchar_t buffer[4096] = {};
+  DWORD n = GetEnvironmentVariableW(name, buffer, 4096);
+  if (n == 0 || n >= 4096) return L"";
+  return buffer;
+}
+
+std::wstring SnapdeckExe() { return Env(L"SNAPDECK_EXE"); }
+std::wstring DeviceSimExe() { return Env(L"DEVICESIM_EXE"); }
+
+std::wstring WorkRoot() {
+  std::wstring root = Env(L"SNAPDECK_E2E_WORK");
+  if (root.empty()) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    root = std::wstring(temp) + L"snapdeck-e2e";
+  }
+  return WithoutTrailingSlash(root);
+}
+
+std::wstring FreshFolder(const std::wstring& name) {
+  std::wstring folder = WorkRoot() + L"\\" + name;
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  std::filesystem::create_directories(folder, ec);
+  return folder + L"\\";
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
+  return folder + L"\\" + name;
+}
+
+std::optional<Bytes> ReadFileBytes(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
+  Bytes out;
+  std::uint8_t buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    out.insert(out.end(), buffer, buffer + got);
+  }
+  CloseHandle(f);
+  return out;
+}
+
+bool WriteFileBytes(const std::wstring& path, const Bytes& bytes) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = bytes.empty() ||
+            WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == bytes.size();
+}
+
+bool WriteFileText(const std::wstring& path, const std::string& text) {
+  return WriteFileBytes(path, ToBytes(text));
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
+  return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW fd{};
+  HANDLE h = FindFirstFileW(JoinPath(folder, pattern).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(fd.cFileName);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::string Utf8(const std::wstring& s) {
+  if (s.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+  }
+}
+
+// --- the program --------------------------------------------------------------------------------
+
+bool Program::Launch(const std::wstring& folder, const LaunchOptions& options) {
+  Kill();
+  folder_ = folder;
+  exePath_ = JoinPath(folder, options.exeName);
+  if (options.copyExe) {
+    const std::wstring exe = SnapdeckExe();
+    if (exe.empty() || !CopyFileTo(exe, exePath_)) return false;
+  }
+  if (options.withDeviceTool) {
+    const std::wstring sim = DeviceSimExe();
+    if (sim.empty() || !CopyFileTo(sim, JoinPath(folder, L"javaloader.exe"))) return false;
+  }
+  if (options.deviceConfig) {
+    if (options.deviceConfigName.empty() ||
+        !WriteFileText(JoinPath(folder, options.deviceConfigName), *options.deviceConfig)) {
+      return false;
+    }
+  }
+  if (options.settings && !WriteFileBytes(JoinPath(folder, L"Snapdeck.ini"), *options.settings)) {
+    return false;
+  }
+  const std::wstring temp = JoinPath(folder, L"tmp");
+  CreateDirectoryW(temp.c_str(), nullptr);
+  std::vector<wchar_t> env = EnvironmentWithTemp(temp);
+
+  std::wstring commandLine = L"\"" + exePath_ + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const std::wstring cwd = WithoutTrailingSlash(folder);
+  if (!CreateProcessW(exePath_.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT, env.data(), cwd.c_str(), &si, &pi)) {
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+  pid_ = pi.dwProcessId;
+  return true;
+}
+
+bool Program::running() const {
+  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+HWND Program::FindWindowTitled(const std::wstring& title) const {
+  if (pid_ == 0) return nullptr;
+  FindData data{pid_, &title, nullptr};
+  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
+  return data.found;
+}
+
+HWND Program::WaitWindow(const std::wstring& title, int timeoutMs) const {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindWindowTitled(title);
+        return found != nullptr || !running();
+      },
+      timeoutMs);
+  return found;
+}
+
+bool Program::WaitWindowGone(const std::wstring& title, int timeoutMs) const {
+  return WaitUntil([&] { return FindWindowTitled(title) == nullptr; }, timeoutMs);
+}
+
+std::optional<DWORD> Program::WaitExit(int timeoutMs) {
+  if (process_ == nullptr) return std::nullopt;
+  if (WaitForSingleObject(process_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+void Program::Kill() {
+  if (process_ == nullptr) return;
+  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 10000);
+  }
+  CloseHandle(process_);
+  process_ = nullptr;
+  pid_ = 0;
+}
+
+// --- windows and controls -----------------------------------------------------------------------
+
+HWND Control(HWND parent, int id) { return parent ? GetDlgItem(parent, id) : nullptr; }
+
+std::wstring Text(HWND window) {
+  if (window == nullptr) return L"";
+  const auto length = static_cast<std::size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0));
+  std::wstring text(length + 1, L'\0');
+  const auto got = static_cast<std::size_t>(
+      Send(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
+  text.resize(std::min(got, length));
+  return text;
+}
+
+void SetText(HWND window, const std::wstring& text) {
+  Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool Enabled(HWND window) { return window != nullptr && IsWindowEnabled(window); }
+
+int Checked(HWND button) { return static_cast<int>(Send(button, BM_GETCHECK, 0, 0)); }
+
+int ComboSelection(HWND combo) { return static_cast<int>(Send(combo, CB_GETCURSEL, 0, 0)); }
+
+std::vector<std::wstring> ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  const int count = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    const auto length = Send(combo, CB_GETLBTEXTLEN, i, 0);
+    if (length < 0) {
+      items.emplace_back();
+      continue;
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto got = Send(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(got), length));
+    items.push_back(text);
+  }
+  return items;
+}
+
+int TrackPosition(HWND track) { return static_cast<int>(Send(track, TBM_GETPOS, 0, 0)); }
+
+void TrackRange(HWND track, int& low, int& high) {
+  low = static_cast<int>(Send(track, TBM_GETRANGEMIN, 0, 0));
+  high = static_cast<int>(Send(track, TBM_GETRANGEMAX, 0, 0));
+}
+
+RECT RectInParent(HWND window) {
+  RECT r{};
+  if (window == nullptr) return r;
+  GetWindowRect(window, &r);
+  HWND parent = GetParent(window);
+  if (parent != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) {
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+  }
+  return r;
+}
+
+SIZE ClientSize(HWND window) {
+  RECT r{};
+  if (window != nullptr) GetClientRect(window, &r);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+RECT ScreenRect(HWND window) {
+  RECT r{};
+  if (window != nullptr) GetWindowRect(window, &r);
+  return r;
+}
+
+bool TopMost(HWND window) {
+  return window != nullptr && (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[128] = {};
+  if (window != nullptr) GetClassNameW(window, name, 128);
+  return name;
+}
+
+void Click(HWND control) {
+  if (control == nullptr) return;
+  if (_wcsicmp(ClassName(control).c_str(), L"Button") == 0) {
+    PostMessageW(control, BM_CLICK, 0, 0);
+    return;
+  }
+  const POINT c = Centre(control);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+}
+
+void DoubleClick(HWND control) {
+  if (control == nullptr) return;
+  const POINT c = Centre(control);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+  PostMessageW(control, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(c.x, c.y));
+  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
+}
+
+void SelectCombo(HWND combo, int index) {
+  if (combo == nullptr) return;
+  Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  PostMessageW(GetParent(combo), WM_COMMAND,
+               MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+void SetTrack(HWND track, int position) {
+  if (track == nullptr) return;
+  Send(track, TBM_SETPOS, TRUE, position);
+  PostMessageW(GetParent(track), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+               reinterpret_cast<LPARAM>(track));
+}
+
+void PressKey(HWND topLevel, UINT virtualKey) {
+  if (topLevel == nullptr) return;
+  HWND target = topLevel;
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(topLevel, nullptr);
+  if (GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr &&
+      GetAncestor(info.hwndFocus, GA_ROOT) == topLevel) {
+    target = info.hwndFocus;
+  }
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(target, WM_KEYDOWN, virtualKey, 1 | scan);
+  PostMessageW(target, WM_KEYUP, virtualKey, 1 | scan | (1 << 30) | (1u << 31));
+}
+
+// --- clipboard ----------------------------------------------------------------------------------
+
+DWORD ClipboardSequence() { return GetClipboardSequenceNumber(); }
+
+bool ClearClipboard() {
+  if (!OpenClipboardWithRetry()) return false;
+  const bool ok = EmptyClipboard() != 0;
+  CloseClipboard();
+  return ok;
+}
+
+std::vector<UINT> ClipboardFormats() {
+  std::vector<UINT> formats;
+  if (!OpenClipboardWithRetry()) return formats;
+  for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) formats.push_back(f);
+  CloseClipboard();
+  return formats;
+}
+
+std::optional<snapdeck::Picture> ClipboardPicture() {
+  auto dib = ClipboardDib();
+  if (!dib) return std::nullopt;
+  return PictureFromDib(dib->data(), dib->size());
+}
+
+std::optional<SIZE> ClipboardDibSize() {
+  auto dib = ClipboardDib();
+  if (!dib || dib->size() < sizeof(BITMAPINFOHEADER)) return std::nullopt;
+  BITMAPINFOHEADER h{};
+  memcpy(&h, dib->data(), sizeof h);
+  return SIZE{h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight};
+}
+
+// --- pictures -----------------------------------------------------------------------------------
+
+std::optional<snapdeck::Picture> DecodePngFile(const std::wstring& path) {
+  auto bytes = ReadFileBytes(path);
+  if (!bytes) return std::nullopt;
+  snapdeck::DecodeResult r = snapdeck::DecodePng(bytes->data(), bytes->size());
+  if (!r.ok) return std::nullopt;
+  return std::move(r.picture);
+}
+
+std::optional<snapdeck::Picture> DecodeAnyFile(const std::wstring& path) {
+  auto bytes = ReadFileBytes(path);
+  if (!bytes) return std::nullopt;
+  snapdeck::DecodeResult r = snapdeck::DecodeImage(bytes->data(), bytes->size());
+  if (!r.ok) return std::nullopt;
+  return std::move(r.picture);
+}
+
+std::uint32_t Rrggbb(const snapdeck::Picture& p, int x, int y) {
+  if (x < 0 || y < 0 || x >= p.width || y >= p.height) return 0xFFFFFFFFu;
+  return p.at(x, y) & 0xFFFFFFu;
+}
+
+}  // namespace e2e

@@ -1,0 +1,204 @@
+#include "driver/fixture.h"
+
+#include <algorithm>
+
+namespace e2e {
+
+namespace {
+
+const char* const kPalette[16] = {"#BB1122", "#BB1122", "#BB1122", "#BB1122", "#BB1122", "#BB1122",
+                                  "#FFBB77", "#FF8811", "#BB1122", "#FF99AA", "#117722", "#99EEAA",
+                                  "#112255", "#AABBFF", "#FFFF99", "#EEEE22"};
+
+std::string HexIndex(int i) {
+  const char digits[] = "0123456789ABCDEF";
+  return std::string(1, digits[i]);
+}
+
+}  // namespace
+
+SettingsLines SettingsLines::Defaults(const std::wstring& programFolder) {
+  SettingsLines s;
+  auto add = [&](const std::string& k, const std::string& v) { s.lines_.emplace_back(k, v); };
+  const std::string folder = Utf8(programFolder);
+  add("JLpath", folder);
+  add("shotfolderid", "0");
+  for (int i = 0; i < 16; ++i) add("shotfolder[" + HexIndex(i) + "]", i == 0 ? folder : "");
+  add("shotname", "snapdeck");
+  add("shotext", "2");
+  add("shotsize", "3");
+  add("width", "240");
+  add("height", "160");
+  add("autonumber", "0");
+  add("includepin", "0");
+  add("framethickness", "1");
+  add("frameeffect", "8");
+  add("frameeffectdir", "1");
+  add("framecolor", "#BB1122");
+  for (int i = 0; i < 16; ++i) add("framecolorlist\\RGB[" + HexIndex(i) + "]", kPalette[i]);
+  add("rememberPassword", "1");
+  for (int i = 1; i <= 4; ++i) add("cipherString[" + std::to_string(i) + "]", "");
+  add("killtimeout", "32");
+  add("connecttimeout", "255");
+  add("passwordtimeout", "255");
+  add("stayontop", "1");
+  add("sound", "1");
+  add("langcode", "US");
+  add("sortview", "4");
+  add("sortdir", "1");
+  add("hotkey", "0");
+  add("hotkeyCAS", "0");
+  return s;
+}
+
+SettingsLines SettingsLines::Parse(const Bytes& file) {
+  SettingsLines s;
+  const std::string text(file.begin(), file.end());
+  const std::string head = "\xEF\xBB\xBF\r\n";
+  if (text.compare(0, head.size(), head) != 0) return s;
+  std::size_t pos = head.size();
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 2;
+    const std::size_t eq = line.find(" = ");
+    if (eq == std::string::npos) return SettingsLines{};
+    s.lines_.emplace_back(line.substr(0, eq), line.substr(eq + 3));
+  }
+  return s;
+}
+
+bool SettingsLines::Has(const std::string& key) const {
+  return std::any_of(lines_.begin(), lines_.end(), [&](const auto& l) { return l.first == key; });
+}
+
+std::string SettingsLines::Get(const std::string& key) const {
+  for (const auto& l : lines_) {
+    if (l.first == key) return l.second;
+  }
+  return {};
+}
+
+void SettingsLines::Set(const std::string& key, const std::string& value) {
+  for (auto& l : lines_) {
+    if (l.first == key) {
+      l.second = value;
+      return;
+    }
+  }
+  ADD_FAILURE() << "no settings key " << key;
+}
+
+void SettingsLines::Remove(const std::string& key) {
+  lines_.erase(std::remove_if(lines_.begin(), lines_.end(),
+                              [&](const auto& l) { return l.first == key; }),
+               lines_.end());
+}
+
+std::string SettingsLines::Text() const {
+  std::string out = "\xEF\xBB\xBF\r\n";
+  for (const auto& [k, v] : lines_) out += k + " = " + v + "\r\n";
+  return out;
+}
+
+std::string IniText(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  for (const auto& [k, v] : entries) out += k + " = " + v + "\r\n";
+  return out;
+}
+
+std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  for (const auto& [k, v] : entries) out += k + " = " + v + "\n";
+  return out;
+}
+
+void E2eTest::SetUp() {
+  ASSERT_FALSE(SnapdeckExe().empty()) << "SNAPDECK_EXE is not set (run through tools/test.sh)";
+  folder_ = FreshFolder(TestName());
+  ClearClipboard();
+}
+
+void E2eTest::TearDown() {
+  for (auto& p : programs_) p->Kill();
+  programs_.clear();
+}
+
+std::wstring E2eTest::Folder(const std::wstring& sub) {
+  if (sub.empty()) return folder_;
+  std::wstring f = folder_ + sub;
+  CreateDirectoryW(f.c_str(), nullptr);
+  return f + L"\\";
+}
+
+Program& E2eTest::Start(const std::wstring& folder, const LaunchOptions& options) {
+  programs_.push_back(std::make_unique<Program>());
+  Program& p = *programs_.back();
+  if (options.withDeviceTool && DeviceSimExe().empty()) {
+    ADD_FAILURE() << "DEVICESIM_EXE is not set: the device simulator was not built";
+  }
+  EXPECT_TRUE(p.Launch(folder, options)) << "could not start " << Utf8(options.exeName)
+                                         << " in " << Utf8(folder);
+  return p;
+}
+
+HWND E2eTest::WaitMain(Program& program, int timeoutMs) {
+  HWND main = program.WaitWindow(kMainTitle, timeoutMs);
+  EXPECT_NE(main, nullptr) << "no main window titled \"Snapdeck 1.67\""
+                           << (program.running() ? "" : " (the program ended)");
+  return main;
+}
+
+void E2eTest::EndWithEsc(Program& program, HWND main) {
+  // A key pressed while a capture is still finishing is dropped, as the program drops
+  // every click during a long operation; a user would press it again.
+  std::optional<DWORD> code;
+  for (int attempt = 0; attempt < 4 && !code; ++attempt) {
+    PressKey(main, VK_ESCAPE);
+    code = program.WaitExit(5000);
+  }
+  ASSERT_TRUE(code.has_value()) << "the program did not end after Esc";
+  EXPECT_EQ(*code, 0u);
+}
+
+SettingsLines E2eTest::SavedSettings(const std::wstring& folder) {
+  auto bytes = ReadFileBytes(JoinPath(folder, L"Snapdeck.ini"));
+  EXPECT_TRUE(bytes.has_value()) << "no Snapdeck.ini in " << Utf8(folder);
+  if (!bytes) return {};
+  SettingsLines s = SettingsLines::Parse(*bytes);
+  EXPECT_FALSE(s.lines().empty()) << "Snapdeck.ini is not in the written form";
+  return s;
+}
+
+HWND E2eTest::WaitRequester(Program& program, int timeoutMs) {
+  return program.WaitWindow(kRequesterTitle, timeoutMs);
+}
+
+HWND E2eTest::WaitRequesterKind(Program& program, bool withPassword, int timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = program.FindWindowTitled(kRequesterTitle);
+        return found != nullptr && (Control(found, 22) != nullptr) == withPassword;
+      },
+      timeoutMs, 100);
+  return found;
+}
+
+void E2eTest::AnswerPasswordPrompt(Program& program, const std::wstring& password) {
+  HWND ask = WaitRequesterKind(program, true);
+  ASSERT_NE(ask, nullptr) << "no password prompt";
+  SetText(Control(ask, 22), password);
+  Click(Control(ask, 20));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }, 10000)) << "the prompt stayed open";
+}
+
+std::wstring E2eTest::TestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  return Widen(name);
+}
+
+}  // namespace e2e

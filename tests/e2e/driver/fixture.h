@@ -1,0 +1,76 @@
+// The common frame of every end-to-end test: a fresh folder per test, programs that are
+// always ended at the end of the test, and the settings file as the program writes it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/driver.h"
+
+namespace e2e {
+
+inline constexpr wchar_t kMainTitle[] = L"Snapdeck 1.67";
+inline constexpr wchar_t kRequesterTitle[] = L"ask -kestrel's requester";
+inline constexpr wchar_t kBubbleTitle[] = L"VEX - kestrel's update info";
+inline constexpr wchar_t kDeviceConfigName[] = L"devicesim.cfg";
+
+// Key and value lines of a settings file, in the order the program writes them.
+class SettingsLines {
+ public:
+  // The file a first run in programFolder (ending with "\") writes with every default.
+  static SettingsLines Defaults(const std::wstring& programFolder);
+  // Reads a file as the program writes it; empty when it is not in that form.
+  static SettingsLines Parse(const Bytes& file);
+
+  bool Has(const std::string& key) const;
+  std::string Get(const std::string& key) const;  // "" when absent
+  // Replaces the value of an existing key; a test error when the key is absent.
+  void Set(const std::string& key, const std::string& value);
+  void Remove(const std::string& key);
+  std::string Text() const;  // BOM, CR LF, then "key = value" CR LF lines
+  Bytes FileBytes() const { return ToBytes(Text()); }
+  const std::vector<std::pair<std::string, std::string>>& lines() const { return lines_; }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> lines_;
+};
+
+// Writes "key = value" lines (no byte-order mark) for a hand-made settings file.
+std::string IniText(const std::vector<std::pair<std::string, std::string>>& entries);
+
+class E2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A fresh folder for this test (or a named sub-folder of it).
+  std::wstring Folder(const std::wstring& sub = L"");
+  // Starts the program; the test fails when it could not be started.
+  Program& Start(const std::wstring& folder, const LaunchOptions& options);
+  HWND WaitMain(Program& program, int timeoutMs = kDefaultTimeoutMs);
+  // Presses Esc in the main window and expects the program to end with exit code 0.
+  void EndWithEsc(Program& program, HWND main);
+  // The settings file of a folder, parsed; fails the test when it is missing.
+  SettingsLines SavedSettings(const std::wstring& folder);
+  // The requester window of the program, waiting for it.
+  HWND WaitRequester(Program& program, int timeoutMs = kDefaultTimeoutMs);
+  // A requester with (the password kind) or without the password field.
+  HWND WaitRequesterKind(Program& program, bool withPassword, int timeoutMs = 30000);
+  // The first capture asks for every device's password; answers one prompt with "OK, done"
+  // and waits until it has closed.
+  void AnswerPasswordPrompt(Program& program, const std::wstring& password = L"");
+
+  static std::wstring TestName();
+
+  std::wstring folder_;
+  std::vector<std::unique_ptr<Program>> programs_;
+};
+
+// Device simulator configuration text from key/value pairs.
+std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>& entries);
+
+}  // namespace e2e

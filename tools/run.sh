@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The one start command: installs what is missing, builds Snapdeck.exe and the device
+# simulator for Windows, lays out build/run/ (Snapdeck.exe, the simulator as
+# javaloader.exe and its devicesim.cfg with one device) and starts Snapdeck under Wine
+# with build/run as its working folder, so "take screenshot" works at once.
+# Without a DISPLAY it starts its own Xvfb and says where the screen is.
+set -euo pipefail
+
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+root=$snapdeck_root
+cd "$root"
+
+say() { printf '[run] %s\n' "$*"; }
+
+trap stop_wine_and_xvfb EXIT
+trap 'exit 130' INT TERM
+
+say "checking the tools (tools/setup.sh)"
+bash tools/setup.sh
+
+mkdir -p build
+log=build/run-build.log
+say "building the windows preset (log: $log)"
+if ! { cmake --preset windows && cmake --build build/windows -j2 --target Snapdeck devicesim; } >"$log" 2>&1; then
+  grep -aE 'error|Error' "$log" | head -n 30 >&2
+  echo "the build failed; see $log" >&2
+  exit 1
+fi
+
+exe=build/windows/Snapdeck.exe
+sim=$(find build/windows -name javaloader.exe -type f | head -n 1)
+if [ ! -f "$exe" ] || [ -z "$sim" ]; then
+  echo "Snapdeck.exe or the device simulator (javaloader.exe) was not built" >&2
+  exit 1
+fi
+
+run=build/run
+mkdir -p "$run"
+cp "$exe" "$run/Snapdeck.exe"
+cp "$sim" "$run/javaloader.exe"
+if [ ! -f "$run/devicesim.cfg" ]; then
+  cat >"$run/devicesim.cfg" <<'EOF'
+# The simulated handhelds (tools/devicesim/README.md lists every key).
+devices = 1
+width = 240
+height = 160
+EOF
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb
+  say "no DISPLAY: started Xvfb on $DISPLAY (1280x1024)"
+  say "take a screenshot of it with:  import -window root -display $DISPLAY shot.png"
+  say "or drive it with:              DISPLAY=$DISPLAY xdotool ..."
+fi
+
+say "Wine prefix: build/wine-run"
+wine_prefix "$root/build/wine-run"
+
+say "starting Snapdeck in $run (settings: $run/Snapdeck.ini, device simulator: $run/devicesim.cfg)"
+cd "$run"
+rc=0
+wine Snapdeck.exe || rc=$?
+say "Snapdeck ended (exit code $rc)"
+exit $rc

@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# The one test command. Installs what is missing, builds the native, fuzz and Windows
+# presets and runs every suite: unit and integration tests natively (ASan + UBSan), each
+# fuzz target briefly, then the Windows tests and the end-to-end tests under Wine on a
+# private Xvfb display with a fresh Wine prefix. Ends with "N passed, N failed".
+#
+#   bash tools/test.sh                 everything
+#   bash tools/test.sh unit            one suite: unit | integration | fuzz | windows | e2e
+#
+# Logs: build/test-logs/<suite>.log. Exit status 0 only when nothing failed.
+set -uo pipefail
+
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+root=$snapdeck_root
+cd "$root"
+
+only=${1:-all}
+case $only in
+  all | unit | integration | fuzz | windows | e2e) ;;
+  -h | --help)
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    exit 0
+    ;;
+  *)
+    echo "unknown suite '$only' (use unit, integration, fuzz, windows or e2e)" >&2
+    exit 2
+    ;;
+esac
+want() { [ "$only" = all ] || [ "$only" = "$1" ]; }
+
+logs=$root/build/test-logs
+fuzz_tmp=""
+total_passed=0
+total_failed=0
+started=$(date +%s)
+
+cleanup() {
+  stop_wine_and_xvfb
+  [ -n "$fuzz_tmp" ] && rm -rf "$fuzz_tmp"
+  return 0
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+say() { printf '[test] %s\n' "$*"; }
+
+# suite-line: name, passed, failed, note
+suite_line() {
+  local name=$1 passed=$2 failed=$3 note=${4:-}
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  local state=ok
+  [ "$failed" -gt 0 ] && state=FAILED
+  printf '%-12s %-7s %4d passed, %4d failed  %s\n' "$name" "$state" "$passed" "$failed" "$note"
+}
+
+skipped() { printf '%-12s %-7s %s\n' "$1" skipped "$2"; }
+
+# Shows the failing test names of a gtest log, or its tail when it has none.
+show_failures() {
+  local log=$1
+  if grep -q '^\[  FAILED  \] [A-Za-z_]' "$log"; then
+    grep '^\[  FAILED  \] [A-Za-z_]' "$log" | sed 's/ ([0-9]* ms)$//' | sort -u | sed 's/^/    /'
+  else
+    tail -n 25 "$log" | sed 's/^/    /'
+  fi
+}
+
+# Counts of a gtest run from its log and exit status; sets g_passed and g_failed.
+parse_gtest() {
+  local log=$1 rc=$2 p f
+  p=$(grep -aoE '^\[  PASSED  \] [0-9]+ test' "$log" | tail -n 1 | grep -oE '[0-9]+' || true)
+  f=$(grep -aoE '^\[  FAILED  \] [0-9]+ test' "$log" | tail -n 1 | grep -oE '[0-9]+' || true)
+  if [ -n "$p" ]; then
+    g_passed=$p
+    g_failed=${f:-0}
+    # Ended badly after the summary (a sanitizer report at exit, a crash in teardown).
+    if [ "$rc" -ne 0 ] && [ "$g_failed" -eq 0 ]; then g_failed=1; fi
+  else
+    # No summary: the binary crashed, hung or could not start.
+    g_passed=$(grep -acE '^\[       OK \]' "$log" || true)
+    g_failed=$(grep -aE '^\[  FAILED  \] [A-Za-z_]' "$log" | sed 's/ ([0-9]* ms)$//' | sort -u | grep -c . || true)
+    g_failed=$((g_failed + 1))
+  fi
+}
+
+# run_gtest name log timeout command...
+run_gtest() {
+  local name=$1 log=$2 limit=$3
+  shift 3
+  local rc=0
+  timeout --kill-after=10 "$limit" "$@" >"$log" 2>&1 || rc=$?
+  [ $rc -eq 124 ] && echo "[test.sh] timed out after $limit s" >>"$log"
+  parse_gtest "$log" "$rc"
+  local note="log: ${log#"$root"/}"
+  [ $rc -eq 124 ] && note="TIMED OUT; $note"
+  suite_line "$name" "$g_passed" "$g_failed" "$note"
+  [ "$g_failed" -gt 0 ] && show_failures "$log"
+  return 0
+}
+
+# build preset: configure and build; a failure counts as one failed test.
+built_ok=()
+build_preset() {
+  local preset=$1 log=$logs/build-$1.log rc=0
+  local t0
+  t0=$(date +%s)
+  say "building preset $preset (log: ${log#"$root"/})"
+  {
+    cmake --preset "$preset" && cmake --build "build/$preset" -j2 -- -k 0
+  } >"$log" 2>&1 || rc=$?
+  if [ $rc -ne 0 ]; then
+    suite_line "build-$preset" 0 1 "log: ${log#"$root"/}"
+    grep -aE 'error|Error' "$log" | head -n 20 | sed 's/^/    /'
+  else
+    say "preset $preset built in $(($(date +%s) - t0)) s"
+    built_ok+=("$preset")
+  fi
+}
+
+rm -rf "$logs"
+mkdir -p "$logs"
+
+say "checking the tools (tools/setup.sh)"
+if ! bash "$root/tools/setup.sh" >"$logs/setup.log" 2>&1; then
+  cat "$logs/setup.log" >&2
+  echo "setup failed; nothing was built" >&2
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+
+if want unit || want integration; then build_preset native; fi
+if want fuzz; then build_preset fuzz; fi
+if want windows || want e2e; then build_preset windows; fi
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+# --- native suites -------------------------------------------------------------------
+if want unit; then
+  bin=build/native/tests/unit_tests
+  if [ -x "$bin" ]; then
+    run_gtest unit "$logs/unit.log" 900 "$bin"
+  else
+    skipped unit "no binary (no unit tests yet)"
+  fi
+fi
+
+if want integration; then
+  bin=build/native/tests/integration_tests
+  if [ -x "$bin" ]; then
+    run_gtest integration "$logs/integration.log" 900 "$bin"
+  else
+    skipped integration "no binary (no integration tests yet)"
+  fi
+fi
+
+# --- fuzz targets: each briefly, over a scratch copy of its corpus ---------------------
+if want fuzz; then
+  mapfile -t targets < <(find build/fuzz/fuzz -maxdepth 1 -type f -name '*_fuzz' -perm -u+x 2>/dev/null | sort)
+  if [ ${#targets[@]} -eq 0 ]; then
+    skipped fuzz "no fuzz targets yet"
+  else
+    fuzz_tmp=$(mktemp -d)
+    fp=0
+    ff=0
+    for bin in "${targets[@]}"; do
+      name=$(basename "$bin")
+      corpus="$fuzz_tmp/$name"
+      mkdir -p "$corpus" "$logs/fuzz-artifacts"
+      for src in "fuzz/corpus/$name" "fuzz/corpus/${name%_fuzz}"; do
+        [ -d "$src" ] && cp -r "$src/." "$corpus/"
+      done
+      log=$logs/fuzz-$name.log
+      rc=0
+      timeout --kill-after=10 120 "$bin" -max_total_time=10 -rss_limit_mb=2048 -timeout=10 \
+        -artifact_prefix="$logs/fuzz-artifacts/$name-" -print_final_stats=1 "$corpus" >"$log" 2>&1 || rc=$?
+      if [ $rc -eq 0 ]; then
+        fp=$((fp + 1))
+      else
+        ff=$((ff + 1))
+        echo "    $name failed (exit $rc); log: ${log#"$root"/}"
+        grep -aE 'ERROR|SUMMARY|Test unit written' "$log" | head -n 5 | sed 's/^/    /'
+      fi
+    done
+    suite_line fuzz "$fp" "$ff" "${#targets[@]} targets, 10 s each; logs: build/test-logs/fuzz-*.log"
+  fi
+fi
+
+# --- Windows suites under Wine ----------------------------------------------------------
+wine_ready=0
+prepare_wine() {
+  [ $wine_ready = 1 ] && return 0
+  say "starting Xvfb and a fresh Wine prefix (build/wine-test)"
+  start_xvfb || return 1
+  fresh_wine_prefix "$root/build/wine-test"
+  wine_ready=1
+}
+
+if want windows; then
+  bin=build/windows/tests/windows_tests.exe
+  if [ -f "$bin" ]; then
+    prepare_wine
+    run_gtest windows "$logs/windows.log" 900 wine "$bin"
+  else
+    skipped windows "no binary (no Windows tests yet)"
+  fi
+fi
+
+if want e2e; then
+  bin=build/windows/tests/e2e_tests.exe
+  exe=build/windows/Snapdeck.exe
+  sim=$(find build/windows -name javaloader.exe -type f 2>/dev/null | head -n 1)
+  if [ ! -f "$bin" ]; then
+    skipped e2e "no binary (no e2e tests yet)"
+  elif [ ! -f "$exe" ]; then
+    suite_line e2e 0 1 "Snapdeck.exe was not built"
+  else
+    prepare_wine
+    work=$root/build/e2e-work
+    rm -rf "$work"
+    mkdir -p "$work"
+    SNAPDECK_EXE=$(win_path "$exe")
+    DEVICESIM_EXE=""
+    [ -n "$sim" ] && DEVICESIM_EXE=$(win_path "$sim")
+    SNAPDECK_E2E_WORK=$(win_path "$work")
+    export SNAPDECK_EXE DEVICESIM_EXE SNAPDECK_E2E_WORK
+    run_gtest e2e "$logs/e2e.log" 1500 wine "$bin"
+  fi
+fi
+
+elapsed=$(($(date +%s) - started))
+say "finished in $((elapsed / 60)) min $((elapsed % 60)) s"
+echo "$total_passed passed, $total_failed failed"
+[ "$total_failed" -eq 0 ]
