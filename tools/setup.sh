@@ -57,7 +57,7 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_src = 1 ]; then
   fi
   if [ ${#missing[@]} -gt 0 ]; then
     say "installing: ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
 fi
 
