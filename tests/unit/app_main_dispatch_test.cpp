@@ -4,7 +4,7 @@
 
 #include "app/ids.h"
 #include "app/main_dispatch.h"
-#include "platform/wildcard.h"
+#include "tests/unit/listing_file_system.h"
 
 namespace snapdeck {
 namespace {
@@ -114,32 +114,9 @@ TEST(MainDispatch, FrameStyleCarriesTheFrameSettings) {
 }
 
 // A folder listing in memory.
-class ListingFiles : public FileSystem {
- public:
-  std::map<std::u16string, std::vector<std::u16string>> folders;
-  std::int64_t fileSize(const std::u16string&) override { return -1; }
-  bool readFile(const std::u16string&, std::vector<std::uint8_t>&, std::size_t) override {
-    return false;
-  }
-  bool writeFile(const std::u16string&, const std::vector<std::uint8_t>&) override { return false; }
-  bool replaceFile(const std::u16string&, const std::vector<std::uint8_t>&) override {
-    return false;
-  }
-  bool deleteFile(const std::u16string&) override { return false; }
-  std::vector<std::u16string> listFiles(const std::u16string& folder,
-                                        const std::u16string& pattern) override {
-    std::vector<std::u16string> out;
-    auto it = folders.find(folder);
-    if (it == folders.end()) return out;
-    for (const auto& name : it->second) {
-      if (WildcardMatch(pattern, name)) out.push_back(name);
-    }
-    return out;
-  }
-};
 
 TEST(MainDispatch, ShotStemLosesItsExtensionAndGetsTheNextNumber) {
-  ListingFiles fs;
+  ListingFileSystem fs;
   fs.folders[u"C:\\shots\\"] = {u"snapdeck[3].png", u"X_snapdeck[7].png", u"snapdeck[9].jpg"};
   AppSettings s;
   s.currentFolder = u"C:\\shots\\";
