@@ -113,8 +113,6 @@ TEST(MainDispatch, FrameStyleCarriesTheFrameSettings) {
   EXPECT_EQ(f.direction, 0);
 }
 
-// A folder listing in memory.
-
 TEST(MainDispatch, ShotStemLosesItsExtensionAndGetsTheNextNumber) {
   ListingFileSystem fs;
   fs.folders[u"C:\\shots\\"] = {u"snapdeck[3].png", u"X_snapdeck[7].png", u"snapdeck[9].jpg"};
