@@ -315,6 +315,27 @@ TEST(CaptureJob, OutputPhaseProgressIsJobWide) {
   EXPECT_EQ(rig.host.progress, (std::vector<double>{0, 0, 40, 80, 100, 100, 0, 100, 100, 0}));
 }
 
+// The screenshot run's pauses and progress: integer bases per cycle, 10 ms per cycle and per
+// read, 30 ms per look for the bitmap, 100 ms after closing the run.
+TEST(CaptureJob, ScreenshotRunPacing) {
+  CaptureRig rig;
+  ReadySession(rig);
+  rig.settings.connecttimeout = 7;
+  rig.tool.outputDelayMs = 35;  // output comes in cycle 3
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(rig.host.progress, (std::vector<double>{0, 0, 14, 28, 42, 42, 100, 100, 0}));
+  EXPECT_EQ(rig.clock.slept, 4u * 10u + 10u + 100u);
+
+  CaptureRig none;
+  ReadySession(none);
+  none.tool.writeBitmap = false;
+  CaptureJob(none.ctx);
+  // One cycle with one read, then 100 looks for the bitmap, drawn from 100 down to 1.
+  EXPECT_EQ(none.clock.slept, 10u + 10u + 100u * 30u + 100u);
+  std::vector<double> looks(none.host.progress.end() - 101, none.host.progress.end() - 1);
+  for (int k = 0; k < 100; ++k) EXPECT_EQ(looks[k], 100 - k);
+}
+
 TEST(CaptureJob, PasswordMarkOnlyWhenPasswordsAreRemembered) {
   CaptureRig rig;
   ReadySession(rig);
