@@ -135,7 +135,12 @@ void LayoutMain(int W, int H) {
   const MainWindowLayout layout = MainLayout(W, H);
   ProgressBar& progress = MainProgress();
   progress.setWidth(layout.progressWidth);
+  // A size change only redraws the picture: even inside a capture's pumped event it
+  // must not let a further event through.
+  const bool pumping = g_pumpOnProgress;
+  g_pumpOnProgress = false;
   if (layout.progressWidth > 1) progress.draw(100, -1);
+  g_pumpOnProgress = pumping;
   for (const ControlPlace& place : layout.controls) {
     HWND control = GetDlgItem(g_main, place.id);
     if (control == nullptr) continue;

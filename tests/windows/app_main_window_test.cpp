@@ -147,7 +147,9 @@ TEST_F(AppMainWindow, WindowAndControlsAsCreated) {
     EXPECT_EQ(r.left, p.x);
     EXPECT_EQ(r.top, p.y);
     EXPECT_EQ(r.right - r.left, p.w);
-    if (p.h >= 0) EXPECT_EQ(r.bottom - r.top, p.h);
+    if (p.h >= 0) {
+      EXPECT_EQ(r.bottom - r.top, p.h);
+    }
   }
 
   const std::pair<int, const wchar_t*> texts[] = {
@@ -387,6 +389,72 @@ TEST_F(AppMainWindow, DoubleClickOnTheStatusCopiesIt) {
   EXPECT_EQ(copied.height, status->height);
   EXPECT_EQ(copied.pixels, status->pixels);
   ASSERT_NE(TheShell().pictures.find(id::kPicWork), nullptr);
+}
+
+TEST_F(AppMainWindow, ToolTipsOfTheControls) {
+  HWND tip = static_cast<HWND>(GetPropW(main_, L"SnapdeckTooltip"));
+  ASSERT_NE(tip, nullptr);
+  const std::pair<int, const wchar_t*> tips[] = {
+      {51, L"toggle topmost window"},
+      {52, L"toggle sound"},
+      {53, L"push to tray - Hotkey: -off-"},
+      {60, L"turn viewer on/off [F9]"},
+      {36, L"folder history"},
+      {40, L"select a folder"},
+      {38, L"graphics format"},
+      {39, L"scale size"},
+      {42, L"frame thickness"},
+      {43, L"select a frame color"},
+      {44, L"shading effect"},
+      {45, L"effect direction"},
+  };
+  for (const auto& [id, text] : tips) {
+    wchar_t buffer[1024] = {};
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = main_;
+    info.uId = reinterpret_cast<UINT_PTR>(Item(id));
+    info.lpszText = buffer;
+    SendMessageW(tip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&info));
+    EXPECT_STREQ(buffer, text) << id;
+  }
+}
+
+// Reads the next program event; false when none came within five seconds.
+bool NextEvent(Event& e) {
+  g_timedOut = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) {
+    g_timedOut = true;
+    PostQuitMessage(0);
+  });
+  const bool got = WaitEvent(e);
+  KillTimer(nullptr, timer);
+  return got && !g_timedOut;
+}
+
+TEST_F(AppMainWindow, ShortcutKeysGiveTheirNumbers) {
+  const std::pair<int, int> keys[] = {
+      {VK_RETURN, 13}, {VK_ESCAPE, 27}, {VK_F1, 112}, {VK_F9, 120}, {VK_F6, 117}};
+  for (const auto& [key, number] : keys) {
+    PostMessageW(Item(37), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+    Event e;
+    ASSERT_TRUE(NextEvent(e)) << key;
+    EXPECT_EQ(e.kind, EventKind::Menu) << key;
+    EXPECT_EQ(e.number, number) << key;
+    EXPECT_EQ(e.window, main_) << key;
+  }
+  PumpAllEvents();
+}
+
+TEST_F(AppMainWindow, ResizeDuringACaptureLetsNoEventThrough) {
+  // A click waiting while the capture job redraws its progress.
+  PostControlEvent(id::kExitButton);
+  SetProgressPumping(true);
+  ResizeMainInner(300, 420);
+  SetProgressPumping(false);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, main_, kEventMessage, kEventMessage, PM_NOREMOVE));
+  PumpAllEvents();
 }
 
 TEST_F(AppMainWindow, ViewerButtonCannotStayOnWithoutAViewer) {
