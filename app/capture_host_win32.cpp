@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "app/clipboard_win32.h"
-#include "app/events_win32.h"
-#include "app/ids.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
 #include "app/main_window_win32.h"
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 #include "dialogs/requester_win32.h"
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/filesystem_win32.h"

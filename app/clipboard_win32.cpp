@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ids.h"
-#include "app/shell_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 #include "imaging/codec.h"
 
 namespace snapdeck::win32 {

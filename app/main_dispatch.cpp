@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/ids.h"
+#include "shell/ids.h"
 #include "app/main_logic.h"
-#include "app/tables.h"
+#include "shell/tables.h"
 
 namespace snapdeck {
 

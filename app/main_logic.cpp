@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/ids.h"
+#include "shell/ids.h"
 #include "platform/text.h"
 
 namespace snapdeck {

@@ -10,12 +10,12 @@
 
 #include "app/capture_host_win32.h"
 #include "app/clipboard_win32.h"
-#include "app/events_win32.h"
-#include "app/ids.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
 #include "app/main_window_win32.h"
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 #include "capture/capture_job.h"
 #include "dialogs/click_win32.h"
 

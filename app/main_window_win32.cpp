@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <map>
 
-#include "app/events_win32.h"
-#include "app/ids.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
-#include "app/shell_win32.h"
-#include "app/tables.h"
+#include "shell/shell_win32.h"
+#include "shell/tables.h"
 #include "resources/resource_ids.h"
 
 namespace snapdeck::win32 {

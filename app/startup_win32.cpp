@@ -5,22 +5,22 @@
 #include <ole2.h>
 
 #include "app/capture_host_win32.h"
-#include "app/events_win32.h"
-#include "app/ids.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
-#include "app/resources_win32.h"
-#include "app/shell_win32.h"
-#include "app/sound_win32.h"
+#include "shell/resources_win32.h"
+#include "shell/shell_win32.h"
+#include "shell/sound_win32.h"
 #include "capture/capture_job.h"
 #include "capture/tool_check.h"
 #include "dialogs/requester_win32.h"
 #include "imaging/draw.h"
 #include "platform/win32/handles_win32.h"
 #include "settings/settings_file.h"
-#include "update/bubble_theme.h"
-#include "update/bubble_win32.h"
+#include "dialogs/bubble_theme.h"
+#include "dialogs/bubble_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/program_info.h"
-#include "app/tables.h"
+#include "shell/program_info.h"
+#include "shell/tables.h"
 
 namespace snapdeck::win32 {
 

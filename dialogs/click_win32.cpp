@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {
 

@@ -1,6 +1,6 @@
 #include "dialogs/disc_win32.h"
 
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 #include "dialogs/disc_picture.h"
 #include "platform/win32/handles_win32.h"
 

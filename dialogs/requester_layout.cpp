@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ids.h"
+#include "shell/ids.h"
 
 namespace snapdeck {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/tables.h"
+#include "shell/tables.h"
 
 namespace snapdeck {
 

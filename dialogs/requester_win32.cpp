@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "app/events_win32.h"
-#include "app/ids.h"
-#include "app/shell_win32.h"
-#include "app/tables.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
+#include "shell/tables.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/disc_win32.h"
 #include "dialogs/requester_layout.h"

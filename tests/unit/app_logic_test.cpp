@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "app/ids.h"
+#include "shell/ids.h"
 #include "app/main_logic.h"
-#include "app/tables.h"
+#include "shell/tables.h"
 #include "tests/unit/listing_file_system.h"
 
 namespace snapdeck {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/ids.h"
+#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "tests/unit/listing_file_system.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "dialogs/disc_picture.h"
-#include "update/bubble_theme.h"
+#include "dialogs/bubble_theme.h"
 
 namespace snapdeck {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/ids.h"
-#include "app/tables.h"
+#include "shell/ids.h"
+#include "shell/tables.h"
 #include "dialogs/requester_layout.h"
 
 namespace snapdeck {

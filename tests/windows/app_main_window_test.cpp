@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/clipboard_win32.h"
-#include "app/events_win32.h"
-#include "app/ids.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 #include "dialogs/click_win32.h"
 #include "imaging/draw.h"
 

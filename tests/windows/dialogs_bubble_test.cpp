@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "app/events_win32.h"
-#include "app/ids.h"
-#include "app/shell_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 #include "dialogs_support.h"
-#include "update/bubble_theme.h"
-#include "update/bubble_win32.h"
-#include "update/login_state.h"
+#include "dialogs/bubble_theme.h"
+#include "dialogs/bubble_win32.h"
+#include "dialogs/login_state.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/events_win32.h"
-#include "app/ids.h"
-#include "app/shell_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/requester_win32.h"
 #include "dialogs_support.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 #include "imaging/draw.h"
 
 namespace snapdeck::win32::dialogs_test {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/resources_win32.h"
+#include "shell/resources_win32.h"
 #include "resources/resource_ids.h"
 
 namespace snapdeck::win32 {

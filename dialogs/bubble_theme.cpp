@@ -1,4 +1,4 @@
-#include "update/bubble_theme.h"
+#include "dialogs/bubble_theme.h"
 
 namespace snapdeck {
 namespace {

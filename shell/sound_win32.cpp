@@ -1,11 +1,11 @@
-#include "app/sound_win32.h"
+#include "shell/sound_win32.h"
 
 #include <windows.h>
 // This needs windows.h first.
 #include <mmsystem.h>
 
-#include "app/resources_win32.h"
-#include "app/shell_win32.h"
+#include "shell/resources_win32.h"
+#include "shell/shell_win32.h"
 #include "resources/resource_ids.h"
 
 namespace snapdeck::win32 {

@@ -1,4 +1,4 @@
-#include "update/bubble_win32.h"
+#include "dialogs/bubble_win32.h"
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -6,13 +6,13 @@
 
 #include <vector>
 
-#include "app/events_win32.h"
-#include "app/ids.h"
-#include "app/shell_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/disc_win32.h"
-#include "update/bubble_theme.h"
-#include "update/login_state.h"
+#include "dialogs/bubble_theme.h"
+#include "dialogs/login_state.h"
 
 namespace snapdeck::win32 {
 namespace {

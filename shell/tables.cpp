@@ -1,4 +1,4 @@
-#include "app/tables.h"
+#include "shell/tables.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/events_win32.h"
+#include "shell/events_win32.h"
 
 #include <map>
 #include <vector>

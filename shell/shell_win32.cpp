@@ -1,4 +1,4 @@
-#include "app/shell_win32.h"
+#include "shell/shell_win32.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -6,7 +6,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/events_win32.h"
+#include "shell/events_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -1,10 +1,10 @@
-#include "app/resources_win32.h"
+#include "shell/resources_win32.h"
 
 #include <cstring>
 #include <memory>
 #include <type_traits>
 
-#include "app/ids.h"
+#include "shell/ids.h"
 #include "imaging/codec.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_info.h"
+#include "shell/program_info.h"
 #include "imaging/picture.h"
 #include "imaging/text_port.h"
 #include "settings/app_settings.h"
