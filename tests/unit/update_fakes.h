@@ -1,0 +1,206 @@
+// Fakes for the update tests: a scripted HTTP exchange, files and programs in memory,
+// and an update window that records what it was told.
+#pragma once
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialogs/login_state.h"
+#include "platform/text.h"
+#include "update/update_ports.h"
+
+namespace snapdeck::testing {
+
+// What one scripted server answer looks like and what the fetch asked of it.
+struct HttpScript {
+  bool openOk = true, connectOk = true, requestOk = true, sendOk = true;
+  std::u16string status = u"200";
+  std::u16string contentLength;  // "" when the header is missing
+  std::vector<std::uint8_t> body;
+  std::size_t maxPerRead = 1 << 20;  // the server delivers at most this much per read
+  int failAtRead = -1;               // this read (0-based) fails
+
+  // Filled in by the fetch.
+  std::u16string host, path, userName, password;
+  int port = -2;
+  bool secure = false;
+  std::vector<std::size_t> readSizes;
+  bool closed = false;
+};
+
+class ScriptedTransport final : public HttpTransport {
+ public:
+  explicit ScriptedTransport(HttpScript& s) : s_(s) {}
+  ~ScriptedTransport() override { s_.closed = true; }
+  bool open() override { return s_.openOk; }
+  bool connect(const std::u16string& host, int port, const std::u16string& user,
+               const std::u16string& password) override {
+    s_.host = host;
+    s_.port = port;
+    s_.userName = user;
+    s_.password = password;
+    return s_.connectOk;
+  }
+  bool openRequest(const std::u16string& path, const std::u16string&, bool secure) override {
+    s_.path = path;
+    s_.secure = secure;
+    return s_.requestOk;
+  }
+  bool send() override { return s_.sendOk; }
+  std::u16string statusCode() override { return s_.status; }
+  std::u16string contentLength() override { return s_.contentLength; }
+  bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
+    if (static_cast<int>(s_.readSizes.size()) == s_.failAtRead) return false;
+    s_.readSizes.push_back(size);
+    got = std::min({size, s_.maxPerRead, s_.body.size() - offset_});
+    std::copy_n(s_.body.begin() + static_cast<std::ptrdiff_t>(offset_), got, buffer);
+    offset_ += got;
+    return true;
+  }
+
+ private:
+  HttpScript& s_;
+  std::size_t offset_ = 0;
+};
+
+// A 200 answer carrying these bytes with a matching Content-Length.
+inline HttpScript Answer(std::vector<std::uint8_t> body) {
+  HttpScript s;
+  s.contentLength = AsciiToUtf16(std::to_string(body.size()));
+  s.body = std::move(body);
+  return s;
+}
+
+inline HttpScript StatusAnswer(const std::u16string& status) {
+  HttpScript s;
+  s.status = status;
+  return s;
+}
+
+// UTF-16LE bytes of a text, as the update document is published.
+inline std::vector<std::uint8_t> Utf16Le(std::u16string_view text) {
+  std::vector<std::uint8_t> out;
+  for (char16_t c : text) {
+    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  return out;
+}
+
+// The smallest header that passes the program-file check, with room for a payload.
+inline std::vector<std::uint8_t> X64Program(std::size_t size = 512,
+                                            std::uint16_t machine = 0x8664) {
+  std::vector<std::uint8_t> b(size, 0x90);
+  b[0] = 'M';
+  b[1] = 'Z';
+  b[0x3C] = 0x80;
+  b[0x3D] = b[0x3E] = b[0x3F] = 0;
+  b[0x80] = 'P';
+  b[0x81] = 'E';
+  b[0x82] = b[0x83] = 0;
+  b[0x84] = static_cast<std::uint8_t>(machine & 0xFF);
+  b[0x85] = static_cast<std::uint8_t>(machine >> 8);
+  b[0x96] = 0x22;  // executable image, large-address aware
+  b[0x97] = 0x00;
+  return b;
+}
+
+class FakeUpdateSystem final : public UpdateSystem {
+ public:
+  std::unique_ptr<HttpTransport> transport() override {
+    if (answers.empty()) answers.push_back(StatusAnswer(u""));
+    used.push_back(std::move(answers.front()));
+    answers.pop_front();
+    return std::make_unique<ScriptedTransport>(used.back());
+  }
+  std::u16string modulePath() override { return exePath; }
+  std::int64_t fileSize(const std::u16string& path) override {
+    auto it = files.find(path);
+    return it == files.end() ? -1 : static_cast<std::int64_t>(it->second.size());
+  }
+  bool openReadWrite(const std::u16string& path) override {
+    ++openAttempts;
+    if (heldFor.count(path) && heldFor[path]-- > 0) return false;
+    files.try_emplace(path);
+    return true;
+  }
+  bool writeFile(const std::u16string& path, const std::vector<std::uint8_t>& bytes) override {
+    if (readOnly) return false;
+    files[path] = bytes;
+    return true;
+  }
+  bool copyFile(const std::u16string& from, const std::u16string& to) override {
+    auto it = files.find(from);
+    if (readOnly || it == files.end()) return false;
+    files[to] = it->second;
+    return true;
+  }
+  bool moveFile(const std::u16string& from, const std::u16string& to) override {
+    auto it = files.find(from);
+    if (it == files.end() || files.count(to) || unmovable.count(from)) return false;
+    files[to] = std::move(it->second);
+    files.erase(from);
+    return true;
+  }
+  bool deleteFile(const std::u16string& path) override { return files.erase(path) > 0; }
+  bool startProgram(const std::u16string& path, const std::u16string& parameter,
+                    const std::u16string& dir) override {
+    started.push_back(path + u" " + parameter + u" in " + dir);
+    return files.count(path) > 0;
+  }
+  std::optional<Sha256Digest> sha256(const std::uint8_t*, std::size_t) override { return digest; }
+  void sleepMs(int ms) override { slept += ms; }
+  void messageBubble(const std::u16string& caption, const std::u16string& text,
+                     Rgb theme) override {
+    bubbles.push_back({caption, text, theme});
+  }
+
+  struct Bubble {
+    std::u16string caption, text;
+    Rgb theme;
+  };
+  std::deque<HttpScript> answers;
+  std::deque<HttpScript> used;
+  std::u16string exePath = u"C:\\apps\\Snapdeck.exe";
+  std::map<std::u16string, std::vector<std::uint8_t>> files;
+  std::map<std::u16string, int> heldFor;  // openReadWrite fails this many more times
+  std::set<std::u16string> unmovable;
+  bool readOnly = false;
+  std::optional<Sha256Digest> digest;
+  std::vector<std::u16string> started;
+  std::vector<Bubble> bubbles;
+  int openAttempts = 0;
+  long long slept = 0;
+};
+
+class FakeUpdateWindow final : public UpdateWindowPort {
+ public:
+  void setStatus(const std::u16string& text) override { statuses.push_back(text); }
+  void discardEvents() override { ++discards; }
+  bool askLogin() override {
+    ++logins;
+    if (loginAnswers.empty()) return false;
+    const auto [user, password] = loginAnswers.front();
+    loginAnswers.pop_front();
+    if (login != nullptr) {
+      login->userName = user;
+      login->password = password;
+    }
+    return true;
+  }
+  void playErrorSound() override { ++errorSounds; }
+  void drawProgress(int maximum, int value) override { progress.emplace_back(maximum, value); }
+
+  LoginState* login = nullptr;
+  std::deque<std::pair<std::u16string, std::u16string>> loginAnswers;  // confirmed answers
+  std::vector<std::u16string> statuses;
+  std::vector<std::pair<int, int>> progress;
+  int discards = 0, logins = 0, errorSounds = 0;
+};
+
+}  // namespace snapdeck::testing

@@ -1,0 +1,315 @@
+#include "update/update_service.h"
+
+#include <gtest/gtest.h>
+
+#include "dialogs/bubble_theme.h"
+#include "update/emblem.h"
+#include "update/update_address.h"
+#include "update/update_progress.h"
+#include "update/url_parts.h"
+#include "update_fakes.h"
+
+namespace snapdeck::testing {
+namespace {
+
+const std::u16string kDir = u"C:\\apps\\";
+const std::u16string kExe = kDir + u"Snapdeck.exe";
+
+class UpdateService : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    info.programName = u"Snapdeck";
+    info.currentVersion = u"1.67";
+    info.infoUrl = u"http://updates.test/sd/vex!.utx";
+    window.login = &login;
+    system.files[kExe] = {1, 2, 3};
+  }
+  UpdateContext Context() { return UpdateContext{info, program, login, system, window}; }
+  bool Check() {
+    UpdateContext c = Context();
+    return CheckForUpdate(c);
+  }
+  bool Download() {
+    UpdateContext c = Context();
+    return DownloadUpdate(c);
+  }
+  void Document(const std::u16string& text) { system.answers.push_back(Answer(Utf16Le(text))); }
+  // A check that found version 1.8 at http://updates.test/new.exe.
+  void Checked(const std::u16string& sha256 = u"") {
+    info.downloadUrl = u"http://updates.test/new.exe";
+    info.downloadSha256 = sha256;
+  }
+
+  UpdateInfo info;
+  ProgramInfo program;
+  LoginState login;
+  FakeUpdateSystem system;
+  FakeUpdateWindow window;
+};
+
+TEST_F(UpdateService, CheckAnnouncesANewerVersion) {
+  Document(u"Snapdeck|1.7|http://updates.test/new.exe|ab\r\n");
+  EXPECT_TRUE(Check());
+  EXPECT_EQ(window.statuses.front(), u"checking for updates...");
+  EXPECT_EQ(window.statuses.back(),
+            u"current version: 1.67\r\nlatest version: 1.7\r\nDo you want to update?");
+  EXPECT_EQ(info.downloadUrl, u"http://updates.test/new.exe");
+  EXPECT_EQ(info.downloadSha256, u"ab");
+  EXPECT_EQ(system.used.front().path, u"/sd/vex!.utx");
+  EXPECT_EQ(window.progress.front(), (std::pair<int, int>{100, 10}));
+  EXPECT_GE(window.discards, 1);
+}
+
+TEST_F(UpdateService, CheckWithoutNewerVersionOrLineOrDocument) {
+  Document(u"Snapdeck|1.67|http://same\r\n");
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(window.statuses.back(),
+            u"current version: 1.67\r\nlatest version: 1.67\r\nAlready up2date!");
+  EXPECT_EQ(info.downloadUrl, u"http://same") << "kept even when not newer";
+
+  Document(u"Other|9|http://x\r\n");
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(window.statuses.back(), u"Sorry, no update info available!");
+
+  system.answers.push_back(StatusAnswer(u"404"));
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(window.statuses.back(), u"Sorry, cannot retrieve update info, error: *not found*; 404");
+  EXPECT_EQ(window.logins, 0);
+
+  system.answers.push_back(Answer({}));
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(window.statuses.back(), u"Sorry, cannot retrieve update info, error: *Empty document*");
+}
+
+TEST_F(UpdateService, UnauthorizedAsksForCredentialsUntilTheUserGivesUp) {
+  system.answers.push_back(StatusAnswer(u"401"));
+  system.answers.push_back(StatusAnswer(u"401"));
+  Document(u"Snapdeck|1.7|http://a\r\n");
+  window.loginAnswers = {{u"ann", u"one"}, {u"ann", u"two"}};
+  EXPECT_TRUE(Check());
+  EXPECT_EQ(window.logins, 2);
+  ASSERT_EQ(system.used.size(), 3u);
+  EXPECT_EQ(system.used[0].userName, u"");
+  EXPECT_EQ(system.used[1].password, u"one");
+  EXPECT_EQ(system.used[2].password, u"two");
+
+  system.answers.push_back(StatusAnswer(u"401"));
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(window.logins, 3);
+  EXPECT_EQ(window.statuses.back(),
+            u"Sorry, cannot retrieve update info, error: *unauthorized*; 401");
+}
+
+TEST_F(UpdateService, DownloadPreparesTheNewFileAndTheCopy) {
+  Checked();
+  std::vector<std::uint8_t> program64 = X64Program(300);
+  system.answers.push_back(Answer(program64));
+  EXPECT_TRUE(Download());
+  EXPECT_EQ(window.statuses.front(), u"trying to download...");
+  EXPECT_EQ(window.statuses.back(),
+            u"Download succeeded!\r\nUpdate prepared!\r\nProgram restart required...\r\n");
+  EXPECT_EQ(system.files[kDir + u"vex!Snapdeck.exe"], program64);
+  EXPECT_EQ(system.files[kDir + u"tmp!Snapdeck.exe"], (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(program.programDir, kDir);
+  EXPECT_EQ(program.programFile, u"Snapdeck.exe");
+  EXPECT_EQ(window.errorSounds, 0);
+
+  EXPECT_TRUE(StartRestart(program, system));
+  EXPECT_EQ(system.started.back(), kDir + u"tmp!Snapdeck.exe cloneVEX in " + kDir);
+}
+
+TEST_F(UpdateService, DownloadsThatMustNotReplaceTheProgramLeaveNoFile) {
+  struct Case {
+    HttpScript answer;
+    std::u16string sha256;
+    std::u16string status;
+  };
+  std::vector<std::uint8_t> good = X64Program(300);
+  HttpScript truncated = Answer(good);
+  truncated.body.resize(200);
+  HttpScript nothing = Answer({});
+  nothing.contentLength = u"300";
+  const std::u16string digestHex(64, u'0');
+  system.digest = Sha256Digest{};  // all zero: matches digestHex
+  std::vector<Case> cases = {
+      {truncated, u"", u"*incomplete download* 200 of 300 bytes"},
+      {nothing, u"", u"*incomplete download* 0 of 300 bytes"},
+      {Answer(X64Program(300, 0x014C)), u"", u"*not a Windows x64 program*"},
+      {Answer(good), std::u16string(63, u'0') + u"1", u"*SHA-256 mismatch*"},
+      {StatusAnswer(u"404"), u"", u"*not found*; 404"},
+  };
+  for (const Case& c : cases) {
+    system.answers.push_back(c.answer);
+    Checked(c.sha256);
+    const int sounds = window.errorSounds;
+    EXPECT_FALSE(Download());
+    EXPECT_EQ(window.statuses.back(), u"Download failed! " + c.status + u"\r\n");
+    EXPECT_EQ(window.errorSounds, sounds + 1);
+    EXPECT_EQ(system.files.size(), 1u) << "only the program itself";
+  }
+  system.answers.push_back(Answer(good));
+  Checked(digestHex);
+  EXPECT_TRUE(Download()) << "a matching digest passes";
+}
+
+TEST_F(UpdateService, DownloadThatCannotBeWrittenOrCopied) {
+  Checked();
+  system.answers.push_back(Answer(X64Program()));
+  system.readOnly = true;
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(window.statuses.back(), u"Download failed! *file creation failed*\r\n");
+
+  system.readOnly = false;
+  system.files.erase(kExe);  // nothing to copy
+  system.answers.push_back(Answer(X64Program()));
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(window.statuses.back(), u"Download succeeded!\r\nUpdate failed!, Sorry\r\n");
+  EXPECT_TRUE(system.files.count(kDir + u"vex!Snapdeck.exe"));
+}
+
+TEST_F(UpdateService, WaitForFileAccessTriesEveryTenthOfASecondForTenSeconds) {
+  const std::u16string file = kDir + u"f.exe";
+  system.files[file] = {};
+  EXPECT_EQ(WaitForFileAccess(file, system), -1);
+  EXPECT_EQ(system.slept, 0);
+
+  system.files[file] = {7};
+  system.heldFor[file] = 1000;
+  EXPECT_EQ(WaitForFileAccess(file, system), 0);
+  EXPECT_EQ(system.openAttempts, 100);
+  EXPECT_EQ(system.slept, 10000);
+
+  system.heldFor[file] = 2;
+  system.slept = 0;
+  EXPECT_EQ(WaitForFileAccess(file, system), 1);
+  EXPECT_EQ(system.slept, 300);
+
+  EXPECT_EQ(WaitForFileAccess(kDir + u"missing", system), 1);
+  EXPECT_TRUE(system.files.count(kDir + u"missing")) << "created by the attempt";
+}
+
+class UpdateSwitches : public UpdateService {
+ protected:
+  void SetUp() override {
+    UpdateService::SetUp();
+    system.exePath = kDir + u"tmp!Snapdeck.exe";
+    system.files[kDir + u"tmp!Snapdeck.exe"] = {1, 2, 3};
+    system.files[kDir + u"vex!Snapdeck.exe"] = {9, 9};
+  }
+  SwitchOutcome Handle(const std::u16string& parameter) {
+    return HandleUpdateSwitches(info, program, parameter, system);
+  }
+};
+
+TEST_F(UpdateSwitches, CloneSwapsTheFilesAndStartsTheNewVersion) {
+  EXPECT_EQ(Handle(u"cloneVEX"), SwitchOutcome::End);
+  EXPECT_EQ(info.commandParameter, u"cloneVEX");
+  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{9, 9}));
+  EXPECT_FALSE(system.files.count(kDir + u"vex!Snapdeck.exe"));
+  EXPECT_FALSE(system.files.count(kDir + u"old!Snapdeck.exe"));
+  EXPECT_EQ(system.started, (std::vector<std::u16string>{kExe + u" cleanVEX in " + kDir}));
+  EXPECT_TRUE(system.bubbles.empty());
+}
+
+TEST_F(UpdateSwitches, CloneNeverLeavesTheUserWithoutAProgram) {
+  system.files.erase(kDir + u"vex!Snapdeck.exe");
+  EXPECT_EQ(Handle(u"cloneVEX"), SwitchOutcome::End);
+  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{1, 2, 3})) << "the old one is back";
+  EXPECT_FALSE(system.files.count(kDir + u"old!Snapdeck.exe"));
+  ASSERT_EQ(system.bubbles.size(), 1u);
+  EXPECT_EQ(system.bubbles[0].caption, u"tmp!Snapdeck.exe");
+  EXPECT_EQ(system.bubbles[0].text, u"Update failed!");
+  EXPECT_EQ(system.bubbles[0].theme, kThemeError);
+  EXPECT_TRUE(system.started.empty());
+
+  system.unmovable.insert(kExe);
+  system.files[kDir + u"vex!Snapdeck.exe"] = {9, 9};
+  Handle(u"cloneVEX");
+  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(system.bubbles.back().text, u"Update failed!");
+}
+
+TEST_F(UpdateSwitches, CloneGivesUpWhileTheOldProgramRuns) {
+  system.heldFor[kExe] = 1000;
+  EXPECT_EQ(Handle(u"cloneVEX"), SwitchOutcome::End);
+  EXPECT_EQ(system.slept, 10000);
+  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(system.files.count(kDir + u"vex!Snapdeck.exe"));
+  EXPECT_EQ(system.bubbles.back().text, u"Update failed!");
+}
+
+TEST_F(UpdateSwitches, EveryTmpMarkIsRemovedToFindTheProgram) {
+  system.exePath = kDir + u"tmp!tmp!Snapdeck.exe";
+  Handle(u"cloneVEX");
+  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{9, 9}));
+}
+
+TEST_F(UpdateSwitches, CleanRemovesTheCopyAndContinues) {
+  system.exePath = kExe;
+  system.files[kDir + u"old!Snapdeck.exe"] = {5};
+  EXPECT_EQ(Handle(u"cleanVEX"), SwitchOutcome::Continue);
+  EXPECT_FALSE(system.files.count(kDir + u"tmp!Snapdeck.exe"));
+  EXPECT_FALSE(system.files.count(kDir + u"old!Snapdeck.exe"));
+  ASSERT_EQ(system.bubbles.size(), 1u);
+  EXPECT_EQ(system.bubbles[0].caption, u"Snapdeck.exe");
+  EXPECT_EQ(system.bubbles[0].text, u"Update completed!");
+  EXPECT_EQ(system.bubbles[0].theme, kThemeSuccess);
+
+  system.files[kDir + u"tmp!Snapdeck.exe"] = {1};
+  system.heldFor[kDir + u"tmp!Snapdeck.exe"] = 1000;
+  EXPECT_EQ(Handle(u"cleanVEX"), SwitchOutcome::Continue);
+  EXPECT_EQ(system.bubbles.back().text, u"Cleanup failed!");
+  EXPECT_EQ(system.bubbles.back().theme, kThemeError);
+}
+
+TEST_F(UpdateSwitches, OtherParametersStartNormally) {
+  for (const char16_t* p : {u"", u"clonevex", u"CLEANVEX", u"cloneVEX "}) {
+    EXPECT_EQ(Handle(p), SwitchOutcome::Continue);
+  }
+  EXPECT_TRUE(system.bubbles.empty());
+  EXPECT_EQ(system.files.size(), 3u);
+}
+
+TEST(UpdateProgress, KnobFollowsTheValueAndFramesAreSpacedOut) {
+  EXPECT_EQ(ProgressKnob(100, 60), 120);
+  EXPECT_EQ(ProgressKnob(3, 1), 67);
+  EXPECT_EQ(ProgressKnob(0, 5), 0);
+  EXPECT_EQ(ProgressKnob(10, 20), 200);
+  EXPECT_EQ(ProgressKnob(10, -20), 0);
+
+  ProgressPacer pacer;
+  int knob = -1;
+  EXPECT_TRUE(pacer.due(100, 0, 1000, knob));
+  EXPECT_FALSE(pacer.due(100, 10, 1005, knob)) << "too soon";
+  EXPECT_TRUE(pacer.due(100, 0, 1016, knob)) << "the start redraws though it did not move";
+  EXPECT_TRUE(pacer.due(100, 10, 1032, knob));
+  EXPECT_EQ(knob, 20);
+  EXPECT_FALSE(pacer.due(100, 10, 2000, knob)) << "same place";
+  EXPECT_TRUE(pacer.due(100, 100, 2001, knob)) << "the end is never skipped";
+  EXPECT_EQ(knob, 200);
+}
+
+TEST(UpdateAddress, RunTimeAddressWinsOverTheBuiltInSecureOne) {
+  EXPECT_EQ(UpdateInfoUrl(u"http://127.0.0.1:8765/sd/vex!.utx"),
+            u"http://127.0.0.1:8765/sd/vex!.utx");
+  const std::u16string builtIn = UpdateInfoUrl(u"");
+  EXPECT_EQ(builtIn.rfind(u"https://", 0), 0u);
+  EXPECT_TRUE(SplitUrl(builtIn).secure);
+}
+
+TEST(UpdateEmblem, EachQuarterTurnIsClockwise) {
+  Picture p;
+  p.width = 3;
+  p.height = 2;
+  p.pixels = {1, 2, 3, 4, 5, 6};  // rows "1 2 3" over "4 5 6"
+  Picture once = TurnedQuarter(p, 1);
+  EXPECT_EQ(once.width, 2);
+  EXPECT_EQ(once.height, 3);
+  EXPECT_EQ(once.pixels, (std::vector<std::uint32_t>{4, 1, 5, 2, 6, 3}));
+  EXPECT_EQ(TurnedQuarter(p, 2).pixels, (std::vector<std::uint32_t>{6, 5, 4, 3, 2, 1}));
+  EXPECT_EQ(TurnedQuarter(p, 3).pixels, (std::vector<std::uint32_t>{3, 6, 2, 5, 1, 4}));
+  EXPECT_EQ(TurnedQuarter(TurnedQuarter(p, 3), 1).pixels, p.pixels);
+}
+
+}  // namespace
+}  // namespace snapdeck::testing

@@ -1,0 +1,62 @@
+// The update check, the download of a new program file and the hand-over from the
+// old program file to the new one through the "cloneVEX" and "cleanVEX" switches.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "dialogs/login_state.h"
+#include "shell/program_info.h"
+#include "update/update_ports.h"
+
+namespace snapdeck {
+
+// The update service's own state; the program paths are the shared ProgramInfo and
+// the server credentials the login bubble's LoginState.
+struct UpdateInfo {
+  int parentWindow = 5;
+  std::u16string resultText;  // last fetch result, or the fetched document text
+  std::u16string programName;
+  std::u16string currentVersion;
+  std::u16string downloadUrl;     // field 3 of the matching document line
+  std::u16string downloadSha256;  // field 4, when the document gives one
+  std::u16string commandParameter;
+  std::u16string infoUrl;
+};
+
+struct UpdateContext {
+  UpdateInfo& info;
+  ProgramInfo& program;
+  LoginState& login;
+  UpdateSystem& system;
+  UpdateWindowPort& window;
+};
+
+// Read chunks are 32 characters: 64 bytes.
+inline constexpr int kUpdateChunkChars = 32;
+
+// Fetches the update document and reports in the status text; true when it
+// announces a newer version than currentVersion.
+bool CheckForUpdate(UpdateContext& c);
+
+// Downloads downloadUrl to "vex!" + the program file and copies the program file to
+// "tmp!" + its name; true when "restart" may follow. A download that is incomplete,
+// is not an x64 Windows program or does not match the document's SHA-256 is refused
+// before anything is written.
+bool DownloadUpdate(UpdateContext& c);
+
+// Starts "tmp!" + the program file with "cloneVEX" in the program folder.
+bool StartRestart(const ProgramInfo& program, UpdateSystem& system);
+
+// 1 when the file could be opened for reading and writing, 0 after 10 s of tries,
+// -1 at once when the file is empty. A missing file is created by the attempt.
+int WaitForFileAccess(const std::u16string& path, UpdateSystem& system);
+
+enum class SwitchOutcome { Continue, End };
+
+// Acts on the first command-line parameter at start-up: "cloneVEX" swaps the program
+// files and ends, "cleanVEX" removes the copy and continues; anything else continues.
+SwitchOutcome HandleUpdateSwitches(UpdateInfo& info, ProgramInfo& program,
+                                   const std::u16string& parameter, UpdateSystem& system);
+
+}  // namespace snapdeck
