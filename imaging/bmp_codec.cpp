@@ -139,8 +139,9 @@ bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
     return false;
   }
 
-  if (!PictureSizeAllowed(l.width, l.height)) {
-    error = "bad picture size";
+  // Before anything is allocated: an RLE file of a few bytes can claim any size.
+  if (const char* problem = PictureSizeProblem(l.width, l.height)) {
+    error = problem;
     return false;
   }
   switch (l.compression) {
@@ -339,7 +340,7 @@ DecodeResult DecodeBmp(const std::uint8_t* data, std::size_t size) {
   if (!rle) {
     const std::uint64_t stride = (static_cast<std::uint64_t>(l.width) * l.bpp + 31) / 32 * 4;
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(l.width) * l.bpp + 7) / 8;
-    // Checked before allocating, so a short file cannot ask for a huge picture.
+    // Uncompressed rows must all be there; checked before allocating.
     if (stride * static_cast<std::uint64_t>(l.height - 1) + rowBytes > size - l.dataOffset)
       return Fail("truncated pixel data");
   }

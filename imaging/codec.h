@@ -1,5 +1,6 @@
 // Decoders and encoders for the three screenshot formats. Decoders take untrusted
-// bytes: every size is checked against the data and against the picture limits.
+// bytes: every size is checked against the data, and the picture size against the
+// picture budget (picture.h) as soon as the header is read, before pixels are allocated.
 #pragma once
 
 #include <cstdint>

@@ -212,10 +212,11 @@ DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     const bool tooFewBytes =
         !s.cinfo.progressive_mode &&
         static_cast<std::uint64_t>(w) * h > static_cast<std::uint64_t>(size) * 256 + 4096;
-    if (!PictureSizeAllowed(w, h) || tooFewBytes) {
+    const char* problem = PictureSizeProblem(w, h);
+    if (problem || tooFewBytes) {
       ok = false;
       std::snprintf(s.err.message, sizeof(s.err.message), "%s",
-                    tooFewBytes ? "JPEG data too short for its size" : "bad picture size");
+                    problem ? problem : "JPEG data too short for its size");
     } else {
       r.picture.width = static_cast<int>(w);
       r.picture.height = static_cast<int>(h);

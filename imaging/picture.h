@@ -28,9 +28,12 @@ constexpr Rgb RgbOfPixel(std::uint32_t p) {
                  static_cast<int>(p & 255));
 }
 
-// Largest picture any decoder or drawing operation accepts.
-inline constexpr int kMaxPictureSide = 32768;
-inline constexpr std::uint64_t kMaxPicturePixels = 256ull * 1024 * 1024;  // 1 GiB of BGRA
+// The picture budget: no decoded, scaled or drawn picture is larger. 8192 is the
+// largest preview side the settings allow; 32 Mpx keep one picture within 128 MiB of
+// BGRA. A file can claim any size in a few bytes, so decoders check the budget from
+// the header, before any pixel memory exists.
+inline constexpr int kMaxPictureSide = 8192;
+inline constexpr std::uint64_t kMaxPicturePixels = 32ull * 1024 * 1024;
 
 struct Picture {
   int width = 0;
@@ -42,10 +45,16 @@ struct Picture {
   std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// True when a w x h picture is within the sane limits above.
+// True when a w x h picture is within the budget above.
 inline bool PictureSizeAllowed(long long w, long long h) {
   return w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide &&
          static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) <= kMaxPicturePixels;
+}
+
+// A decoder's reason to refuse a w x h picture, or nullptr when it fits the budget.
+inline const char* PictureSizeProblem(long long w, long long h) {
+  if (w <= 0 || h <= 0) return "bad picture size";
+  return PictureSizeAllowed(w, h) ? nullptr : "picture too large";
 }
 
 // Pictures by number, as every part of the program addresses them.

@@ -209,6 +209,14 @@ DecodeResult DecodePng(const std::uint8_t* data, std::size_t size) {
     r.error = "not a PNG file";
     return r;
   }
+  // The picture size comes first in every PNG file, so the budget is checked before
+  // libpng allocates anything at all.
+  if (size >= 24 && std::memcmp(data + 12, "IHDR", 4) == 0) {
+    if (const char* problem = PictureSizeProblem(Be32(data + 16), Be32(data + 20))) {
+      r.error = problem;
+      return r;
+    }
+  }
   ReadState s;
   s.io.data = data;
   s.io.size = size;
@@ -226,7 +234,8 @@ DecodeResult DecodePng(const std::uint8_t* data, std::size_t size) {
   }
   if (ok) {
     // Deflate expands at most about 1032:1; image data that cannot fit in the IDAT
-    // chunks present means a truncated file or a bomb, refused before allocating.
+    // chunks present means a truncated file, refused before allocating. Within that
+    // ratio a small file can still claim a big picture: the budget bounds those.
     const int channels =
         (s.colorType & PNG_COLOR_MASK_COLOR) && s.colorType != PNG_COLOR_TYPE_PALETTE
             ? 3 + ((s.colorType & PNG_COLOR_MASK_ALPHA) ? 1 : 0)

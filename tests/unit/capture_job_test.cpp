@@ -208,7 +208,7 @@ TEST(CaptureJob, FailedShots) {
       {"huge bitmap", [&](CaptureRig& r) { r.tool.bitmap = huge; }, false},
       {"200% beyond the limits",
        [](CaptureRig& r) {
-         r.tool.bitmap = PatternBmp(20000, 2, false);
+         r.tool.bitmap = PatternBmp(5000, 2, false);
          r.settings.shotsize = 5;
        },
        false},

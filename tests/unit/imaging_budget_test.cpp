@@ -1,0 +1,212 @@
+// Files that claim pictures beyond the budget are refused from their header, before
+// any pixel memory exists; pictures at the budget's edge still decode.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// jpeglib.h needs stdio's FILE declared first.
+#include <jpeglib.h>
+
+#include "imaging/codec.h"
+
+namespace {
+
+std::atomic<bool> g_watching{false};
+std::atomic<std::size_t> g_largest{0};
+
+}  // namespace
+
+// AddressSanitizer calls this for every allocation, ours and the libraries' alike.
+extern "C" void __sanitizer_malloc_hook(const volatile void*, std::size_t size) {
+  if (!g_watching.load(std::memory_order_relaxed)) return;
+  std::size_t seen = g_largest.load(std::memory_order_relaxed);
+  while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
+  }
+}
+
+namespace snapdeck {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAllocationsSeen = true;
+#else
+constexpr bool kAllocationsSeen = false;
+#endif
+
+// Decodes with the allocation hook armed; `largest` is the biggest single allocation.
+DecodeResult DecodeWatched(const Bytes& file, std::size_t& largest) {
+  g_largest = 0;
+  g_watching = true;
+  DecodeResult r = DecodeImage(file.data(), file.size());
+  g_watching = false;
+  largest = g_largest;
+  return r;
+}
+
+void ExpectRefusedBeforeAllocating(const Bytes& file) {
+  std::size_t largest = 0;
+  const DecodeResult r = DecodeWatched(file, largest);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, "picture too large");
+  EXPECT_TRUE(r.picture.pixels.empty());
+  if (kAllocationsSeen) {
+    EXPECT_LT(largest, std::size_t{1} << 20);
+  }
+}
+
+void ExpectDecodedAt(const Bytes& file, int w, int h, std::uint32_t firstPixel) {
+  const DecodeResult r = DecodeImage(file.data(), file.size());
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.picture.width, w);
+  EXPECT_EQ(r.picture.height, h);
+  EXPECT_EQ(r.picture.pixels.front(), firstPixel);
+  EXPECT_EQ(r.picture.pixels.back(), firstPixel);
+}
+
+void Le32(Bytes& b, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Be32(Bytes& b, std::uint32_t v) {
+  for (int i = 3; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// An 8-bit RLE bitmap whose data ends the bitmap at once: 1,080 bytes for any size,
+// every pixel palette entry 0 (#102030).
+Bytes Rle8Bitmap(std::uint32_t w, std::uint32_t h) {
+  Bytes b = {'B', 'M'};
+  Le32(b, 1080);
+  Le32(b, 0);
+  Le32(b, 14 + 40 + 1024);
+  Le32(b, 40);
+  Le32(b, w);
+  Le32(b, h);
+  b.insert(b.end(), {1, 0, 8, 0});
+  Le32(b, 1);  // RLE8
+  Le32(b, 2);
+  for (int i = 0; i < 4; ++i) Le32(b, 0);
+  for (int i = 0; i < 256; ++i) b.insert(b.end(), {0x30, 0x20, 0x10, 0});
+  b.insert(b.end(), {0, 1});  // end of bitmap
+  return b;
+}
+
+void PngChunk(Bytes& b, const char* type, const Bytes& data) {
+  Be32(b, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = b.size();
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), data.begin(), data.end());
+  Be32(b, static_cast<std::uint32_t>(
+              crc32(0, b.data() + start, static_cast<uInt>(b.size() - start))));
+}
+
+// An 8-bit RGB PNG of black rows: deflated zeros, about a thousandth of the raw size.
+Bytes PngOfZeros(std::uint32_t w, std::uint32_t h) {
+  Bytes ihdr;
+  Be32(ihdr, w);
+  Be32(ihdr, h);
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15, 9, Z_RLE), Z_OK);
+  const Bytes zeros(1 << 20, 0);
+  Bytes idat(1 << 16);
+  std::size_t produced = 0;
+  std::uint64_t left = (1 + 3ull * w) * h;
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    if (z.avail_in == 0 && left > 0) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+      z.next_in = const_cast<Bytef*>(zeros.data());
+      z.avail_in = static_cast<uInt>(n);
+      left -= n;
+    }
+    if (idat.size() - produced < (1 << 15)) idat.resize(idat.size() * 2);
+    z.next_out = idat.data() + produced;
+    z.avail_out = static_cast<uInt>(idat.size() - produced);
+    rc = deflate(&z, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+    produced = idat.size() - z.avail_out;
+    if (rc != Z_OK && rc != Z_STREAM_END) break;
+  }
+  deflateEnd(&z);
+  idat.resize(produced);
+  Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PngChunk(b, "IHDR", ihdr);
+  PngChunk(b, "IDAT", idat);
+  PngChunk(b, "IEND", {});
+  return b;
+}
+
+// A grey JPEG of one flat tone, as small as libjpeg makes it.
+Bytes FlatGreyJpeg(int w, int h, bool progressive) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &buffer, &size);
+  c.image_width = static_cast<JDIMENSION>(w);
+  c.image_height = static_cast<JDIMENSION>(h);
+  c.input_components = 1;
+  c.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 50, TRUE);
+  if (progressive) jpeg_simple_progression(&c);
+  jpeg_start_compress(&c, TRUE);
+  Bytes row(static_cast<std::size_t>(w), 0x80);
+  JSAMPROW r = row.data();
+  while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, &r, 1);
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  Bytes out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+// The frame header's height and width, rewritten.
+Bytes WithJpegSize(Bytes b, int w, int h) {
+  for (std::size_t i = 2; i + 8 < b.size(); ++i)
+    if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2)) {
+      b[i + 5] = static_cast<std::uint8_t>(h >> 8);
+      b[i + 6] = static_cast<std::uint8_t>(h);
+      b[i + 7] = static_cast<std::uint8_t>(w >> 8);
+      b[i + 8] = static_cast<std::uint8_t>(w);
+      return b;
+    }
+  ADD_FAILURE() << "no frame header";
+  return b;
+}
+
+TEST(PictureBudget, RleBitmapBombIsRefusedAndTheEdgeDecodes) {
+  const Bytes bomb = Rle8Bitmap(16384, 16384);
+  EXPECT_EQ(bomb.size(), 1080u);
+  ExpectRefusedBeforeAllocating(bomb);
+  ExpectRefusedBeforeAllocating(Rle8Bitmap(8193, 1));     // one side too long
+  ExpectRefusedBeforeAllocating(Rle8Bitmap(8192, 4097));  // too many pixels
+  ExpectDecodedAt(Rle8Bitmap(8192, 4096), 8192, 4096, 0xFF102030u);
+}
+
+TEST(PictureBudget, PngOfDeflatedZerosIsRefusedAndTheEdgeDecodes) {
+  const Bytes bomb = PngOfZeros(16384, 16384);
+  EXPECT_GT(bomb.size(), 700000u);  // within deflate's ratio: only the budget stops it
+  EXPECT_LT(bomb.size(), 900000u);
+  ExpectRefusedBeforeAllocating(bomb);
+  ExpectDecodedAt(PngOfZeros(8192, 4096), 8192, 4096, 0xFF000000u);
+}
+
+TEST(PictureBudget, JpegBeyondTheBudgetIsRefusedAndTheEdgeDecodes) {
+  // Progressive files carry no size hint in their scans, so only the budget stops them.
+  const Bytes small = FlatGreyJpeg(16, 16, true);
+  ExpectRefusedBeforeAllocating(WithJpegSize(small, 16384, 16384));
+  ExpectRefusedBeforeAllocating(WithJpegSize(small, 8192, 8192));
+  const DecodeResult r = DecodeImage(small.data(), small.size());
+  ASSERT_TRUE(r.ok) << r.error;
+  ExpectDecodedAt(FlatGreyJpeg(8192, 4096, false), 8192, 4096, r.picture.pixels.front());
+}
+
+}  // namespace
+}  // namespace snapdeck
