@@ -34,7 +34,39 @@ total_passed=0
 total_failed=0
 started=$(date +%s)
 
+# The local HTTP server of the update tests; only the one started here is ended.
+http_pid=""
+start_http_server() {
+  [ -n "$http_pid" ] && return 0
+  local port_file=$logs/http-server.port
+  rm -f "$port_file"
+  mkdir -p "$root/build/e2e-work"
+  python3 "$root/tools/http_test_server.py" --port-file "$port_file" --root "$root/build/e2e-work" \
+    >"$logs/http-server.log" 2>&1 &
+  http_pid=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$port_file" ] && break
+    kill -0 "$http_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -s "$port_file" ]; then
+    echo "the local HTTP server did not start; log: ${logs#"$root"/}/http-server.log" >&2
+    return 1
+  fi
+  SNAPDECK_TEST_HTTP_PORT=$(cat "$port_file")
+  export SNAPDECK_TEST_HTTP_PORT
+}
+stop_http_server() {
+  if [ -n "$http_pid" ]; then
+    kill "$http_pid" 2>/dev/null || true
+    wait "$http_pid" 2>/dev/null || true
+    http_pid=""
+  fi
+}
+
 cleanup() {
+  stop_http_server
   stop_wine_and_xvfb
   [ -n "$fuzz_tmp" ] && rm -rf "$fuzz_tmp"
   return 0
@@ -201,6 +233,7 @@ if want windows; then
   bin=build/windows/tests/windows_tests.exe
   if [ -f "$bin" ]; then
     prepare_wine
+    start_http_server
     run_gtest windows "$logs/windows.log" 900 wine "$bin"
   else
     skipped windows "no binary (no Windows tests yet)"
@@ -220,6 +253,7 @@ if want e2e; then
     work=$root/build/e2e-work
     rm -rf "$work"
     mkdir -p "$work"
+    start_http_server
     SNAPDECK_EXE=$(win_path "$exe")
     DEVICESIM_EXE=""
     [ -n "$sim" ] && DEVICESIM_EXE=$(win_path "$sim")

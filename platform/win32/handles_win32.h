@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <wininet.h>
 
 #include <utility>
 
@@ -56,6 +58,30 @@ class UniqueGdi {
 
  private:
   T h_ = nullptr;
+};
+
+// Owns a WinINet handle (root session, connection or request).
+class UniqueInternet {
+ public:
+  UniqueInternet() = default;
+  explicit UniqueInternet(HINTERNET h) : h_(h) {}
+  UniqueInternet(const UniqueInternet&) = delete;
+  UniqueInternet& operator=(const UniqueInternet&) = delete;
+  UniqueInternet(UniqueInternet&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+  UniqueInternet& operator=(UniqueInternet&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.h_, nullptr));
+    return *this;
+  }
+  ~UniqueInternet() { reset(); }
+  HINTERNET get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  void reset(HINTERNET h = nullptr) {
+    if (h_ != nullptr) InternetCloseHandle(h_);
+    h_ = h;
+  }
+
+ private:
+  HINTERNET h_ = nullptr;
 };
 
 }  // namespace snapdeck::win32

@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""A small HTTP server on 127.0.0.1 for the update tests and the download benchmark.
+
+It binds a free port, writes the port number to --port-file and serves until it is
+ended. Paths:
+
+  /files/<path>[?truncate=N]  a file below --root; with truncate, Content-Length of the
+                              whole file but only the first N bytes, then the end
+  /ok                         200, "hello, update" with Content-Length
+  /nolength                   200 with a body but no Content-Length
+  /empty                      200, Content-Length 0
+  /missing                    404
+  /gateway                    504
+  /auth                       401 unless Basic credentials ann:secret are sent, then 200
+  /long                       Content-Length 10, 30 bytes sent
+  /short                      Content-Length 100, 40 bytes sent, then the end
+  /midway                     Content-Length 100000, 5000 bytes sent, then a reset
+  /bytes?n=N                  200 with N bytes of a repeating pattern
+"""
+import argparse
+import base64
+import http.server
+import os
+import socket
+import struct
+import sys
+import urllib.parse
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+    root = "."
+
+    def log_message(self, *args):
+        pass
+
+    def answer(self, status, body=b"", length=None, headers=()):
+        self.send_response(status)
+        for key, value in headers:
+            self.send_header(key, value)
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+        self.wfile.write(body)
+        self.wfile.flush()
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query)
+        path = urllib.parse.unquote(url.path)
+        if path.startswith("/files/"):
+            return self.serve_file(path[len("/files/"):], query)
+        if path == "/ok":
+            body = b"hello, update"
+            return self.answer(200, body, len(body))
+        if path == "/nolength":
+            return self.answer(200, b"a body without a length")
+        if path == "/empty":
+            return self.answer(200, b"", 0)
+        if path == "/missing":
+            return self.answer(404, b"not here", 8)
+        if path == "/gateway":
+            return self.answer(504, b"", 0)
+        if path == "/auth":
+            expected = "Basic " + base64.b64encode(b"ann:secret").decode()
+            if self.headers.get("Authorization") == expected:
+                return self.answer(200, b"welcome", 7)
+            return self.answer(401, b"", 0, [("WWW-Authenticate", 'Basic realm="updates"')])
+        if path == "/long":
+            return self.answer(200, b"0123456789" * 3, 10)
+        if path == "/short":
+            return self.answer(200, b"x" * 40, 100)
+        if path == "/midway":
+            self.answer(200, b"m" * 5000, 100000)
+            # An abrupt reset instead of an orderly end.
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close_connection = True
+            return None
+        if path == "/bytes":
+            n = int(query.get("n", ["0"])[0])
+            pattern = bytes(range(256))
+            body = (pattern * (n // 256 + 1))[:n]
+            return self.answer(200, body, n)
+        return self.answer(404, b"", 0)
+
+    def serve_file(self, relative, query):
+        full = os.path.realpath(os.path.join(self.root, relative))
+        if not full.startswith(os.path.realpath(self.root) + os.sep) or not os.path.isfile(full):
+            return self.answer(404, b"", 0)
+        with open(full, "rb") as f:
+            body = f.read()
+        length = len(body)
+        if "truncate" in query:
+            body = body[: int(query["truncate"][0])]
+        return self.answer(200, body, length)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--root", default=".")
+    args = parser.parse_args()
+    Handler.root = args.root
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    temp = args.port_file + ".part"
+    with open(temp, "w") as f:
+        f.write(str(server.server_address[1]))
+    os.replace(temp, args.port_file)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
