@@ -18,6 +18,7 @@
 #include "shell/shell_win32.h"
 #include "capture/capture_job.h"
 #include "dialogs/click_win32.h"
+#include "update/update_window_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -223,6 +224,9 @@ bool OnControl(int control, int type) {
     case id::kTakeScreenshot:
       TakeScreenshot();
       return false;
+    case id::kUpdateButton:
+      // A started restart ends this instance so the copy can replace its file.
+      return RunUpdateWindow() != 0;
     case id::kExitButton:
       return true;
     case id::kToggleViewer:

@@ -21,6 +21,8 @@
 #include "settings/settings_file.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
+#include "update/update_address.h"
+#include "update/update_window_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -158,6 +160,8 @@ int RunProgram(HINSTANCE instance) {
     MessageBubble(info.programFile, u"Only one instance is allowed.", kThemeWarning, 0);
     return 0;
   }
+  // A restart in the middle of an update ends here, or reports and carries on.
+  if (!HandleUpdateSwitches()) return 0;
   info.mainRunning = true;
   OleInitialize(nullptr);  // the folder chooser's new dialog style needs it
   SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
@@ -194,6 +198,11 @@ int RunProgram(HINSTANCE instance) {
     shell.pictures.put(id::kPicStatus, std::move(status));
   }
   HWND main = BuildMainWindow();
+  UpdateInfo& update = TheUpdateInfo();
+  update.parentWindow = id::kMainWindow;
+  update.programName = u"Snapdeck";
+  update.currentVersion = u"1.67";
+  update.infoUrl = UpdateInfoUrl(EnvironmentText(L"SNAPDECK_UPDATE_URL"));
   Services& services = TheServices();
   LoadSettings(settings, *services.files, kSettingsFileName);
 

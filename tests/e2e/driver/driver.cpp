@@ -66,7 +66,7 @@ BOOL CALLBACK FindWindowProc(HWND window, LPARAM param) {
   auto* data = reinterpret_cast<FindData*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != data->pid || !IsWindowVisible(window)) return TRUE;
+  if ((data->pid != 0 && pid != data->pid) || !IsWindowVisible(window)) return TRUE;
   wchar_t title[512] = {};
   GetWindowTextW(window, title, 512);
   if (*data->title != title) return TRUE;
@@ -324,6 +324,20 @@ bool Program::Launch(const std::wstring& folder, const LaunchOptions& options) {
   process_ = pi.hProcess;
   pid_ = pi.dwProcessId;
   return true;
+}
+
+bool Program::Adopt(DWORD pid) {
+  Kill();
+  process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                         pid);
+  pid_ = process_ != nullptr ? pid : 0;
+  return process_ != nullptr;
+}
+
+HWND FindAnyWindowTitled(const std::wstring& title) {
+  FindData data{0, &title, nullptr};
+  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
+  return data.found;
 }
 
 bool Program::running() const {

@@ -71,6 +71,10 @@ class Program {
   // program there with the folder as its working directory and TMP/TEMP inside it.
   bool Launch(const std::wstring& folder, const LaunchOptions& options);
 
+  // Takes over a process the program under test started (a restarted copy), so the
+  // test can wait for it and end it.
+  bool Adopt(DWORD pid);
+
   DWORD pid() const { return pid_; }
   const std::wstring& folder() const { return folder_; }
   const std::wstring& exePath() const { return exePath_; }
@@ -94,6 +98,9 @@ class Program {
 };
 
 // --- windows and controls -----------------------------------------------------------------
+
+// A visible top-level window with exactly this title, of any process.
+HWND FindAnyWindowTitled(const std::wstring& title);
 
 HWND Control(HWND parent, int id);  // GetDlgItem
 std::wstring Text(HWND window);

@@ -1,0 +1,259 @@
+#include "update/update_window_win32.h"
+
+#include <windows.h>
+// After windows.h, which they need.
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "dialogs/bubble_win32.h"
+#include "dialogs/click_win32.h"
+#include "dialogs/disc_win32.h"
+#include "imaging/status.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
+#include "update/emblem.h"
+#include "update/update_progress.h"
+#include "update/update_system_win32.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+const wchar_t kTitle[] = L"vex! -kestrel's update info";
+constexpr int kSize = 240;
+constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
+
+// Controls of the update window.
+constexpr int kEmblem = 0;
+constexpr int kStatus = 1;
+constexpr int kCheck = 2;
+constexpr int kUpdate = 3;
+constexpr int kCancel = 4;
+constexpr int kProgress = 5;
+constexpr int kButtons[] = {kCheck, kUpdate, kCancel};
+
+// Progress drawing of the open window.
+struct ProgressState {
+  ProgressPacer pacer;
+  ProgressBar bar{nullptr};
+};
+
+ProgressState &Progress() {
+  static ProgressState state;
+  return state;
+}
+
+HWND TheWindow() { return WindowByNumber(id::kUpdateWindow); }
+
+HWND Item(int number) {
+  HWND window = TheWindow();
+  return window != nullptr ? GetDlgItem(window, number) : nullptr;
+}
+
+HWND MakeControl(HWND parent, const wchar_t *cls, const std::u16string &text, DWORD style,
+                 DWORD exStyle, int x, int y, int w, int h, int number) {
+  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
+                           h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
+                           TheShell().instance, nullptr);
+  HFONT font = TheShell().guiFont ? TheShell().guiFont
+                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return c;
+}
+
+// The status text is dark on white whatever window procedure runs.
+LRESULT CALLBACK StatusColourProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) {
+  if (message == WM_CTLCOLORSTATIC && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == kStatus) {
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, kTextColor);
+    SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
+    return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void Enable(int number, bool on) { EnableWindow(Item(number), on ? TRUE : FALSE); }
+
+class WindowPort final : public UpdateWindowPort {
+ public:
+  void setStatus(const std::u16string &text) override {
+    SetWindowTextU16(Item(kStatus), text);
+    UpdateWindow(Item(kStatus));
+  }
+  void discardEvents() override { PumpAllEvents(); }
+  bool askLogin() override {
+    HWND window = TheWindow();
+    EnableWindow(window, FALSE);
+    const bool confirmed = LoginBubble();
+    SetActiveWindow(window);
+    EnableWindow(window, TRUE);
+    PumpAllEvents();
+    return confirmed;
+  }
+  void playErrorSound() override { PlaySoundNumber(0); }
+  void drawProgress(int maximum, int value) override { DrawUpdateProgress(maximum, value); }
+};
+
+UpdateContext Context(UpdateSystem &system, WindowPort &port) {
+  return UpdateContext{TheUpdateInfo(), TheShell().info, TheLoginState(), system, port};
+}
+
+// The first parameter after the program's own name; empty when there is none.
+std::u16string FirstParameter() {
+  int count = 0;
+  wchar_t **args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (args == nullptr) return {};
+  std::u16string first = count > 1 ? FromWide(args[1]) : std::u16string();
+  LocalFree(args);
+  return first;
+}
+
+}  // namespace
+
+UpdateInfo &TheUpdateInfo() {
+  static UpdateInfo info;
+  return info;
+}
+
+void DrawUpdateProgress(int maximum, int value) {
+  ProgressState &state = Progress();
+  int knob = 0;
+  if (!state.pacer.due(maximum, value, GetTickCount64(), knob)) return;
+  state.bar.setWidth(kUpdateBarWidth);
+  // The bar skips a redraw at its last place; the start is redrawn all the
+  // same.
+  if (!state.bar.draw(kUpdateBarWidth, knob)) state.bar.draw(kUpdateBarWidth, -1);
+  const Picture &shown = TheShell().pictures.put(id::kPicUpdateProgress, state.bar.picture());
+  ShowPictureInControl(Item(kProgress), shown);
+  UpdateWindow(Item(kProgress));
+  PumpOneEvent();
+}
+
+void ShowDefaultButton() {
+  int chosen = -1;
+  for (int i = 0; i < 3; ++i) {
+    HWND button = Item(kButtons[i]);
+    const bool isDefault = chosen < 0 && button != nullptr && IsWindowEnabled(button);
+    if (isDefault) chosen = i;
+    SendMessageW(button, BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+  if (chosen >= 0) {
+    HWND button = Item(kButtons[chosen]);
+    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
+  // Check, Update and Cancel turn the emblem by 0, 1 and 2 quarters; none by 3.
+  const Picture *emblem = TheShell().pictures.find(id::kPicEmblem);
+  if (emblem != nullptr)
+    ShowPictureInControl(Item(kEmblem), TurnedQuarter(*emblem, chosen < 0 ? 3 : chosen));
+}
+
+int RunUpdateWindow() {
+  if (TheWindow() != nullptr) return 0;
+  UpdateInfo &info = TheUpdateInfo();
+  HWND parent = WindowByNumber(info.parentWindow);
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (parent != nullptr) GetWindowRect(parent, &area);
+  const int x = area.left + (area.right - area.left - kSize) / 2;
+  const int y = area.top + (area.bottom - area.top - kSize) / 2;
+  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, kSize, kSize,
+                                parent, nullptr, TheShell().instance, nullptr);
+  if (window == nullptr) return 0;
+  RegisterWindow(id::kUpdateWindow, window);
+  HBRUSH disc = DiscBrush(id::kPicUpdateDisc, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0x55, 0x66, 0xAA),
+                          MakeRgb(0xAA, 0xBB, 0xFF), kSize);
+  SetWindowBackground(window, disc);
+  SetWindowSubclass(window, StatusColourProc, 0, 0);
+  if (parent != nullptr) EnableWindow(parent, FALSE);
+
+  const Picture *emblem = TheShell().pictures.find(id::kPicEmblem);
+  const int emblemSize = emblem != nullptr ? emblem->width : 48;
+  MakeControl(window, L"Static", u"", SS_BITMAP, 0, 86, 131, emblemSize, emblemSize, kEmblem);
+  MakeControl(window, L"Static",
+              u"vex!\r\n-kestrel's update info\r\nfor: [" + info.programName + u"]\r\n", SS_SUNKEN,
+              0, 45, 45, 150, 50, kStatus);
+  MakeControl(window, L"Static", u"", SS_BITMAP | SS_SUNKEN, 0, 18, 107, 200, 10, kProgress);
+  MakeControl(window, L"Button", u"Check", BS_PUSHBUTTON | WS_TABSTOP, 0, 35, 135, 40, 40, kCheck);
+  MakeControl(window, L"Button", u"Update", BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 135, 60, 40,
+              kUpdate);
+  MakeControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | BS_MULTILINE | WS_TABSTOP, 0, 85, 190,
+              50, 30, kCancel);
+  const int keys[] = {VK_ESCAPE, VK_RETURN};
+  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
+  HACCEL shortcuts = MakeShortcutTable(keys, numbers, 2);
+  SetWindowShortcuts(window, shortcuts);
+
+  ShapeAsDisc(window, kSize);
+  SetForegroundWindow(window);
+  Enable(kUpdate, false);
+  bool restart = false;
+  Progress() = ProgressState{};
+  DrawUpdateProgress(100, 0);
+  ShowDefaultButton();
+
+  std::unique_ptr<UpdateSystem> system = MakeWin32UpdateSystem();
+  WindowPort port;
+  bool started = false;
+  Event e;
+  for (bool open = true; open && WaitEvent(e);) {
+    if (e.window != window) continue;
+    if (e.kind == EventKind::Close) break;
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(kCancel);
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) {
+      for (int number : kButtons) {
+        if (IsWindowEnabled(Item(number))) {
+          ClickControl(number);
+          break;
+        }
+      }
+    }
+    if (e.kind != EventKind::Control) continue;
+    UpdateContext c = Context(*system, port);
+    switch (e.number) {
+      case kCheck:
+        Enable(kCheck, false);
+        Enable(kCancel, false);
+        ShowDefaultButton();
+        if (CheckForUpdate(c)) Enable(kUpdate, true);
+        Enable(kCancel, true);
+        ShowDefaultButton();
+        break;
+      case kUpdate:
+        Enable(kUpdate, false);
+        Enable(kCancel, false);
+        ShowDefaultButton();
+        if (DownloadUpdate(c)) {
+          SetWindowTextW(Item(kCancel), L"restart");
+          restart = true;
+        }
+        Enable(kCancel, true);
+        ShowDefaultButton();
+        break;
+      case kCancel:
+        if (restart) started = StartRestart(TheShell().info, *system);
+        open = false;
+        break;
+      default:
+        break;
+    }
+  }
+
+  SetWindowShortcuts(window, nullptr);
+  DestroyAcceleratorTable(shortcuts);
+  RemoveWindowSubclass(window, StatusColourProc, 0);
+  if (parent != nullptr) EnableWindow(parent, TRUE);
+  DestroyWindow(window);
+  ForgetWindow(id::kUpdateWindow);
+  if (disc != nullptr) DeleteObject(disc);
+  TheShell().pictures.release(id::kPicUpdateDisc);
+  if (parent != nullptr) SetForegroundWindow(parent);
+  return started ? 1 : 0;
+}
+
+bool HandleUpdateSwitches() {
+  std::unique_ptr<UpdateSystem> system = MakeWin32UpdateSystem();
+  return snapdeck::HandleUpdateSwitches(TheUpdateInfo(), TheShell().info, FirstParameter(),
+                                        *system) == SwitchOutcome::Continue;
+}
+
+}  // namespace snapdeck::win32
