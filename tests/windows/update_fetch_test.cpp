@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/win32/handles_win32.h"
 #include "update/http_wininet_win32.h"
+#include "update/update_address.h"
 #include "update/update_system_win32.h"
 
 namespace snapdeck::win32 {
@@ -121,6 +122,8 @@ TEST_F(UpdateWinInet, NoServerAtTheAddress) {
   Fetched f = GetUrl(u"http://127.0.0.1:1/sd/vex!.utx");
   EXPECT_EQ(f.result, u"*HTTPSendRequest failed*");
   EXPECT_EQ(GetUrl(u"http://127.0.0.1:99999/x").result, u"*HTTPSession failed*");
+  // The built-in address until updates are published: a reserved name that never resolves.
+  EXPECT_EQ(GetUrl(UpdateInfoUrl(u"")).result, u"*HTTPSendRequest failed*");
 }
 
 TEST(UpdateSystemWin32, Sha256FromTheSystem) {
