@@ -13,6 +13,7 @@
 namespace snapdeck {
 namespace {
 
+using win32::UniqueFindHandle;
 using win32::UniqueHandle;
 
 bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& data) {
@@ -26,20 +27,6 @@ bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& data) {
   }
   return true;
 }
-
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
 
 std::atomic<unsigned> g_tempCounter{0};
 
@@ -132,9 +119,9 @@ class Win32FileSystem final : public FileSystem {
     WIN32_FIND_DATAW found{};
     // FindExInfoBasic skips short 8.3 names; matching again below keeps the rule the
     // same as on other systems whatever the short names are.
-    FindHandle find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                     nullptr, 0));
-    if (find.get() == INVALID_HANDLE_VALUE) return names;
+    UniqueFindHandle find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0));
+    if (!find) return names;
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       std::u16string name = FromWide(found.cFileName);

@@ -34,6 +34,22 @@ class UniqueHandle {
   HANDLE h_ = nullptr;
 };
 
+// Owns a search handle of FindFirstFile.
+class UniqueFindHandle {
+ public:
+  explicit UniqueFindHandle(HANDLE h) : h_(h) {}
+  UniqueFindHandle(const UniqueFindHandle&) = delete;
+  UniqueFindHandle& operator=(const UniqueFindHandle&) = delete;
+  ~UniqueFindHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
+  }
+  HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE h_;
+};
+
 // Owns a GDI object (brush, bitmap, font, region).
 template <typename T>
 class UniqueGdi {
