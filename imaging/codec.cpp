@@ -17,6 +17,17 @@ DecodeResult DecodeImage(const std::uint8_t* data, std::size_t size) {
   return r;
 }
 
+DecodeResult DecodeImageAtLeast(const std::uint8_t* data, std::size_t size, int minWidth,
+                                int minHeight, int& fullWidth, int& fullHeight) {
+  const bool jpeg = data != nullptr && size >= 3 && data[0] == 0xFF && data[1] == 0xD8 &&
+                    data[2] == 0xFF;
+  if (jpeg) return DecodeJpegAtLeast(data, size, minWidth, minHeight, fullWidth, fullHeight);
+  DecodeResult r = DecodeImage(data, size);
+  fullWidth = r.picture.width;
+  fullHeight = r.picture.height;
+  return r;
+}
+
 std::vector<std::uint8_t> EncodeForFormat(const Picture& p, int formatIndex) {
   switch (formatIndex) {
     case 0:

@@ -22,6 +22,14 @@ DecodeResult DecodePng(const std::uint8_t* data, std::size_t size);
 DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size);
 // Picks the decoder by the file's signature.
 DecodeResult DecodeImage(const std::uint8_t* data, std::size_t size);
+// As DecodeImage, but a JPEG comes out at the smallest of the decoder's scales (1/8 to
+// 8/8) that still gives at least minWidth x minHeight, which is much faster for a
+// picture that will be shrunk anyway. fullWidth and fullHeight receive the picture's
+// own size.
+DecodeResult DecodeImageAtLeast(const std::uint8_t* data, std::size_t size, int minWidth,
+                                int minHeight, int& fullWidth, int& fullHeight);
+DecodeResult DecodeJpegAtLeast(const std::uint8_t* data, std::size_t size, int minWidth,
+                               int minHeight, int& fullWidth, int& fullHeight);
 
 std::vector<std::uint8_t> EncodeBmp24(const Picture& p);
 std::vector<std::uint8_t> EncodePng(const Picture& p);

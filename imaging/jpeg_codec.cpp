@@ -113,12 +113,14 @@ bool ReadJpegHeader(ReadState* s, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-// Decodes into w x h BGRA pixels; rowBuffer (w * 4 bytes) takes CMYK rows.
-bool ReadJpegRows(ReadState* s, std::uint8_t* pixels, std::uint8_t* rowBuffer) {
+// Decodes into w x h BGRA pixels (the output size set up before); rowBuffer (w * 4
+// bytes) takes CMYK rows.
+bool ReadJpegRows(ReadState* s, JDIMENSION expectedWidth, JDIMENSION expectedHeight,
+                  std::uint8_t* pixels, std::uint8_t* rowBuffer) {
   if (setjmp(s->err.jump)) return false;
   jpeg_start_decompress(&s->cinfo);
   const JDIMENSION w = s->cinfo.output_width;
-  if (w != s->cinfo.image_width || s->cinfo.output_height != s->cinfo.image_height ||
+  if (w != expectedWidth || s->cinfo.output_height != expectedHeight ||
       s->cinfo.output_components != 4) {
     std::snprintf(s->err.message, sizeof(s->err.message), "unexpected JPEG output layout");
     return false;
@@ -186,9 +188,40 @@ bool WriteJpeg(WriteState* s, const Picture* p, int quality) {
   return true;
 }
 
+// The smallest scale of M/8 whose output still covers minWidth x minHeight; 8 without
+// a minimum. The library rounds scaled sizes up.
+unsigned ScaleNumerator(JDIMENSION w, JDIMENSION h, int minWidth, int minHeight) {
+  if (minWidth <= 0 || minHeight <= 0) return 8;
+  for (unsigned m = 1; m < 8; ++m) {
+    const std::uint64_t sw = (static_cast<std::uint64_t>(w) * m + 7) / 8;
+    const std::uint64_t sh = (static_cast<std::uint64_t>(h) * m + 7) / 8;
+    if (sw >= static_cast<std::uint64_t>(minWidth) && sh >= static_cast<std::uint64_t>(minHeight))
+      return m;
+  }
+  return 8;
+}
+
+// Sets the output scale once the header is read; false when the library refuses it.
+bool SetOutputScale(ReadState* s, unsigned numerator) {
+  if (setjmp(s->err.jump)) return false;
+  s->cinfo.scale_num = numerator;
+  s->cinfo.scale_denom = 8;
+  jpeg_calc_output_dimensions(&s->cinfo);
+  return true;
+}
+
 }  // namespace
 
 DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+  int w = 0;
+  int h = 0;
+  return DecodeJpegAtLeast(data, size, 0, 0, w, h);
+}
+
+DecodeResult DecodeJpegAtLeast(const std::uint8_t* data, std::size_t size, int minWidth,
+                               int minHeight, int& fullWidth, int& fullHeight) {
+  fullWidth = 0;
+  fullHeight = 0;
   DecodeResult r;
   if (data == nullptr || size < 4 || data[0] != 0xFF || data[1] != 0xD8) {
     r.error = "not a JPEG file";
@@ -217,18 +250,25 @@ DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size) {
       ok = false;
       std::snprintf(s.err.message, sizeof(s.err.message), "%s",
                     problem ? problem : "JPEG data too short for its size");
+    } else if (!SetOutputScale(&s, ScaleNumerator(w, h, minWidth, minHeight))) {
+      ok = false;
     } else {
-      r.picture.width = static_cast<int>(w);
-      r.picture.height = static_cast<int>(h);
-      r.picture.pixels.resize(static_cast<std::size_t>(w) * h);
-      if (s.cmyk) rowBuffer.resize(static_cast<std::size_t>(w) * 4);
-      ok = ReadJpegRows(&s, reinterpret_cast<std::uint8_t*>(r.picture.pixels.data()),
+      fullWidth = static_cast<int>(w);
+      fullHeight = static_cast<int>(h);
+      const JDIMENSION ow = s.cinfo.output_width, oh = s.cinfo.output_height;
+      r.picture.width = static_cast<int>(ow);
+      r.picture.height = static_cast<int>(oh);
+      r.picture.pixels.resize(static_cast<std::size_t>(ow) * oh);
+      if (s.cmyk) rowBuffer.resize(static_cast<std::size_t>(ow) * 4);
+      ok = ReadJpegRows(&s, ow, oh, reinterpret_cast<std::uint8_t*>(r.picture.pixels.data()),
                         rowBuffer.empty() ? nullptr : rowBuffer.data());
     }
   }
   if (s.created) jpeg_destroy_decompress(&s.cinfo);
   if (!ok) {
     r.picture = Picture{};
+    fullWidth = 0;
+    fullHeight = 0;
     r.error = s.err.message[0] ? s.err.message : "JPEG decoding failed";
     return r;
   }
