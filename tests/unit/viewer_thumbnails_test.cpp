@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "imaging/codec.h"
+#include "imaging/draw.h"
+#include "memory_folder.h"
+#include "viewer/thumbnail_layout.h"
+#include "viewer/thumbnail_loader.h"
+
+namespace snapdeck {
+namespace {
+
+TEST(ThumbnailSize, ShrinksOnlyPicturesWiderThanTheColumn) {
+  EXPECT_FALSE(ThumbnailSizeFor(330, 200, 330).resized);
+  const ThumbnailSize wide = ThumbnailSizeFor(331, 200, 330);
+  EXPECT_TRUE(wide.resized);
+  EXPECT_EQ(wide.width, 321);   // 320 + 331 mod 10
+  EXPECT_EQ(wide.height, 193);  // 200 * 320 / 331 = 193.35
+  const ThumbnailSize shot = ThumbnailSizeFor(484, 324, 330);
+  EXPECT_EQ(shot.width, 324);
+  EXPECT_EQ(shot.height, 214);  // 214.2
+  const ThumbnailSize up = ThumbnailSizeFor(640, 481, 330);
+  EXPECT_EQ(up.width, 320);
+  EXPECT_EQ(up.height, 241);                            // 240.5 rounds up
+  EXPECT_EQ(ThumbnailSizeFor(8000, 1, 330).height, 1);  // never empty
+}
+
+TEST(ColumnLayout, PlacesRowsCaptionsAndFailedRows) {
+  const ColumnLayout layout =
+      LayOutColumn({{true, 320, 240}, {false, 0, 0}, {true, 484, 324}}, 330);
+  ASSERT_EQ(layout.rows.size(), 3u);
+  const ColumnRow& a = layout.rows[0];
+  EXPECT_EQ(a.imageX, 5);
+  EXPECT_EQ(a.imageY, 0);
+  EXPECT_EQ(a.captionY, 245);
+  const ColumnRow& failed = layout.rows[1];
+  EXPECT_FALSE(failed.loaded);
+  EXPECT_EQ(failed.captionY, 275);
+  const ColumnRow& b = layout.rows[2];
+  EXPECT_EQ(b.imageY, 305);
+  EXPECT_EQ(b.imageX, 3);
+  EXPECT_EQ(b.captionY, 305 + 214 + 5);
+  EXPECT_EQ(layout.innerHeight, 305 + 214 + 35);
+  EXPECT_EQ(layout.hiddenCount, 0);
+  // A thumbnail wider than the column sits at a negative x, cut off at the left.
+  EXPECT_EQ(LayOutColumn({{true, 400, 10}}, 300).rows[0].imageX, -10);
+  EXPECT_EQ(LayOutColumn({}, 330).innerHeight, 0);
+}
+
+TEST(ColumnLayout, CountsRowsReachingTheColumnLimitAsHidden) {
+  // Rows of 30 pixels: the 1093rd ends at 32790, past 32768.
+  const ColumnLayout layout = LayOutColumn(std::vector<RowPicture>(1100), 330);
+  EXPECT_FALSE(layout.rows[1091].hidden);  // ends at 32760
+  EXPECT_TRUE(layout.rows[1092].hidden);
+  EXPECT_EQ(layout.hiddenCount, 1100 - 1092);
+  EXPECT_EQ(ItemsHiddenText(1100, layout.hiddenCount), u"1100 items. (8 hidden)");
+}
+
+TEST(ColumnLayout, CaptionsTellSizeDateAndOutcome) {
+  ShotEntry e;
+  e.stem = u"shot[3]";
+  e.ext = u".png";
+  e.date = 1262304000;
+  const ColumnLayout layout =
+      LayOutColumn({{true, 484, 324}, {true, 320, 240}, {false, 0, 0}}, 330);
+  EXPECT_EQ(CaptionText(e, layout.rows[0]), u"shot[3].png   (484x324)   [JAN 01, 2010]   resized!");
+  EXPECT_EQ(CaptionText(e, layout.rows[1]), u"shot[3].png   (320x240)   [JAN 01, 2010]   ");
+  EXPECT_EQ(CaptionText(e, layout.rows[2]), u"shot[3].png   load failed!");
+  EXPECT_EQ(CaptionColor(layout.rows[0]), MakeRgb(0xFF, 0xBB, 0x77));
+  EXPECT_EQ(CaptionColor(layout.rows[1]), MakeRgb(0xFF, 0xFF, 0x99));
+  EXPECT_EQ(CaptionColor(layout.rows[2]), MakeRgb(0xFF, 0x99, 0xAA));
+  EXPECT_EQ(EntryOfControl(ThumbnailControl(7)), 7);
+  EXPECT_EQ(EntryOfControl(CaptionControl(7)), 7);
+}
+
+// --- making thumbnails ------------------------------------------------------------------
+
+std::u16string Numbered(const char16_t* stem, int i) {
+  return stem + std::u16string(1, static_cast<char16_t>(u'0' + i)) + u".png";
+}
+
+class Thumbnails : public ::testing::Test {
+ protected:
+  ThumbnailJob Job(int index, const std::u16string& name, int w, int h, int column = 330) {
+    return {index, folder.folder + name, w, h, column};
+  }
+  void AddPicture(const std::u16string& name, int w, int h, Rgb color, int format) {
+    folder.add(name, EncodeForFormat(MakePicture(w, h, color), format));
+  }
+  MemoryFolder folder;
+};
+
+TEST_F(Thumbnails, ShrinksWidePicturesByTheRuleAndKeepsNarrowOnes) {
+  AddPicture(u"wide.png", 484, 324, MakeRgb(200, 10, 10), 2);
+  AddPicture(u"narrow.bmp", 240, 160, MakeRgb(10, 10, 200), 0);
+  AddPicture(u"photo.jpg", 1004, 750, MakeRgb(20, 160, 20), 1);
+  const ThumbnailResult wide = MakeThumbnail(Job(0, u"wide.png", 484, 324), folder);
+  ASSERT_TRUE(wide.ok);
+  EXPECT_EQ(wide.width, 484);
+  EXPECT_EQ(wide.thumbnail.width, 324);
+  EXPECT_EQ(wide.thumbnail.height, 214);
+  EXPECT_EQ(RgbOfPixel(wide.thumbnail.at(100, 100)), MakeRgb(200, 10, 10));
+  const ThumbnailResult narrow = MakeThumbnail(Job(1, u"narrow.bmp", 240, 160), folder);
+  ASSERT_TRUE(narrow.ok);
+  EXPECT_EQ(narrow.thumbnail.width, 240);
+  EXPECT_EQ(narrow.thumbnail.height, 160);
+  // The JPEG comes out of the decoder at a reduced scale; the result still follows the rule.
+  const ThumbnailResult photo = MakeThumbnail(Job(2, u"photo.jpg", 1004, 750), folder);
+  ASSERT_TRUE(photo.ok);
+  EXPECT_EQ(photo.width, 1004);
+  EXPECT_EQ(photo.thumbnail.width, 324);
+  EXPECT_EQ(photo.thumbnail.height, 239);
+  const Rgb c = RgbOfPixel(photo.thumbnail.at(160, 120));
+  EXPECT_NEAR(RedOf(c), 20, 3);
+  EXPECT_NEAR(GreenOf(c), 160, 3);
+}
+
+TEST_F(Thumbnails, DamagedTruncatedOrMissingFilesFail) {
+  std::vector<std::uint8_t> png = EncodeForFormat(MakePicture(300, 200, 0), 2);
+  png.resize(png.size() / 2);
+  folder.add(u"cut.png", png);
+  folder.add(u"junk.png", {1, 2, 3});
+  EXPECT_FALSE(MakeThumbnail(Job(0, u"cut.png", 300, 200), folder).ok);
+  EXPECT_FALSE(MakeThumbnail(Job(0, u"junk.png", 300, 200), folder).ok);
+  EXPECT_FALSE(MakeThumbnail(Job(0, u"gone.png", 300, 200), folder).ok);
+}
+
+TEST_F(Thumbnails, ACancelLeavesNoThumbnailOfTheOldColumn) {
+  for (int i = 0; i < 6; ++i) AddPicture(Numbered(u"old", i), 20, 20, 0, 2);
+  AddPicture(u"new.png", 30, 10, 0, 2);
+  folder.gate(u"old");
+  ThumbnailLoader loader(folder, 2, 1ull << 30, nullptr);
+  std::vector<ThumbnailJob> old;
+  for (int i = 0; i < 6; ++i) old.push_back(Job(i, Numbered(u"old", i), 20, 20));
+  loader.submit(old);
+  folder.waitReading(2);  // both workers are midway through an old picture
+  loader.cancel();
+  loader.submit({Job(0, u"new.png", 30, 10)});
+  folder.open();
+  loader.waitIdle();
+  const std::vector<ThumbnailResult> results = loader.take();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_TRUE(results[0].ok);
+  EXPECT_EQ(results[0].thumbnail.width, 30);
+}
+
+TEST_F(Thumbnails, DecodesInFlightStayWithinTheMemoryBudget) {
+  for (int i = 0; i < 4; ++i) AddPicture(Numbered(u"p", i), 64, 64, 0, 2);
+  std::vector<ThumbnailJob> jobs;
+  for (int i = 0; i < 4; ++i) jobs.push_back(Job(i, Numbered(u"p", i), 64, 64));
+  // Each job counts 8 bytes per pixel; a budget of two jobs lets at most two run.
+  folder.gate(u"");
+  ThumbnailLoader loader(folder, 4, 2 * 8 * 64 * 64, nullptr);
+  loader.submit(jobs);
+  folder.waitReading(2);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // room for a third to start
+  folder.open();
+  loader.waitIdle();
+  EXPECT_EQ(folder.mostAtOnce(), 2);
+  EXPECT_EQ(loader.take().size(), 4u);
+}
+
+}  // namespace
+}  // namespace snapdeck

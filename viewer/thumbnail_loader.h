@@ -1,0 +1,81 @@
+// Thumbnails made off the UI thread: each job reads one file, decodes it (a JPEG at the
+// smallest scale that still covers the thumbnail) and shrinks it by the column's rule,
+// so only the thumbnail-sized picture outlives the job. A cancel drops the work of the
+// previous column at once; decodes in flight are bounded by a memory budget.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imaging/picture.h"
+#include "platform/folder_listing.h"
+
+namespace snapdeck {
+
+struct ThumbnailJob {
+  int index = 0;  // row of the column
+  std::u16string path;
+  int width = 0;  // size from the file's header, which the row was laid out for
+  int height = 0;
+  int columnWidth = 0;  // W of the resize rule
+};
+
+struct ThumbnailResult {
+  int index = 0;
+  bool ok = false;
+  int width = 0;  // the picture's size as decoded, before resizing
+  int height = 0;
+  Picture thumbnail;
+};
+
+// Largest file a thumbnail is made from; a picture within the decoders' budget fits.
+inline constexpr std::size_t kMaxPictureFileBytes = 256u * 1024 * 1024;
+
+// One job, on the calling thread.
+ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader);
+
+class ThumbnailLoader {
+ public:
+  // wake runs on a worker thread whenever results become available after none were.
+  ThumbnailLoader(FolderReader& reader, int threads, std::uint64_t memoryBudget,
+                  std::function<void()> wake);
+  ThumbnailLoader(const ThumbnailLoader&) = delete;
+  ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
+  ~ThumbnailLoader();
+
+  // Forgets every queued job and untaken result; jobs being decoded finish unseen.
+  void cancel();
+  void submit(std::vector<ThumbnailJob> jobs);
+  // The results finished since the last call, for jobs submitted since the last cancel.
+  std::vector<ThumbnailResult> take();
+  // Blocks until no job is queued or running (results may still wait to be taken).
+  void waitIdle();
+
+  // At least two, one per core otherwise.
+  static int DefaultThreads();
+
+ private:
+  void work();
+  static std::uint64_t CostOf(const ThumbnailJob& job);
+
+  FolderReader& reader_;
+  const std::uint64_t budget_;
+  std::function<void()> wake_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<ThumbnailJob> queue_;
+  std::vector<ThumbnailResult> results_;
+  std::uint64_t generation_ = 0;
+  std::uint64_t inFlightCost_ = 0;
+  int running_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace snapdeck
