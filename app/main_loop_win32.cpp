@@ -15,6 +15,7 @@
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
 #include "app/main_window_win32.h"
+#include "app/viewer_commands_win32.h"
 #include "shell/shell_win32.h"
 #include "capture/capture_job.h"
 #include "dialogs/click_win32.h"
@@ -100,13 +101,15 @@ std::u16string BrowseForFolder(const std::u16string& start) {
 
 void ChooseFolder() {
   const std::u16string folder = BrowseForFolder(Settings().currentFolder);
-  if (folder.empty()) return;
-  std::array<std::u16string, 16> entries = FolderHistoryFromControl();
-  int selected = ComboSelection(id::kFolderCombo);
-  PushFolderHistory(entries, selected, folder);
-  FillFolderControl(entries, selected);
-  Settings().shotfolderid = selected;
-  Settings().currentFolder = WindowText(MainControl(id::kFolderCombo));
+  if (!folder.empty()) {
+    std::array<std::u16string, 16> entries = FolderHistoryFromControl();
+    int selected = ComboSelection(id::kFolderCombo);
+    PushFolderHistory(entries, selected, folder);
+    FillFolderControl(entries, selected);
+    Settings().shotfolderid = selected;
+    Settings().currentFolder = WindowText(MainControl(id::kFolderCombo));
+  }
+  ViewerFolderChanged();
 }
 
 void FolderDropDown() {
@@ -120,6 +123,7 @@ void FolderDropDown() {
   if (FolderTextAccepted(text, s.currentFolder)) {
     if (selection >= 0) s.shotfolderid = selection;
     s.currentFolder = text;
+    ViewerFolderChanged();
     return;
   }
   // Going back to the entry also selects the whole edit text, so it is done only when
@@ -229,13 +233,8 @@ bool OnControl(int control, int type) {
       return RunUpdateWindow() != 0;
     case id::kExitButton:
       return true;
-    case id::kToggleViewer:
-      // Without a viewer window the button cannot stay on.
-      if (WindowByNumber(id::kViewer) == nullptr) {
-        SendMessageW(MainControl(control), BM_SETCHECK, BST_UNCHECKED, 0);
-      }
-      return false;
     default:
+      OnViewerControl(control, type);
       return false;
   }
 }
@@ -252,6 +251,8 @@ bool Dispatch(const Event& e) {
     case EventKind::Control:
       return OnControl(e.number, e.type);
     case EventKind::MoveSizeEnd:
+      ViewerMoveSizeEnd();
+      return false;
     case EventKind::Tray:
       return false;
   }
@@ -288,6 +289,7 @@ void TakeScreenshot() {
                          shell.info.tempDir,
                          mark};
   CaptureJob(context);
+  ViewerAfterCapture();
 }
 
 }  // namespace snapdeck::win32

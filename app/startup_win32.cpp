@@ -19,6 +19,7 @@
 #include "imaging/draw.h"
 #include "platform/win32/handles_win32.h"
 #include "settings/settings_file.h"
+#include "viewer/viewer_window_win32.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
 #include "update/update_address.h"
@@ -83,6 +84,8 @@ void Shutdown() {
   if (MainWindow() != nullptr) shell.settings.shotfolder = FolderHistoryFromControl();
   SaveSettings(shell.settings, *services.files, kSettingsFileName, *services.random);
   TempCleanup(*services.files, *services.clock, services.host, shell.info.tempDir);
+  StopThumbnailWork();
+  CloseViewer();
   DestroyMainWindow();
   PlaySoundW(nullptr, nullptr, 0);
   shell.sounds.clear();

@@ -46,11 +46,15 @@ inline constexpr int kToggleViewer = 60;
 // Viewer controls
 inline constexpr int kViewerScroll = 61;
 inline constexpr int kViewerClose = 62;
+inline constexpr int kViewerStatusBar = 63;
 inline constexpr int kViewerSortDir = 64;
 inline constexpr int kViewerRefresh = 65;
-inline constexpr int kViewerStatus = 66;
+inline constexpr int kViewerSortLabel = 66;
+inline constexpr int kViewerNameLabel = 67;
 inline constexpr int kViewerSortName = 68;
+inline constexpr int kViewerNumberLabel = 69;
 inline constexpr int kViewerSortNumber = 70;
+inline constexpr int kViewerTimeLabel = 71;
 inline constexpr int kViewerSortTime = 72;
 inline constexpr int kViewerMenu = 73;
 inline constexpr int kFirstThumbnail = 74;  // then every third number

@@ -1,0 +1,285 @@
+// The viewer window on the real program: its controls, the thumbnail column and its
+// captions, sorting, the shortcuts and close rules, a capture while it is open, and a
+// large folder that loads while the window keeps answering.
+#include "driver/viewer.h"
+
+#include <string>
+
+#include "driver/fixture.h"
+#include "imaging/codec.h"
+#include "imaging/draw.h"
+
+namespace e2e {
+namespace {
+
+using Viewer = E2eTest;
+
+// A w x h picture file of one colour in the given format (0 BMP, 1 JPEG, 2 PNG).
+void WritePicture(const std::wstring& path, int w, int h, int format = 2,
+                  snapdeck::Rgb color = snapdeck::MakeRgb(40, 90, 200)) {
+  ASSERT_TRUE(
+      WriteFileBytes(path, snapdeck::EncodeForFormat(snapdeck::MakePicture(w, h, color), format)));
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Waits until the caption of entry `index` begins with the file name.
+bool WaitCaption(HWND viewer, int index, const std::wstring& prefix) {
+  return WaitUntil([&] { return StartsWith(Text(ThumbnailCaption(viewer, index)), prefix); });
+}
+
+TEST_F(Viewer, ToggleOpensTheWindowWithItsControlsAndCount) {
+  WritePicture(JoinPath(folder_, L"one.png"), 120, 80);
+  WritePicture(JoinPath(folder_, L"two.bmp"), 100, 60, 0);
+  WritePicture(JoinPath(folder_, L"skip.PNG"), 100, 60);
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(Checked(Control(main, 60)), BST_CHECKED);
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)"));
+
+  const LONG style = GetWindowLongW(viewer, GWL_STYLE);
+  EXPECT_NE(style & WS_THICKFRAME, 0);
+  EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+  EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+  EXPECT_TRUE(TopMost(viewer));  // stayontop is on by default
+
+  // The bottom row follows the window's lower edge (layout at the window's inner size).
+  const SIZE inner = ClientSize(viewer);
+  const int W = inner.cx, H = inner.cy;
+  struct Expect {
+    int id;
+    int x, y, w;
+    const wchar_t* text;
+  };
+  const Expect controls[] = {
+      {61, 10, 10, W - 20, L""},
+      {66, 12, H - 80 + GetSystemMetrics(SM_CYDLGFRAME), 40, L"Sort by:"},
+      {68, 55, H - 80, 16, L""},
+      {67, 71, H - 78, 40, L"name"},
+      {70, 110, H - 80, 16, L""},
+      {69, 126, H - 78, 45, L"number"},
+      {72, 170, H - 80, 16, L""},
+      {71, 186, H - 78, 50, L"timestamp"},
+      {62, 10, H - 50, W - 20, L"close"},
+      {64, 240, H - 80, (W - 260) / 2, L"6"},  // sortdir 1 by default
+      {65, (W - 320) / 2 + 280, H - 80, (W - 260) / 2, L"q"},
+  };
+  for (const Expect& e : controls) {
+    HWND c = Control(viewer, e.id);
+    ASSERT_NE(c, nullptr) << "no control " << e.id;
+    const RECT r = RectInParent(c);
+    EXPECT_EQ(r.left, e.x) << "x of " << e.id;
+    EXPECT_EQ(r.top, e.y) << "y of " << e.id;
+    EXPECT_EQ(r.right - r.left, e.w) << "width of " << e.id;
+    EXPECT_EQ(Text(c), e.text) << "text of " << e.id;
+  }
+  EXPECT_EQ(RectInParent(Control(viewer, 61)).bottom - 10, H - 100 + 10 - 10);
+  // sortview 4 (the default) sets the time-stamp option only.
+  EXPECT_EQ(Checked(Control(viewer, 68)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(viewer, 70)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(viewer, 72)), BST_CHECKED);
+  EXPECT_NE(ThumbnailImage(viewer, 0), nullptr);
+  EXPECT_NE(ThumbnailImage(viewer, 1), nullptr);
+
+  // The close button turns the toggle off again.
+  Click(Control(viewer, 62));
+  EXPECT_TRUE(p.WaitWindowGone(kViewerTitle));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_UNCHECKED; }));
+  EndWithEsc(p, main);
+}
+
+TEST_F(Viewer, WidePictureShrinksAndBrokenFileGivesAFailedRow) {
+  WritePicture(JoinPath(folder_, L"a[1].png"), 484, 324);
+  ASSERT_TRUE(WriteFileText(JoinPath(folder_, L"b[2].png"), "this is no picture"));
+  WritePicture(JoinPath(folder_, L"c[3].jpg"), 320, 240, 1);
+  LaunchOptions options;
+  options.settings = ToBytes(IniText({{"sortview", "2"}, {"sortdir", "0"}}));
+  Program& p = Start(folder_, options);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+
+  // Resize the viewer so that the column is 330 wide, as a user dragging its edge would;
+  // the end of the resize lays the column out again.
+  const int frame2 = 2 * GetSystemMetrics(SM_CXFRAME);
+  const int column = 330;
+  const int innerWidth = column + frame2 + GetSystemMetrics(SM_CYHSCROLL) + 20;
+  RECT outer = ScreenRect(viewer);
+  const SIZE inner = ClientSize(viewer);
+  const int outerWidth = innerWidth + (outer.right - outer.left - inner.cx);
+  SetWindowPos(viewer, nullptr, 0, 0, outerWidth, outer.bottom - outer.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  PostMessageW(viewer, WM_EXITSIZEMOVE, 0, 0);
+  HWND column61 = Control(viewer, 61);
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND image = ThumbnailImage(viewer, 0);
+    return image != nullptr && RectInParent(image).left == 3 && ClientSize(image).cx == 324;
+  })) << "thumbnail at x "
+      << RectInParent(ThumbnailImage(viewer, 0)).left << " width "
+      << ClientSize(ThumbnailImage(viewer, 0)).cx << "; column " << ClientSize(column61).cx;
+  HWND image = ThumbnailImage(viewer, 0);
+  EXPECT_EQ(ClientSize(image).cy, 214);
+  EXPECT_EQ(RectInParent(image).top, 0);
+  const std::wstring caption = Text(ThumbnailCaption(viewer, 0));
+  EXPECT_TRUE(StartsWith(caption, L"a[1].png   (484x324)   [")) << Utf8(caption);
+  EXPECT_TRUE(caption.size() > 12 && caption.substr(caption.size() - 12) == L"]   resized!")
+      << Utf8(caption);
+  EXPECT_EQ(RectInParent(ThumbnailCaption(viewer, 0)).top, 214 + 5);
+
+  // The file that is no picture: a 30-pixel row with its caption and no image.
+  EXPECT_TRUE(WaitCaption(viewer, 1, L"b[2].png   load failed!"));
+  EXPECT_EQ(Text(ThumbnailCaption(viewer, 1)), L"b[2].png   load failed!");
+  EXPECT_EQ(ThumbnailImage(viewer, 1), nullptr);
+  EXPECT_EQ(RectInParent(ThumbnailCaption(viewer, 1)).top, 214 + 35);
+  // The JPEG fits and keeps its size, centred.
+  HWND small = ThumbnailImage(viewer, 2);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(RectInParent(small).top, 214 + 35 + 30);
+  EXPECT_EQ(RectInParent(small).left, (column - 320) / 2);
+  EXPECT_TRUE(
+      WaitUntil([&] { return ClientSize(small).cx == 320 && ClientSize(small).cy == 240; }));
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"3 items. (0 hidden)"));
+  EndWithEsc(p, main);
+}
+
+TEST_F(Viewer, SortsByNumberBothWaysAndByName) {
+  WritePicture(JoinPath(folder_, L"x[3].png"), 40, 30);
+  WritePicture(JoinPath(folder_, L"z[1].png"), 40, 30);
+  WritePicture(JoinPath(folder_, L"y[2].png"), 40, 30);
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+
+  Click(Control(viewer, 70));  // by number, descending (sortdir 1)
+  EXPECT_TRUE(WaitCaption(viewer, 0, L"x[3].png"));
+  EXPECT_TRUE(WaitCaption(viewer, 2, L"z[1].png"));
+  Click(Control(viewer, 64));  // ascending
+  EXPECT_TRUE(WaitCaption(viewer, 0, L"z[1].png"));
+  EXPECT_TRUE(WaitCaption(viewer, 1, L"y[2].png"));
+  EXPECT_TRUE(WaitCaption(viewer, 2, L"x[3].png"));
+  EXPECT_EQ(Text(Control(viewer, 64)), L"5");
+  Click(Control(viewer, 68));  // by name, ascending
+  EXPECT_TRUE(WaitCaption(viewer, 0, L"x[3].png"));
+  EXPECT_TRUE(WaitCaption(viewer, 2, L"z[1].png"));
+
+  EndWithEsc(p, main);
+  SettingsLines saved = SavedSettings(folder_);
+  EXPECT_EQ(saved.Get("sortview"), "1");
+  EXPECT_EQ(saved.Get("sortdir"), "0");
+}
+
+TEST_F(Viewer, F9InTheViewerAndCloseRequestsOnlyCloseTheViewer) {
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"0 items. (0 hidden)"));
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == viewer; }, 5000) ||
+              SetForegroundWindow(viewer));
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == viewer; }));
+  PressKey(viewer, VK_F9);
+  ASSERT_TRUE(p.WaitWindowGone(kViewerTitle));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_UNCHECKED; }));
+
+  // Closing the main window while the viewer is open closes only the viewer.
+  viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(p.WaitWindowGone(kViewerTitle));
+  EXPECT_TRUE(p.running());
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_EQ(Checked(Control(main, 60)), BST_UNCHECKED);
+  // Now a close request ends the program.
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(p.WaitExit(), std::optional<DWORD>(0));
+}
+
+TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
+  WritePicture(JoinPath(folder_, L"old.png"), 60, 40);
+  LaunchOptions options;
+  options.deviceConfig = DeviceConfig({{"devices", "1"}});
+  options.deviceConfigName = kDeviceConfigName;
+  Program& p = Start(folder_, options);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)", 30000));
+  // Newest first (time stamp, descending): the capture heads the column.
+  EXPECT_TRUE(WaitCaption(viewer, 0, L"snapdeck.png   (242x162)   ["));
+  EXPECT_TRUE(WaitUntil([&] {
+    HWND image = ThumbnailImage(viewer, 0);
+    return image != nullptr && ClientSize(image).cx == 242 && ClientSize(image).cy == 162;
+  }));
+  EndWithEsc(p, main);
+}
+
+TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
+  const std::wstring shots = Folder(L"shots");
+  for (int i = 0; i < 300; ++i) {
+    WritePicture(JoinPath(shots, L"shot[" + std::to_wstring(i) + L"].png"), 1280, 960, 2,
+                 snapdeck::MakeRgb(i % 256, 80, 160));
+  }
+  SettingsLines settings = SettingsLines::Defaults(folder_);
+  settings.Set("shotfolder[0]", Utf8(shots));
+  LaunchOptions options;
+  options.settings = settings.FileBytes();
+  Program& p = Start(folder_, options);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  // Every row is laid out from the headers at once; rows past the window system's
+  // 32768-pixel limit are counted as hidden and get no controls.
+  const std::wstring status = ViewerStatus(viewer);
+  ASSERT_TRUE(StartsWith(status, L"300 items. (")) << Utf8(status);
+  const int hidden = std::stoi(status.substr(12));
+  EXPECT_GT(hidden, 0);
+  const int shown = 300 - hidden;
+  EXPECT_NE(ThumbnailImage(viewer, shown - 1), nullptr);
+  EXPECT_EQ(ThumbnailImage(viewer, shown), nullptr);
+  HWND column = GetWindow(Control(viewer, 61), GW_CHILD);
+  EXPECT_GT(ClientSize(column).cy, 30000);
+
+  // While the pictures arrive the window answers at once, every time it is asked.
+  const auto pending = [&] {
+    int n = 0;
+    for (int i = 0; i < shown; ++i) {
+      if (SendMessageW(ThumbnailImage(viewer, i), STM_GETIMAGE, IMAGE_BITMAP, 0) == 0) ++n;
+    }
+    return n;
+  };
+  int answeredWhileLoading = 0;
+  bool hung = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const int left = pending();
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(viewer, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &result)) {
+          hung = true;
+        } else if (left > 0) {
+          ++answeredWhileLoading;
+        }
+        return left == 0;
+      },
+      120000, 20))
+      << pending() << " thumbnails never arrived";
+  EXPECT_FALSE(hung) << "the viewer did not answer within 500 ms while loading";
+  EXPECT_GT(answeredWhileLoading, 0);
+  EndWithEsc(p, main);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,804 @@
+#include "viewer/viewer_window_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "imaging/picture_size.h"
+#include "platform/folder_listing.h"
+#include "platform/win32/handles_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
+#include "viewer/thumbnail_layout.h"
+#include "viewer/thumbnail_loader.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+// Posted to the scroll area by the loader's threads when thumbnails are ready.
+constexpr UINT kThumbnailsReady = WM_APP + 16;
+constexpr int kScrollStep = 40;
+constexpr int kWheelSteps = 3;
+// The header read for a picture's size; a JPEG with larger metadata is read further.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+// Decodes in flight at once stay within this, except one picture alone.
+constexpr std::uint64_t kDecodeBudget = 64ull * 1024 * 1024;
+
+constexpr COLORREF kPlaceholderColor = RGB(0x33, 0x33, 0x44);
+
+struct ControlSpec {
+  int id;
+  const wchar_t* cls;
+  DWORD style;
+  int x, y, w, h;
+  const char16_t* text;
+  const char16_t* tip;
+  bool webdings;
+};
+
+constexpr DWORD kOption = BS_AUTORADIOBUTTON | WS_TABSTOP;
+
+const ControlSpec kControls[] = {
+    {id::kViewerSortLabel, L"Static", SS_LEFT, 12, 600, 40, 20, u"Sort by:", nullptr, false},
+    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 55, 600, 16, 20, u"",
+     u"sort in alphabetical order", false},
+    {id::kViewerNameLabel, L"Static", SS_LEFT, 71, 600, 40, 20, u"name", nullptr, false},
+    {id::kViewerSortNumber, L"Button", kOption, 110, 600, 16, 20, u"",
+     u"sort by number in brackets", false},
+    {id::kViewerNumberLabel, L"Static", SS_LEFT, 126, 600, 45, 20, u"number", nullptr, false},
+    {id::kViewerSortTime, L"Button", kOption, 170, 600, 16, 20, u"",
+     u"sort by creation date and time", false},
+    {id::kViewerTimeLabel, L"Static", SS_LEFT, 186, 600, 50, 20, u"timestamp", nullptr, false},
+    {id::kViewerClose, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 10, 600, 340, 20, u"close", nullptr,
+     false},
+    {id::kViewerSortDir, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 240, 600, 30, 20, u"5",
+     u"sorting direction", true},
+    {id::kViewerRefresh, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 300, 600, 30, 20, u"q", u"refresh",
+     true},
+};
+
+// One row of the column on screen: its controls, and whether its picture was asked for.
+struct RowWindows {
+  HWND image = nullptr;
+  HWND caption = nullptr;
+  bool requested = false;
+};
+
+struct Viewer {
+  HWND window = nullptr;
+  HWND scroll = nullptr;  // control 61
+  HWND column = nullptr;  // its inner window, which holds the thumbnails
+  HWND status = nullptr;
+  HMENU menu = nullptr;
+  HACCEL shortcuts = nullptr;
+  int columnHeight = 0;
+  int scrollPos = 0;
+  std::vector<RowPicture> pictures;  // per catalogue entry: from the header, then the decode
+  ColumnLayout layout;
+  std::vector<RowWindows> rows;
+  UniqueGdi<HBRUSH> captionBrushes[3];
+  UniqueGdi<HBRUSH> placeholderBrush;
+};
+
+Viewer g_viewer;
+ThumbnailHandler g_thumbnailHandler = nullptr;
+// Read by the loader's threads to post the ready message.
+std::atomic<HWND> g_readyTarget{nullptr};
+
+FolderReader& Reader() {
+  static std::unique_ptr<FolderReader> reader = MakeFolderReader();
+  return *reader;
+}
+
+std::unique_ptr<ThumbnailLoader>& LoaderSlot() {
+  static std::unique_ptr<ThumbnailLoader> loader;
+  return loader;
+}
+
+ThumbnailLoader& Loader() {
+  std::unique_ptr<ThumbnailLoader>& loader = LoaderSlot();
+  if (!loader) {
+    loader = std::make_unique<ThumbnailLoader>(Reader(), ThumbnailLoader::DefaultThreads(),
+                                               kDecodeBudget, [] {
+                                                 if (HWND target = g_readyTarget.load()) {
+                                                   PostMessageW(target, kThumbnailsReady, 0, 0);
+                                                 }
+                                               });
+  }
+  return *loader;
+}
+
+HFONT GuiFont() {
+  const Shell& shell = TheShell();
+  return shell.guiFont != nullptr ? shell.guiFont
+                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HWND CreateChild(HWND parent, const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w,
+                 int h, int id, const std::u16string& text) {
+  HWND control = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x,
+                                 y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 TheShell().instance, nullptr);
+  if (control != nullptr) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
+  }
+  return control;
+}
+
+// --- the column ---------------------------------------------------------------------------
+
+constexpr DWORD kImageStyle = SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY;
+constexpr DWORD kImageExStyle = WS_EX_STATICEDGE;
+constexpr DWORD kCaptionStyle = SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
+constexpr DWORD kCaptionExStyle = WS_EX_STATICEDGE;
+
+// Window size of an image control whose inner area is w x h.
+SIZE ImageWindowSize(int w, int h) {
+  RECT r{0, 0, w, h};
+  AdjustWindowRectEx(&r, WS_CHILD | kImageStyle, FALSE, kImageExStyle);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+int ColumnWidth() { return std::max(1, TheViewerState().innerWidth); }
+
+int MaxScroll() {
+  if (g_viewer.scroll == nullptr) return 0;
+  RECT r{};
+  GetClientRect(g_viewer.scroll, &r);
+  return std::max(0, g_viewer.columnHeight - static_cast<int>(r.bottom));
+}
+
+void UpdateScrollBar() {
+  if (g_viewer.scroll == nullptr) return;
+  RECT r{};
+  GetClientRect(g_viewer.scroll, &r);
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+  info.nMin = 0;
+  info.nMax = std::max(0, g_viewer.columnHeight - 1);
+  info.nPage = static_cast<UINT>(std::max(0L, r.bottom));
+  info.nPos = g_viewer.scrollPos;
+  SetScrollInfo(g_viewer.scroll, SB_VERT, &info, TRUE);
+}
+
+void ScrollTo(int position) {
+  g_viewer.scrollPos = std::clamp(position, 0, MaxScroll());
+  if (g_viewer.column != nullptr) {
+    SetWindowPos(g_viewer.column, nullptr, 0, -g_viewer.scrollPos, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  UpdateScrollBar();
+}
+
+void ReleaseImage(HWND image) {
+  if (image == nullptr) return;
+  HGDIOBJ old = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, 0));
+  if (old != nullptr) DeleteObject(old);
+  DestroyWindow(image);
+}
+
+// Removes every row's controls and forgets the pictures; the loader's work is dropped.
+void ClearColumn() {
+  if (LoaderSlot()) LoaderSlot()->cancel();
+  for (RowWindows& row : g_viewer.rows) {
+    ReleaseImage(row.image);
+    if (row.caption != nullptr) DestroyWindow(row.caption);
+  }
+  g_viewer.rows.clear();
+  g_viewer.pictures.clear();
+  g_viewer.layout = ColumnLayout{};
+}
+
+// The column's height: up to the end of the last row that is not hidden.
+int VisibleColumnHeight(const ColumnLayout& layout) {
+  int height = 0;
+  for (const ColumnRow& row : layout.rows) {
+    if (row.hidden) break;
+    height = row.loaded ? row.imageY + row.thumb.height + 35 : row.captionY + 30;
+  }
+  return layout.hiddenCount == 0 ? layout.innerHeight : height;
+}
+
+void SetCaption(int index) {
+  const ColumnRow& row = g_viewer.layout.rows[static_cast<std::size_t>(index)];
+  HWND& caption = g_viewer.rows[static_cast<std::size_t>(index)].caption;
+  const std::u16string text =
+      CaptionText(TheShotCatalogue().entries[static_cast<std::size_t>(index)], row);
+  if (caption == nullptr) {
+    caption = CreateChild(g_viewer.column, L"Static", kCaptionStyle, kCaptionExStyle, 0,
+                          row.captionY, ColumnWidth(), 20, CaptionControl(index), text);
+    return;
+  }
+  if (WindowText(caption) != text) SetWindowTextU16(caption, text);
+  SetWindowPos(caption, nullptr, 0, row.captionY, ColumnWidth(), 20, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(caption, nullptr, TRUE);
+}
+
+void SetImage(int index) {
+  const ColumnRow& row = g_viewer.layout.rows[static_cast<std::size_t>(index)];
+  HWND& image = g_viewer.rows[static_cast<std::size_t>(index)].image;
+  const SIZE size = ImageWindowSize(row.thumb.width, row.thumb.height);
+  if (image == nullptr) {
+    image = CreateChild(g_viewer.column, L"Static", kImageStyle, kImageExStyle, row.imageX,
+                        row.imageY, size.cx, size.cy, ThumbnailControl(index), u"");
+  } else {
+    SetWindowPos(image, nullptr, row.imageX, row.imageY, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// Puts every row's controls where the layout wants them and asks for the pictures
+// of rows that show one; rows past the column's limit get no controls.
+void ApplyLayout() {
+  std::vector<ThumbnailJob> jobs;
+  const ShotCatalogue& catalogue = TheShotCatalogue();
+  for (int i = 0; i < static_cast<int>(g_viewer.layout.rows.size()); ++i) {
+    const ColumnRow& row = g_viewer.layout.rows[static_cast<std::size_t>(i)];
+    RowWindows& windows = g_viewer.rows[static_cast<std::size_t>(i)];
+    if (row.hidden) {
+      ReleaseImage(std::exchange(windows.image, nullptr));
+      if (windows.caption != nullptr) DestroyWindow(std::exchange(windows.caption, nullptr));
+      windows.requested = false;
+      continue;
+    }
+    if (row.loaded) {
+      SetImage(i);
+      if (!windows.requested) {
+        windows.requested = true;
+        jobs.push_back({i, catalogue.entries[static_cast<std::size_t>(i)].path(), row.width,
+                        row.height, ColumnWidth()});
+      }
+    } else {
+      ReleaseImage(std::exchange(windows.image, nullptr));
+    }
+    SetCaption(i);
+  }
+  g_viewer.columnHeight = VisibleColumnHeight(g_viewer.layout);
+  SetWindowPos(g_viewer.column, nullptr, 0, 0, ColumnWidth(), std::max(1, g_viewer.columnHeight),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!jobs.empty()) Loader().submit(std::move(jobs));
+}
+
+void ShowCountWithHidden() {
+  SetViewerStatus(ItemsHiddenText(TheShotCatalogue().count(), g_viewer.layout.hiddenCount));
+}
+
+// The picture's size from the first bytes of its file.
+RowPicture ProbeRow(const ShotEntry& entry) {
+  RowPicture picture;
+  std::vector<std::uint8_t> head;
+  std::size_t want = kHeadBytes;
+  while (Reader().readHead(entry.path(), want, head)) {
+    const SizeProbe probe =
+        ProbePictureSize(head.data(), head.size(), picture.width, picture.height);
+    if (probe == SizeProbe::Known) picture.loaded = true;
+    if (probe != SizeProbe::NeedMore || head.size() < want || want >= kMaxPictureFileBytes) break;
+    want = kMaxPictureFileBytes;  // metadata before the size: rare, so read it all once
+  }
+  return picture;
+}
+
+// Thumbnails made by the loader: shown, or their rows turned into failed ones (or re-sized
+// when the file changed since its header was read), and the column laid out again.
+void TakeThumbnails() {
+  if (!LoaderSlot() || g_viewer.column == nullptr) return;
+  bool relayout = false;
+  for (ThumbnailResult& result : Loader().take()) {
+    const auto index = static_cast<std::size_t>(result.index);
+    if (index >= g_viewer.pictures.size()) continue;
+    RowPicture& picture = g_viewer.pictures[index];
+    const RowPicture now{result.ok, result.ok ? result.width : 0, result.ok ? result.height : 0};
+    if (now.loaded != picture.loaded || now.width != picture.width ||
+        now.height != picture.height) {
+      picture = now;
+      relayout = true;
+    }
+    if (result.ok && g_viewer.rows[index].image != nullptr) {
+      ShowPictureInControl(g_viewer.rows[index].image, result.thumbnail);
+    }
+  }
+  if (!relayout) return;
+  g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
+  ApplyLayout();
+  ScrollTo(g_viewer.scrollPos);
+  ShowCountWithHidden();
+}
+
+bool ColumnKey(WPARAM key) {
+  RECT r{};
+  GetClientRect(g_viewer.scroll, &r);
+  switch (key) {
+    case VK_UP:
+      ScrollTo(g_viewer.scrollPos - kScrollStep);
+      return true;
+    case VK_DOWN:
+      ScrollTo(g_viewer.scrollPos + kScrollStep);
+      return true;
+    case VK_PRIOR:
+      ScrollTo(g_viewer.scrollPos - std::max(kScrollStep, static_cast<int>(r.bottom)));
+      return true;
+    case VK_NEXT:
+      ScrollTo(g_viewer.scrollPos + std::max(kScrollStep, static_cast<int>(r.bottom)));
+      return true;
+    case VK_HOME:
+      ScrollTo(0);
+      return true;
+    case VK_END:
+      ScrollTo(MaxScroll());
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Wheel(WPARAM wParam) {
+  const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+  ScrollTo(g_viewer.scrollPos - notches * kWheelSteps * kScrollStep);
+}
+
+void FillBackground(HWND window, HDC dc) {
+  RECT r;
+  GetClientRect(window, &r);
+  HBRUSH brush = TheShell().backgroundBrush;
+  FillRect(dc, &r, brush != nullptr ? brush : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+HBRUSH CaptionBrush(Rgb color) {
+  const Rgb colors[3] = {kCaptionColor, kResizedCaptionColor, kFailedCaptionColor};
+  for (int i = 0; i < 3; ++i) {
+    if (colors[i] != color) continue;
+    if (!g_viewer.captionBrushes[i]) {
+      g_viewer.captionBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(color)));
+    }
+    return g_viewer.captionBrushes[i].get();
+  }
+  return TheShell().backgroundBrush;
+}
+
+// Captions in their row's colour with dark text; images still loading as a dim box.
+LRESULT ColumnColors(HDC dc, HWND control) {
+  const int id = GetDlgCtrlID(control);
+  const int index = EntryOfControl(id);
+  if (id >= kFirstThumbnailControl && index >= 0 &&
+      index < static_cast<int>(g_viewer.layout.rows.size())) {
+    if (id == CaptionControl(index)) {
+      const Rgb color = CaptionColor(g_viewer.layout.rows[static_cast<std::size_t>(index)]);
+      SetTextColor(dc, static_cast<COLORREF>(kCaptionTextColor));
+      SetBkColor(dc, static_cast<COLORREF>(color));
+      return reinterpret_cast<LRESULT>(CaptionBrush(color));
+    }
+  }
+  if (!g_viewer.placeholderBrush)
+    g_viewer.placeholderBrush.reset(CreateSolidBrush(kPlaceholderColor));
+  return reinterpret_cast<LRESULT>(g_viewer.placeholderBrush.get());
+}
+
+void PostControlEvent(int control, int type) {
+  if (g_viewer.window != nullptr) PostEvent(g_viewer.window, EventKind::Control, control, type);
+}
+
+LRESULT CALLBACK ColumnProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int code = HIWORD(wParam);
+      if (code == STN_CLICKED) PostControlEvent(LOWORD(wParam), kLeftClick);
+      if (code == STN_DBLCLK) PostControlEvent(LOWORD(wParam), kDoubleClick);
+      return 0;
+    }
+    case WM_CONTEXTMENU: {
+      HWND source = reinterpret_cast<HWND>(wParam);
+      if (source != window) PostControlEvent(GetDlgCtrlID(source), kRightClick);
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      PostControlEvent(id::kViewerScroll, kLeftClick);
+      return 0;
+    case WM_MOUSEWHEEL:
+      Wheel(wParam);
+      return 0;
+    case WM_KEYDOWN:
+      if (ColumnKey(wParam)) return 0;
+      break;
+    case WM_CTLCOLORSTATIC:
+      return ColumnColors(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ERASEBKGND:
+      FillBackground(window, reinterpret_cast<HDC>(wParam));
+      return 1;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_VSCROLL: {
+      RECT r{};
+      GetClientRect(window, &r);
+      const int page = std::max(kScrollStep, static_cast<int>(r.bottom));
+      int pos = g_viewer.scrollPos;
+      switch (LOWORD(wParam)) {
+        case SB_LINEUP:
+          pos -= kScrollStep;
+          break;
+        case SB_LINEDOWN:
+          pos += kScrollStep;
+          break;
+        case SB_PAGEUP:
+          pos -= page;
+          break;
+        case SB_PAGEDOWN:
+          pos += page;
+          break;
+        case SB_TOP:
+          pos = 0;
+          break;
+        case SB_BOTTOM:
+          pos = MaxScroll();
+          break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+          SCROLLINFO info{};
+          info.cbSize = sizeof(info);
+          info.fMask = SIF_TRACKPOS;
+          GetScrollInfo(window, SB_VERT, &info);
+          pos = info.nTrackPos;
+          break;
+        }
+        default:
+          break;
+      }
+      ScrollTo(pos);
+      return 0;
+    }
+    case WM_MOUSEWHEEL:
+      Wheel(wParam);
+      return 0;
+    case WM_SIZE:
+      ScrollTo(g_viewer.scrollPos);
+      return 0;
+    case WM_LBUTTONDOWN:
+      PostControlEvent(id::kViewerScroll, kLeftClick);
+      return 0;
+    case kThumbnailsReady:
+      TakeThumbnails();
+      return 0;
+    case WM_ERASEBKGND:
+      FillBackground(window, reinterpret_cast<HDC>(wParam));
+      return 1;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+const wchar_t* RegisterChildClass(const wchar_t* name, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  if (GetClassInfoExW(TheShell().instance, name, &wc)) return name;
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = TheShell().instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+  return name;
+}
+
+HWND CreateColumn() {
+  const wchar_t* cls = RegisterChildClass(L"SnapdeckThumbnailColumn", ColumnProc);
+  return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, ColumnWidth(),
+                         100, g_viewer.scroll, nullptr, TheShell().instance, nullptr);
+}
+
+// --- the window ---------------------------------------------------------------------------
+
+HMENU BuildShotMenu() {
+  HMENU sub = CreatePopupMenu();
+  HMENU menu = CreatePopupMenu();
+  if (sub == nullptr || menu == nullptr) {
+    if (sub != nullptr) DestroyMenu(sub);
+    if (menu != nullptr) DestroyMenu(menu);
+    return nullptr;
+  }
+  AppendMenuW(sub, MF_STRING, id::kShotMenuCopy, L"Copy to clipboard");
+  AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(sub, MF_STRING, id::kShotMenuRemoveFrame, L"Remove frame");
+  AppendMenuW(sub, MF_STRING, id::kShotMenuAddFrame, L"Add frame");
+  AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(sub, MF_STRING, id::kShotMenuDelete, L"Delete file");
+  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"ScreenShot:");
+  return menu;
+}
+
+void MoveControl(int id, int x, int y, int w, int h) {
+  HWND control = GetDlgItem(g_viewer.window, id);
+  if (control == nullptr) return;
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, g_viewer.window, reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(control, nullptr, x < 0 ? r.left : x, y < 0 ? r.top : y,
+               w < 0 ? r.right - r.left : w, h < 0 ? r.bottom - r.top : h,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The bottom row follows the lower edge; the scroll area takes the rest.
+void LayOutViewer(int W, int H) {
+  const int frame = TheShell().metrics.dialogFrameHeight;
+  MoveControl(id::kViewerScroll, -1, -1, W - 20, H - 100);
+  MoveControl(id::kViewerSortLabel, -1, H - 80 + frame, -1, -1);
+  for (int id : {id::kViewerSortName, id::kViewerSortNumber, id::kViewerSortTime}) {
+    MoveControl(id, -1, H - 80, -1, -1);
+  }
+  for (int id : {id::kViewerNameLabel, id::kViewerNumberLabel, id::kViewerTimeLabel}) {
+    MoveControl(id, -1, H - 78, -1, -1);
+  }
+  MoveControl(id::kViewerClose, -1, H - 50, W - 20, -1);
+  MoveControl(id::kViewerRefresh, (W - 320) / 2 + 280, H - 80, (W - 260) / 2, -1);
+  MoveControl(id::kViewerSortDir, -1, H - 80, (W - 260) / 2, -1);
+  if (g_viewer.status != nullptr) SendMessageW(g_viewer.status, WM_SIZE, 0, 0);
+  RedrawWindow(g_viewer.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (g_viewer.window == nullptr || window != g_viewer.window) return false;
+  const ScreenMetrics& m = TheShell().metrics;
+  switch (message) {
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      info->ptMinTrackSize = {m.frameWidth2 + m.scrollSize + 290, m.frameHeight2Caption + 390};
+      info->ptMaxTrackSize = {m.workRight, m.workBottom};
+      result = 0;
+      return true;
+    }
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED && GetDlgItem(window, id::kViewerScroll) != nullptr) {
+        LayOutViewer(LOWORD(lParam), HIWORD(lParam));
+      }
+      return false;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: {
+      HBRUSH brush = TheShell().backgroundBrush;
+      if (brush == nullptr) return false;
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, kLabelColor);
+      result = reinterpret_cast<LRESULT>(brush);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void CheckSortOptions() {
+  const int sortview = TheShell().settings.sortview;
+  const std::array<std::pair<int, int>, 3> options = {{{id::kViewerSortName, kSortByName},
+                                                       {id::kViewerSortNumber, kSortByNumber},
+                                                       {id::kViewerSortTime, kSortByDate}}};
+  for (const auto& [control, bit] : options) {
+    SendMessageW(GetDlgItem(g_viewer.window, control), BM_SETCHECK,
+                 (sortview & bit) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
+}  // namespace
+
+ViewerState& TheViewerState() {
+  static ViewerState state = [] {
+    ViewerState s;
+    const ScreenMetrics& m = TheShell().metrics;
+    s.x = m.workLeft;
+    s.height = m.workBottom;
+    return s;
+  }();
+  return state;
+}
+
+ShotCatalogue& TheShotCatalogue() {
+  static ShotCatalogue catalogue;
+  return catalogue;
+}
+
+HWND ViewerWindow() {
+  if (g_viewer.window != nullptr && !IsWindow(g_viewer.window)) g_viewer.window = nullptr;
+  return g_viewer.window;
+}
+
+bool ViewerExists() { return ViewerWindow() != nullptr; }
+
+void OpenViewer() {
+  if (ViewerExists()) return;
+  Shell& shell = TheShell();
+  ViewerState& state = TheViewerState();
+  const DWORD style =
+      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
+  RECT outer{0, 0, state.width, state.height};
+  AdjustWindowRectEx(&outer, style, FALSE, 0);
+  HWND window = CreateWindowExW(0, ProgramWindowClass(), Wide(state.title).c_str(), style, state.x,
+                                state.y, outer.right - outer.left, outer.bottom - outer.top,
+                                nullptr, nullptr, shell.instance, nullptr);
+  if (window == nullptr) return;
+  g_viewer.window = window;
+  RegisterWindow(id::kViewer, window);
+  SetMessageHandler(HandlerSlot::Viewer, ViewerHandler);
+
+  const wchar_t* scrollClass = RegisterChildClass(L"SnapdeckScrollArea", ScrollAreaProc);
+  g_viewer.scroll = CreateWindowExW(
+      WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 10,
+      10, 340, 500, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerScroll)),
+      shell.instance, nullptr);
+  g_viewer.scrollPos = 0;
+  g_viewer.columnHeight = 100;
+  g_viewer.column = CreateColumn();
+  g_readyTarget = g_viewer.scroll;
+
+  for (const ControlSpec& c : kControls) {
+    HWND control = CreateChild(window, c.cls, c.style, 0, c.x, c.y, c.w, c.h, c.id, c.text);
+    if (control == nullptr) continue;
+    if (c.webdings && shell.webdings != nullptr) {
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings), FALSE);
+    }
+    if (c.tip != nullptr) SetToolTip(control, c.tip);
+  }
+  ShowSortDirection();
+  CheckSortOptions();
+  SetWindowBackground(window, shell.backgroundBrush);
+  g_viewer.menu = BuildShotMenu();
+  g_viewer.status = CreateWindowExW(
+      0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerStatusBar)), shell.instance, nullptr);
+  int parts[1] = {-1};
+  SendMessageW(g_viewer.status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
+
+  RECT inner{0, 0, state.width, state.height};
+  AdjustWindowRectEx(&inner, style, FALSE, 0);
+  SetWindowPos(window, nullptr, 0, 0, inner.right - inner.left, inner.bottom - inner.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, shell.settings.stayontop != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  static const int keys[] = {VK_F9, VK_F5};
+  static const int numbers[] = {id::kKeyF9, id::kKeyF5};
+  g_viewer.shortcuts = MakeShortcutTable(keys, numbers, 2);
+  SetWindowShortcuts(window, g_viewer.shortcuts);
+  ShowWindow(window, SW_SHOW);
+}
+
+void CloseViewer() {
+  if (!ViewerExists()) return;
+  StoreViewerGeometry();
+  g_readyTarget = nullptr;
+  ClearColumn();
+  SetWindowShortcuts(g_viewer.window, nullptr);
+  SetMessageHandler(HandlerSlot::Viewer, nullptr);
+  DestroyWindow(g_viewer.window);
+  ForgetWindow(id::kViewer);
+  if (g_viewer.shortcuts != nullptr) DestroyAcceleratorTable(g_viewer.shortcuts);
+  if (g_viewer.menu != nullptr) DestroyMenu(g_viewer.menu);
+  for (auto& brush : g_viewer.captionBrushes) brush.reset();
+  g_viewer.placeholderBrush.reset();
+  g_viewer = Viewer{};
+}
+
+void ScanShots() {
+  if (!ViewerExists()) return;
+  ClearColumn();
+  const AppSettings& settings = TheShell().settings;
+  ScanFolder(TheShotCatalogue(), TheViewerState(), settings.sortview, settings.sortdir, Reader());
+  SetViewerStatus(ItemsText(TheShotCatalogue().count()));
+}
+
+void BuildThumbnails() {
+  if (!ViewerExists() || g_viewer.column == nullptr) return;
+  ClearColumn();
+  ShotCatalogue& catalogue = TheShotCatalogue();
+  ShowWindow(g_viewer.column, SW_HIDE);
+  g_viewer.pictures.reserve(catalogue.entries.size());
+  for (int i = 0; i < catalogue.count(); ++i) {
+    ShotEntry& entry = catalogue.entries[static_cast<std::size_t>(i)];
+    entry.control = ThumbnailControl(i);
+    g_viewer.pictures.push_back(ProbeRow(entry));
+  }
+  g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
+  g_viewer.rows.assign(g_viewer.pictures.size(), RowWindows{});
+  ApplyLayout();
+  ShowWindow(g_viewer.column, SW_SHOW);
+  ScrollTo(TheViewerState().scrollPosition);
+  ShowCountWithHidden();
+  FocusThumbnailColumn();
+}
+
+void RefreshThumbnails() {
+  if (!ViewerExists()) return;
+  ScanShots();
+  BuildThumbnails();
+}
+
+void StoreViewerGeometry() {
+  HWND window = ViewerWindow();
+  if (window == nullptr || IsIconic(window)) return;
+  ViewerState& state = TheViewerState();
+  RECT outer{};
+  RECT inner{};
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &inner);
+  state.x = outer.left;
+  state.y = outer.top;
+  state.width = inner.right;
+  state.height = inner.bottom;
+}
+
+int ViewerInnerWidth() {
+  HWND window = ViewerWindow();
+  if (window == nullptr) return 0;
+  RECT inner{};
+  GetClientRect(window, &inner);
+  return inner.right;
+}
+
+void SetColumnWidthFromWindow() {
+  ViewerState& state = TheViewerState();
+  const ScreenMetrics& m = TheShell().metrics;
+  state.innerWidth = state.width - m.frameWidth2 - m.scrollSize - 20;
+}
+
+void ShowSortDirection() {
+  if (HWND button = GetDlgItem(ViewerWindow(), id::kViewerSortDir)) {
+    SetWindowTextW(button, TheShell().settings.sortdir == 0 ? L"5" : L"6");
+  }
+}
+
+void SetViewerStatus(const std::u16string& text) {
+  if (g_viewer.status == nullptr) return;
+  SendMessageW(g_viewer.status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+std::u16string ViewerStatus() {
+  if (g_viewer.status == nullptr) return {};
+  const LRESULT length = LOWORD(SendMessageW(g_viewer.status, SB_GETTEXTLENGTHW, 0, 0));
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(g_viewer.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+  return FromWide(text.c_str());
+}
+
+HWND ThumbnailColumn() { return g_viewer.column; }
+
+void FocusThumbnailColumn() {
+  if (g_viewer.column != nullptr) SetFocus(g_viewer.column);
+}
+
+void RememberScrollPosition() {
+  if (ViewerExists()) TheViewerState().scrollPosition = g_viewer.scrollPos;
+}
+
+HMENU ShotMenu() { return g_viewer.menu; }
+
+bool IsThumbnailControl(int control) {
+  return control >= kFirstThumbnailControl &&
+         control <= kFirstThumbnailControl + kControlsPerEntry * TheShotCatalogue().count();
+}
+
+void SetThumbnailHandler(ThumbnailHandler handler) { g_thumbnailHandler = handler; }
+
+void OnThumbnailEvent(int control, int type) {
+  RememberScrollPosition();
+  if (g_thumbnailHandler != nullptr) {
+    g_thumbnailHandler(control, type);
+  } else {
+    FocusThumbnailColumn();
+  }
+}
+
+void StopThumbnailWork() {
+  g_readyTarget = nullptr;
+  LoaderSlot().reset();
+}
+
+}  // namespace snapdeck::win32

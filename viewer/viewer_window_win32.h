@@ -1,0 +1,67 @@
+// Window 6: the viewer with its thumbnail column, sort controls, status bar and the
+// ShotMenu, and the handler that keeps its size limits, layout and label colours. The
+// event loop runs the sequences that open, refresh and close it through these calls.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "viewer/shot_catalogue.h"
+#include "viewer/viewer_state.h"
+
+namespace snapdeck::win32 {
+
+ViewerState& TheViewerState();
+ShotCatalogue& TheShotCatalogue();
+
+// Window 6, or nullptr while the viewer is closed.
+HWND ViewerWindow();
+bool ViewerExists();
+
+// Creates and shows window 6 from the state (the caller fills folder and sort keys).
+void OpenViewer();
+// Stores the geometry (unless minimised), stops loading and destroys the window.
+void CloseViewer();
+// Rebuilds the catalogue from the state's folder and shows its count.
+void ScanShots();
+// Replaces the thumbnail column by one for the catalogue and restores the scroll position.
+void BuildThumbnails();
+// ScanShots and BuildThumbnails, for callers whose change altered the folder's files
+// (a capture, a viewer action). Nothing happens while the viewer is closed.
+void RefreshThumbnails();
+
+// The state's x, y and inner size from window 6; nothing while it is minimised.
+void StoreViewerGeometry();
+// Window 6's current inner width (0 when closed).
+int ViewerInnerWidth();
+// The column width from the state's window width and the screen metrics.
+void SetColumnWidthFromWindow();
+// The glyph of the state's sort direction on button 64.
+void ShowSortDirection();
+
+// Field 0 of the viewer's status bar.
+void SetViewerStatus(const std::u16string& text);
+std::u16string ViewerStatus();
+
+// The column's inner window, which scrolls inside control 61.
+HWND ThumbnailColumn();
+void FocusThumbnailColumn();
+void RememberScrollPosition();
+
+// Menu 73: one entry "ScreenShot:" opening the submenu of items 0 to 3.
+HMENU ShotMenu();
+
+// Controls 74 to 74 + 3 x (entry count) are the thumbnails' events.
+bool IsThumbnailControl(int control);
+// The thumbnail events go to one handler, installed by the viewer actions; without it
+// a thumbnail event only gives the column the focus. The scroll position is remembered
+// first in either case.
+using ThumbnailHandler = void (*)(int control, int type);
+void SetThumbnailHandler(ThumbnailHandler handler);
+void OnThumbnailEvent(int control, int type);
+
+// Ends the background decoding for good (program end).
+void StopThumbnailWork();
+
+}  // namespace snapdeck::win32
