@@ -689,6 +689,7 @@ void CloseViewer() {
 
 void ScanShots() {
   if (!ViewerExists()) return;
+  RememberScrollPosition();
   ClearColumn();
   const AppSettings& settings = TheShell().settings;
   ScanFolder(TheShotCatalogue(), TheViewerState(), settings.sortview, settings.sortdir, Reader());
@@ -766,6 +767,15 @@ std::u16string ViewerStatus() {
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   SendMessageW(g_viewer.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
   return FromWide(text.c_str());
+}
+
+void RemoveThumbnail(int control) {
+  const int index = EntryOfControl(control);
+  if (control != ThumbnailControl(index) || index < 0 ||
+      index >= static_cast<int>(g_viewer.rows.size())) {
+    return;
+  }
+  ReleaseImage(std::exchange(g_viewer.rows[static_cast<std::size_t>(index)].image, nullptr));
 }
 
 HWND ThumbnailColumn() { return g_viewer.column; }

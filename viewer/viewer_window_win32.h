@@ -23,7 +23,8 @@ bool ViewerExists();
 void OpenViewer();
 // Stores the geometry (unless minimised), stops loading and destroys the window.
 void CloseViewer();
-// Rebuilds the catalogue from the state's folder and shows its count.
+// Rebuilds the catalogue from the state's folder and shows its count. The column's
+// scroll position is remembered first, so that every rebuild keeps the user's place.
 void ScanShots();
 // Replaces the thumbnail column by one for the catalogue and restores the scroll position.
 void BuildThumbnails();
@@ -43,6 +44,10 @@ void ShowSortDirection();
 // Field 0 of the viewer's status bar.
 void SetViewerStatus(const std::u16string& text);
 std::u16string ViewerStatus();
+
+// Removes a thumbnail's image control (a deleted file), leaving its row in place until
+// the next rebuild.
+void RemoveThumbnail(int control);
 
 // The column's inner window, which scrolls inside control 61.
 HWND ThumbnailColumn();
