@@ -11,8 +11,8 @@ namespace snapdeck::win32 {
 namespace {
 
 // Sets a text option; the length is the text's size in bytes plus one.
-void SetTextOption(HINTERNET handle, DWORD option, const std::wstring &text) {
-  InternetSetOptionW(handle, option, const_cast<wchar_t *>(text.c_str()),
+void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& text) {
+  InternetSetOptionW(handle, option, const_cast<wchar_t*>(text.c_str()),
                      static_cast<DWORD>(text.size() * sizeof(wchar_t) + 1));
 }
 
@@ -31,8 +31,8 @@ class WinInetTransport final : public HttpTransport {
     return static_cast<bool>(root_);
   }
 
-  bool connect(const std::u16string &host, int port, const std::u16string &userName,
-               const std::u16string &password) override {
+  bool connect(const std::u16string& host, int port, const std::u16string& userName,
+               const std::u16string& password) override {
     connection_.reset(InternetConnectW(root_.get(), ToWide(host).c_str(),
                                        static_cast<INTERNET_PORT>(port), L"", L"",
                                        INTERNET_SERVICE_HTTP, 0, 0));
@@ -42,7 +42,7 @@ class WinInetTransport final : public HttpTransport {
     return true;
   }
 
-  bool openRequest(const std::u16string &path, const std::u16string &referrer,
+  bool openRequest(const std::u16string& path, const std::u16string& referrer,
                    bool secure) override {
     // Certificates are checked as WinINet does by default: no flag relaxes it.
     DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE;
@@ -60,7 +60,7 @@ class WinInetTransport final : public HttpTransport {
     return QueryText(request_.get(), HTTP_QUERY_CONTENT_LENGTH);
   }
 
-  bool read(std::uint8_t *buffer, std::size_t size, std::size_t &got) override {
+  bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
     DWORD n = 0;
     if (!InternetReadFile(request_.get(), buffer, static_cast<DWORD>(size), &n)) return false;
     got = n;

@@ -28,33 +28,33 @@ class Win32UpdateSystem final : public UpdateSystem {
     }
   }
 
-  std::int64_t fileSize(const std::u16string &path) override { return files_->fileSize(path); }
+  std::int64_t fileSize(const std::u16string& path) override { return files_->fileSize(path); }
 
-  bool openReadWrite(const std::u16string &path) override {
+  bool openReadWrite(const std::u16string& path) override {
     UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     return static_cast<bool>(file);
   }
 
-  bool writeFile(const std::u16string &path, const std::vector<std::uint8_t> &bytes) override {
+  bool writeFile(const std::u16string& path, const std::vector<std::uint8_t>& bytes) override {
     // Written beside the target and then moved: a failed write leaves no half
     // file.
     return files_->replaceFile(path, bytes);
   }
 
-  bool copyFile(const std::u16string &from, const std::u16string &to) override {
+  bool copyFile(const std::u16string& from, const std::u16string& to) override {
     return CopyFileW(ToWide(from).c_str(), ToWide(to).c_str(), FALSE) != 0;
   }
 
-  bool moveFile(const std::u16string &from, const std::u16string &to) override {
+  bool moveFile(const std::u16string& from, const std::u16string& to) override {
     return MoveFileExW(ToWide(from).c_str(), ToWide(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   }
 
-  bool deleteFile(const std::u16string &path) override { return files_->deleteFile(path); }
+  bool deleteFile(const std::u16string& path) override { return files_->deleteFile(path); }
 
-  bool startProgram(const std::u16string &path, const std::u16string &parameter,
-                    const std::u16string &workingDir) override {
+  bool startProgram(const std::u16string& path, const std::u16string& parameter,
+                    const std::u16string& workingDir) override {
     const std::wstring exe = ToWide(path);
     std::wstring commandLine = L"\"" + exe + L"\" " + ToWide(parameter);
     STARTUPINFOW startup{};
@@ -69,13 +69,13 @@ class Win32UpdateSystem final : public UpdateSystem {
     return true;
   }
 
-  std::optional<Sha256Digest> sha256(const std::uint8_t *bytes, std::size_t size) override {
+  std::optional<Sha256Digest> sha256(const std::uint8_t* bytes, std::size_t size) override {
     return SystemSha256(bytes, size);
   }
 
   void sleepMs(int ms) override { Sleep(static_cast<DWORD>(ms)); }
 
-  void messageBubble(const std::u16string &caption, const std::u16string &text,
+  void messageBubble(const std::u16string& caption, const std::u16string& text,
                      Rgb theme) override {
     MessageBubble(caption, text, theme, 0);
   }
@@ -90,7 +90,7 @@ std::unique_ptr<UpdateSystem> MakeWin32UpdateSystem() {
   return std::make_unique<Win32UpdateSystem>();
 }
 
-std::optional<Sha256Digest> SystemSha256(const std::uint8_t *bytes, std::size_t size) {
+std::optional<Sha256Digest> SystemSha256(const std::uint8_t* bytes, std::size_t size) {
   // The create, data and finish calls rather than the one-shot BCryptHash,
   // which needs Windows 10; the program still runs on Windows 7.
   BCRYPT_ALG_HANDLE algorithm = nullptr;

@@ -11,6 +11,6 @@ namespace snapdeck::win32 {
 std::unique_ptr<UpdateSystem> MakeWin32UpdateSystem();
 
 // SHA-256 through the system's CNG provider; nullopt when it is not available.
-std::optional<Sha256Digest> SystemSha256(const std::uint8_t *bytes, std::size_t size);
+std::optional<Sha256Digest> SystemSha256(const std::uint8_t* bytes, std::size_t size);
 
 }  // namespace snapdeck::win32

@@ -38,7 +38,7 @@ struct ProgressState {
   ProgressBar bar{nullptr};
 };
 
-ProgressState &Progress() {
+ProgressState& Progress() {
   static ProgressState state;
   return state;
 }
@@ -50,7 +50,7 @@ HWND Item(int number) {
   return window != nullptr ? GetDlgItem(window, number) : nullptr;
 }
 
-HWND MakeControl(HWND parent, const wchar_t *cls, const std::u16string &text, DWORD style,
+HWND MakeControl(HWND parent, const wchar_t* cls, const std::u16string& text, DWORD style,
                  DWORD exStyle, int x, int y, int w, int h, int number) {
   HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
                            h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
@@ -77,7 +77,7 @@ void Enable(int number, bool on) { EnableWindow(Item(number), on ? TRUE : FALSE)
 
 class WindowPort final : public UpdateWindowPort {
  public:
-  void setStatus(const std::u16string &text) override {
+  void setStatus(const std::u16string& text) override {
     SetWindowTextU16(Item(kStatus), text);
     UpdateWindow(Item(kStatus));
   }
@@ -95,14 +95,14 @@ class WindowPort final : public UpdateWindowPort {
   void drawProgress(int maximum, int value) override { DrawUpdateProgress(maximum, value); }
 };
 
-UpdateContext Context(UpdateSystem &system, WindowPort &port) {
+UpdateContext Context(UpdateSystem& system, WindowPort& port) {
   return UpdateContext{TheUpdateInfo(), TheShell().info, TheLoginState(), system, port};
 }
 
 // The first parameter after the program's own name; empty when there is none.
 std::u16string FirstParameter() {
   int count = 0;
-  wchar_t **args = CommandLineToArgvW(GetCommandLineW(), &count);
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (args == nullptr) return {};
   std::u16string first = count > 1 ? FromWide(args[1]) : std::u16string();
   LocalFree(args);
@@ -111,20 +111,20 @@ std::u16string FirstParameter() {
 
 }  // namespace
 
-UpdateInfo &TheUpdateInfo() {
+UpdateInfo& TheUpdateInfo() {
   static UpdateInfo info;
   return info;
 }
 
 void DrawUpdateProgress(int maximum, int value) {
-  ProgressState &state = Progress();
+  ProgressState& state = Progress();
   int knob = 0;
   if (!state.pacer.due(maximum, value, GetTickCount64(), knob)) return;
   state.bar.setWidth(kUpdateBarWidth);
   // The bar skips a redraw at its last place; the start is redrawn all the
   // same.
   if (!state.bar.draw(kUpdateBarWidth, knob)) state.bar.draw(kUpdateBarWidth, -1);
-  const Picture &shown = TheShell().pictures.put(id::kPicUpdateProgress, state.bar.picture());
+  const Picture& shown = TheShell().pictures.put(id::kPicUpdateProgress, state.bar.picture());
   ShowPictureInControl(Item(kProgress), shown);
   UpdateWindow(Item(kProgress));
   PumpOneEvent();
@@ -143,14 +143,14 @@ void ShowDefaultButton() {
     RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   }
   // Check, Update and Cancel turn the emblem by 0, 1 and 2 quarters; none by 3.
-  const Picture *emblem = TheShell().pictures.find(id::kPicEmblem);
+  const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
   if (emblem != nullptr)
     ShowPictureInControl(Item(kEmblem), TurnedQuarter(*emblem, chosen < 0 ? 3 : chosen));
 }
 
 int RunUpdateWindow() {
   if (TheWindow() != nullptr) return 0;
-  UpdateInfo &info = TheUpdateInfo();
+  UpdateInfo& info = TheUpdateInfo();
   HWND parent = WindowByNumber(info.parentWindow);
   RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (parent != nullptr) GetWindowRect(parent, &area);
@@ -166,7 +166,7 @@ int RunUpdateWindow() {
   SetWindowSubclass(window, StatusColourProc, 0, 0);
   if (parent != nullptr) EnableWindow(parent, FALSE);
 
-  const Picture *emblem = TheShell().pictures.find(id::kPicEmblem);
+  const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
   const int emblemSize = emblem != nullptr ? emblem->width : 48;
   MakeControl(window, L"Static", u"", SS_BITMAP, 0, 86, 131, emblemSize, emblemSize, kEmblem);
   MakeControl(window, L"Static",

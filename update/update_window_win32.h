@@ -6,7 +6,7 @@
 namespace snapdeck::win32 {
 
 // The service's record, filled by the main window before the window opens.
-UpdateInfo &TheUpdateInfo();
+UpdateInfo& TheUpdateInfo();
 
 // Opens the update window over the window of parentWindow and runs it until it
 // closes. Non-zero when the restart was started; the caller then ends the

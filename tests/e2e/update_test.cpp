@@ -12,7 +12,7 @@ const wchar_t kUpdateTitle[] = L"vex! -kestrel's update info";
 // Update window controls.
 constexpr int kStatus = 1, kCheck = 2, kUpdate = 3, kCancel = 4;
 
-std::wstring HexOf(const snapdeck::Sha256Digest &digest) {
+std::wstring HexOf(const snapdeck::Sha256Digest& digest) {
   std::wstring out;
   const wchar_t digits[] = L"0123456789abcdef";
   for (std::uint8_t b : digest) {
@@ -37,11 +37,11 @@ class Update : public E2eTest {
 
   // The address under which the test server serves a file of this test's
   // folder.
-  std::wstring FileUrl(const std::wstring &name, const std::wstring &query = L"") const {
+  std::wstring FileUrl(const std::wstring& name, const std::wstring& query = L"") const {
     return L"http://127.0.0.1:" + port_ + L"/files/" + TestName() + L"/" + name + query;
   }
   // Publishes the update document: UTF-16LE lines ended by CR LF.
-  void Publish(const std::wstring &lines) {
+  void Publish(const std::wstring& lines) {
     Bytes bytes;
     for (wchar_t c : lines) {
       bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
@@ -49,7 +49,7 @@ class Update : public E2eTest {
     }
     ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"vex!.utx"), bytes));
   }
-  HWND OpenUpdateWindow(Program &p, HWND main, bool withF6 = false) {
+  HWND OpenUpdateWindow(Program& p, HWND main, bool withF6 = false) {
     if (withF6) {
       PressKey(main, VK_F6);
     } else {
@@ -60,7 +60,7 @@ class Update : public E2eTest {
     return window;
   }
   // Waits until the status text contains the words.
-  bool StatusSays(HWND window, const std::wstring &words, int timeoutMs = 30000) {
+  bool StatusSays(HWND window, const std::wstring& words, int timeoutMs = 30000) {
     const bool said =
         WaitUntil([&] { return Text(Control(window, kStatus)).find(words) != std::wstring::npos; },
                   timeoutMs);
@@ -83,7 +83,7 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
   Publish(
       L"Other|9.0|http://127.0.0.1/other.exe\r\nSnapdeck|1.67|http://"
       L"127.0.0.1/x.exe\r\n");
-  Program &p = Start(folder_, {});
+  Program& p = Start(folder_, {});
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(p, main);
@@ -125,7 +125,7 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
 
 TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
-  Program &p = Start(folder_, {});
+  Program& p = Start(folder_, {});
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(p, main, true);
@@ -159,7 +159,7 @@ TEST_F(Update, RefusedDownloadsLeaveTheProgramAsItWas) {
   std::wstring wrongDigest = digest;
   wrongDigest[0] = wrongDigest[0] == L'0' ? L'1' : L'0';
 
-  Program &p = Start(folder_, {});
+  Program& p = Start(folder_, {});
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   struct Case {
@@ -171,7 +171,7 @@ TEST_F(Update, RefusedDownloadsLeaveTheProgramAsItWas) {
       {FileUrl(L"text.exe"), L"*not a Windows x64 program*"},
       {FileUrl(L"new.exe") + L"|" + wrongDigest, L"*SHA-256 mismatch*"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.failure));
     Publish(L"Snapdeck|1.7|" + c.line + L"\r\n");
     HWND window = OpenUpdateWindow(p, main);
@@ -200,7 +200,7 @@ TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
   const std::wstring digest = HexOf(*snapdeck::win32::SystemSha256(newer.data(), newer.size()));
   Publish(L"Snapdeck|1.7|" + FileUrl(L"new.exe") + L"|" + digest + L"\r\n");
 
-  Program &old = Start(folder_, {});
+  Program& old = Start(folder_, {});
   HWND main = WaitMain(old);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(old, main);
@@ -231,7 +231,7 @@ TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
   DWORD pid = 0;
   GetWindowThreadProcessId(bubble, &pid);
   programs_.push_back(std::make_unique<Program>());
-  Program &next = *programs_.back();
+  Program& next = *programs_.back();
   ASSERT_TRUE(next.Adopt(pid));
   EXPECT_EQ(Text(Control(bubble, 13)), L"Snapdeck.exe");
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), newer);

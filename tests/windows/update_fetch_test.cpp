@@ -39,12 +39,12 @@ class UpdateWinInet : public ::testing::Test {
     port_ = ServerPort();
     ASSERT_FALSE(port_.empty()) << "SNAPDECK_TEST_HTTP_PORT is not set (run through tools/test.sh)";
   }
-  Fetched Get(const std::u16string &path, const std::u16string &user = u"",
-              const std::u16string &password = u"") {
+  Fetched Get(const std::u16string& path, const std::u16string& user = u"",
+              const std::u16string& password = u"") {
     return GetUrl(u"http://127.0.0.1:" + port_ + path, user, password);
   }
-  static Fetched GetUrl(const std::u16string &url, const std::u16string &user = u"",
-                        const std::u16string &password = u"") {
+  static Fetched GetUrl(const std::u16string& url, const std::u16string& user = u"",
+                        const std::u16string& password = u"") {
     Fetched f;
     std::unique_ptr<HttpTransport> net = MakeWinInetTransport();
     f.result = HttpFetch(*net, url, u"", user, password, f.body, 32,
@@ -128,7 +128,7 @@ TEST_F(UpdateWinInet, NoServerAtTheAddress) {
 
 TEST(UpdateSystemWin32, Sha256FromTheSystem) {
   const std::string abc = "abc";
-  auto digest = SystemSha256(reinterpret_cast<const std::uint8_t *>(abc.data()), abc.size());
+  auto digest = SystemSha256(reinterpret_cast<const std::uint8_t*>(abc.data()), abc.size());
   ASSERT_TRUE(digest.has_value());
   const Sha256Digest expected =
       *ParseSha256Hex(u"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
