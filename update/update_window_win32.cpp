@@ -126,7 +126,6 @@ void DrawUpdateProgress(int maximum, int value) {
   if (!state.bar.draw(kUpdateBarWidth, knob)) state.bar.draw(kUpdateBarWidth, -1);
   const Picture& shown = TheShell().pictures.put(id::kPicUpdateProgress, state.bar.picture());
   ShowPictureInControl(Item(kProgress), shown);
-  UpdateWindow(Item(kProgress));
   PumpOneEvent();
 }
 
