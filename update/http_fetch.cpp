@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/text.h"
+#include "update/text_fields.h"
 #include "update/url_parts.h"
 
 namespace snapdeck {
@@ -131,11 +132,9 @@ std::u16string HttpFetch(HttpTransport& net, std::u16string_view url,
 
 int FetchStatus(std::u16string_view resultText) {
   if (resultText.empty() || resultText.front() != u'*') return 0;
-  const std::size_t semicolon = resultText.find(u';');
-  if (semicolon == std::u16string_view::npos) return -1;
-  std::u16string_view second = resultText.substr(semicolon + 1);
-  second = second.substr(0, second.find(u';'));
-  const long long value = std::clamp<long long>(LeadingDecimal(second), INT_MIN, INT_MAX);
+  // A text without ";" has an empty second field, which reads as 0.
+  const long long value =
+      std::clamp<long long>(LeadingDecimal(NthField(resultText, u';', 1)), INT_MIN, INT_MAX);
   return value == 0 ? -1 : static_cast<int>(value);
 }
 

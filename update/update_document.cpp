@@ -1,5 +1,7 @@
 #include "update/update_document.h"
 
+#include "update/text_fields.h"
+
 namespace snapdeck {
 namespace {
 
@@ -7,17 +9,6 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
   return text;
-}
-
-// Field n (0-based) of a "|"-separated line; missing fields are empty.
-std::u16string_view Field(std::u16string_view line, int n) {
-  std::size_t start = 0;
-  for (int i = 0; i < n; ++i) {
-    const std::size_t bar = line.find(u'|', start);
-    if (bar == std::u16string_view::npos) return {};
-    start = bar + 1;
-  }
-  return line.substr(start, line.find(u'|', start) - start);
 }
 
 }  // namespace
@@ -45,9 +36,10 @@ std::optional<UpdateLine> FindUpdateLine(std::u16string_view text,
     const std::size_t cr = rest.find(u'\r');
     const std::u16string_view line = rest.substr(0, cr);
     if (line.empty()) return std::nullopt;
-    if (TrimSpaces(Field(line, 0)) == programName) {
-      return UpdateLine{std::u16string(Field(line, 1)), std::u16string(Field(line, 2)),
-                        std::u16string(TrimSpaces(Field(line, 3)))};
+    if (TrimSpaces(NthField(line, u'|', 0)) == programName) {
+      return UpdateLine{std::u16string(NthField(line, u'|', 1)),
+                        std::u16string(NthField(line, u'|', 2)),
+                        std::u16string(TrimSpaces(NthField(line, u'|', 3)))};
     }
     if (cr == std::u16string_view::npos) return std::nullopt;
     rest.remove_prefix(cr + 1);

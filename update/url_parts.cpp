@@ -1,20 +1,10 @@
 #include "update/url_parts.h"
 
 #include "platform/text.h"
+#include "update/text_fields.h"
 
 namespace snapdeck {
 namespace {
-
-// The n-th (0-based) "/"-separated field, empty when there are fewer.
-std::u16string_view Field(std::u16string_view text, int n) {
-  std::size_t start = 0;
-  for (int i = 0; i < n; ++i) {
-    const std::size_t slash = text.find(u'/', start);
-    if (slash == std::u16string_view::npos) return {};
-    start = slash + 1;
-  }
-  return text.substr(start, text.find(u'/', start) - start);
-}
 
 std::u16string RemoveIgnoringCase(std::u16string_view text, std::u16string_view what) {
   if (what.empty()) return std::u16string(text);
@@ -47,8 +37,8 @@ int PortNumber(std::u16string_view digits, int defaultPort) {
 
 UrlParts SplitUrl(std::u16string_view url) {
   UrlParts parts;
-  const std::u16string scheme = std::u16string(Field(url, 0)) + u"//";
-  const std::u16string_view hostField = Field(url, 2);
+  const std::u16string scheme = std::u16string(NthField(url, u'/', 0)) + u"//";
+  const std::u16string_view hostField = NthField(url, u'/', 2);
   parts.path = RemoveIgnoringCase(url, scheme + std::u16string(hostField));
   parts.secure = AsciiLower(scheme).find(u's') != std::u16string::npos;
   parts.port = parts.secure ? 443 : 0;

@@ -24,6 +24,14 @@ Fetch FetchWith(HttpScript& script,
   return f;
 }
 
+// A body (two bytes unless given) under this Content-Length header ("" when missing).
+HttpScript BodyAnnouncedAs(const std::u16string& contentLength,
+                           std::vector<std::uint8_t> body = {1, 2}) {
+  HttpScript s = Answer(std::move(body));
+  s.contentLength = contentLength;
+  return s;
+}
+
 TEST(UpdateUrl, SchemeDecidesSecurityAndAWrittenPortIsTheConnectionPort) {
   UrlParts https = SplitUrl(u"https://updates.example/sd/vex!.utx");
   EXPECT_EQ(https.host, u"updates.example");
@@ -98,8 +106,7 @@ TEST(UpdateFetch, BodyArrivesInChunksWithProgressAndATerminatingZero) {
 }
 
 TEST(UpdateFetch, ShortBodyEndsAtTheLastReadAndNoDataGivesTheEmptyText) {
-  HttpScript shortBody = Answer(std::vector<std::uint8_t>(70, 0x41));
-  shortBody.contentLength = u"100";
+  HttpScript shortBody = BodyAnnouncedAs(u"100", std::vector<std::uint8_t>(70, 0x41));
   Fetch f = FetchWith(shortBody);
   EXPECT_EQ(f.result, u"#ok#");
   EXPECT_EQ(f.body.length, 100);
@@ -107,8 +114,7 @@ TEST(UpdateFetch, ShortBodyEndsAtTheLastReadAndNoDataGivesTheEmptyText) {
   EXPECT_EQ(f.body.buffer[70], 0);
   EXPECT_EQ(f.body.buffer[71], 0);
 
-  HttpScript nothing = Answer({});
-  nothing.contentLength = u"10";
+  HttpScript nothing = BodyAnnouncedAs(u"10", {});
   Fetch g = FetchWith(nothing);
   EXPECT_EQ(g.result, u"");
   EXPECT_EQ(g.body.length, 10);
@@ -117,8 +123,7 @@ TEST(UpdateFetch, ShortBodyEndsAtTheLastReadAndNoDataGivesTheEmptyText) {
 }
 
 TEST(UpdateFetch, SurplusBeyondContentLengthIsNeitherReadNorWritten) {
-  HttpScript s = Answer(std::vector<std::uint8_t>(1000, 0x5A));
-  s.contentLength = u"100";
+  HttpScript s = BodyAnnouncedAs(u"100", std::vector<std::uint8_t>(1000, 0x5A));
   Fetch f = FetchWith(s);
   EXPECT_EQ(f.result, u"#ok#");
   EXPECT_EQ(f.body.received, 100);
@@ -144,35 +149,11 @@ TEST(UpdateFetch, StatusAndLengthFailuresLeaveTheBodyUnwritten) {
       {StatusAnswer(u"500"), u"*other*; 500"},
       {StatusAnswer(u""), u"*other*; "},
       {Answer({}), u"*Empty document*"},
-      {[] {
-         HttpScript s = Answer({1, 2});
-         s.contentLength = u"";
-         return s;
-       }(),
-       u"*Empty document*"},
-      {[] {
-         HttpScript s = Answer({1, 2});
-         s.contentLength = u"-5";
-         return s;
-       }(),
-       u"*invalid Content-Length* -5"},
-      {[] {
-         HttpScript s = Answer({1, 2});
-         s.contentLength = u"12abc";
-         return s;
-       }(),
-       u"*invalid Content-Length* 12abc"},
-      {[] {
-         HttpScript s = Answer({1, 2});
-         s.contentLength = u" 67108865";
-         return s;
-       }(),
-       u"*Content-Length too large* 67108865"},
-      {[] {
-         HttpScript s = Answer({1, 2});
-         s.contentLength = u"99999999999999999999999";
-         return s;
-       }(),
+      {BodyAnnouncedAs(u""), u"*Empty document*"},
+      {BodyAnnouncedAs(u"-5"), u"*invalid Content-Length* -5"},
+      {BodyAnnouncedAs(u"12abc"), u"*invalid Content-Length* 12abc"},
+      {BodyAnnouncedAs(u" 67108865"), u"*Content-Length too large* 67108865"},
+      {BodyAnnouncedAs(u"99999999999999999999999"),
        u"*Content-Length too large* 99999999999999999999999"},
   };
   for (auto [script, expected] : cases) {
