@@ -55,21 +55,21 @@ std::uint32_t Be32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
 }
 
-// Bytes of image data present, walking the chunk list with every length checked.
-std::uint64_t TotalIdatBytes(const std::uint8_t* data, std::size_t size) {
-  std::uint64_t total = 0;
+// Walks the chunk list; false when a chunk claims more bytes than the file has left.
+// libpng allocates a chunk's claimed length before reading it and takes an oversized
+// length only as a warning, so an 88-byte file could make it allocate 2 GB. Counts
+// the bytes of image data on the way.
+bool ChunksFitTheFile(const std::uint8_t* data, std::size_t size, std::uint64_t& idatBytes) {
+  idatBytes = 0;
   std::size_t pos = 8;
   while (size - pos >= 12) {
     const std::uint32_t len = Be32(data + pos);
-    if (len > 0x7FFFFFFFu) break;
-    // Only the bytes really present count: a cut-off chunk can claim any length.
-    if (std::memcmp(data + pos + 4, "IDAT", 4) == 0)
-      total += std::min<std::uint64_t>(len, size - pos - 8);
+    if (len > 0x7FFFFFFFu || len > size - pos - 12) return false;
+    if (std::memcmp(data + pos + 4, "IDAT", 4) == 0) idatBytes += len;
     if (std::memcmp(data + pos + 4, "IEND", 4) == 0) break;
-    if (static_cast<std::uint64_t>(len) + 12 > size - pos) break;
     pos += static_cast<std::size_t>(len) + 12;
   }
-  return total;
+  return true;
 }
 
 struct ReadState {
@@ -217,6 +217,11 @@ DecodeResult DecodePng(const std::uint8_t* data, std::size_t size) {
       return r;
     }
   }
+  std::uint64_t idatBytes = 0;
+  if (!ChunksFitTheFile(data, size, idatBytes)) {
+    r.error = "truncated PNG data";
+    return r;
+  }
   ReadState s;
   s.io.data = data;
   s.io.size = size;
@@ -243,7 +248,7 @@ DecodeResult DecodePng(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t rowBytes =
         (static_cast<std::uint64_t>(s.width) * channels * s.bitDepth + 7) / 8;
     const std::uint64_t raw = (rowBytes + 1) * s.height;
-    if (raw > TotalIdatBytes(data, size) * 1100 + 4096) {
+    if (raw > idatBytes * 1100 + 4096) {
       ok = false;
       std::strcpy(s.io.message, "image data missing or too small");
     }

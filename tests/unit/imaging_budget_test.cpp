@@ -1,5 +1,6 @@
-// Files that claim pictures beyond the budget are refused from their header, before
-// any pixel memory exists; pictures at the budget's edge still decode.
+// Files that claim pictures beyond the budget, or more data than they hold, are
+// refused before the memory they claim is allocated; pictures at the budget's edge
+// still decode.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -49,11 +50,11 @@ DecodeResult DecodeWatched(const Bytes& file, std::size_t& largest) {
   return r;
 }
 
-void ExpectRefusedBeforeAllocating(const Bytes& file) {
+void ExpectRefusedBeforeAllocating(const Bytes& file, const char* why = "picture too large") {
   std::size_t largest = 0;
   const DecodeResult r = DecodeWatched(file, largest);
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.error, "picture too large");
+  EXPECT_EQ(r.error, why);
   EXPECT_TRUE(r.picture.pixels.empty());
   if (kAllocationsSeen) {
     EXPECT_LT(largest, std::size_t{1} << 20);
@@ -196,6 +197,17 @@ TEST(PictureBudget, PngOfDeflatedZerosIsRefusedAndTheEdgeDecodes) {
   EXPECT_LT(bomb.size(), 900000u);
   ExpectRefusedBeforeAllocating(bomb);
   ExpectDecodedAt(PngOfZeros(8192, 4096), 8192, 4096, 0xFF000000u);
+}
+
+TEST(PictureBudget, PngChunkClaimingMoreThanTheFileHoldsIsNotAllocated) {
+  // libpng takes an oversized ancillary chunk only as a warning and allocates its
+  // claimed length first: 2 GB for this 60-byte file.
+  const Bytes small = PngOfZeros(3, 2);
+  Bytes file(small.begin(), small.begin() + 33);  // signature and IHDR
+  Be32(file, 0x789C0029);
+  file.insert(file.end(), {'s', 'C', 'A', 'L', 'z', 'T', 0x99, 0x08, 0x63, 0x25, 0x58});
+  file.insert(file.end(), small.end() - 12, small.end());  // IEND
+  ExpectRefusedBeforeAllocating(file, "truncated PNG data");
 }
 
 TEST(PictureBudget, JpegBeyondTheBudgetIsRefusedAndTheEdgeDecodes) {
