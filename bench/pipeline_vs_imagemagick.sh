@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times bench/pipeline against ImageMagick's convert doing the same work (read a
 # device-style bitmap, scale, add a plain frame, encode, write), side by side in one
-# run, and prints a table of median wall-time ratios and output-size ratios.
+# run, and prints a table of median wall-time ratios and output-size ratios. Inputs:
+# three screen-like bitmaps and one photo-like one (ImageMagick's fractal plasma, as
+# from a camera preview).
 #
 #   bench/pipeline_vs_imagemagick.sh [REPETITIONS]      (default 9)
 #
@@ -52,9 +54,14 @@ im_format() {
 
 printf '| input | output | our median ms | IM median ms | time ratio | our bytes | IM bytes | size ratio |\n'
 printf '|---|---|---:|---:|---:|---:|---:|---:|\n'
-for size in 240x160 480x360 1024x768; do
+for size in 240x160 480x360 1024x768 photo; do
   input=$work/in-$size.bmp
-  "$pipeline" --synth "$size" --top-down --out "$input"
+  if [ $size = photo ]; then
+    size="1024x768 photo"
+    "$convert" -seed 7 -size 1024x768 plasma:fractal -type TrueColor "bmp3:$input"
+  else
+    "$pipeline" --synth "$size" --top-down --out "$input"
+  fi
   for job in "png 200 9" "png 100 1" "jpg 200 9" "bmp 200 9" "png 50 3"; do
     read -r format scale frame <<<"$job"
     ours=$work/ours.$format

@@ -12,6 +12,7 @@
 
 #include "imaging/codec.h"
 #include "imaging/draw.h"
+#include "imaging/frame.h"
 
 namespace snapdeck {
 namespace {
@@ -206,6 +207,45 @@ TEST(ImagingPng, RoundTripsPickTheSmallestLosslessLayout) {
     EXPECT_EQ(r.picture.pixels, c.picture.pixels);
   }
   EXPECT_TRUE(EncodePng(Picture{}).empty());
+}
+
+// A photo-like picture: smooth waves with noise on every pixel, so no two neighbours
+// repeat and there are far more than 256 colours.
+Picture PhotoPicture(int w, int h) {
+  Picture p = MakePicture(w, h, 0);
+  std::uint32_t seed = 99;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      const int noise = static_cast<int>(seed >> 28);
+      p.at(x, y) = PixelOf(MakeRgb(100 + (x * 7 + y * 3) % 90 + noise, 60 + (x * y) % 120 + noise,
+                                   200 - (x + 2 * y) % 150 + noise));
+    }
+  return p;
+}
+
+TEST(ImagingPng, EveryKindOfScreenRoundTripsBitExactly) {
+  Picture flat = MakePicture(300, 40, MakeRgb(0xF4, 0xF4, 0xF0));  // > 256 colours in bands
+  for (int x = 0; x < 300; ++x) FillRect(flat, x, 10, 1, 12, MakeRgb(x % 256, 180, 255 - x % 200));
+  FillRect(flat, 20, 25, 50, 5, MakeRgb(0x11, 0x11, 0x11));
+  Picture palette = MakePicture(90, 30, MakeRgb(0x22, 0x22, 0x33));
+  FillRect(palette, 5, 5, 40, 10, MakeRgb(0xBB, 0x11, 0x22));
+  const Picture photo = PhotoPicture(97, 61);
+  // A photo framed in a flat screen, as a picture viewer shows it.
+  Picture viewer = flat;
+  Blit(viewer, CopyRegion(photo, 0, 0, 97, 30), 150, 5);
+  Picture translucentPhoto = photo;
+  for (std::uint32_t& px : translucentPhoto.pixels) px = (px & 0x00FFFFFFu) | ((px & 0xFF) << 24);
+  for (const Picture& source : {flat, palette, photo, viewer, translucentPhoto}) {
+    // As saved at 100% and at 200%, where every row and pixel comes twice.
+    for (const Picture& p : {source, ScaleByIndex(source, 5)}) {
+      const Bytes file = EncodePng(p);
+      const DecodeResult r = DecodePng(file.data(), file.size());
+      ASSERT_TRUE(r.ok) << r.error;
+      ASSERT_EQ(r.picture.width, p.width);
+      EXPECT_EQ(r.picture.pixels, p.pixels) << p.width << "x" << p.height;
+    }
+  }
 }
 
 TEST(ImagingPng, ThinPicturesRoundTrip) {
