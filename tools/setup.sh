@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs what building and testing Snapdeck needs on Debian 12 and builds the static
 # Windows libraries (libpng, libjpeg-turbo, GoogleTest) once into build/cache/mingw.
+# With the argument "fuzz" it also builds zlib, libpng and libjpeg-turbo with the
+# fuzzing instrumentation into build/cache/fuzz, for the fuzz preset.
 # Safe to run again: finished steps are skipped.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache="$root/build/cache"
 prefix="$cache/mingw"
+fuzz_prefix="$cache/fuzz"
+want_fuzz=0
+[ "${1:-}" = fuzz ] && want_fuzz=1
 mkdir -p "$cache"
 
 say() { printf '[setup] %s\n' "$*"; }
@@ -34,6 +39,7 @@ for p in "${packages[@]}"; do
 done
 need_src=0
 [ -f "$prefix/.png-done" ] && [ -f "$prefix/.jpeg-done" ] || need_src=1
+[ $want_fuzz = 1 ] && [ ! -f "$fuzz_prefix/.libs-done" ] && need_src=1
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_src = 1 ]; then
   if [ "$(id -u)" != 0 ]; then
@@ -97,5 +103,36 @@ if [ ! -f "$prefix/.gtest-done" ]; then
   cmake --build "$cache/src/gtest-build" -j "$jobs" >/dev/null
   cmake --install "$cache/src/gtest-build" >/dev/null
   touch "$prefix/.gtest-done"
+fi
+# The fuzz targets link these instead of the system's copies, so libFuzzer sees inside
+# the libraries' own parsing, not only our thin wrappers around them.
+if [ $want_fuzz = 1 ] && [ ! -f "$fuzz_prefix/.libs-done" ]; then
+  say "building instrumented zlib, libpng and libjpeg-turbo for fuzzing"
+  rm -rf "$fuzz_prefix"
+  mkdir -p "$fuzz_prefix/src" "$fuzz_prefix/lib" "$fuzz_prefix/include"
+  (cd "$fuzz_prefix/src" && fetch_source zlib && fetch_source libpng1.6 && fetch_source libjpeg-turbo)
+  source_dir() { find "$fuzz_prefix/src" -maxdepth 1 -mindepth 1 -type d -name "$1*" | head -1; }
+  fuzz_flags="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined"
+  # Only the static libraries and their headers: the libraries' own programs would
+  # need the sanitizers' runtime at link time and are of no use here.
+  src=$(source_dir zlib)
+  (cd "$src" && CC=clang CFLAGS="$fuzz_flags" ./configure --static >/dev/null && make -j "$jobs" libz.a >/dev/null)
+  cp "$src/libz.a" "$fuzz_prefix/lib/"
+  cp "$src/zlib.h" "$src/zconf.h" "$fuzz_prefix/include/"
+  src=$(source_dir libpng)
+  cmake -S "$src" -B "$fuzz_prefix/build-png" -G Ninja -DCMAKE_BUILD_TYPE= -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_C_FLAGS="$fuzz_flags" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DPNG_TOOLS=OFF -DZLIB_LIBRARY="$fuzz_prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$fuzz_prefix/include" >/dev/null
+  cmake --build "$fuzz_prefix/build-png" -j "$jobs" --target png_static >/dev/null
+  cp "$(find "$fuzz_prefix/build-png" -maxdepth 1 -name 'libpng16*.a' | head -1)" "$fuzz_prefix/lib/libpng.a"
+  cp "$src/png.h" "$src/pngconf.h" "$fuzz_prefix/build-png/pnglibconf.h" "$fuzz_prefix/include/"
+  src=$(source_dir libjpeg-turbo)
+  cmake -S "$src" -B "$fuzz_prefix/build-jpeg" -G Ninja -DCMAKE_BUILD_TYPE= -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_C_FLAGS="$fuzz_flags" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+    -DWITH_JPEG8=OFF -DWITH_SIMD=0 >/dev/null
+  cmake --build "$fuzz_prefix/build-jpeg" -j "$jobs" --target jpeg-static >/dev/null
+  cp "$fuzz_prefix/build-jpeg/libjpeg.a" "$fuzz_prefix/lib/"
+  cp "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$fuzz_prefix/build-jpeg/jconfig.h" "$fuzz_prefix/include/"
+  touch "$fuzz_prefix/.libs-done"
 fi
 say "ready"
