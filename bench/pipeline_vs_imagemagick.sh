@@ -85,7 +85,7 @@ for size in 240x160 480x360 1024x768 photo; do
     our_dims=$("$convert" "$ours" -format '%wx%h' info:)
     im_dims=$("$convert" "$theirs" -format '%wx%h' info:)
     [ "$our_dims" = "$im_dims" ] || echo "warning: sizes differ: ours $our_dims, convert $im_dims" >&2
-    printf '| %s | %s %s%% frame %s (%s) | %s | %s | %.2f | %s | %s | %.2f |\n' "$size" "$format" "$scale" \
+    printf '| %s | %s %s%% frame %s (%s) | %s | %s | %.2f | %s | %s | %.3f |\n' "$size" "$format" "$scale" \
       "$frame" "$our_dims" "$our_ms" "$im_ms" "$(echo "$our_ms $im_ms" | awk '{print $1 / $2}')" \
       "$our_bytes" "$im_bytes" "$(echo "$our_bytes $im_bytes" | awk '{print $1 / $2}')"
   done
