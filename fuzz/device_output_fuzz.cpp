@@ -17,6 +17,7 @@
 
 #include "capture/detection.h"
 #include "imaging/fixed_text.h"
+#include "tests/unit/listing_file_system.h"
 
 namespace {
 
@@ -31,22 +32,6 @@ class FakeClock : public snapdeck::Clock {
   std::uint64_t nowMs() override { return now; }
   void sleepMs(int ms) override { now += static_cast<std::uint64_t>(ms > 0 ? ms : 0); }
   std::uint64_t now = 0;
-};
-
-class NoFiles : public snapdeck::FileSystem {
- public:
-  std::int64_t fileSize(const std::u16string&) override { return -1; }
-  bool readFile(const std::u16string&, std::vector<std::uint8_t>&, std::size_t) override {
-    return false;
-  }
-  bool writeFile(const std::u16string&, const std::vector<std::uint8_t>&) override { return false; }
-  bool replaceFile(const std::u16string&, const std::vector<std::uint8_t>&) override {
-    return false;
-  }
-  bool deleteFile(const std::u16string&) override { return false; }
-  std::vector<std::u16string> listFiles(const std::u16string&, const std::u16string&) override {
-    return {};
-  }
 };
 
 struct RunRecord {
@@ -78,7 +63,8 @@ class ScriptedRun : public snapdeck::ToolRun {
       return n;
     }
     const std::size_t got = std::min(n, ready() - record_.readBytes);
-    for (std::size_t i = 0; i < got; ++i) buffer[i] = static_cast<std::uint8_t>(record_.output[record_.readBytes + i]);
+    for (std::size_t i = 0; i < got; ++i)
+      buffer[i] = static_cast<std::uint8_t>(record_.output[record_.readBytes + i]);
     record_.readBytes += got;
     return got;
   }
@@ -169,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   snapdeck::PictureStore pictures;
   snapdeck::FixedMetricsText text;
   FakeClock clock;
-  NoFiles files;
+  snapdeck::ListingFileSystem files;  // lists nothing, reads nothing
   ScriptedTool tool(clock, in);
   ScriptedHost host(in);
   CaptureContext ctx{settings, session, pictures, text, clock, files, tool, host, u"C:\\temp\\"};

@@ -101,8 +101,8 @@ void PngChunk(Bytes& b, const char* type, const Bytes& data) {
   const std::size_t start = b.size();
   b.insert(b.end(), type, type + 4);
   b.insert(b.end(), data.begin(), data.end());
-  Be32(b, static_cast<std::uint32_t>(
-              crc32(0, b.data() + start, static_cast<uInt>(b.size() - start))));
+  Be32(b,
+       static_cast<std::uint32_t>(crc32(0, b.data() + start, static_cast<uInt>(b.size() - start))));
 }
 
 // An 8-bit RGB PNG of black rows: deflated zeros, about a thousandth of the raw size.
