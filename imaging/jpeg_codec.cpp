@@ -241,10 +241,11 @@ DecodeResult DecodeJpegAtLeast(const std::uint8_t* data, std::size_t size, int m
   if (ok) {
     const JDIMENSION w = s.cinfo.image_width, h = s.cinfo.image_height;
     // A Huffman-coded sequential scan spends at least two bits on each 8 x 8 block, so
-    // a file can hold at most 256 pixels per byte; more means data is missing.
+    // a file can hold at most 256 pixels per byte; more means data is missing. A
+    // progressive file's first scan spends at least one bit on each block: 512.
+    const std::uint64_t pixelsPerByte = s.cinfo.progressive_mode ? 512 : 256;
     const bool tooFewBytes =
-        !s.cinfo.progressive_mode &&
-        static_cast<std::uint64_t>(w) * h > static_cast<std::uint64_t>(size) * 256 + 4096;
+        static_cast<std::uint64_t>(w) * h > static_cast<std::uint64_t>(size) * pixelsPerByte + 4096;
     const char* problem = PictureSizeProblem(w, h);
     if (problem || tooFewBytes) {
       ok = false;

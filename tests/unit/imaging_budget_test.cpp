@@ -211,10 +211,13 @@ TEST(PictureBudget, PngChunkClaimingMoreThanTheFileHoldsIsNotAllocated) {
 }
 
 TEST(PictureBudget, JpegBeyondTheBudgetIsRefusedAndTheEdgeDecodes) {
-  // Progressive files carry no size hint in their scans, so only the budget stops them.
+  // Progressive, so the size is checked against the budget before the data.
   const Bytes small = FlatGreyJpeg(16, 16, true);
   ExpectRefusedBeforeAllocating(WithJpegSize(small, 16384, 16384));
   ExpectRefusedBeforeAllocating(WithJpegSize(small, 8192, 8192));
+  // Within the budget, but a few hundred bytes cannot hold 16 Mpx even progressively.
+  ExpectRefusedBeforeAllocating(WithJpegSize(small, 4096, 4096),
+                                "JPEG data too short for its size");
   const DecodeResult r = DecodeImage(small.data(), small.size());
   ASSERT_TRUE(r.ok) << r.error;
   ExpectDecodedAt(FlatGreyJpeg(8192, 4096, false), 8192, 4096, r.picture.pixels.front());
