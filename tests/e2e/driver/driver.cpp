@@ -517,6 +517,53 @@ void PressKey(HWND topLevel, UINT virtualKey) {
   PostMessageW(target, WM_KEYUP, virtualKey, 1 | scan | (1 << 30) | (1u << 31));
 }
 
+namespace {
+
+struct MenuSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindPopupMenu(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<MenuSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || !IsWindowVisible(window) || ClassName(window) != L"#32768") return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+void SendKeys(const std::vector<WORD>& keys, DWORD flags) {
+  std::vector<INPUT> inputs(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i];
+    inputs[i].ki.wScan = static_cast<WORD>(MapVirtualKeyW(keys[i], MAPVK_VK_TO_VSC));
+    inputs[i].ki.dwFlags = flags;
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+}  // namespace
+
+HWND WaitPopupMenu(DWORD pid, int timeoutMs) {
+  MenuSearch search{pid, nullptr};
+  WaitUntil(
+      [&] {
+        search.found = nullptr;
+        EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      timeoutMs);
+  return search.found;
+}
+
+void HoldKeys(const std::vector<WORD>& keys) { SendKeys(keys, 0); }
+
+void ReleaseKeys(const std::vector<WORD>& keys) {
+  SendKeys(std::vector<WORD>(keys.rbegin(), keys.rend()), KEYEVENTF_KEYUP);
+}
+
 // --- clipboard ----------------------------------------------------------------------------------
 
 DWORD ClipboardSequence() { return GetClipboardSequenceNumber(); }

@@ -129,6 +129,13 @@ void SetTrack(HWND track, int position);
 // given top-level window (the window itself when nothing has the focus).
 void PressKey(HWND topLevel, UINT virtualKey);
 
+// A visible pop-up menu of the process, waiting for it; nullptr when none came.
+HWND WaitPopupMenu(DWORD pid, int timeoutMs = kDefaultTimeoutMs);
+// Key presses through SendInput, as a keyboard makes them, for whichever program looks
+// at the key state. ReleaseKeys lets go in reverse order.
+void HoldKeys(const std::vector<WORD>& keys);
+void ReleaseKeys(const std::vector<WORD>& keys);
+
 // --- clipboard ----------------------------------------------------------------------------
 
 DWORD ClipboardSequence();
