@@ -15,6 +15,7 @@
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
 #include "app/main_window_win32.h"
+#include "app/viewer_actions_win32.h"
 #include "app/viewer_commands_win32.h"
 #include "shell/shell_win32.h"
 #include "capture/capture_job.h"
@@ -247,6 +248,10 @@ bool Dispatch(const Event& e) {
     case EventKind::Close:
       return Execute(CloseCommand(ViewerOpen()));
     case EventKind::Menu:
+      if (source == id::kViewer && IsShotMenuItem(e.number)) {
+        OnShotMenuItem(e.number);
+        return false;
+      }
       return Execute(MenuCommand(e.number, InTray(), ActiveWindowNumber()));
     case EventKind::Control:
       return OnControl(e.number, e.type);
@@ -262,6 +267,7 @@ bool Dispatch(const Event& e) {
 }  // namespace
 
 void RunMainLoop() {
+  InstallViewerActions();
   Event e;
   while (WaitEvent(e)) {
     if (Dispatch(e)) return;
