@@ -94,22 +94,11 @@ bool IsShotMenuItem(int number) {
 }
 
 void OnShotMenuItem(int item) {
-  switch (item) {
-    case id::kShotMenuCopy:
-      Run(ShotAction::Copy, true);
-      break;
-    case id::kShotMenuRemoveFrame:
-      Run(ShotAction::RemoveFrame, true);
-      break;
-    case id::kShotMenuAddFrame:
-      Run(ShotAction::AddFrame, true);
-      break;
-    case id::kShotMenuDelete:
-      Run(ShotAction::Delete, true);
-      break;
-    default:
-      return;
-  }
+  // By item number: 0 copy, 1 remove frame, 2 add frame, 3 delete.
+  static constexpr ShotAction kActions[] = {ShotAction::Copy, ShotAction::RemoveFrame,
+                                            ShotAction::AddFrame, ShotAction::Delete};
+  if (!IsShotMenuItem(item)) return;
+  Run(kActions[item], true);
   FocusThumbnailColumn();
 }
 

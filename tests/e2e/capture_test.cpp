@@ -47,20 +47,6 @@ std::uint32_t PatternRgb(int x, int y, int w, int h) {
                                        << first;
 }
 
-::testing::AssertionResult SamePixels(const snapdeck::Picture& a, const snapdeck::Picture& b,
-                                      int bx = 0, int by = 0) {
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (Rrggbb(a, x, y) != Rrggbb(b, bx + x, by + y)) {
-        return ::testing::AssertionFailure()
-               << "pixel (" << x << "," << y << ") differs: #" << std::hex << Rrggbb(a, x, y)
-               << " vs #" << Rrggbb(b, bx + x, by + y);
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
 LaunchOptions WithDevices(const Entries& device, const Entries& settings = {}) {
   LaunchOptions o;
   o.deviceConfig = DeviceConfig(device);

@@ -28,18 +28,6 @@ snapdeck::Picture Pattern(int w, int h) {
   return p;
 }
 
-::testing::AssertionResult SamePixels(const snapdeck::Picture& a, const snapdeck::Picture& b,
-                                      int bx = 0, int by = 0) {
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (Rrggbb(a, x, y) != Rrggbb(b, bx + x, by + y)) {
-        return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") differs";
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
 // Sorted by name, ascending, and a green one-pixel frame.
 LaunchOptions ViewerOptions() {
   LaunchOptions options;
@@ -83,6 +71,15 @@ class Session {
       if (seen) return true;
     }
     return false;
+  }
+  // Double-clicks with the keys until the file has the width; the file's picture then.
+  std::optional<snapdeck::Picture> ChangeWidth(int index, const std::vector<WORD>& keys,
+                                               const std::wstring& name, int width) {
+    std::optional<snapdeck::Picture> picture;
+    const bool changed = DoubleClickWith(index, keys, [&] {
+      return (picture = DecodeAnyFile(Path(name))) && picture->width == width;
+    });
+    return changed ? picture : std::nullopt;
   }
   // Right-clicks the thumbnail and picks an item of the menu's one submenu with the keys.
   ::testing::AssertionResult ChooseFromMenu(int index, int item) {
@@ -144,10 +141,8 @@ TEST_F(ViewerActions, RemoveFrameCropsToTheInnerPicture) {
   WritePicture(JoinPath(folder_, L"framed.png"), framed);
   Session s(Start(folder_, ViewerOptions()), folder_);
   ASSERT_TRUE(s.Open(1));
-  std::optional<snapdeck::Picture> result;
-  ASSERT_TRUE(s.DoubleClickWith(0, {VK_SHIFT}, [&] {
-    return (result = DecodeAnyFile(s.Path(L"framed.png"))) && result->width == 240;
-  })) << "no 240 pixels wide picture";
+  const auto result = s.ChangeWidth(0, {VK_SHIFT}, L"framed.png", 240);
+  ASSERT_TRUE(result) << "no 240 pixels wide picture";
   EXPECT_EQ(result->height, 160);
   EXPECT_TRUE(SamePixels(*result, framed, 1, 1));
   // The column is rebuilt for the changed file.
@@ -161,10 +156,8 @@ TEST_F(ViewerActions, AddFrameUsesTheSettingsFrameAndWarnsTheSecondTime) {
   WritePicture(JoinPath(folder_, L"plain.png"), plain);
   Session s(Start(folder_, ViewerOptions()), folder_);
   ASSERT_TRUE(s.Open(1));
-  std::optional<snapdeck::Picture> framed;
-  ASSERT_TRUE(s.DoubleClickWith(0, {VK_CONTROL}, [&] {
-    return (framed = DecodeAnyFile(s.Path(L"plain.png"))) && framed->width == 242;
-  })) << "no 242 pixels wide picture";
+  const auto framed = s.ChangeWidth(0, {VK_CONTROL}, L"plain.png", 242);
+  ASSERT_TRUE(framed) << "no 242 pixels wide picture";
   EXPECT_EQ(framed->height, 162);
   EXPECT_EQ(Rrggbb(*framed, 0, 0), 0x119944u);
   EXPECT_EQ(Rrggbb(*framed, 241, 161), 0x119944u);

@@ -201,4 +201,23 @@ std::wstring E2eTest::TestName() {
   return Widen(name);
 }
 
+::testing::AssertionResult SamePixels(const snapdeck::Picture& a, const snapdeck::Picture& b,
+                                      int bx, int by) {
+  if (bx < 0 || by < 0 || bx + a.width > b.width || by + a.height > b.height) {
+    return ::testing::AssertionFailure() << a.width << "x" << a.height << " at (" << bx << ","
+                                         << by << ") does not fit into " << b.width << "x"
+                                         << b.height;
+  }
+  for (int y = 0; y < a.height; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      if (Rrggbb(a, x, y) != Rrggbb(b, bx + x, by + y)) {
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << "," << y << ") differs: #" << std::hex << Rrggbb(a, x, y)
+               << " vs #" << Rrggbb(b, bx + x, by + y);
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
 }  // namespace e2e

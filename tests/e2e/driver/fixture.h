@@ -70,6 +70,10 @@ class E2eTest : public ::testing::Test {
   std::vector<std::unique_ptr<Program>> programs_;
 };
 
+// True when a equals the a-sized region of b at (bx, by); names the first differing pixel.
+::testing::AssertionResult SamePixels(const snapdeck::Picture& a, const snapdeck::Picture& b,
+                                      int bx = 0, int by = 0);
+
 // Device simulator configuration text from key/value pairs.
 std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>& entries);
 
