@@ -63,9 +63,10 @@ std::uint32_t Be32(const std::uint8_t* p) {
 bool ChunksFitTheFile(const std::uint8_t* data, std::size_t size, std::uint64_t& idatBytes) {
   idatBytes = 0;
   std::size_t pos = 8;
-  while (size - pos >= 12) {
+  // A chunk counts from its length and type: libpng acts on those two alone.
+  while (size - pos >= 8) {
     const std::uint32_t len = Be32(data + pos);
-    if (len > 0x7FFFFFFFu || len > size - pos - 12) return false;
+    if (len > 0x7FFFFFFFu || std::uint64_t{len} + 12 > size - pos) return false;
     if (std::memcmp(data + pos + 4, "IDAT", 4) == 0) idatBytes += len;
     if (std::memcmp(data + pos + 4, "IEND", 4) == 0) break;
     pos += static_cast<std::size_t>(len) + 12;

@@ -208,6 +208,9 @@ TEST(PictureBudget, PngChunkClaimingMoreThanTheFileHoldsIsNotAllocated) {
   file.insert(file.end(), {'s', 'C', 'A', 'L', 'z', 'T', 0x99, 0x08, 0x63, 0x25, 0x58});
   file.insert(file.end(), small.end() - 12, small.end());  // IEND
   ExpectRefusedBeforeAllocating(file, "truncated PNG data");
+  // The same with the file ending right after the chunk's length and type.
+  file.resize(33 + 8);
+  ExpectRefusedBeforeAllocating(file, "truncated PNG data");
 }
 
 TEST(PictureBudget, JpegBeyondTheBudgetIsRefusedAndTheEdgeDecodes) {
