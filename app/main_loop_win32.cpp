@@ -10,6 +10,7 @@
 
 #include "app/capture_host_win32.h"
 #include "app/clipboard_win32.h"
+#include "app/help_command_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "app/main_dispatch.h"
@@ -232,6 +233,9 @@ bool OnControl(int control, int type) {
     case id::kUpdateButton:
       // A started restart ends this instance so the copy can replace its file.
       return RunUpdateWindow() != 0;
+    case id::kHelpButton:
+      RunHelpCommand();
+      return false;
     case id::kExitButton:
       return true;
     default:

@@ -5,13 +5,14 @@
 
 #include <vector>
 
+#include "dialogs/click_win32.h"
+#include "dialogs/controls_win32.h"
+#include "dialogs/disc_win32.h"
+#include "dialogs/requester_layout.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
-#include "dialogs/click_win32.h"
-#include "dialogs/disc_win32.h"
-#include "dialogs/requester_layout.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -21,30 +22,6 @@ constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
 constexpr COLORREF kFieldColor = RGB(0xFF, 0xFF, 0xFF);
 // Enough for any path the open-file dialog can hand back.
 constexpr std::size_t kPathBuffer = 32768;
-
-// The rich-edit class of the newest library present; a plain edit as the last resort.
-const wchar_t* RichEditClass() {
-  static const wchar_t* name = [] {
-    if (LoadLibraryW(L"Msftedit.dll") != nullptr) return L"RICHEDIT50W";
-    if (LoadLibraryW(L"Riched20.dll") != nullptr) return L"RichEdit20W";
-    return L"Edit";
-  }();
-  return name;
-}
-
-HFONT GuiFont() {
-  HFONT f = TheShell().guiFont;
-  return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-HWND MakeControl(HWND parent, const wchar_t* cls, const std::u16string& text, DWORD style,
-                 DWORD exStyle, const Box& b, int number) {
-  HWND c = CreateWindowExW(
-      exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, b.x, b.y, b.width, b.height,
-      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), TheShell().instance, nullptr);
-  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
-  return c;
-}
 
 bool IsTicked(HWND window, int number) {
   return SendDlgItemMessageW(window, number, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -69,30 +46,21 @@ void MakeHotkeyRow(HWND window, const RequesterLayout& l) {
   const auto& mods = ModifierTable();
   auto label = [&](int bit) { return std::u16string(mods[bit].name) + u" +"; };
   const DWORD boxStyle = BS_AUTOCHECKBOX | WS_TABSTOP;
-  MakeControl(window, L"Button", label(1), boxStyle, 0, l.ctrlBox, id::kReqCtrl);
-  MakeControl(window, L"Button", label(2), boxStyle, 0, l.altBox, id::kReqAlt);
-  MakeControl(window, L"Button", label(4), boxStyle, 0, l.shiftBox, id::kReqShift);
+  MakeDialogControl(window, L"Button", label(1), boxStyle, 0, l.ctrlBox, id::kReqCtrl);
+  MakeDialogControl(window, L"Button", label(2), boxStyle, 0, l.altBox, id::kReqAlt);
+  MakeDialogControl(window, L"Button", label(4), boxStyle, 0, l.shiftBox, id::kReqShift);
   // The height given to a drop-down list is that of its open list.
   Box listBox = l.keyList;
   listBox.height = 300;
-  HWND list = MakeControl(window, L"ComboBox", u"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
-                          listBox, id::kReqKeyCombo);
+  HWND list =
+      MakeDialogControl(window, L"ComboBox", u"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0,
+                        listBox, id::kReqKeyCombo);
   if (list == nullptr) return;
   for (const KeyRow& row : HotkeyKeyTable()) {
     SendMessageW(list, CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(Wide(std::u16string(row.name)).c_str()));
   }
-  // Make the closed drop-down as high as the rest of the row: set its selection
-  // field once to learn the frame around it, then to the height that fits.
-  const LRESULT itemHeight = SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-  if (itemHeight > 0) {
-    SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight);
-    RECT closed{};
-    GetWindowRect(list, &closed);
-    const int wanted = static_cast<int>(itemHeight) + l.keyList.height -
-                       static_cast<int>(closed.bottom - closed.top);
-    if (wanted > 0) SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
-  }
+  FitClosedDropDown(list, l.keyList.height);
   SendMessageW(list, CB_SETCURSEL,
                static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey.load())), 0);
   ApplyModifierBoxes(window);
@@ -103,13 +71,14 @@ HWND MakeInputRow(HWND window, int kind, const RequesterLayout& l) {
   const RequesterState& st = TheRequesterState();
   switch (kind) {
     case id::kKindPassword:
-      return MakeControl(window, L"Edit", u"", ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
-                         WS_EX_CLIENTEDGE, l.password, id::kReqPassword);
+      return MakeDialogControl(window, L"Edit", u"", ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+                               WS_EX_CLIENTEDGE, l.password, id::kReqPassword);
     case id::kKindFile:
-      MakeControl(window, L"Button", u"...", BS_PUSHBUTTON | WS_TABSTOP, 0, l.browse,
-                  id::kReqBrowse);
-      return MakeControl(window, L"Edit", st.filePreset, ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP,
-                         WS_EX_CLIENTEDGE, l.path, id::kReqPath);
+      MakeDialogControl(window, L"Button", u"...", BS_PUSHBUTTON | WS_TABSTOP, 0, l.browse,
+                        id::kReqBrowse);
+      return MakeDialogControl(window, L"Edit", st.filePreset,
+                               ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, l.path,
+                               id::kReqPath);
     case id::kKindHotkey:
       MakeHotkeyRow(window, l);
       return nullptr;
@@ -253,18 +222,18 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
   if (parent != nullptr) EnableWindow(parent, FALSE);
 
   const RequesterLayout l = RequesterGeometry(kind, size);
-  HWND icon = MakeControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
+  HWND icon = MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
   if (const Picture* picture = TheShell().pictures.find(kind)) ShowPictureInControl(icon, *picture);
   HWND messageBox =
-      MakeControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
-                  l.message, id::kReqMessage);
+      MakeDialogControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
+                        l.message, id::kReqMessage);
   HWND focus = MakeInputRow(window, kind, l);
   if (const int sound = RequesterSound(kind); sound >= 0) PlaySoundNumber(sound);
   FillMessageBox(messageBox, message);
-  HWND first = MakeControl(window, L"Button", firstButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
-                           l.firstButton, id::kReqFirstButton);
-  MakeControl(window, L"Button", secondButton, BS_PUSHBUTTON | WS_TABSTOP, 0, l.secondButton,
-              id::kReqSecondButton);
+  HWND first = MakeDialogControl(window, L"Button", firstButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
+                                 l.firstButton, id::kReqFirstButton);
+  MakeDialogControl(window, L"Button", secondButton, BS_PUSHBUTTON | WS_TABSTOP, 0, l.secondButton,
+                    id::kReqSecondButton);
   if (focus == nullptr) focus = first;
 
   st.discBrush =

@@ -88,7 +88,8 @@ void ReadSettings(AppSettings& s, const PreferenceFile& f) {
 // 0..9, frameeffect 0..16, frameeffectdir 0..1, shotfolderid 0..15, hotkey 0..13,
 // hotkeyCAS 0..7, sortview 1, 2 or 4, sortdir 0..1, connecttimeout and passwordtimeout
 // 1..100000, killtimeout 0..100000, width and height from 2 * framethickness + 1 (with
-// the thickness already in range) to 8192, langcode one of the seven help languages.
+// the thickness already in range) to 8192, langcode one of the seven help languages or
+// empty (the help window then shows no language list).
 // On/off values stay as read: any non-zero value is on.
 void NormalizeSettings(AppSettings& s) {
   Fallback(s.shotext, 0, 2, 2);
@@ -107,7 +108,7 @@ void NormalizeSettings(AppSettings& s) {
   const std::int32_t smallest = 2 * s.framethickness + 1;
   Fallback(s.width, smallest, 8192, 240);
   Fallback(s.height, smallest, 8192, 160);
-  bool known = false;
+  bool known = s.langcode.empty();
   for (const char16_t* code : kLanguageCodes) known = known || s.langcode == code;
   if (!known) s.langcode = u"US";
 }

@@ -80,6 +80,12 @@ inline constexpr int kKeyF5 = 116;
 inline constexpr int kKeyF6 = 117;
 inline constexpr int kKeyF9 = 120;
 
+// Help window controls
+inline constexpr int kHelpClose = 15;
+inline constexpr int kHelpDonate = 16;
+inline constexpr int kHelpLanguages = 17;
+inline constexpr int kHelpText = 18;
+
 // Requester controls
 inline constexpr int kReqIcon = 13;
 inline constexpr int kReqFirstButton = 20;

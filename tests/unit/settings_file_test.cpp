@@ -220,6 +220,14 @@ TEST(SettingsFile, OutOfRangeValuesFallBackToDefaults) {
   EXPECT_EQ(s.autonumber, 5);
 }
 
+TEST(SettingsFile, EmptyLangcodeIsKeptSoTheHelpWindowShowsNoLanguageList) {
+  MemoryFileSystem fs;
+  fs.files[u"Snapdeck.ini"] = Bytes("langcode = \n");
+  AppSettings s;
+  LoadSettings(s, fs, u"Snapdeck.ini");
+  EXPECT_EQ(s.langcode, u"");
+}
+
 TEST(SettingsFile, RangeEdgesAreKept) {
   AppSettings s;
   s.framethickness = 9;

@@ -180,6 +180,13 @@ std::wstring Env(const wchar_t* name) {
 }
 
 std::wstring SnapdeckExe() { return Env(L"SNAPDECK_EXE"); }
+
+std::wstring DonationExe() {
+  const std::wstring exe = SnapdeckExe();
+  const std::size_t cut = exe.find_last_of(L"\\/");
+  return (cut == std::wstring::npos ? L"" : exe.substr(0, cut + 1)) + L"SnapdeckDonate.exe";
+}
+
 std::wstring DeviceSimExe() { return Env(L"DEVICESIM_EXE"); }
 
 std::wstring WorkRoot() {
@@ -291,7 +298,7 @@ bool Program::Launch(const std::wstring& folder, const LaunchOptions& options) {
   folder_ = folder;
   exePath_ = JoinPath(folder, options.exeName);
   if (options.copyExe) {
-    const std::wstring exe = SnapdeckExe();
+    const std::wstring exe = options.sourceExe.empty() ? SnapdeckExe() : options.sourceExe;
     if (exe.empty() || !CopyFileTo(exe, exePath_)) return false;
   }
   if (options.withDeviceTool) {

@@ -27,6 +27,8 @@ std::wstring Env(const wchar_t* name);
 // The program under test (SNAPDECK_EXE) and the device simulator (DEVICESIM_EXE).
 std::wstring SnapdeckExe();
 std::wstring DeviceSimExe();
+// The program built with a donation address, beside SnapdeckExe().
+std::wstring DonationExe();
 // Root of the per-test folders (SNAPDECK_E2E_WORK, else the temporary folder).
 std::wstring WorkRoot();
 // An empty folder WorkRoot()\name; ends with a backslash.
@@ -58,6 +60,7 @@ struct LaunchOptions {
   std::wstring deviceConfigName;            // file name of that configuration
   std::optional<Bytes> settings;            // Snapdeck.ini as bytes
   bool copyExe = true;                      // false: start an exe already in the folder
+  std::wstring sourceExe;                   // the build to copy; empty: SnapdeckExe()
 };
 
 class Program {

@@ -1,0 +1,34 @@
+#include "app/help_command_win32.h"
+
+#include "app/startup_win32.h"
+#include "dialogs/help_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+std::u16string& DonationAddress() {
+  static std::u16string address;
+  return address;
+}
+
+}  // namespace
+
+void SetDonationAddress(const std::u16string& address) { DonationAddress() = address; }
+
+void RunHelpCommand() {
+  ProgramTexts& texts = TheProgramTexts();
+  AppSettings& settings = TheShell().settings;
+  HelpInfo& info = TheHelpInfo();
+  info = HelpInfo{};
+  info.parentWindow = id::kMainWindow;
+  info.donationAddress = DonationAddress();
+  info.languageCode = settings.langcode;
+  info.infoText = texts.infoText;
+  info.languages = &texts.languages;
+  ShowHelp();
+  settings.langcode = info.languageCode;
+}
+
+}  // namespace snapdeck::win32

@@ -1,0 +1,15 @@
+// The main window's help command ("?" and F1).
+#pragma once
+
+#include <string>
+
+namespace snapdeck::win32 {
+
+// The donation page of this build (a build setting); empty hides the donation button.
+void SetDonationAddress(const std::u16string& address);
+
+// Opens the help window over the main window in the language of the langcode setting
+// and keeps the language chosen there in that setting.
+void RunHelpCommand();
+
+}  // namespace snapdeck::win32
