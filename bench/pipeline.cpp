@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
@@ -44,13 +45,7 @@ int Usage(const char* why) {
   return 1;
 }
 
-bool ParseInt(const char* s, int lo, int hi, int& out) {
-  char* end = nullptr;
-  const long v = std::strtol(s, &end, 10);
-  if (end == s || *end != 0 || v < lo || v > hi) return false;
-  out = static_cast<int>(v);
-  return true;
-}
+using bench::ParseInt;
 
 bool ParseColor(const char* s, Rgb& out) {
   if (std::strlen(s) != 7 || s[0] != '#') return false;

@@ -16,18 +16,9 @@ build=${BUILD_DIR:-$root/build/bench}
 convert=${CONVERT:-/usr/bin/convert}
 pipeline=$build/bench/pipeline
 
-if [ ! -x "$convert" ]; then
-  if [ "$(id -u)" = 0 ]; then
-    apt-get install -y -qq imagemagick >/dev/null
-  else
-    echo "needs ImageMagick ($convert); install the imagemagick package" >&2
-    exit 1
-  fi
-fi
-if [ ! -x "$pipeline" ]; then
-  cmake --preset bench -B "$build" >/dev/null
-  cmake --build "$build" -j2 --target pipeline >/dev/null
-fi
+. "$root/bench/common.sh"
+need_commands "$convert" imagemagick
+need_program "$build" pipeline
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -41,7 +32,6 @@ run_us() {
   echo $((t1 - t0))
 }
 
-median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 # Encoder options that make convert do what the pipeline does.
 im_format() {

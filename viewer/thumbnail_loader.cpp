@@ -5,9 +5,30 @@
 
 #include "imaging/codec.h"
 #include "imaging/frame.h"
-#include "viewer/thumbnail_layout.h"
+#include "imaging/picture_size.h"
 
 namespace snapdeck {
+
+namespace {
+
+// Enough for the header of any picture but a JPEG with large metadata in front.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+}  // namespace
+
+RowPicture ProbeShot(const std::u16string& path, FolderReader& reader) {
+  RowPicture picture;
+  std::vector<std::uint8_t> head;
+  std::size_t want = kHeadBytes;
+  while (reader.readHead(path, want, head)) {
+    const SizeProbe probe =
+        ProbePictureSize(head.data(), head.size(), picture.width, picture.height);
+    if (probe == SizeProbe::Known) picture.loaded = true;
+    if (probe != SizeProbe::NeedMore || head.size() < want || want >= kMaxPictureFileBytes) break;
+    want = kMaxPictureFileBytes;  // metadata before the size: rare, so read it all once
+  }
+  return picture;
+}
 
 ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader) {
   ThumbnailResult result;

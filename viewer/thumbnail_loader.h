@@ -15,6 +15,7 @@
 
 #include "imaging/picture.h"
 #include "platform/folder_listing.h"
+#include "viewer/thumbnail_layout.h"
 
 namespace snapdeck {
 
@@ -36,6 +37,12 @@ struct ThumbnailResult {
 
 // Largest file a thumbnail is made from; a picture within the decoders' budget fits.
 inline constexpr std::size_t kMaxPictureFileBytes = 256u * 1024 * 1024;
+// Decodes in flight at once stay within this, except one picture alone.
+inline constexpr std::uint64_t kThumbnailDecodeBudget = 64ull * 1024 * 1024;
+
+// A picture file's size from its first bytes, for laying the column out before any
+// picture is decoded; not loaded when the header is unreadable or refused.
+RowPicture ProbeShot(const std::u16string& path, FolderReader& reader);
 
 // One job, on the calling thread.
 ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader);

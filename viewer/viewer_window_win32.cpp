@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/picture_size.h"
 #include "platform/folder_listing.h"
 #include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
@@ -24,10 +23,6 @@ namespace {
 constexpr UINT kThumbnailsReady = WM_APP + 16;
 constexpr int kScrollStep = 40;
 constexpr int kWheelSteps = 3;
-// The header read for a picture's size; a JPEG with larger metadata is read further.
-constexpr std::size_t kHeadBytes = 64 * 1024;
-// Decodes in flight at once stay within this, except one picture alone.
-constexpr std::uint64_t kDecodeBudget = 64ull * 1024 * 1024;
 
 constexpr COLORREF kPlaceholderColor = RGB(0x33, 0x33, 0x44);
 
@@ -104,7 +99,7 @@ ThumbnailLoader& Loader() {
   std::unique_ptr<ThumbnailLoader>& loader = LoaderSlot();
   if (!loader) {
     loader = std::make_unique<ThumbnailLoader>(Reader(), ThumbnailLoader::DefaultThreads(),
-                                               kDecodeBudget, [] {
+                                               kThumbnailDecodeBudget, [] {
                                                  if (HWND target = g_readyTarget.load()) {
                                                    PostMessageW(target, kThumbnailsReady, 0, 0);
                                                  }
@@ -267,21 +262,6 @@ void ApplyLayout() {
 
 void ShowCountWithHidden() {
   SetViewerStatus(ItemsHiddenText(TheShotCatalogue().count(), g_viewer.layout.hiddenCount));
-}
-
-// The picture's size from the first bytes of its file.
-RowPicture ProbeRow(const ShotEntry& entry) {
-  RowPicture picture;
-  std::vector<std::uint8_t> head;
-  std::size_t want = kHeadBytes;
-  while (Reader().readHead(entry.path(), want, head)) {
-    const SizeProbe probe =
-        ProbePictureSize(head.data(), head.size(), picture.width, picture.height);
-    if (probe == SizeProbe::Known) picture.loaded = true;
-    if (probe != SizeProbe::NeedMore || head.size() < want || want >= kMaxPictureFileBytes) break;
-    want = kMaxPictureFileBytes;  // metadata before the size: rare, so read it all once
-  }
-  return picture;
 }
 
 // Thumbnails made by the loader: shown, or their rows turned into failed ones (or re-sized
@@ -705,7 +685,7 @@ void BuildThumbnails() {
   for (int i = 0; i < catalogue.count(); ++i) {
     ShotEntry& entry = catalogue.entries[static_cast<std::size_t>(i)];
     entry.control = ThumbnailControl(i);
-    g_viewer.pictures.push_back(ProbeRow(entry));
+    g_viewer.pictures.push_back(ProbeShot(entry.path(), Reader()));
   }
   g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
   g_viewer.rows.assign(g_viewer.pictures.size(), RowWindows{});

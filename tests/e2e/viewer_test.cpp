@@ -97,6 +97,10 @@ TEST_F(Viewer, WidePictureShrinksAndBrokenFileGivesAFailedRow) {
   WritePicture(JoinPath(folder_, L"a[1].png"), 484, 324);
   ASSERT_TRUE(WriteFileText(JoinPath(folder_, L"b[2].png"), "this is no picture"));
   WritePicture(JoinPath(folder_, L"c[3].jpg"), 320, 240, 1);
+  // A picture whose header is whole but whose pixel data breaks off.
+  Bytes cut = snapdeck::EncodeForFormat(snapdeck::MakePicture(300, 200, 0x123456), 0);
+  cut.resize(cut.size() / 2);
+  ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"d[4].bmp"), cut));
   LaunchOptions options;
   options.settings = ToBytes(IniText({{"sortview", "2"}, {"sortdir", "0"}}));
   Program& p = Start(folder_, options);
@@ -144,7 +148,11 @@ TEST_F(Viewer, WidePictureShrinksAndBrokenFileGivesAFailedRow) {
   EXPECT_EQ(RectInParent(small).left, (column - 320) / 2);
   EXPECT_TRUE(
       WaitUntil([&] { return ClientSize(small).cx == 320 && ClientSize(small).cy == 240; }));
-  EXPECT_TRUE(WaitViewerStatus(viewer, L"3 items. (0 hidden)"));
+  // Laid out from its header first, the cut picture turns into a failed row.
+  EXPECT_TRUE(WaitCaption(viewer, 3, L"d[4].bmp   load failed!"));
+  EXPECT_TRUE(WaitUntil([&] { return ThumbnailImage(viewer, 3) == nullptr; }));
+  EXPECT_EQ(RectInParent(ThumbnailCaption(viewer, 3)).top, 214 + 35 + 30 + 240 + 35);
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"4 items. (0 hidden)"));
   EndWithEsc(p, main);
 }
 

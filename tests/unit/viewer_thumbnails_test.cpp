@@ -117,6 +117,29 @@ TEST_F(Thumbnails, ShrinksWidePicturesByTheRuleAndKeepsNarrowOnes) {
   EXPECT_NEAR(GreenOf(c), 160, 3);
 }
 
+TEST_F(Thumbnails, HeadersGiveTheSizeBeforeAnyDecode) {
+  AddPicture(u"wide.png", 484, 324, 0, 2);
+  // Metadata larger than the first read pushes a JPEG's size further back.
+  const std::vector<std::uint8_t> jpeg = EncodeForFormat(MakePicture(50, 40, 0), 1);
+  std::vector<std::uint8_t> padded(jpeg.begin(), jpeg.begin() + 2);
+  for (int i = 0; i < 2; ++i) {
+    padded.insert(padded.end(), {0xFF, 0xE2, 0xFF, 0xFF});
+    padded.insert(padded.end(), 0xFFFF - 2, 0);
+  }
+  padded.insert(padded.end(), jpeg.begin() + 2, jpeg.end());
+  folder.add(u"meta.jpg", padded);
+  folder.add(u"junk.png", {0x89, 'P', 'N', 'G'});
+  const RowPicture wide = ProbeShot(folder.folder + u"wide.png", folder);
+  EXPECT_TRUE(wide.loaded);
+  EXPECT_EQ(wide.width, 484);
+  EXPECT_EQ(wide.height, 324);
+  const RowPicture meta = ProbeShot(folder.folder + u"meta.jpg", folder);
+  EXPECT_TRUE(meta.loaded);
+  EXPECT_EQ(meta.width, 50);
+  EXPECT_FALSE(ProbeShot(folder.folder + u"junk.png", folder).loaded);
+  EXPECT_FALSE(ProbeShot(folder.folder + u"gone.png", folder).loaded);
+}
+
 TEST_F(Thumbnails, DamagedTruncatedOrMissingFilesFail) {
   std::vector<std::uint8_t> png = EncodeForFormat(MakePicture(300, 200, 0), 2);
   png.resize(png.size() / 2);
