@@ -235,10 +235,12 @@ TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
 }
 
 TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
+  // Large pictures, so that decoding them takes a while even on a fast machine.
   const std::wstring shots = Folder(L"shots");
+  const Bytes picture = snapdeck::EncodeForFormat(
+      snapdeck::MakePicture(2560, 1920, snapdeck::MakeRgb(90, 80, 160)), 2);
   for (int i = 0; i < 300; ++i) {
-    WritePicture(JoinPath(shots, L"shot[" + std::to_wstring(i) + L"].png"), 1280, 960, 2,
-                 snapdeck::MakeRgb(i % 256, 80, 160));
+    ASSERT_TRUE(WriteFileBytes(JoinPath(shots, L"shot[" + std::to_wstring(i) + L"].png"), picture));
   }
   SettingsLines settings = SettingsLines::Defaults(folder_);
   settings.Set("shotfolder[0]", Utf8(shots));
@@ -261,29 +263,30 @@ TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   HWND column = GetWindow(Control(viewer, 61), GW_CHILD);
   EXPECT_GT(ClientSize(column).cy, 30000);
 
-  // While the pictures arrive the window answers at once, every time it is asked.
-  const auto pending = [&] {
-    int n = 0;
-    for (int i = 0; i < shown; ++i) {
-      if (SendMessageW(ThumbnailImage(viewer, i), STM_GETIMAGE, IMAGE_BITMAP, 0) == 0) ++n;
-    }
-    return n;
+  // While the pictures arrive the window answers at once, every time it is asked. They
+  // are decoded in column order, so the last row's picture is among the last to come.
+  const auto loading = [&] {
+    return SendMessageW(ThumbnailImage(viewer, shown - 1), STM_GETIMAGE, IMAGE_BITMAP, 0) == 0;
   };
   int answeredWhileLoading = 0;
   bool hung = false;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        const int left = pending();
+        const bool stillLoading = loading();
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutW(viewer, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &result)) {
           hung = true;
-        } else if (left > 0) {
+        } else if (stillLoading) {
           ++answeredWhileLoading;
         }
-        return left == 0;
+        return !stillLoading;
       },
       120000, 20))
-      << pending() << " thumbnails never arrived";
+      << "the last thumbnail never arrived";
+  for (int i = 0; i < shown; ++i) {
+    EXPECT_NE(SendMessageW(ThumbnailImage(viewer, i), STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
+        << "no picture in row " << i;
+  }
   EXPECT_FALSE(hung) << "the viewer did not answer within 500 ms while loading";
   EXPECT_GT(answeredWhileLoading, 0);
   EndWithEsc(p, main);
