@@ -18,7 +18,7 @@
 
 #include "capture/detection.h"
 #include "imaging/fixed_text.h"
-#include "tests/unit/listing_file_system.h"
+#include "tests/support/memory_files.h"
 
 namespace {
 
@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   snapdeck::PictureStore pictures;
   snapdeck::FixedMetricsText text;
   FakeClock clock;
-  snapdeck::ListingFileSystem files;  // lists nothing, reads nothing
+  snapdeck::testing::MemoryFiles files;  // lists nothing, reads nothing
   ScriptedTool tool(clock, in);
   ScriptedHost host(in);
   CaptureContext ctx{settings, session, pictures, text, clock, files, tool, host, u"C:\\temp\\"};

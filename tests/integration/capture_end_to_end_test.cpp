@@ -12,18 +12,20 @@
 #include "platform/posix/clock_posix.h"
 #include "platform/posix/filesystem_posix.h"
 #include "platform/posix/runner_posix.h"
+#include "tests/support/pictures.h"
 #include "tests/unit/capture_fakes.h"
 
 namespace snapdeck {
 namespace {
 
 using testing::DevicesimFolder;
+using testing::kNativeSimulator;
 using testing::NoChildLeft;
 
 constexpr Rgb kFrame = MakeRgb(0x11, 0x66, 0xCC);
 
 struct RealRig {
-  explicit RealRig(const std::string& config) : sim(config) {
+  explicit RealRig(const std::string& config) : sim(kNativeSimulator, config) {
     settings.JLpath = sim.dir16();
     settings.currentFolder = sim.dir16() + u"shots/";
     std::filesystem::create_directory(sim.dir() + "shots");
@@ -56,7 +58,7 @@ struct RealRig {
                      *files,   *runner, host,     sim.dir16(), nullptr};
 };
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 // The simulator's pattern inside a t-pixel frame of a w x h device picture.
 void ExpectPattern(const Picture& p, int w, int h, int t) {

@@ -11,18 +11,12 @@ namespace snapdeck {
 namespace {
 
 using testing::DevicesimFolder;
+using testing::kNativeSimulator;
 using testing::NoChildLeft;
-
-std::string ReadAll(ToolRun& run) {
-  std::string out;
-  std::uint8_t block[256];
-  std::size_t n;
-  while ((n = run.read(block, sizeof block)) > 0) out.append(block, block + n);
-  return out;
-}
+using testing::ReadAll;
 
 TEST(CaptureRunner, EnumerationRecordsArriveThroughThePipe) {
-  DevicesimFolder sim("devices = 2\n");
+  DevicesimFolder sim(kNativeSimulator, "devices = 2\n");
   auto runner = MakePosixToolRunner();
   auto run = runner->start(sim.tool16(), EnumParameters());
   ASSERT_NE(run, nullptr);
@@ -37,7 +31,7 @@ TEST(CaptureRunner, EnumerationRecordsArriveThroughThePipe) {
 }
 
 TEST(CaptureRunner, RawEnumerationOutput) {
-  DevicesimFolder sim("enum.raw = 0x2100000A\\r\\n0x2100000B\\r\\n!\n");
+  DevicesimFolder sim(kNativeSimulator, "enum.raw = 0x2100000A\\r\\n0x2100000B\\r\\n!\n");
   auto run = MakePosixToolRunner()->start(sim.tool16(), EnumParameters());
   ASSERT_NE(run, nullptr);
   EXPECT_EQ(ReadAll(*run).size(), 25u);
@@ -51,7 +45,7 @@ TEST(CaptureRunner, DeviceReceivesTheExactPassword) {
     SCOPED_TRACE(pw);
     std::string escaped;
     for (char c : pw) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    DevicesimFolder sim("device1.password = " + escaped + "\n");
+    DevicesimFolder sim(kNativeSimulator, "device1.password = " + escaped + "\n");
     const std::u16string pw16(pw.begin(), pw.end());
     auto run =
         MakePosixToolRunner()->start(sim.tool16(), DeviceInfoParameters(u"0x2100000A", pw16));
@@ -65,7 +59,7 @@ TEST(CaptureRunner, DeviceReceivesTheExactPassword) {
 }
 
 TEST(CaptureRunner, WrongPasswordGivesNoOutput) {
-  DevicesimFolder sim("device1.password = secret\n");
+  DevicesimFolder sim(kNativeSimulator, "device1.password = secret\n");
   auto run = MakePosixToolRunner()->start(sim.tool16(), DeviceInfoParameters(u"0x2100000A", u"x"));
   ASSERT_NE(run, nullptr);
   EXPECT_TRUE(run->waitEnd(5000));
@@ -74,7 +68,7 @@ TEST(CaptureRunner, WrongPasswordGivesNoOutput) {
 }
 
 TEST(CaptureRunner, HangingToolIsKilledAndReaped) {
-  DevicesimFolder sim("hang = enum\n");
+  DevicesimFolder sim(kNativeSimulator, "hang = enum\n");
   auto run = MakePosixToolRunner()->start(sim.tool16(), EnumParameters());
   ASSERT_NE(run, nullptr);
   EXPECT_FALSE(run->waitEnd(200));
@@ -96,7 +90,7 @@ TEST(CaptureRunner, HangingToolIsKilledAndReaped) {
 }
 
 TEST(CaptureRunner, FloodingToolEndsWhenTheRunCloses) {
-  DevicesimFolder sim("flood = enum\n");
+  DevicesimFolder sim(kNativeSimulator, "flood = enum\n");
   auto run = MakePosixToolRunner()->start(sim.tool16(), EnumParameters());
   ASSERT_NE(run, nullptr);
   std::uint8_t block[4096];

@@ -2,10 +2,10 @@
 
 #include <map>
 
-#include "shell/ids.h"
 #include "app/main_logic.h"
+#include "shell/ids.h"
 #include "shell/tables.h"
-#include "tests/unit/listing_file_system.h"
+#include "tests/support/memory_files.h"
 
 namespace snapdeck {
 namespace {
@@ -73,7 +73,7 @@ TEST(StemRule, RemovesTheTypedExtension) {
 }
 
 TEST(AutoNumber, NextNumberPerFormat) {
-  ListingFileSystem fs;
+  testing::MemoryFiles fs;
   fs.folders[u"C:\\shots\\"] = {u"snapdeck[3].png", u"X_snapdeck[7].png", u"snapdeck[12].bmp",
                                 u"snapdeck.png", u"snapdeck[x].png"};
   EXPECT_EQ(NextAutoNumberName(u"snapdeck", u"C:\\shots\\", u".png", fs), u"snapdeck[8]");
@@ -84,7 +84,7 @@ TEST(AutoNumber, NextNumberPerFormat) {
 }
 
 TEST(AutoNumber, PrefixSuffixAndHugeNumbers) {
-  ListingFileSystem fs;
+  testing::MemoryFiles fs;
   fs.folders[u"f"] = {u"a[5]b.png", u"a[6]c.png", u"1234-a[41]b.png",
                       u"a[99999999999999999999]b.jpg"};
   EXPECT_EQ(NextAutoNumberName(u"a[1]b", u"f", u".png", fs), u"a[42]b");

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "shell/ids.h"
 #include "app/main_dispatch.h"
-#include "tests/unit/listing_file_system.h"
+#include "shell/ids.h"
+#include "tests/support/memory_files.h"
 
 namespace snapdeck {
 namespace {
@@ -114,7 +114,7 @@ TEST(MainDispatch, FrameStyleCarriesTheFrameSettings) {
 }
 
 TEST(MainDispatch, ShotStemLosesItsExtensionAndGetsTheNextNumber) {
-  ListingFileSystem fs;
+  testing::MemoryFiles fs;
   fs.folders[u"C:\\shots\\"] = {u"snapdeck[3].png", u"X_snapdeck[7].png", u"snapdeck[9].jpg"};
   AppSettings s;
   s.currentFolder = u"C:\\shots\\";

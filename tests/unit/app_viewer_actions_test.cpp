@@ -14,7 +14,7 @@
 namespace snapdeck {
 namespace {
 
-using testing::FakeFiles;
+using testing::MemoryFiles;
 
 TEST(ViewerRules, StandardWidthAtEveryBoundary) {
   const std::vector<std::pair<int, int>> cases = {
@@ -120,7 +120,7 @@ class ViewerActions : public ::testing::Test {
   const std::u16string kFolder = u"C:\\shots\\";
   AppSettings settings;
   PictureStore pictures;
-  FakeFiles files;
+  MemoryFiles files;
   RecordingHost host;
 };
 

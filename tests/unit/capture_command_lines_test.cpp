@@ -8,7 +8,7 @@
 namespace snapdeck {
 namespace {
 
-using testing::FakeFiles;
+using testing::MemoryFiles;
 
 TEST(CaptureCommandLines, ParameterTextsAreExact) {
   EXPECT_EQ(EnumParameters(), u"-u enum");
@@ -85,7 +85,7 @@ class ScriptedLocator : public ToolLocator {
 TEST(CaptureToolCheck, PresentToolPassesWithoutAsking) {
   AppSettings settings;
   settings.JLpath = u"C:\\prog\\";
-  FakeFiles files;
+  MemoryFiles files;
   files.files[u"C:\\prog\\javaloader.exe"] = {1, 2, 3};
   ScriptedLocator locator;
   EXPECT_TRUE(CheckDeviceTool(settings, files, locator));
@@ -95,7 +95,7 @@ TEST(CaptureToolCheck, PresentToolPassesWithoutAsking) {
 TEST(CaptureToolCheck, AsksUntilAChosenFolderHoldsTheTool) {
   AppSettings settings;
   settings.JLpath = u"C:\\prog\\";
-  FakeFiles files;
+  MemoryFiles files;
   files.files[u"D:\\empty\\javaloader.exe"] = {};  // size 0 does not count
   files.files[u"E:/tools/javaloader.exe"] = {1};
   ScriptedLocator locator;
@@ -115,7 +115,7 @@ TEST(CaptureToolCheck, AsksUntilAChosenFolderHoldsTheTool) {
 TEST(CaptureToolCheck, CancelGivesUp) {
   AppSettings settings;
   settings.JLpath = u"C:\\prog\\";
-  FakeFiles files;
+  MemoryFiles files;
   ScriptedLocator locator;
   locator.answers = {{21, u""}};
   EXPECT_FALSE(CheckDeviceTool(settings, files, locator));

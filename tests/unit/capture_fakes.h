@@ -1,5 +1,5 @@
-// Fakes for the capture tests: a clock that only counts, files in memory, a scripted
-// device tool and a scripted main window.
+// Fakes for the capture tests: a clock that only counts, a scripted device tool and a
+// scripted main window.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include "capture/command_lines.h"
 #include "imaging/fixed_text.h"
 #include "platform/posix/runner_posix.h"
+#include "tests/support/memory_files.h"
 
 namespace snapdeck::testing {
 
@@ -30,44 +31,6 @@ class FakeClock : public Clock {
   }
   std::uint64_t now = 1000;
   std::uint64_t slept = 0;
-};
-
-class FakeFiles : public FileSystem {
- public:
-  std::int64_t fileSize(const std::u16string& path) override {
-    auto it = files.find(path);
-    return it == files.end() ? -1 : static_cast<std::int64_t>(it->second.size());
-  }
-  bool readFile(const std::u16string& path, std::vector<std::uint8_t>& out,
-                std::size_t maxBytes) override {
-    lastReadLimit = maxBytes;
-    auto it = files.find(path);
-    if (it == files.end() || it->second.size() > maxBytes) return false;
-    out = it->second;
-    return true;
-  }
-  bool writeFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
-    if (!missingFolder.empty() && path.rfind(missingFolder, 0) == 0) return false;
-    files[path] = data;
-    return true;
-  }
-  bool replaceFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
-    return writeFile(path, data);
-  }
-  bool deleteFile(const std::u16string& path) override {
-    ++deleteAttempts;
-    if (undeletable.count(path)) return false;
-    return files.erase(path) > 0;
-  }
-  std::vector<std::u16string> listFiles(const std::u16string&, const std::u16string&) override {
-    return {};
-  }
-
-  std::map<std::u16string, std::vector<std::uint8_t>> files;
-  std::set<std::u16string> undeletable;
-  std::u16string missingFolder;  // writes below it fail
-  int deleteAttempts = 0;
-  std::size_t lastReadLimit = 0;
 };
 
 // One scripted run: chunks of output that become readable at given clock times.
@@ -146,7 +109,7 @@ class FakeTool : public ToolRunner {
     std::u16string password;
   };
 
-  FakeTool(FakeClock& clock, FakeFiles& files) : clock_(clock), files_(files) {}
+  FakeTool(FakeClock& clock, MemoryFiles& files) : clock_(clock), files_(files) {}
 
   std::unique_ptr<ToolRun> start(const std::u16string& exePath,
                                  const std::u16string& parameters) override {
@@ -203,7 +166,7 @@ class FakeTool : public ToolRunner {
       if (writeBitmap) {
         const std::vector<std::uint8_t> bytes =
             bitmaps.empty() ? bitmap : bitmaps[std::min(bitmaps.size() - 1, shots)];
-        FakeFiles& files = files_;
+        MemoryFiles& files = files_;
         run->onEnd = [&files, target, bytes] { files.files[target] = bytes; };
       }
       ++shots;
@@ -237,7 +200,7 @@ class FakeTool : public ToolRunner {
 
  private:
   FakeClock& clock_;
-  FakeFiles& files_;
+  MemoryFiles& files_;
 };
 
 class ScriptedHost : public CaptureHost {
@@ -372,7 +335,7 @@ struct CaptureRig {
   PictureStore pictures;
   RecordingText text;
   FakeClock clock;
-  FakeFiles files;
+  MemoryFiles files;
   FakeTool tool{clock, files};
   ScriptedHost host;
   Picture mark = Picture{20, 20, std::vector<std::uint32_t>(400, 0xFF00FF00u)};

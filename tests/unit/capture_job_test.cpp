@@ -4,6 +4,7 @@
 
 #include "capture_fakes.h"
 #include "imaging/codec.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
@@ -17,7 +18,7 @@ using testing::PatternBmp;
 constexpr Rgb kFrame = MakeRgb(0xBB, 0x11, 0x22);
 constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 Picture Saved(CaptureRig& rig, const std::u16string& name) {
   auto it = rig.files.files.find(name);

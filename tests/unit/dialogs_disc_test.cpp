@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
-#include "dialogs/disc_picture.h"
 #include "dialogs/bubble_theme.h"
+#include "dialogs/disc_picture.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
@@ -13,7 +14,7 @@ constexpr Rgb kRing = MakeRgb(0xDD, 0x44, 0x55);
 constexpr Rgb kCentre = MakeRgb(0xFF, 0x99, 0xAA);
 constexpr Rgb kBlack = MakeRgb(0, 0, 0);
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 int Distance(Rgb a, Rgb b) {
   return std::abs(RedOf(a) - RedOf(b)) + std::abs(GreenOf(a) - GreenOf(b)) +

@@ -4,6 +4,7 @@
 
 #include "imaging/codec.h"
 #include "imaging/draw.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
@@ -73,7 +74,7 @@ Bytes BuildBmp(const BmpSpec& s) {
 
 DecodeResult Decode(const Bytes& b) { return DecodeBmp(b.data(), b.size()); }
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 constexpr Rgb kA = MakeRgb(0x10, 0x20, 0x30);
 constexpr Rgb kB = MakeRgb(0xF0, 0xE0, 0xD0);

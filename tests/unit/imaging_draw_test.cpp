@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "imaging/draw.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 constexpr Rgb kRed = MakeRgb(255, 0, 0);
 constexpr Rgb kBlue = MakeRgb(0, 0, 255);
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 TEST(ImagingDraw, MakePictureRefusesSizesOutsideTheLimits) {
   EXPECT_TRUE(MakePicture(0, 5, kRed).empty());

@@ -2,11 +2,12 @@
 
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 // Ring k is checked at its left edge in the middle row and at its top-left corner.
 void ExpectRings(const Picture& p, std::initializer_list<Rgb> rings) {

@@ -13,14 +13,15 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
-unsigned AlphaAt(const Picture& p, int x, int y) { return p.at(x, y) >> 24; }
+using testing::AlphaAt;
+using testing::At;
 
 // A picture with smooth areas, hard edges and many colours.
 Picture TestPicture(int w, int h) {

@@ -3,6 +3,7 @@
 #include "imaging/draw.h"
 #include "imaging/fixed_text.h"
 #include "imaging/status.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck {
 namespace {
@@ -10,7 +11,7 @@ namespace {
 constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
 constexpr Rgb kWhite = MakeRgb(0xFF, 0xFF, 0xFF);
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 TEST(ImagingStatus, CaptionColourSets) {
   const CaptionColors s = SnapdeckCaptionColors();

@@ -11,23 +11,14 @@
 #include "platform/posix/filesystem_posix.h"
 #include "platform/random.h"
 #include "platform/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace snapdeck {
 namespace {
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char templ[] = "/tmp/snapdeck-fs-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    dir_ = templ;
-    fs_ = MakePosixFileSystem();
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
-    std::filesystem::remove_all(dir_, ec);
-  }
+  void SetUp() override { fs_ = MakePosixFileSystem(); }
   std::u16string path(const std::u16string& name) const { return Utf8ToUtf16(dir_) + u"/" + name; }
   std::vector<std::string> dirEntries() const {
     std::vector<std::string> names;
@@ -37,7 +28,8 @@ class PosixFileSystemTest : public ::testing::Test {
     return names;
   }
 
-  std::string dir_;
+  testing::TempFolder folder_{"snapdeck-fs"};
+  std::string dir_ = folder_.path().string();
   std::unique_ptr<FileSystem> fs_;
 };
 

@@ -10,47 +10,15 @@
 #include "platform/posix/filesystem_posix.h"
 #include "platform/text.h"
 #include "settings/password_cipher.h"
+#include "tests/support/counting_random.h"
+#include "tests/support/default_settings.h"
+#include "tests/support/memory_files.h"
+#include "tests/support/temp_folder.h"
 
 namespace snapdeck {
 namespace {
 
-class CountingRandom final : public RandomSource {
- public:
-  std::uint8_t nextByte() override { return next_++; }
-
- private:
-  std::uint8_t next_ = 0;
-};
-
-// Files in memory; a path can be made unwritable.
-class MemoryFileSystem final : public FileSystem {
- public:
-  std::map<std::u16string, std::vector<std::uint8_t>> files;
-  bool failWrites = false;
-
-  std::int64_t fileSize(const std::u16string& p) override {
-    auto it = files.find(p);
-    return it == files.end() ? -1 : static_cast<std::int64_t>(it->second.size());
-  }
-  bool readFile(const std::u16string& p, std::vector<std::uint8_t>& out, std::size_t max) override {
-    auto it = files.find(p);
-    if (it == files.end() || it->second.size() > max) return false;
-    out = it->second;
-    return true;
-  }
-  bool writeFile(const std::u16string& p, const std::vector<std::uint8_t>& d) override {
-    if (failWrites) return false;
-    files[p] = d;
-    return true;
-  }
-  bool replaceFile(const std::u16string& p, const std::vector<std::uint8_t>& d) override {
-    return writeFile(p, d);
-  }
-  bool deleteFile(const std::u16string& p) override { return files.erase(p) != 0; }
-  std::vector<std::u16string> listFiles(const std::u16string&, const std::u16string&) override {
-    return {};
-  }
-};
+using testing::CountingRandom;
 
 std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 std::string Text(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
@@ -61,69 +29,20 @@ void StartUpValues(AppSettings& s) {
 }
 
 TEST(SettingsFile, FirstStartWritesTheDefaultFile) {
-  MemoryFileSystem fs;
+  testing::MemoryFiles fs;
   AppSettings s;
   StartUpValues(s);
   LoadSettings(s, fs, u"Snapdeck.ini");
   CountingRandom random;
   ASSERT_TRUE(SaveSettings(s, fs, u"Snapdeck.ini", random));
   const std::string expected =
-      "\xEF\xBB\xBF\r\n"
-      "JLpath = C:\\Snapdeck\\\r\n"
-      "shotfolderid = 0\r\n"
-      "shotfolder[0] = C:\\Snapdeck\\\r\n"
-      "shotfolder[1] = \r\nshotfolder[2] = \r\nshotfolder[3] = \r\nshotfolder[4] = \r\n"
-      "shotfolder[5] = \r\nshotfolder[6] = \r\nshotfolder[7] = \r\nshotfolder[8] = \r\n"
-      "shotfolder[9] = \r\nshotfolder[A] = \r\nshotfolder[B] = \r\nshotfolder[C] = \r\n"
-      "shotfolder[D] = \r\nshotfolder[E] = \r\nshotfolder[F] = \r\n"
-      "shotname = snapdeck\r\n"
-      "shotext = 2\r\n"
-      "shotsize = 3\r\n"
-      "width = 240\r\n"
-      "height = 160\r\n"
-      "autonumber = 0\r\n"
-      "includepin = 0\r\n"
-      "framethickness = 1\r\n"
-      "frameeffect = 8\r\n"
-      "frameeffectdir = 1\r\n"
-      "framecolor = #BB1122\r\n"
-      "framecolorlist\\RGB[0] = #BB1122\r\n"
-      "framecolorlist\\RGB[1] = #BB1122\r\n"
-      "framecolorlist\\RGB[2] = #BB1122\r\n"
-      "framecolorlist\\RGB[3] = #BB1122\r\n"
-      "framecolorlist\\RGB[4] = #BB1122\r\n"
-      "framecolorlist\\RGB[5] = #BB1122\r\n"
-      "framecolorlist\\RGB[6] = #FFBB77\r\n"
-      "framecolorlist\\RGB[7] = #FF8811\r\n"
-      "framecolorlist\\RGB[8] = #BB1122\r\n"
-      "framecolorlist\\RGB[9] = #FF99AA\r\n"
-      "framecolorlist\\RGB[A] = #117722\r\n"
-      "framecolorlist\\RGB[B] = #99EEAA\r\n"
-      "framecolorlist\\RGB[C] = #112255\r\n"
-      "framecolorlist\\RGB[D] = #AABBFF\r\n"
-      "framecolorlist\\RGB[E] = #FFFF99\r\n"
-      "framecolorlist\\RGB[F] = #EEEE22\r\n"
-      "rememberPassword = 1\r\n"
-      "cipherString[1] = \r\n"
-      "cipherString[2] = \r\n"
-      "cipherString[3] = \r\n"
-      "cipherString[4] = \r\n"
-      "killtimeout = 32\r\n"
-      "connecttimeout = 255\r\n"
-      "passwordtimeout = 255\r\n"
-      "stayontop = 1\r\n"
-      "sound = 1\r\n"
-      "langcode = US\r\n"
-      "sortview = 4\r\n"
-      "sortdir = 1\r\n"
-      "hotkey = 0\r\n"
-      "hotkeyCAS = 0\r\n";
+      testing::SettingsFileText(testing::DefaultSettingsEntries("C:\\Snapdeck\\"));
   EXPECT_EQ(Text(fs.files[u"Snapdeck.ini"]), expected);
   EXPECT_EQ(s.currentFolder, u"C:\\Snapdeck\\");
 }
 
 TEST(SettingsFile, SavedValuesLoadBackUnchanged) {
-  MemoryFileSystem fs;
+  testing::MemoryFiles fs;
   AppSettings a;
   StartUpValues(a);
   a.shotfolderid = 2;
@@ -159,7 +78,7 @@ TEST(SettingsFile, SavedValuesLoadBackUnchanged) {
 }
 
 TEST(SettingsFile, RememberPasswordOffDropsAndIgnoresCipherLines) {
-  MemoryFileSystem fs;
+  testing::MemoryFiles fs;
   CountingRandom random;
   AppSettings a;
   a.passwords[1] = u"pw";
@@ -174,7 +93,7 @@ TEST(SettingsFile, RememberPasswordOffDropsAndIgnoresCipherLines) {
 }
 
 TEST(SettingsFile, HandEditedFileKeepsDefaultsOfFourKeysAndUpperCasesLangcode) {
-  MemoryFileSystem fs;
+  testing::MemoryFiles fs;
   fs.files[u"Snapdeck.ini"] = Bytes("; mine\nlangcode = de\nshotfolder[1] = X:\\\n");
   AppSettings s;
   StartUpValues(s);
@@ -191,7 +110,7 @@ TEST(SettingsFile, HandEditedFileKeepsDefaultsOfFourKeysAndUpperCasesLangcode) {
 }
 
 TEST(SettingsFile, OutOfRangeValuesFallBackToDefaults) {
-  MemoryFileSystem fs;
+  testing::MemoryFiles fs;
   fs.files[u"Snapdeck.ini"] = Bytes(
       "shotext = 7\nshotsize = -1\nframethickness = 12\nframeeffect = 17\nframeeffectdir = 2\n"
       "shotfolderid = 16\nhotkey = 20\nhotkeyCAS = 8\nsortview = 3\nsortdir = -1\n"
@@ -221,7 +140,7 @@ TEST(SettingsFile, OutOfRangeValuesFallBackToDefaults) {
 }
 
 TEST(SettingsFile, EmptyLangcodeIsKeptSoTheHelpWindowShowsNoLanguageList) {
-  MemoryFileSystem fs;
+  testing::MemoryFiles fs;
   fs.files[u"Snapdeck.ini"] = Bytes("langcode = \n");
   AppSettings s;
   LoadSettings(s, fs, u"Snapdeck.ini");
@@ -254,9 +173,8 @@ TEST(SettingsFile, RangeEdgesAreKept) {
 }
 
 TEST(SettingsFile, FailedSaveLeavesTheOldFileOnDisk) {
-  char templ[] = "/tmp/snapdeck-ini-XXXXXX";
-  ASSERT_NE(mkdtemp(templ), nullptr);
-  const std::string dir = templ;
+  testing::TempFolder folder("snapdeck-ini");
+  const std::string dir = folder.path().string();
   auto fs = MakePosixFileSystem();
   const std::u16string path = Utf8ToUtf16(dir) + u"\\Snapdeck.ini";
   const auto old = Bytes("width = 300\r\n");
@@ -276,7 +194,6 @@ TEST(SettingsFile, FailedSaveLeavesTheOldFileOnDisk) {
   ASSERT_TRUE(SaveSettings(s, *fs, path, random));
   ASSERT_TRUE(fs->readFile(path, got, 100000));
   EXPECT_EQ(Text(got).substr(0, 14), "\xEF\xBB\xBF\r\nJLpath = ");
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

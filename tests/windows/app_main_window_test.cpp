@@ -8,13 +8,14 @@
 #include <string>
 
 #include "app/clipboard_win32.h"
-#include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
-#include "shell/shell_win32.h"
 #include "dialogs/click_win32.h"
 #include "imaging/draw.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
+#include "tests/support/win32_windows.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -24,18 +25,9 @@ struct Place {
   int x, y, w, h;  // -1: the system decides (combo-box height, picture size)
 };
 
-RECT RectInMain(HWND main, int id) {
-  RECT r{};
-  GetWindowRect(GetDlgItem(main, id), &r);
-  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
+RECT RectInMain(HWND main, int id) { return testing::RectInParent(GetDlgItem(main, id)); }
 
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[256] = {};
-  GetWindowTextW(window, buffer, 256);
-  return buffer;
-}
+using testing::TextOf;
 
 bool g_timedOut = false;
 

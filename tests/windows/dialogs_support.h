@@ -5,15 +5,17 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
 
-#include "shell/shell_win32.h"
 #include "imaging/draw.h"
+#include "shell/shell_win32.h"
+#include "tests/support/win32_windows.h"
 
 namespace snapdeck::win32::dialogs_test {
 
@@ -51,13 +53,19 @@ inline HWND WaitForWindow(const wchar_t* title, int timeoutMs = 10000) {
 }
 
 // Runs the script on its own thread; a dialog still open after it ends is sent a
-// close request, so a failing test does not hang.
+// close request, so a failing test does not hang. A dialog that never shows up fails
+// the test, and every window of the test's thread is asked to close so that the modal
+// loop waiting for it ends.
 class Driver {
  public:
   Driver(const wchar_t* title, std::function<void(HWND)> script)
-      : title_(title), thread_([this, script] {
+      : title_(title), owner_(GetCurrentThreadId()), thread_([this, script] {
           HWND window = WaitForWindow(title_.c_str());
-          if (window == nullptr) return;
+          if (window == nullptr) {
+            appeared_ = false;
+            CloseThreadWindows(owner_);
+            return;
+          }
           // Answered only once the dialog's own event loop runs, so its set-up is done.
           DWORD_PTR ignored = 0;
           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
@@ -66,36 +74,43 @@ class Driver {
             PostMessageW(window, WM_CLOSE, 0, 0);
           }
         }) {}
-  ~Driver() { thread_.join(); }
+  ~Driver() {
+    thread_.join();
+    if (!appeared_) ADD_FAILURE() << "no visible window titled \"" << Narrow(title_) << "\"";
+  }
   Driver(const Driver&) = delete;
   Driver& operator=(const Driver&) = delete;
 
  private:
+  static void CloseThreadWindows(DWORD thread) {
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM) -> BOOL {
+          PostMessageW(window, WM_CLOSE, 0, 0);
+          return TRUE;
+        },
+        0);
+  }
+  static std::string Narrow(const std::wstring& w) {
+    std::string out;
+    for (wchar_t c : w) out += static_cast<char>(c < 128 ? c : '?');
+    return out;
+  }
+
   std::wstring title_;
+  DWORD owner_;
+  std::atomic<bool> appeared_{true};
   std::thread thread_;
 };
 
 // A control's rectangle in the client coordinates of its dialog.
 inline RECT ClientRectOf(HWND dialog, int number) {
-  RECT r{};
-  HWND control = GetDlgItem(dialog, number);
-  if (control == nullptr) return r;
-  GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-  return r;
+  return testing::RectInParent(GetDlgItem(dialog, number));
 }
 
-inline bool SameRect(const RECT& r, int x, int y, int w, int h) {
-  return r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
-}
-
-inline std::string Describe(const RECT& r) {
-  char text[80];
-  std::snprintf(text, sizeof(text), "(%ld, %ld) %ldx%ld", static_cast<long>(r.left),
-                static_cast<long>(r.top), static_cast<long>(r.right - r.left),
-                static_cast<long>(r.bottom - r.top));
-  return text;
-}
+using testing::Describe;
+using testing::SameRect;
+using testing::TextOf;
 
 inline void TypeText(HWND control, const wchar_t* text) {
   for (const wchar_t* c = text; *c != 0; ++c) PostMessageW(control, WM_CHAR, *c, 1);
@@ -112,12 +127,6 @@ inline HWND FocusOf(DWORD thread) {
   info.cbSize = sizeof(info);
   if (!GetGUIThreadInfo(thread, &info)) return nullptr;
   return info.hwndFocus;
-}
-
-inline std::wstring TextOf(HWND window) {
-  wchar_t buffer[512] = {};
-  SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer));
-  return buffer;
 }
 
 }  // namespace snapdeck::win32::dialogs_test

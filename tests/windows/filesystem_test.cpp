@@ -9,25 +9,14 @@
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/handles_win32.h"
+#include "tests/support/temp_folder.h"
 
 namespace snapdeck {
 namespace {
 
 class Win32FileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    dir_ = FromWide(temp) + u"snapdeck-fs-" + DecimalText(GetCurrentProcessId()) + u"-" +
-           DecimalText(counter_++);
-    ASSERT_TRUE(CreateDirectoryW(ToWide(dir_).c_str(), nullptr));
-    fs_ = MakeWin32FileSystem();
-  }
-  void TearDown() override {
-    SetFileAttributesW(ToWide(dir_).c_str(), FILE_ATTRIBUTE_NORMAL);
-    for (const std::u16string& name : allNames()) DeleteFileW(ToWide(path(name)).c_str());
-    RemoveDirectoryW(ToWide(dir_).c_str());
-  }
+  void SetUp() override { fs_ = MakeWin32FileSystem(); }
   std::u16string path(const std::u16string& name) const { return dir_ + u"\\" + name; }
   std::vector<std::u16string> allNames() const {
     std::vector<std::u16string> names;
@@ -43,8 +32,8 @@ class Win32FileSystemTest : public ::testing::Test {
     return names;
   }
 
-  static inline int counter_ = 0;
-  std::u16string dir_;
+  testing::TempFolder folder_{"snapdeck-fs"};
+  std::u16string dir_ = folder_.path().u16string();
   std::unique_ptr<FileSystem> fs_;
 };
 

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/resources_win32.h"
 #include "resources/resource_ids.h"
+#include "shell/resources_win32.h"
+#include "tests/support/pictures.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -30,7 +31,7 @@ std::vector<std::uint8_t> RawResource(int id, LPCWSTR type) {
   return p ? std::vector<std::uint8_t>(p, p + SizeofResource(m, r)) : std::vector<std::uint8_t>{};
 }
 
-Rgb At(const Picture& p, int x, int y) { return RgbOfPixel(p.at(x, y)); }
+using testing::At;
 
 constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
 constexpr Rgb kSky = MakeRgb(0xAA, 0xBB, 0xFF);

@@ -8,9 +8,12 @@
 
 #include "capture/command_lines.h"
 #include "platform/win32/runner_win32.h"
+#include "tests/support/devicesim_folder.h"
 
 namespace snapdeck {
 namespace {
+
+using testing::ReadAll;
 
 std::wstring ModuleFolder() {
   wchar_t buffer[MAX_PATH * 4];
@@ -25,59 +28,19 @@ std::string Narrow(const std::wstring& w) {
   return out;
 }
 
-// A folder with its name containing a blank, holding a copy of the simulator and its
-// configuration.
-class SimFolder {
+// A folder whose name contains a blank, holding a copy of the simulator.
+class SimFolder : public testing::DevicesimFolder {
  public:
-  explicit SimFolder(const std::string& config) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    dir_ = std::wstring(temp) + L"snapdeck runner " + std::to_wstring(GetCurrentProcessId()) +
-           L"-" + std::to_wstring(++counter_) + L"\\";
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    const wchar_t* override = _wgetenv(L"SNAPDECK_DEVICESIM");
-    const std::wstring source = override ? std::wstring(override)
-                                         : ModuleFolder() + L"..\\tools\\devicesim\\javaloader.exe";
-    copied_ = CopyFileW(source.c_str(), (dir_ + L"javaloader.exe").c_str(), FALSE) != 0;
-    std::ofstream(Narrow(dir_) + "devicesim.cfg", std::ios::binary) << "log = devicesim.log\n"
-                                                                    << config;
-  }
-  ~SimFolder() {
-    for (const wchar_t* name :
-         {L"javaloader.exe", L"devicesim.cfg", L"devicesim.log", L"~devshot.bmp"}) {
-      DeleteFileW((dir_ + name).c_str());
-    }
-    RemoveDirectoryW(dir_.c_str());
-  }
-  bool ready() const { return copied_; }
-  std::u16string dir16() const { return std::u16string(dir_.begin(), dir_.end()); }
-  std::u16string tool16() const { return dir16() + u"javaloader.exe"; }
-  std::wstring dir() const { return dir_; }
-
-  // Lines of the simulator's log that start with prefix, without it.
-  std::vector<std::string> logLines(const std::string& prefix) const {
-    std::ifstream in(Narrow(dir_) + "devicesim.log", std::ios::binary);
-    std::vector<std::string> out;
-    std::string line;
-    while (std::getline(in, line)) {
-      if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
-    }
-    return out;
-  }
+  explicit SimFolder(const std::string& config)
+      : DevicesimFolder(Simulator(), config, "snapdeck runner") {}
 
  private:
-  static inline int counter_ = 0;
-  std::wstring dir_;
-  bool copied_ = false;
+  static std::wstring Simulator() {
+    const wchar_t* override = _wgetenv(L"SNAPDECK_DEVICESIM");
+    return override ? std::wstring(override)
+                    : ModuleFolder() + L"..\\tools\\devicesim\\javaloader.exe";
+  }
 };
-
-std::string ReadAll(ToolRun& run) {
-  std::string out;
-  std::uint8_t block[256];
-  std::size_t n;
-  while ((n = run.read(block, sizeof block)) > 0) out.append(block, block + n);
-  return out;
-}
 
 // The log's form of an argument: backslashes doubled.
 std::string Logged(const std::string& arg) {

@@ -9,6 +9,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/handles_win32.h"
+#include "tests/support/temp_folder.h"
 #include "update/http_wininet_win32.h"
 #include "update/update_address.h"
 #include "update/update_system_win32.h"
@@ -140,9 +141,8 @@ TEST(UpdateSystemWin32, Sha256FromTheSystem) {
 }
 
 TEST(UpdateSystemWin32, FileHeldForWritingIsNotAccessibleUntilReleased) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"held-update-test.bin";
+  const testing::TempFolder folder("snapdeck-update");
+  const std::wstring path = (folder.path() / "held-update-test.bin").wstring();
   std::unique_ptr<UpdateSystem> system = MakeWin32UpdateSystem();
   {
     UniqueHandle holder(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,

@@ -13,17 +13,8 @@ namespace e2e {
 namespace {
 
 // Messages to another process never block the test for long: a hung program makes
-// the call fail after this time instead.
-constexpr UINT kSendTimeoutMs = 5000;
-
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                           &result)) {
-    return 0;
-  }
-  return static_cast<LRESULT>(result);
-}
+// the call fail instead.
+using snapdeck::testing::SendWithin;
 
 std::wstring WithoutTrailingSlash(std::wstring path) {
   while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
@@ -115,7 +106,8 @@ std::optional<snapdeck::Picture> PictureFromDib(const std::uint8_t* data, std::s
   const bool topDown = h.biHeight < 0;
   const int width = h.biWidth;
   const int height = topDown ? -h.biHeight : h.biHeight;
-  const std::size_t stride = (static_cast<std::size_t>(width) * h.biBitCount / 8 + 3) & ~std::size_t{3};
+  const std::size_t stride =
+      (static_cast<std::size_t>(width) * h.biBitCount / 8 + 3) & ~std::size_t{3};
   if (offset > size || (size - offset) / stride < static_cast<std::size_t>(height)) {
     return std::nullopt;
   }
@@ -266,8 +258,8 @@ Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 std::string Utf8(const std::wstring& s) {
   if (s.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                              nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr,
+                              nullptr);
   std::string out(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
                       nullptr);
@@ -398,59 +390,38 @@ void Program::Kill() {
 
 HWND Control(HWND parent, int id) { return parent ? GetDlgItem(parent, id) : nullptr; }
 
-std::wstring Text(HWND window) {
-  if (window == nullptr) return L"";
-  const auto length = static_cast<std::size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0));
-  std::wstring text(length + 1, L'\0');
-  const auto got = static_cast<std::size_t>(
-      Send(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
-  text.resize(std::min(got, length));
-  return text;
-}
-
 void SetText(HWND window, const std::wstring& text) {
-  Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SendWithin(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 bool Enabled(HWND window) { return window != nullptr && IsWindowEnabled(window); }
 
-int Checked(HWND button) { return static_cast<int>(Send(button, BM_GETCHECK, 0, 0)); }
+int Checked(HWND button) { return static_cast<int>(SendWithin(button, BM_GETCHECK, 0, 0)); }
 
-int ComboSelection(HWND combo) { return static_cast<int>(Send(combo, CB_GETCURSEL, 0, 0)); }
+int ComboSelection(HWND combo) { return static_cast<int>(SendWithin(combo, CB_GETCURSEL, 0, 0)); }
 
 std::vector<std::wstring> ComboItems(HWND combo) {
   std::vector<std::wstring> items;
-  const int count = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
+  const int count = static_cast<int>(SendWithin(combo, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
-    const auto length = Send(combo, CB_GETLBTEXTLEN, i, 0);
+    const auto length = SendWithin(combo, CB_GETLBTEXTLEN, i, 0);
     if (length < 0) {
       items.emplace_back();
       continue;
     }
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto got = Send(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    const auto got = SendWithin(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
     text.resize(got < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(got), length));
     items.push_back(text);
   }
   return items;
 }
 
-int TrackPosition(HWND track) { return static_cast<int>(Send(track, TBM_GETPOS, 0, 0)); }
+int TrackPosition(HWND track) { return static_cast<int>(SendWithin(track, TBM_GETPOS, 0, 0)); }
 
 void TrackRange(HWND track, int& low, int& high) {
-  low = static_cast<int>(Send(track, TBM_GETRANGEMIN, 0, 0));
-  high = static_cast<int>(Send(track, TBM_GETRANGEMAX, 0, 0));
-}
-
-RECT RectInParent(HWND window) {
-  RECT r{};
-  if (window == nullptr) return r;
-  GetWindowRect(window, &r);
-  HWND parent = GetParent(window);
-  if (parent != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) {
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-  }
-  return r;
+  low = static_cast<int>(SendWithin(track, TBM_GETRANGEMIN, 0, 0));
+  high = static_cast<int>(SendWithin(track, TBM_GETRANGEMAX, 0, 0));
 }
 
 SIZE ClientSize(HWND window) {
@@ -497,14 +468,14 @@ void DoubleClick(HWND control) {
 
 void SelectCombo(HWND combo, int index) {
   if (combo == nullptr) return;
-  Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  PostMessageW(GetParent(combo), WM_COMMAND,
-               MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendWithin(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
 }
 
 void SetTrack(HWND track, int position) {
   if (track == nullptr) return;
-  Send(track, TBM_SETPOS, TRUE, position);
+  SendWithin(track, TBM_SETPOS, TRUE, position);
   PostMessageW(GetParent(track), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
                reinterpret_cast<LPARAM>(track));
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "tests/support/win32_windows.h"
 
 namespace e2e {
 
@@ -54,7 +55,7 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kDefaultT
 // --- the program --------------------------------------------------------------------------
 
 struct LaunchOptions {
-  std::wstring exeName = L"Snapdeck.exe";  // name of the program's copy in the folder
+  std::wstring exeName = L"Snapdeck.exe";   // name of the program's copy in the folder
   bool withDeviceTool = true;               // copy the simulator beside it as javaloader.exe
   std::optional<std::string> deviceConfig;  // simulator configuration, written beside it
   std::wstring deviceConfigName;            // file name of that configuration
@@ -106,7 +107,7 @@ class Program {
 HWND FindAnyWindowTitled(const std::wstring& title);
 
 HWND Control(HWND parent, int id);  // GetDlgItem
-std::wstring Text(HWND window);
+inline std::wstring Text(HWND window) { return snapdeck::testing::TextOf(window); }
 void SetText(HWND window, const std::wstring& text);
 bool Enabled(HWND window);
 int Checked(HWND button);  // BST_UNCHECKED, BST_CHECKED
@@ -114,8 +115,7 @@ int ComboSelection(HWND combo);
 std::vector<std::wstring> ComboItems(HWND combo);
 int TrackPosition(HWND track);
 void TrackRange(HWND track, int& low, int& high);
-// Window rectangle in its parent's client coordinates (the screen for top-level windows).
-RECT RectInParent(HWND window);
+using snapdeck::testing::RectInParent;
 SIZE ClientSize(HWND window);
 RECT ScreenRect(HWND window);
 bool TopMost(HWND window);

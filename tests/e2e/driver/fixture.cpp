@@ -2,52 +2,13 @@
 
 #include <algorithm>
 
+#include "tests/support/default_settings.h"
+
 namespace e2e {
-
-namespace {
-
-const char* const kPalette[16] = {"#BB1122", "#BB1122", "#BB1122", "#BB1122", "#BB1122", "#BB1122",
-                                  "#FFBB77", "#FF8811", "#BB1122", "#FF99AA", "#117722", "#99EEAA",
-                                  "#112255", "#AABBFF", "#FFFF99", "#EEEE22"};
-
-std::string HexIndex(int i) {
-  const char digits[] = "0123456789ABCDEF";
-  return std::string(1, digits[i]);
-}
-
-}  // namespace
 
 SettingsLines SettingsLines::Defaults(const std::wstring& programFolder) {
   SettingsLines s;
-  auto add = [&](const std::string& k, const std::string& v) { s.lines_.emplace_back(k, v); };
-  const std::string folder = Utf8(programFolder);
-  add("JLpath", folder);
-  add("shotfolderid", "0");
-  for (int i = 0; i < 16; ++i) add("shotfolder[" + HexIndex(i) + "]", i == 0 ? folder : "");
-  add("shotname", "snapdeck");
-  add("shotext", "2");
-  add("shotsize", "3");
-  add("width", "240");
-  add("height", "160");
-  add("autonumber", "0");
-  add("includepin", "0");
-  add("framethickness", "1");
-  add("frameeffect", "8");
-  add("frameeffectdir", "1");
-  add("framecolor", "#BB1122");
-  for (int i = 0; i < 16; ++i) add("framecolorlist\\RGB[" + HexIndex(i) + "]", kPalette[i]);
-  add("rememberPassword", "1");
-  for (int i = 1; i <= 4; ++i) add("cipherString[" + std::to_string(i) + "]", "");
-  add("killtimeout", "32");
-  add("connecttimeout", "255");
-  add("passwordtimeout", "255");
-  add("stayontop", "1");
-  add("sound", "1");
-  add("langcode", "US");
-  add("sortview", "4");
-  add("sortdir", "1");
-  add("hotkey", "0");
-  add("hotkeyCAS", "0");
+  s.lines_ = snapdeck::testing::DefaultSettingsEntries(Utf8(programFolder));
   return s;
 }
 
@@ -91,16 +52,12 @@ void SettingsLines::Set(const std::string& key, const std::string& value) {
 }
 
 void SettingsLines::Remove(const std::string& key) {
-  lines_.erase(std::remove_if(lines_.begin(), lines_.end(),
-                              [&](const auto& l) { return l.first == key; }),
-               lines_.end());
+  lines_.erase(
+      std::remove_if(lines_.begin(), lines_.end(), [&](const auto& l) { return l.first == key; }),
+      lines_.end());
 }
 
-std::string SettingsLines::Text() const {
-  std::string out = "\xEF\xBB\xBF\r\n";
-  for (const auto& [k, v] : lines_) out += k + " = " + v + "\r\n";
-  return out;
-}
+std::string SettingsLines::Text() const { return snapdeck::testing::SettingsFileText(lines_); }
 
 std::string IniText(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string out;
@@ -138,8 +95,8 @@ Program& E2eTest::Start(const std::wstring& folder, const LaunchOptions& options
   if (options.withDeviceTool && DeviceSimExe().empty()) {
     ADD_FAILURE() << "DEVICESIM_EXE is not set: the device simulator was not built";
   }
-  EXPECT_TRUE(p.Launch(folder, options)) << "could not start " << Utf8(options.exeName)
-                                         << " in " << Utf8(folder);
+  EXPECT_TRUE(p.Launch(folder, options))
+      << "could not start " << Utf8(options.exeName) << " in " << Utf8(folder);
   return p;
 }
 
