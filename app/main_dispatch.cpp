@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "shell/ids.h"
 #include "app/main_logic.h"
+#include "shell/ids.h"
 #include "shell/tables.h"
 
 namespace snapdeck {
@@ -54,15 +54,6 @@ bool FolderTextAccepted(std::u16string_view text, std::u16string_view currentFol
 }
 
 int ShadingValue(bool ctrlHeld, int trackPosition) { return ctrlHeld ? 8 : trackPosition; }
-
-FrameStyle FrameStyleOf(const AppSettings& s) {
-  FrameStyle style;
-  style.color = s.framecolor;
-  style.thickness = s.framethickness;
-  style.effect = s.frameeffect;
-  style.direction = s.frameeffectdir;
-  return style;
-}
 
 void StatusFieldSize(const AppSettings& s, int& w, int& h) {
   const long long t = s.framethickness;

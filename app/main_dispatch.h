@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "imaging/frame.h"
 #include "platform/ports.h"
 #include "settings/app_settings.h"
+#include "settings/frame_style.h"
 
 namespace snapdeck {
 
@@ -37,8 +37,6 @@ bool FolderTextAccepted(std::u16string_view text, std::u16string_view currentFol
 
 // Ctrl held while the track bar moves snaps the shading back to neutral.
 int ShadingValue(bool ctrlHeld, int trackPosition);
-
-FrameStyle FrameStyleOf(const AppSettings& s);
 
 // The field inside the frame of the status picture: (width - 2t) x (height - 2t), at
 // least one pixel each way so that the picture always exists.

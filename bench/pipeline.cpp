@@ -23,6 +23,7 @@
 
 namespace {
 
+using snapdeck::kScalePercents;
 using snapdeck::MakeRgb;
 using snapdeck::Picture;
 using snapdeck::Rgb;
@@ -76,14 +77,13 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
     } else if (a == "--synth") {
       o.synth = v;
     } else if (a == "--scale") {
-      static const int kPercents[6] = {25, 50, 75, 100, 150, 200};
-      const int* hit =
-          ParseInt(v, 1, 1000, n) ? std::find(kPercents, kPercents + 6, n) : kPercents + 6;
-      if (hit == kPercents + 6) {
+      const auto end = kScalePercents.end();
+      const auto hit = ParseInt(v, 1, 1000, n) ? std::find(kScalePercents.begin(), end, n) : end;
+      if (hit == end) {
         error = "--scale must be 25, 50, 75, 100, 150 or 200";
         return false;
       }
-      o.scaleIndex = static_cast<int>(hit - kPercents);
+      o.scaleIndex = static_cast<int>(hit - kScalePercents.begin());
     } else if (a == "--frame") {
       if (!ParseInt(v, 0, 9, o.frame.thickness)) {
         error = "--frame must be 0..9";

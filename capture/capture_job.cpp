@@ -12,19 +12,21 @@
 #include "imaging/draw.h"
 #include "imaging/frame.h"
 #include "imaging/status.h"
+#include "platform/numbers.h"
 #include "platform/text.h"
+#include "settings/frame_style.h"
 
 namespace snapdeck {
 
 namespace {
 
-constexpr int kPicStatus = 23;
-constexpr int kPicWork = 24;
-constexpr int kPicFirstShot = 37;
-constexpr int kPicFirstPreview = 42;
+using id::kPicFirstPreview;
+using id::kPicFirstShot;
+using id::kPicStatus;
+using id::kPicWork;
 constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
 constexpr Rgb kWhite = MakeRgb(0xFF, 0xFF, 0xFF);
-// Settings are not validated on load; a preview side beyond this is a broken setting.
+// Bounds the status picture whatever the record holds; real previews are far smaller.
 constexpr long long kMaxPreviewSide = 4096;
 
 constexpr const char16_t* kExtensions[] = {u".bmp", u".jpg", u".png"};
@@ -35,15 +37,6 @@ struct JobState {
 
 int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
-FrameStyle FrameOf(const AppSettings& s) {
-  FrameStyle f;
-  f.color = s.framecolor & 0xFFFFFF;
-  f.thickness = std::clamp(s.framethickness, 0, 9);
-  f.effect = std::clamp(s.frameeffect, 0, 16);
-  f.direction = s.frameeffectdir != 0 ? 1 : 0;
-  return f;
-}
-
 std::u16string TempBitmapPath(const CaptureContext& ctx) { return ctx.tempDir + kTempBitmapName; }
 
 // Renders the status caption into picture 23 at w x h before the frame.
@@ -53,13 +46,13 @@ void StatusPicture(CaptureContext& ctx, long long w, long long h, const std::u16
   const Picture* mark = ctx.settings.rememberPassword != 0 ? ctx.passwordMark : nullptr;
   RenderStatusPicture(p, static_cast<int>(std::clamp<long long>(w, 1, kMaxPreviewSide)),
                       static_cast<int>(std::clamp<long long>(h, 1, kMaxPreviewSide)), caption,
-                      colors, FrameOf(ctx.settings), ctx.text, mark);
+                      colors, FrameStyleOf(ctx.settings), ctx.text, mark);
   ctx.pictures.put(kPicStatus, std::move(p));
 }
 
 void PreviewStatus(CaptureContext& ctx, const std::u16string& caption,
                    const CaptionColors& colors) {
-  const long long t = FrameOf(ctx.settings).thickness;
+  const long long t = FrameStyleOf(ctx.settings).thickness;
   StatusPicture(ctx, static_cast<long long>(ctx.settings.width) - 2 * t,
                 static_cast<long long>(ctx.settings.height) - 2 * t, caption, colors);
 }
@@ -160,7 +153,7 @@ bool FinishShot(CaptureContext& ctx, int i) {
   data = {};
   if (!decoded.ok) return false;
 
-  const FrameStyle frame = FrameOf(s);
+  const FrameStyle frame = FrameStyleOf(s);
   const long long t = frame.thickness;
   const long long w = decoded.picture.width;
   const long long h = decoded.picture.height;
@@ -207,13 +200,13 @@ void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
   ctx.pictures.release(kPicWork);
   if (!session.PIN[i].empty()) {
     ctx.host.pumpAllEvents();
-    if (ctx.settings.sound != 0) ctx.host.playSound(4);
+    if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
     const bool shot = RunScreenshotTool(ctx, i, job) && FinishShot(ctx, i);
     if (!shot) {
       ctx.pictures.release(kPicWork);
       if (session.capWidth == 0) session.capWidth = 320;
       if (session.capHeight == 0) session.capHeight = 240;
-      if (ctx.settings.sound != 0) ctx.host.playSound(5);
+      if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotFailed);
       CaptureSizeStatus(ctx, u" shot failed! ");
       session.deviceSessionReady = false;
     }

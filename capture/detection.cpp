@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "capture/command_lines.h"
+#include "platform/numbers.h"
 
 namespace snapdeck {
 
@@ -11,9 +12,9 @@ namespace {
 
 constexpr std::size_t kRecordSize = 12;
 constexpr std::size_t kPinSize = 10;
-constexpr int kAnswerFirst = 20;
-constexpr int kKindPassword = 16;
-constexpr int kKindWarning = 17;
+using id::kAnswerFirst;
+using id::kKindPassword;
+using id::kKindWarning;
 
 // Windows-1252 in 0x80..0x9F; the five unassigned bytes map to themselves as Windows does.
 constexpr char16_t kCp1252High[32] = {

@@ -1,6 +1,7 @@
 #include "capture/tool_check.h"
 
 #include "capture/command_lines.h"
+#include "platform/numbers.h"
 
 namespace snapdeck {
 
@@ -13,7 +14,7 @@ bool CheckDeviceTool(AppSettings& settings, FileSystem& files, ToolLocator& loca
         u"This program requires the file JavaLoader.exe\r\nPlease select its current location "
         u"using the [...] button or copy it to this program's folder.\r\n",
         u"Yes, try again", u"No, cancel");
-    if (answer != 20) return false;
+    if (answer != id::kAnswerFirst) return false;
     const std::u16string chosen = locator.fileResult();
     const std::size_t cut = chosen.find_last_of(u"\\/");
     settings.JLpath = cut == std::u16string::npos ? std::u16string() : chosen.substr(0, cut + 1);

@@ -49,8 +49,7 @@ struct ModifierBoxes {
 };
 ModifierBoxes ModifierBoxesFor(int selection, int cas);
 
-// Drop-down entry shown for a stored hotkey index; out-of-range values (the
-// settings file is not validated) show "-off-".
+// Drop-down entry shown for a stored hotkey index; out-of-range values show "-off-".
 int HotkeySelectionFor(int hotkey);
 
 // The hotkey and modifier bits chosen by "Yes": selection of the drop-down and the

@@ -12,8 +12,6 @@ namespace snapdeck {
 
 namespace {
 
-constexpr int kScalePercents[6] = {25, 50, 75, 100, 150, 200};
-
 // One-pixel outline of the rectangle (x, y, w, h); the inside is left alone because
 // the next ring or the old picture covers it anyway.
 void StrokeRect(Picture& p, int x, int y, int w, int h, Rgb c) {
@@ -99,7 +97,7 @@ Picture ReplicatePixels(const Picture& src, int w, int h) {
 }  // namespace
 
 void DrawFrame(Picture& p, const FrameStyle& style) {
-  // Settings are not validated when loaded, so keep the ring loop within its range.
+  // A style may come from anywhere, so the ring loop is kept within its range.
   const int t = ClampInt(style.thickness, 0, 9);
   if (t == 0) return;
   const int e = ClampInt(style.effect, 0, 16);

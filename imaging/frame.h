@@ -1,6 +1,8 @@
 // The shaded frame around screenshots and previews, and the scale rule.
 #pragma once
 
+#include <array>
+
 #include "imaging/picture.h"
 
 namespace snapdeck {
@@ -15,7 +17,9 @@ struct FrameStyle {
 // p grows to (w + 2t) x (h + 2t) with the shaded frame around the old picture.
 void DrawFrame(Picture& p, const FrameStyle& style);
 
-// The percentages of the scale list, index 0..5 ("25%" .. "200%").
+// The percentages of the scale list ("25%" .. "200%"), by index.
+inline constexpr std::array<int, 6> kScalePercents = {25, 50, 75, 100, 150, 200};
+// kScalePercents[shotsize]; 100 for an index outside the list.
 int ScalePercent(int shotsize);
 // Area-averaging resize: each target pixel is the average of the source area it covers.
 Picture ResizeAreaAverage(const Picture& src, int w, int h);

@@ -3,6 +3,9 @@
 // find any control with GetDlgItem(window, number).
 #pragma once
 
+// Pictures, sounds, requester kinds and answers.
+#include "platform/numbers.h"
+
 namespace snapdeck::id {
 
 // Windows
@@ -99,17 +102,6 @@ inline constexpr int kReqShift = 30;
 inline constexpr int kReqCtrl = 31;
 inline constexpr int kReqAlt = 32;
 
-// Requester kinds (also the picture number of their icon)
-inline constexpr int kKindPassword = 16;
-inline constexpr int kKindWarning = 17;
-inline constexpr int kKindFile = 20;
-inline constexpr int kKindHotkey = 21;
-
-// Requester answers
-inline constexpr int kAnswerFirst = 20;
-inline constexpr int kAnswerSecond = 21;
-inline constexpr int kAnswerClosed = 0;
-
 // Message bubble controls
 inline constexpr int kBubbleText = 12;
 inline constexpr int kBubbleCaption = 13;
@@ -122,35 +114,6 @@ inline constexpr int kLoginUserLabel = 8;
 inline constexpr int kLoginPasswordLabel = 9;
 inline constexpr int kLoginCancel = 10;
 inline constexpr int kLoginOk = 11;
-
-// Pictures
-inline constexpr int kPicEmblem = 0;
-inline constexpr int kPicUpdateDisc = 1;
-inline constexpr int kPicUpdateProgress = 2;
-inline constexpr int kPicBubbleDisc = 3;
-inline constexpr int kPicSmallIcon = 4;
-inline constexpr int kPicDonate = 5;
-inline constexpr int kPicFirstFlag = 6;  // 6..12
-inline constexpr int kPicRequesterDisc = 14;
-inline constexpr int kPicPadlock = 16;
-inline constexpr int kPicWarning = 17;
-inline constexpr int kPicQuestion = 20;
-inline constexpr int kPicQuestion2 = 21;
-inline constexpr int kPicStatus = 23;
-inline constexpr int kPicWork = 24;
-inline constexpr int kPicScratch = 25;
-inline constexpr int kPicSwatch = 26;
-inline constexpr int kPicPinOn = 27;
-inline constexpr int kPicPinOff = 28;
-inline constexpr int kPicSoundOn = 29;
-inline constexpr int kPicSoundOff = 30;
-inline constexpr int kPicToTray = 31;
-inline constexpr int kPicPasswordMark = 32;
-inline constexpr int kPicProgress = 33;
-inline constexpr int kPicTrayIdle = 34;
-inline constexpr int kPicTrayBusy = 35;
-inline constexpr int kPicFirstShot = 37;     // 37 + device slot (1..4)
-inline constexpr int kPicFirstPreview = 42;  // 42 + device slot (1..4)
 
 // Font
 inline constexpr int kFontWebdings = 1;

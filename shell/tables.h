@@ -42,7 +42,6 @@ std::u16string HotkeyText(int hotkey, int cas);
 inline constexpr std::array<std::u16string_view, 3> kFileFormats = {u".bmp", u".jpg", u".png"};
 inline constexpr std::array<std::u16string_view, 6> kScaleSizes = {u"25%",  u"50%",  u"75%",
                                                                    u"100%", u"150%", u"200%"};
-inline constexpr std::array<int, 6> kScalePercents = {25, 50, 75, 100, 150, 200};
 // Shown in the "webdings" font they are an up (0) and a down (1) triangle.
 inline constexpr std::array<std::u16string_view, 2> kDirectionGlyphs = {u"5", u"6"};
 

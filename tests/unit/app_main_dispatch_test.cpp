@@ -111,6 +111,14 @@ TEST(MainDispatch, FrameStyleCarriesTheFrameSettings) {
   EXPECT_EQ(f.thickness, 4);
   EXPECT_EQ(f.effect, 12);
   EXPECT_EQ(f.direction, 0);
+  // A record that never went through loading still gives a frame the drawing can use.
+  s.framethickness = 12;
+  s.frameeffect = -3;
+  s.frameeffectdir = 5;
+  const FrameStyle g = FrameStyleOf(s);
+  EXPECT_EQ(g.thickness, 9);
+  EXPECT_EQ(g.effect, 0);
+  EXPECT_EQ(g.direction, 1);
 }
 
 TEST(MainDispatch, ShotStemLosesItsExtensionAndGetsTheNextNumber) {
