@@ -11,16 +11,18 @@
 #include "app/capture_host_win32.h"
 #include "app/clipboard_win32.h"
 #include "app/help_command_win32.h"
-#include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
 #include "app/main_window_win32.h"
 #include "app/viewer_actions_win32.h"
 #include "app/viewer_commands_win32.h"
-#include "shell/shell_win32.h"
 #include "capture/capture_job.h"
+#include "dialogs/bubble_theme.h"
+#include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 #include "update/update_window_win32.h"
 
 namespace snapdeck::win32 {
@@ -176,8 +178,13 @@ void CopyStatusPicture(int type) {
   const Picture* status = pictures.find(id::kPicStatus);
   if (status == nullptr || status->empty()) return;
   const Picture& work = pictures.put(id::kPicWork, *status);
-  PlaySoundNumber(6);
-  PutPictureOnClipboard(work);
+  // The copy sound confirms a copy, so it plays only once the clipboard holds the picture.
+  if (PutPictureOnClipboard(work)) {
+    PlaySoundNumber(id::kSoundCopied);
+  } else {
+    MessageBubble(u"Snapdeck", u"The picture could not be put on the clipboard.", kThemeError,
+                  id::kMainWindow);
+  }
 }
 
 // True when the event ends the program.
@@ -298,8 +305,11 @@ void TakeScreenshot() {
                          services.host,
                          shell.info.tempDir,
                          mark};
-  CaptureJob(context);
+  const CaptureResult result = CaptureJob(context);
   ViewerAfterCapture();
+  if (result.questionNotShown) {
+    MessageBubble(u"Snapdeck", u"A question could not be shown.", kThemeError, id::kMainWindow);
+  }
 }
 
 }  // namespace snapdeck::win32

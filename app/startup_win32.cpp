@@ -5,25 +5,26 @@
 #include <ole2.h>
 
 #include "app/capture_host_win32.h"
-#include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
-#include "shell/resources_win32.h"
-#include "shell/shell_win32.h"
-#include "shell/sound_win32.h"
+#include "app/settings_at_exit.h"
 #include "capture/capture_job.h"
 #include "capture/tool_check.h"
+#include "dialogs/bubble_theme.h"
+#include "dialogs/bubble_win32.h"
 #include "dialogs/requester_win32.h"
 #include "imaging/draw.h"
 #include "platform/win32/handles_win32.h"
 #include "settings/settings_file.h"
-#include "viewer/viewer_window_win32.h"
-#include "dialogs/bubble_theme.h"
-#include "dialogs/bubble_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/resources_win32.h"
+#include "shell/shell_win32.h"
+#include "shell/sound_win32.h"
 #include "update/update_address.h"
 #include "update/update_window_win32.h"
+#include "viewer/viewer_window_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -82,7 +83,10 @@ void Shutdown() {
   Services& services = TheServices();
   // The folder history is what the drop-down holds now.
   if (MainWindow() != nullptr) shell.settings.shotfolder = FolderHistoryFromControl();
-  SaveSettings(shell.settings, *services.files, kSettingsFileName, *services.random);
+  if (const auto notice = SaveSettingsAtExit(shell.settings, *services.files, kSettingsFileName,
+                                             *services.random)) {
+    MessageBubble(notice->caption, notice->text, kThemeError, id::kMainWindow);
+  }
   TempCleanup(*services.files, *services.clock, services.host, shell.info.tempDir);
   StopThumbnailWork();
   CloseViewer();
@@ -236,7 +240,20 @@ int RunProgram(HINSTANCE instance) {
   }
 
   RequesterToolLocator locator;
-  if (main != nullptr && CheckDeviceTool(settings, *services.files, locator)) RunMainLoop();
+  if (main != nullptr) {
+    switch (CheckDeviceTool(settings, *services.files, locator)) {
+      case ToolCheck::Found:
+        RunMainLoop();
+        break;
+      case ToolCheck::GaveUp:
+        break;
+      case ToolCheck::NotAsked:
+        // Ending without a word would look like a crash.
+        MessageBubble(u"javaloader.exe", u"The device tool is missing and could not be asked for.",
+                      kThemeError, id::kMainWindow);
+        break;
+    }
+  }
 
   Shutdown();
   OleUninitialize();

@@ -38,6 +38,8 @@ struct CaptureContext {
   CaptureHost& host;
   std::u16string tempDir;                 // ends with a separator
   const Picture* passwordMark = nullptr;  // picture 32
+  // Set when a question of this job could not be shown, so its "no" was not the user's.
+  bool questionNotShown = false;
 };
 
 }  // namespace snapdeck

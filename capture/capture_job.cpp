@@ -33,6 +33,7 @@ constexpr const char16_t* kExtensions[] = {u".bmp", u".jpg", u".png"};
 
 struct JobState {
   long long largestProgress = 0;  // largest output-phase progress drawn in this job
+  CaptureResult result;
 };
 
 int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
@@ -141,7 +142,7 @@ bool RunScreenshotTool(CaptureContext& ctx, int i, JobState& job) {
 
 // Reads, scales, frames, copies and saves the bitmap. False when the bitmap is unusable;
 // a failed save is reported here and still counts as a finished picture.
-bool FinishShot(CaptureContext& ctx, int i) {
+bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
   AppSettings& s = ctx.settings;
   CaptureSession& session = ctx.session;
   PreviewStatus(ctx, u" shot done! ", DoneCaptionColors());
@@ -175,7 +176,9 @@ bool FinishShot(CaptureContext& ctx, int i) {
   Picture& status = ctx.pictures.put(kPicStatus, std::move(decoded.picture));
   ctx.host.clearClipboard();
   DrawFrame(work, frame);
-  ctx.host.putOnClipboard(work);
+  const bool copied = ctx.host.putOnClipboard(work);
+  if (!copied) result.clipboardFailed = true;
+  ++result.finished;
   const Picture& saved = ctx.pictures.put(kPicWork, std::move(work));
 
   const std::u16string name = ShotFileName(s, session, i);
@@ -187,9 +190,12 @@ bool FinishShot(CaptureContext& ctx, int i) {
   if (!ok) {
     CaptureSizeStatus(ctx, u" save failed! ");
   } else {
-    DrawResultCaption(status,
-                      u" (" + DecimalText(sw + 2 * t) + u" x " + DecimalText(sh + 2 * t) + u") ",
-                      u" " + name + u" ", kWhite, kBackground, frame.color, frame, ctx.text);
+    ++result.saved;
+    // A picture that is saved but not on the clipboard must not pass for a full success.
+    const std::u16string size =
+        u" (" + DecimalText(sw + 2 * t) + u" x " + DecimalText(sh + 2 * t) + u") ";
+    DrawResultCaption(status, copied ? size : size + u"clipboard failed! ", u" " + name + u" ",
+                      kWhite, kBackground, frame.color, frame, ctx.text);
   }
   return true;
 }
@@ -201,7 +207,7 @@ void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
   if (!session.PIN[i].empty()) {
     ctx.host.pumpAllEvents();
     if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
-    const bool shot = RunScreenshotTool(ctx, i, job) && FinishShot(ctx, i);
+    const bool shot = RunScreenshotTool(ctx, i, job) && FinishShot(ctx, i, job.result);
     if (!shot) {
       ctx.pictures.release(kPicWork);
       if (session.capWidth == 0) session.capWidth = 320;
@@ -245,12 +251,12 @@ bool SideBySide(const PictureStore& store, int first, int count, Picture& out) {
   return true;
 }
 
-void Compose(CaptureContext& ctx, int count) {
+void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
   Picture previews;
   const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews);
   Picture shots;
   if (SideBySide(ctx.pictures, kPicFirstShot, count, shots)) {
-    ctx.host.putOnClipboard(shots);
+    if (!ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
     ctx.pictures.put(kPicWork, std::move(shots));
   } else {
     ctx.pictures.release(kPicWork);
@@ -285,13 +291,15 @@ bool TempCleanup(FileSystem& files, Clock& clock, CaptureHost& host,
   return false;
 }
 
-void CaptureJob(CaptureContext& ctx) {
+CaptureResult CaptureJob(CaptureContext& ctx) {
   CaptureSession& session = ctx.session;
   ctx.host.drawProgress(0);
   ctx.host.setWaitCursor(true);
   PreviewStatus(ctx, u" wait... ", WaitCaptionColors());
   ShowAndResize(ctx);
 
+  JobState job;
+  ctx.questionNotShown = false;
   bool ready = session.deviceSessionReady;
   if (!ready && DetectDevices(ctx) == 0) {
     PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());
@@ -300,14 +308,15 @@ void CaptureJob(CaptureContext& ctx) {
   } else {
     session.deviceSessionReady = true;
     const int count = std::clamp(session.count, 0, kMaxDevices);
-    JobState job;
     for (int i = 1; i <= count; ++i) CaptureOne(ctx, i, job);
-    if (count > 0) Compose(ctx, count);
+    if (count > 0) Compose(ctx, count, job.result);
   }
 
   ShowAndResize(ctx);
   ctx.host.setWaitCursor(false);
   ctx.host.drawProgress(0);
+  job.result.questionNotShown = ctx.questionNotShown;
+  return job.result;
 }
 
 }  // namespace snapdeck

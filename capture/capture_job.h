@@ -14,7 +14,15 @@ inline constexpr std::size_t kMaxTempBitmapBytes = std::size_t{512} * 1024 * 102
 // Output a screenshot run may write before it counts as running wild.
 inline constexpr std::size_t kMaxShotOutputBytes = std::size_t{16} * 1024 * 1024;
 
-void CaptureJob(CaptureContext& ctx);
+// What a job achieved beyond what its status picture shows.
+struct CaptureResult {
+  int finished = 0;               // devices whose picture was read, framed and copied
+  int saved = 0;                  // files written
+  bool clipboardFailed = false;   // a finished picture could not be put on the clipboard
+  bool questionNotShown = false;  // a question had to be given up: it could not be shown
+};
+
+CaptureResult CaptureJob(CaptureContext& ctx);
 
 // Removes the temporary bitmap tempDir + "~devshot.bmp"; true when none remains.
 bool TempCleanup(FileSystem& files, Clock& clock, CaptureHost& host, const std::u16string& tempDir);

@@ -24,6 +24,14 @@ constexpr char16_t kCp1252High[32] = {
 
 std::u16string ToolPath(const CaptureContext& ctx) { return ctx.settings.JLpath + kToolFileName; }
 
+// True for "yes"; a question that could not be shown is noted, as it is no "no" of the user.
+bool AskedYes(CaptureContext& ctx, int kind, const std::u16string& message,
+              const std::u16string& first, const std::u16string& second) {
+  const int answer = ctx.host.ask(kind, message, first, second);
+  if (answer == id::kAnswerNotShown) ctx.questionNotShown = true;
+  return answer == kAnswerFirst;
+}
+
 }  // namespace
 
 std::u16string PinFromRecord(const std::uint8_t* record, std::size_t size) {
@@ -87,12 +95,11 @@ int DetectDevices(CaptureContext& ctx) {
     }
     if (count == 0) {
       if (run) run->kill();
-      const int answer = ctx.host.ask(
-          kKindWarning,
-          u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager is "
-          u"not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n",
-          u"Yes, try again", u"No, cancel");
-      if (answer != kAnswerFirst) {
+      if (!AskedYes(
+              ctx, kKindWarning,
+              u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
+              u"is not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n",
+              u"Yes, try again", u"No, cancel")) {
         run.reset();
         break;
       }
@@ -121,11 +128,10 @@ bool CheckPasswords(CaptureContext& ctx) {
   for (int i = 1; i <= count; ++i) {
     for (;;) {
       if (passwords[i].empty() && !session.deviceAnswered[i]) {
-        const int answer = ctx.host.ask(
-            kKindPassword,
-            u"Please enter your BlackBerry password for device " + session.PIN[i] + u".\r\n\r\n",
-            u"OK, done", u"Leave it");
-        if (answer != kAnswerFirst) {
+        if (!AskedYes(ctx, kKindPassword,
+                      u"Please enter your BlackBerry password for device " + session.PIN[i] +
+                          u".\r\n\r\n",
+                      u"OK, done", u"Leave it")) {
           result = false;
           break;
         }
@@ -154,14 +160,14 @@ bool CheckPasswords(CaptureContext& ctx) {
         passwords[i].clear();
         session.deviceAnswered[i] = false;
         if (run) run->kill();
-        const int answer = ctx.host.ask(
-            kKindWarning,
-            u"It looks like the password you have entered for device " + session.PIN[i] +
-                u" is wrong.\r\nWarning: Too many retries With a wrong Password may cause the "
-                u"BlackBerry To wipe itself!\r\n\r\nTry again And enter the correct Password Or "
-                u"cancel.\r\nLock And unlock your BlackBerry To reset the error count.",
-            u"Yes, Try again", u"No, cancel");
-        if (answer != kAnswerFirst) {
+        if (!AskedYes(
+                ctx, kKindWarning,
+                u"It looks like the password you have entered for device " + session.PIN[i] +
+                    u" is wrong.\r\nWarning: Too many retries With a wrong Password may cause the "
+                    u"BlackBerry To wipe itself!\r\n\r\nTry again And enter the correct Password "
+                    u"Or "
+                    u"cancel.\r\nLock And unlock your BlackBerry To reset the error count.",
+                u"Yes, Try again", u"No, cancel")) {
           run.reset();
           result = false;
           break;

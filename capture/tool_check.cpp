@@ -5,16 +5,17 @@
 
 namespace snapdeck {
 
-bool CheckDeviceTool(AppSettings& settings, FileSystem& files, ToolLocator& locator) {
+ToolCheck CheckDeviceTool(AppSettings& settings, FileSystem& files, ToolLocator& locator) {
   for (;;) {
     const std::u16string toolPath = settings.JLpath + kToolFileName;
-    if (files.fileSize(toolPath) > 0) return true;
+    if (files.fileSize(toolPath) > 0) return ToolCheck::Found;
     const int answer = locator.askLocation(
         toolPath, u"JavaLoader|javaloader.exe",
         u"This program requires the file JavaLoader.exe\r\nPlease select its current location "
         u"using the [...] button or copy it to this program's folder.\r\n",
         u"Yes, try again", u"No, cancel");
-    if (answer != id::kAnswerFirst) return false;
+    if (answer == id::kAnswerNotShown) return ToolCheck::NotAsked;
+    if (answer != id::kAnswerFirst) return ToolCheck::GaveUp;
     const std::u16string chosen = locator.fileResult();
     const std::size_t cut = chosen.find_last_of(u"\\/");
     settings.JLpath = cut == std::u16string::npos ? std::u16string() : chosen.substr(0, cut + 1);

@@ -197,7 +197,7 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
               int ownerWindow) {
   (void)input;
   // One requester at a time: window 4 and the state are single.
-  if (WindowByNumber(id::kRequester) != nullptr) return id::kAnswerClosed;
+  if (WindowByNumber(id::kRequester) != nullptr) return id::kAnswerNotShown;
   SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
   RequesterState& st = TheRequesterState();
   st.size = size;
@@ -216,7 +216,7 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
   if (window == nullptr) {
     DeleteObject(st.labelBrush);
     st.labelBrush = nullptr;
-    return id::kAnswerClosed;
+    return id::kAnswerNotShown;
   }
   RegisterWindow(id::kRequester, window);
   if (parent != nullptr) EnableWindow(parent, FALSE);

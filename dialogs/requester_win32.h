@@ -31,9 +31,10 @@ struct RequesterState {
 RequesterState& TheRequesterState();
 
 // Runs the requester modally (window 4) and answers 20 for the first button or
-// Return, 21 for the second button or Escape, 0 for a close request of any window
-// (or when a requester is already open). The hotkey kind stores hotkey and
-// hotkeyCAS in the settings on 20. `input` is unused by every kind.
+// Return, 21 for the second button or Escape, 0 for a close request of any window.
+// It answers id::kAnswerNotShown, never a button, when the user could not be asked:
+// the window could not be created or another requester is open. The hotkey kind
+// stores hotkey and hotkeyCAS in the settings on 20. `input` is unused by every kind.
 int Requester(int kind, const std::u16string& message, const std::u16string& input,
               const std::u16string& firstButton, const std::u16string& secondButton, int size,
               int ownerWindow);

@@ -15,6 +15,9 @@ inline constexpr int kKindHotkey = 21;
 inline constexpr int kAnswerFirst = 20;
 inline constexpr int kAnswerSecond = 21;
 inline constexpr int kAnswerClosed = 0;
+// The requester could not be shown (not created, or another one is open): the user
+// was not asked at all.
+inline constexpr int kAnswerNotShown = -1;
 
 // Pictures
 inline constexpr int kPicEmblem = 0;

@@ -186,7 +186,7 @@ TEST_F(StartupSettings, OutOfRangeValuesStartTakeAShotAndEnd) {
   in("height", 1, 1 << 20);
 }
 
-TEST_F(StartupSettings, ReadOnlySettingsFileIsLeftIntact) {
+TEST_F(StartupSettings, ReadOnlySettingsFileIsToldAndLeftIntact) {
   SettingsLines old = SettingsLines::Defaults(folder_);
   old.Set("width", "300");
   old.Set("sound", "0");
@@ -200,8 +200,19 @@ TEST_F(StartupSettings, ReadOnlySettingsFileIsLeftIntact) {
   EXPECT_EQ(ClientSize(main).cx, 320);  // it was read
   Click(Control(main, 51));             // a change that would be saved
   SelectCombo(Control(main, 38), 0);
-  EndWithEsc(p, main);
+  PressKey(main, VK_ESCAPE);
+  // The settings of this run are lost: the user is told before the program ends.
+  HWND bubble = p.WaitWindow(kBubbleTitle);
+  ASSERT_NE(bubble, nullptr) << "no message bubble about the settings file";
+  EXPECT_EQ(Text(Control(bubble, 13)), L"Snapdeck.ini");
+  EXPECT_EQ(Text(Control(bubble, 12)), L"Settings could not be saved.");
+  EXPECT_TRUE(p.running());
+  Click(Control(bubble, 14));
+  const std::optional<DWORD> code = p.WaitExit();
+  ASSERT_TRUE(code.has_value()) << "the program did not end after the bubble";
+  EXPECT_EQ(*code, 0u);
 
+  EXPECT_TRUE(ListFiles(folder_, L"Snapdeck.ini*.tmp").empty()) << "a work file was left";
   auto now = ReadFileBytes(ini);
   SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
   ASSERT_TRUE(now.has_value());

@@ -3,6 +3,7 @@
 #include "capture/command_lines.h"
 #include "capture/tool_check.h"
 #include "capture_fakes.h"
+#include "platform/numbers.h"
 #include "platform/posix/runner_posix.h"
 
 namespace snapdeck {
@@ -88,7 +89,7 @@ TEST(CaptureToolCheck, PresentToolPassesWithoutAsking) {
   MemoryFiles files;
   files.files[u"C:\\prog\\javaloader.exe"] = {1, 2, 3};
   ScriptedLocator locator;
-  EXPECT_TRUE(CheckDeviceTool(settings, files, locator));
+  EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::Found);
   EXPECT_TRUE(locator.presets.empty());
 }
 
@@ -100,7 +101,7 @@ TEST(CaptureToolCheck, AsksUntilAChosenFolderHoldsTheTool) {
   files.files[u"E:/tools/javaloader.exe"] = {1};
   ScriptedLocator locator;
   locator.answers = {{20, u"D:\\empty\\javaloader.exe"}, {20, u"E:/tools/javaloader.exe"}};
-  EXPECT_TRUE(CheckDeviceTool(settings, files, locator));
+  EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::Found);
   EXPECT_EQ(settings.JLpath, u"E:/tools/");
   ASSERT_EQ(locator.presets.size(), 2u);
   EXPECT_EQ(locator.presets[0], u"C:\\prog\\javaloader.exe");
@@ -112,13 +113,15 @@ TEST(CaptureToolCheck, AsksUntilAChosenFolderHoldsTheTool) {
   EXPECT_EQ(locator.buttons, u"Yes, try again|No, cancel");
 }
 
-TEST(CaptureToolCheck, CancelGivesUp) {
+TEST(CaptureToolCheck, CancelGivesUpButAQuestionNotShownIsNoCancel) {
   AppSettings settings;
   settings.JLpath = u"C:\\prog\\";
   MemoryFiles files;
   ScriptedLocator locator;
-  locator.answers = {{21, u""}};
-  EXPECT_FALSE(CheckDeviceTool(settings, files, locator));
+  locator.answers = {{21, u""}, {0, u""}, {id::kAnswerNotShown, u""}};
+  EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::GaveUp);
+  EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::GaveUp);
+  EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::NotAsked);
   EXPECT_EQ(settings.JLpath, u"C:\\prog\\");
 }
 

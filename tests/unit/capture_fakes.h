@@ -222,6 +222,7 @@ class ScriptedHost : public CaptureHost {
   void pumpAllEvents() override { ++pumpedAll; }
   void clearClipboard() override { clipboard.push_back({true, {}}); }
   bool putOnClipboard(const Picture& p) override {
+    if (!clipboardWorks) return false;
     clipboard.push_back({false, p});
     return true;
   }
@@ -260,6 +261,7 @@ class ScriptedHost : public CaptureHost {
   std::vector<bool> cursors;
   std::vector<double> progress;
   std::vector<Clip> clipboard;
+  bool clipboardWorks = true;  // false: another program holds the clipboard
   std::vector<int> sounds;
   std::vector<std::pair<bool, bool>> pinBox;
   int pumpedOne = 0;

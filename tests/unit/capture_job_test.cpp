@@ -4,6 +4,7 @@
 
 #include "capture_fakes.h"
 #include "imaging/codec.h"
+#include "platform/numbers.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {
@@ -277,6 +278,34 @@ TEST(CaptureJob, SaveFailureStillLeavesThePictureOnTheClipboard) {
   EXPECT_EQ(rig.host.shown.back().width, 242);
   EXPECT_TRUE(rig.session.deviceSessionReady);
   EXPECT_EQ(rig.host.sounds, std::vector<int>{4});
+}
+
+TEST(CaptureJob, ClipboardFailureIsToldAndTheFileStillSaved) {
+  CaptureRig rig;
+  ReadySession(rig);
+  EXPECT_FALSE(CaptureJob(rig.ctx).clipboardFailed);
+  EXPECT_TRUE(rig.text.drew(u" (242 x 162) "));
+
+  rig.host.clipboardWorks = false;
+  rig.text.drawn.clear();
+  const CaptureResult result = CaptureJob(rig.ctx);
+  EXPECT_TRUE(result.clipboardFailed);
+  EXPECT_EQ(result.saved, 1);
+  EXPECT_EQ(Saved(rig, u"C:\\shots\\snapdeck.png").width, 242);
+  EXPECT_TRUE(rig.text.drew(u" (242 x 162) clipboard failed! "));
+  EXPECT_TRUE(rig.text.drew(u" snapdeck.png "));
+}
+
+TEST(CaptureJob, AQuestionThatCouldNotBeShownIsNoAnswerOfTheUser) {
+  CaptureRig rig;
+  rig.host.answers = {id::kAnswerNotShown};  // the password prompt
+  const CaptureResult notShown = CaptureJob(rig.ctx);
+  EXPECT_TRUE(notShown.questionNotShown);
+  EXPECT_EQ(notShown.saved, 0);
+
+  CaptureRig cancelled;
+  cancelled.host.answers = {21};
+  EXPECT_FALSE(CaptureJob(cancelled.ctx).questionNotShown);
 }
 
 TEST(CaptureJob, UndeletableBitmapIsReported) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "shell/events_win32.h"
-#include "shell/ids.h"
-#include "shell/shell_win32.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/requester_win32.h"
 #include "dialogs_support.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -151,6 +151,16 @@ TEST_F(DialogsRequester, WarningKindHasTallMessageNoInputAndAnswersWithButtons) 
 TEST_F(DialogsRequester, CloseRequestOfAnyWindowAnswersZero) {
   Driver driver(kTitle, [&](HWND) { PostMessageW(owner_, WM_CLOSE, 0, 0); });
   EXPECT_EQ(Ask(id::kKindWarning), id::kAnswerClosed);
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+TEST_F(DialogsRequester, ASecondRequesterIsRefusedWithoutPassingForAnAnswer) {
+  // Window 4 taken stands for a requester that is already open.
+  RegisterWindow(id::kRequester, owner_);
+  const int answer = Ask(id::kKindWarning);
+  ForgetWindow(id::kRequester);
+  EXPECT_EQ(answer, id::kAnswerNotShown);
+  EXPECT_NE(answer, id::kAnswerClosed);
   EXPECT_TRUE(IsWindowEnabled(owner_));
 }
 
