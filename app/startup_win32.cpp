@@ -146,34 +146,28 @@ void ReadProgramPaths(ProgramInfo& info) {
   info.tempDir = TempDirFrom(FromWide(temp.c_str()), EnvironmentText(L"tmp"), info.programDir);
 }
 
-int RunProgram(HINSTANCE instance) {
+namespace {
+
+// Start-up before the single-instance guard: what even the guard's bubble needs.
+void PrepareProcess(HINSTANCE instance) {
   Shell& shell = TheShell();
-  ProgramInfo& info = shell.info;
-  AppSettings& settings = shell.settings;
   shell.instance = instance;
   INITCOMMONCONTROLSEX controls{sizeof(controls),
                                 ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-
   LoadPicture(id::kPicEmblem);
   CreatePicture(id::kPicUpdateProgress, 200, 11);
   shell.metrics = ReadScreenMetrics();
-  info.soundAvailable = InitSoundSystem();
-  if (info.soundAvailable) LoadSounds(0, 2);
-  ReadProgramPaths(info);
+  shell.info.soundAvailable = InitSoundSystem();
+  if (shell.info.soundAvailable) LoadSounds(0, 2);
+  ReadProgramPaths(shell.info);
+}
 
-  UniqueHandle guard = SingleInstanceGuard(info.programFile);
-  if (!guard) {
-    MessageBubble(info.programFile, u"Only one instance is allowed.", kThemeWarning, 0);
-    return 0;
-  }
-  // A restart in the middle of an update ends here, or reports and carries on.
-  if (!HandleUpdateSwitches()) return 0;
-  info.mainRunning = true;
-  OleInitialize(nullptr);  // the folder chooser's new dialog style needs it
-  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
-  SetMessageHandler(HandlerSlot::Empty, EmptyHandler);
-
+// Tables, pictures, sounds, brush and fonts of the running program, and the settings'
+// start-up values.
+void LoadProgramResources() {
+  Shell& shell = TheShell();
+  const ProgramInfo& info = shell.info;
   LoadLanguageTable();
   LoadPicture(id::kPicSmallIcon);
   LoadPicture(id::kPicDonate);
@@ -186,24 +180,32 @@ int RunProgram(HINSTANCE instance) {
   for (int number = id::kPicFirstFlag; number <= id::kPicFirstFlag + 6; ++number) {
     LoadPicture(number);
   }
-  for (int number : {27, 28, 29, 30, 31, 32, 34, 35}) LoadPicture(number);
+  for (int number : {id::kPicPinOn, id::kPicPinOff, id::kPicSoundOn, id::kPicSoundOff,
+                     id::kPicToTray, id::kPicPasswordMark, id::kPicTrayIdle, id::kPicTrayBusy}) {
+    LoadPicture(number);
+  }
   CreatePicture(id::kPicSwatch, 36, 16);
   CreatePicture(id::kPicProgress, 400, 10);
   if (info.soundAvailable) LoadSounds(4, 7);
   shell.webdings = CreateWebdings();
   shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  AppSettings& settings = shell.settings;
   settings.shotname = u"snapdeck";
   settings.JLpath = info.programDir;
   settings.shotfolder[0] = info.programDir;
   settings.currentFolder = info.programDir;
+}
 
+// The main window, hidden, with the settings loaded into it; nullptr when it could not
+// be built (the settings are loaded all the same, so they are saved unchanged).
+HWND BuildMainWithSettings() {
+  Shell& shell = TheShell();
+  AppSettings& settings = shell.settings;
   // The first status picture, at the default device-screen size.
-  {
-    Picture status;
-    RenderStatusPicture(status, 240, 160, u" Snapdeck ", SnapdeckCaptionColors(),
-                        FrameStyleOf(settings), GdiText(), nullptr);
-    shell.pictures.put(id::kPicStatus, std::move(status));
-  }
+  Picture status;
+  RenderStatusPicture(status, 240, 160, u" Snapdeck ", SnapdeckCaptionColors(),
+                      FrameStyleOf(settings), GdiText(), nullptr);
+  shell.pictures.put(id::kPicStatus, std::move(status));
   HWND main = BuildMainWindow();
   UpdateInfo& update = TheUpdateInfo();
   update.parentWindow = id::kMainWindow;
@@ -213,48 +215,73 @@ int RunProgram(HINSTANCE instance) {
   Services& services = TheServices();
   LoadSettings(settings, *services.files, kSettingsFileName);
 
-  HWND soundButton = MainControl(id::kSoundButton);
-  if (!info.soundAvailable) settings.sound = 0;
-  EnableWindow(soundButton, info.soundAvailable ? TRUE : FALSE);
+  if (!shell.info.soundAvailable) settings.sound = 0;
+  EnableWindow(MainControl(id::kSoundButton), shell.info.soundAvailable ? TRUE : FALSE);
   ShowSoundState();
   RenderIdleStatus();
   ShowStatusPicture();
 
   if (main != nullptr) EnableWindow(main, FALSE);
   PumpAllEvents();
-  TempCleanup(*services.files, *services.clock, services.host, info.tempDir);
+  TempCleanup(*services.files, *services.clock, services.host, shell.info.tempDir);
   PutSettingsIntoControls();
   int innerWidth = 0;
   int innerHeight = 0;
   MainInnerSize(settings, innerWidth, innerHeight);
   ResizeMainInner(innerWidth, innerHeight);
-  if (main != nullptr) {
-    EnableWindow(main, TRUE);
-    // Shown first: activating the window would otherwise take the focus back.
-    ShowWindow(main, SW_SHOW);
-    UpdateWindow(main);
-    SetFocus(MainControl(id::kFolderCombo));
-    SetFocus(MainControl(id::kTakeScreenshot));
-    // The focus selected the folder text; unfocused, Wine would keep showing that.
-    SendMessageW(MainControl(id::kFolderCombo), CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
-  }
+  return main;
+}
 
+void ShowMainWindow(HWND main) {
+  EnableWindow(main, TRUE);
+  // Shown first: activating the window would otherwise take the focus back.
+  ShowWindow(main, SW_SHOW);
+  UpdateWindow(main);
+  SetFocus(MainControl(id::kFolderCombo));
+  SetFocus(MainControl(id::kTakeScreenshot));
+  // The focus selected the folder text; unfocused, Wine would keep showing that.
+  SendMessageW(MainControl(id::kFolderCombo), CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
+}
+
+// The main loop, once the device tool is found.
+void RunWithDeviceTool() {
   RequesterToolLocator locator;
-  if (main != nullptr) {
-    switch (CheckDeviceTool(settings, *services.files, locator)) {
-      case ToolCheck::Found:
-        RunMainLoop();
-        break;
-      case ToolCheck::GaveUp:
-        break;
-      case ToolCheck::NotAsked:
-        // Ending without a word would look like a crash.
-        MessageBubble(u"javaloader.exe", u"The device tool is missing and could not be asked for.",
-                      kThemeError, id::kMainWindow);
-        break;
-    }
+  switch (CheckDeviceTool(TheShell().settings, *TheServices().files, locator)) {
+    case ToolCheck::Found:
+      RunMainLoop();
+      break;
+    case ToolCheck::GaveUp:
+      break;
+    case ToolCheck::NotAsked:
+      // Ending without a word would look like a crash.
+      MessageBubble(u"javaloader.exe", u"The device tool is missing and could not be asked for.",
+                    kThemeError, id::kMainWindow);
+      break;
   }
+}
 
+}  // namespace
+
+int RunProgram(HINSTANCE instance) {
+  PrepareProcess(instance);
+  ProgramInfo& info = TheShell().info;
+  UniqueHandle guard = SingleInstanceGuard(info.programFile);
+  if (!guard) {
+    MessageBubble(info.programFile, u"Only one instance is allowed.", kThemeWarning, 0);
+    return 0;
+  }
+  // A restart in the middle of an update ends here, or reports and carries on.
+  if (!HandleUpdateSwitches()) return 0;
+  info.mainRunning = true;
+  OleInitialize(nullptr);  // the folder chooser's new dialog style needs it
+  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
+  SetMessageHandler(HandlerSlot::Empty, EmptyHandler);
+  LoadProgramResources();
+
+  if (HWND main = BuildMainWithSettings()) {
+    ShowMainWindow(main);
+    RunWithDeviceTool();
+  }
   Shutdown();
   OleUninitialize();
   return 0;

@@ -6,13 +6,14 @@
 
 #include <vector>
 
+#include "dialogs/bubble_theme.h"
+#include "dialogs/click_win32.h"
+#include "dialogs/disc_win32.h"
+#include "dialogs/login_state.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
-#include "dialogs/click_win32.h"
-#include "dialogs/disc_win32.h"
-#include "dialogs/bubble_theme.h"
-#include "dialogs/login_state.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -99,17 +100,17 @@ RECT ScreenArea() {
   return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-HACCEL ReturnAndEscape(HWND window) {
+UniqueAccel ReturnAndEscape(HWND window) {
   const int keys[] = {VK_ESCAPE, VK_RETURN};
   const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  HACCEL table = MakeShortcutTable(keys, numbers, 2);
-  SetWindowShortcuts(window, table);
+  UniqueAccel table(MakeShortcutTable(keys, numbers, 2));
+  SetWindowShortcuts(window, table.get());
   return table;
 }
 
-void CloseBubbleWindow(int number, HWND window, HACCEL shortcuts) {
+// The shortcut table outlives the window's use of it; the caller's owner frees it.
+void CloseBubbleWindow(int number, HWND window) {
   SetWindowShortcuts(window, nullptr);
-  if (shortcuts != nullptr) DestroyAcceleratorTable(shortcuts);
   RemoveWindowSubclass(window, BubblePaintProc, 0);
   DestroyWindow(window);
   ForgetWindow(number);
@@ -145,14 +146,14 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
                         id::kBubbleOk);
   MakeControl(window, L"Static", text, SS_CENTER | SS_SUNKEN, 0, 20, 60, 120, 40, id::kBubbleText);
   MakeControl(window, L"Static", caption, SS_CENTER, 0, 24, 30, 112, 20, id::kBubbleCaption);
-  HACCEL shortcuts = ReturnAndEscape(window);
+  const UniqueAccel shortcuts = ReturnAndEscape(window);
 
   const BubbleTheme theme = BubbleThemeFor(themeColor);
-  HBRUSH disc = nullptr;
-  HBRUSH captionBrush = nullptr;
+  UniqueGdi<HBRUSH> disc;
+  UniqueGdi<HBRUSH> captionBrush;
   if (theme.hasDisc) {
-    disc = DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize);
-    paint.background = disc;
+    disc.reset(DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize));
+    paint.background = disc.get();
   } else {
     // No theme disc: the ordinary dialog face.
     paint.background = GetSysColorBrush(COLOR_BTNFACE);
@@ -160,9 +161,9 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   paint.colours.push_back({id::kBubbleText, kTextColor, kWhite, white});
   if (theme.hasCaptionBackground) {
-    captionBrush = CreateSolidBrush(static_cast<COLORREF>(theme.captionBackground));
+    captionBrush.reset(CreateSolidBrush(static_cast<COLORREF>(theme.captionBackground)));
     paint.colours.push_back({id::kBubbleCaption, kTextColor,
-                             static_cast<COLORREF>(theme.captionBackground), captionBrush});
+                             static_cast<COLORREF>(theme.captionBackground), captionBrush.get()});
   } else {
     paint.colours.push_back({id::kBubbleCaption, kTextColor, kWhite, nullptr});
   }
@@ -186,10 +187,8 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   }
 
   if (parent != nullptr) EnableWindow(parent, TRUE);
-  CloseBubbleWindow(id::kMessageBubble, window, shortcuts);
-  if (disc != nullptr) DeleteObject(disc);
+  CloseBubbleWindow(id::kMessageBubble, window);
   TheShell().pictures.release(id::kPicBubbleDisc);
-  if (captionBrush != nullptr) DeleteObject(captionBrush);
   return result;
 }
 
@@ -218,17 +217,18 @@ bool LoginBubble() {
                   WS_EX_CLIENTEDGE, 30, 80, 100, 20, id::kLoginPassword);
 
   const COLORREF labelBack = RGB(0xFF, 0x99, 0xAA);
-  HBRUSH labelBrush = CreateSolidBrush(labelBack);
+  const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  paint.colours.push_back({id::kLoginUserLabel, kTextColor, labelBack, labelBrush});
-  paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush});
+  paint.colours.push_back({id::kLoginUserLabel, kTextColor, labelBack, labelBrush.get()});
+  paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});
   paint.colours.push_back({id::kLoginPassword, kTextColor, kWhite, white});
-  HBRUSH disc = DiscBrush(id::kPicBubbleDisc, MakeRgb(0xBB, 0x11, 0x22), MakeRgb(0xDD, 0x44, 0x55),
-                          MakeRgb(0xFF, 0x99, 0xAA), kBubbleSize);
-  paint.background = disc;
+  const UniqueGdi<HBRUSH> disc(DiscBrush(id::kPicBubbleDisc, MakeRgb(0xBB, 0x11, 0x22),
+                                         MakeRgb(0xDD, 0x44, 0x55), MakeRgb(0xFF, 0x99, 0xAA),
+                                         kBubbleSize));
+  paint.background = disc.get();
   ShapeAsDisc(window, kBubbleSize);
-  HACCEL shortcuts = ReturnAndEscape(window);
+  const UniqueAccel shortcuts = ReturnAndEscape(window);
   SetForegroundWindow(window);
   SetFocus(login.userName.empty() ? user : password);
 
@@ -249,9 +249,7 @@ bool LoginBubble() {
     }
   }
 
-  CloseBubbleWindow(id::kLoginBubble, window, shortcuts);
-  if (disc != nullptr) DeleteObject(disc);
-  DeleteObject(labelBrush);
+  CloseBubbleWindow(id::kLoginBubble, window);
   return result;
 }
 

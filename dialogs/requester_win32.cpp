@@ -192,6 +192,51 @@ RequesterState& TheRequesterState() {
   return state;
 }
 
+namespace {
+
+// Window 4, hidden, centred on its parent, with its icon, message, input row and
+// buttons; nullptr when it could not be created. focus receives the control that
+// takes the keyboard focus.
+HWND BuildRequesterWindow(int kind, const std::u16string& message, int size, HWND parent,
+                          HWND& focus) {
+  const RequesterState& st = TheRequesterState();
+  const RECT area = CentreArea(parent);
+  const int x = area.left + (area.right - area.left - size) / 2;
+  const int y = area.top + (area.bottom - area.top - size) / 2;
+  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, size, size, parent,
+                                nullptr, TheShell().instance, nullptr);
+  if (window == nullptr) return nullptr;
+
+  const RequesterLayout l = RequesterGeometry(kind, size);
+  HWND icon = MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
+  if (const Picture* picture = TheShell().pictures.find(kind)) ShowPictureInControl(icon, *picture);
+  HWND messageBox =
+      MakeDialogControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
+                        l.message, id::kReqMessage);
+  focus = MakeInputRow(window, kind, l);
+  if (const int sound = RequesterSound(kind); sound >= 0) PlaySoundNumber(sound);
+  FillMessageBox(messageBox, message);
+  HWND first =
+      MakeDialogControl(window, L"Button", st.firstButtonText, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
+                        l.firstButton, id::kReqFirstButton);
+  MakeDialogControl(window, L"Button", st.secondButtonText, BS_PUSHBUTTON | WS_TABSTOP, 0,
+                    l.secondButton, id::kReqSecondButton);
+  if (focus == nullptr) focus = first;
+  return window;
+}
+
+// The disc background and shape; then the window comes to the front.
+void ShowAsDisc(HWND window, int size) {
+  RequesterState& st = TheRequesterState();
+  st.discBrush.reset(
+      RequesterDiscBrush(id::kPicRequesterDisc, st.rimColor, st.ringColor, st.centreColor, size));
+  SetWindowBackground(window, st.discBrush.get());
+  ShapeAsDisc(window, size);
+  SetForegroundWindow(window);
+}
+
+}  // namespace
+
 int Requester(int kind, const std::u16string& message, const std::u16string& input,
               const std::u16string& firstButton, const std::u16string& secondButton, int size,
               int ownerWindow) {
@@ -205,61 +250,34 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
   st.firstButtonText = firstButton;
   st.secondButtonText = secondButton;
   st.ownerWindow = ownerWindow;
-  st.labelBrush = CreateSolidBrush(static_cast<COLORREF>(st.centreColor));
+  st.labelBrush.reset(CreateSolidBrush(static_cast<COLORREF>(st.centreColor)));
 
   HWND parent = WindowByNumber(ownerWindow);
-  const RECT area = CentreArea(parent);
-  const int x = area.left + (area.right - area.left - size) / 2;
-  const int y = area.top + (area.bottom - area.top - size) / 2;
-  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, size, size, parent,
-                                nullptr, TheShell().instance, nullptr);
+  HWND focus = nullptr;
+  HWND window = BuildRequesterWindow(kind, message, size, parent, focus);
   if (window == nullptr) {
-    DeleteObject(st.labelBrush);
-    st.labelBrush = nullptr;
+    st.labelBrush.reset();
     return id::kAnswerNotShown;
   }
   RegisterWindow(id::kRequester, window);
   if (parent != nullptr) EnableWindow(parent, FALSE);
-
-  const RequesterLayout l = RequesterGeometry(kind, size);
-  HWND icon = MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
-  if (const Picture* picture = TheShell().pictures.find(kind)) ShowPictureInControl(icon, *picture);
-  HWND messageBox =
-      MakeDialogControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
-                        l.message, id::kReqMessage);
-  HWND focus = MakeInputRow(window, kind, l);
-  if (const int sound = RequesterSound(kind); sound >= 0) PlaySoundNumber(sound);
-  FillMessageBox(messageBox, message);
-  HWND first = MakeDialogControl(window, L"Button", firstButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
-                                 l.firstButton, id::kReqFirstButton);
-  MakeDialogControl(window, L"Button", secondButton, BS_PUSHBUTTON | WS_TABSTOP, 0, l.secondButton,
-                    id::kReqSecondButton);
-  if (focus == nullptr) focus = first;
-
-  st.discBrush =
-      RequesterDiscBrush(id::kPicRequesterDisc, st.rimColor, st.ringColor, st.centreColor, size);
-  SetWindowBackground(window, st.discBrush);
-  ShapeAsDisc(window, size);
-  SetForegroundWindow(window);
+  ShowAsDisc(window, size);
   SetFocus(focus);
   const int keys[] = {VK_ESCAPE, VK_RETURN};
   const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  HACCEL shortcuts = MakeShortcutTable(keys, numbers, 2);
-  SetWindowShortcuts(window, shortcuts);
+  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
+  SetWindowShortcuts(window, shortcuts.get());
 
   const int result = RunRequesterLoop(window);
 
   if (parent != nullptr) EnableWindow(parent, TRUE);
   SetWindowShortcuts(window, nullptr);
-  if (shortcuts != nullptr) DestroyAcceleratorTable(shortcuts);
   ReleaseIcon(window);
   DestroyWindow(window);
   ForgetWindow(id::kRequester);
-  DeleteObject(st.labelBrush);
-  st.labelBrush = nullptr;
+  st.labelBrush.reset();
   // The background brush is remade at every opening.
-  if (st.discBrush != nullptr) DeleteObject(st.discBrush);
-  st.discBrush = nullptr;
+  st.discBrush.reset();
   return result;
 }
 
@@ -283,7 +301,7 @@ bool RequesterLabelColors(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   if (message != WM_CTLCOLORSTATIC) return false;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kTextColor);
-  result = reinterpret_cast<LRESULT>(TheRequesterState().labelBrush);
+  result = reinterpret_cast<LRESULT>(TheRequesterState().labelBrush.get());
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "imaging/picture.h"
+#include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 
@@ -24,8 +25,8 @@ struct RequesterState {
   std::u16string filePreset;      // kind 20, set by the caller
   std::u16string fileFilter;      // kind 20, "description|pattern", set by the caller
   std::u16string hotkeyText;      // kind 21, rebuilt after the first button
-  HBRUSH labelBrush = nullptr;    // solid centre colour while the dialog is open
-  HBRUSH discBrush = nullptr;     // window background while the dialog is open
+  UniqueGdi<HBRUSH> labelBrush;   // solid centre colour while the dialog is open
+  UniqueGdi<HBRUSH> discBrush;    // window background while the dialog is open
 };
 
 RequesterState& TheRequesterState();

@@ -84,17 +84,37 @@ int RowOf(const Layout& l, std::int64_t fileRow) {
   return static_cast<int>(l.topDown ? fileRow : l.height - 1 - fileRow);
 }
 
-bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
-  if (!b.has(0, kFileHeaderSize + 4) || b.at(0)[0] != 'B' || b.at(0)[1] != 'M') {
-    error = "not a BMP file";
+// What the bitmap header says beyond the Layout, for reading the palette after it.
+struct HeaderFacts {
+  std::uint32_t colorsUsed = 0;
+  std::size_t entrySize = 4;    // bytes per palette entry: 3 after a core header
+  std::size_t afterHeader = 0;  // where the palette (or the pixels) may start
+};
+
+// The bit masks of a bit-field bitmap: inside the longer headers, or right after the
+// 40-byte one.
+bool ReadBitMasks(const Bytes& b, std::uint32_t headerSize, Layout& l, HeaderFacts& facts,
+                  const char*& error) {
+  const std::size_t maskAt = kFileHeaderSize + kInfoHeaderSize;
+  if (headerSize == kInfoHeaderSize) {
+    const std::size_t n = l.compression == kBiAlphaBitfields ? 16 : 12;
+    if (!b.has(maskAt, n)) {
+      error = "truncated bit masks";
+      return false;
+    }
+    facts.afterHeader += n;
+  } else if (headerSize < kInfoHeaderSize + 12) {
+    error = "header too short for bit masks";
     return false;
   }
-  const std::uint32_t offBits = b.u32(10);
-  const std::uint32_t headerSize = b.u32(14);
+  for (int i = 0; i < 3; ++i) l.masks[i] = b.u32(maskAt + 4 * static_cast<std::size_t>(i));
+  return true;
+}
+
+// The core (12-byte) or info (40 bytes and longer) header after the file header.
+bool ReadInfoHeader(const Bytes& b, std::uint32_t headerSize, Layout& l, HeaderFacts& facts,
+                    const char*& error) {
   const std::size_t h0 = kFileHeaderSize;
-  std::uint32_t colorsUsed = 0;
-  std::size_t entrySize = 4;
-  std::size_t afterHeader = 0;
   if (headerSize == kCoreHeaderSize) {
     if (!b.has(h0, kCoreHeaderSize)) {
       error = "truncated header";
@@ -103,47 +123,34 @@ bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
     l.width = b.u16(h0 + 4);
     l.height = b.u16(h0 + 6);
     l.bpp = b.u16(h0 + 10);
-    entrySize = 3;
-    afterHeader = h0 + kCoreHeaderSize;
-  } else if (headerSize >= kInfoHeaderSize && headerSize <= 1024) {
-    if (!b.has(h0, headerSize)) {
-      error = "truncated header";
-      return false;
-    }
-    l.width = b.s32(h0 + 4);
-    const std::int64_t h = b.s32(h0 + 8);
-    l.topDown = h < 0;
-    l.height = h < 0 ? -h : h;
-    l.bpp = b.u16(h0 + 14);
-    l.compression = b.u32(h0 + 16);
-    colorsUsed = b.u32(h0 + 32);
-    afterHeader = h0 + headerSize;
-    if (l.compression == kBiBitfields || l.compression == kBiAlphaBitfields) {
-      // Masks live inside the longer headers, or right after the 40-byte one.
-      std::size_t maskAt = h0 + kInfoHeaderSize;
-      if (headerSize == kInfoHeaderSize) {
-        const std::size_t n = l.compression == kBiAlphaBitfields ? 16 : 12;
-        if (!b.has(maskAt, n)) {
-          error = "truncated bit masks";
-          return false;
-        }
-        afterHeader += n;
-      } else if (headerSize < kInfoHeaderSize + 12) {
-        error = "header too short for bit masks";
-        return false;
-      }
-      for (int i = 0; i < 3; ++i) l.masks[i] = b.u32(maskAt + 4 * static_cast<std::size_t>(i));
-    }
-  } else {
+    facts.entrySize = 3;
+    facts.afterHeader = h0 + kCoreHeaderSize;
+    return true;
+  }
+  if (headerSize < kInfoHeaderSize || headerSize > 1024) {
     error = "unsupported header";
     return false;
   }
-
-  // Before anything is allocated: an RLE file of a few bytes can claim any size.
-  if (const char* problem = PictureSizeProblem(l.width, l.height)) {
-    error = problem;
+  if (!b.has(h0, headerSize)) {
+    error = "truncated header";
     return false;
   }
+  l.width = b.s32(h0 + 4);
+  const std::int64_t h = b.s32(h0 + 8);
+  l.topDown = h < 0;
+  l.height = h < 0 ? -h : h;
+  l.bpp = b.u16(h0 + 14);
+  l.compression = b.u32(h0 + 16);
+  facts.colorsUsed = b.u32(h0 + 32);
+  facts.afterHeader = h0 + headerSize;
+  if (l.compression == kBiBitfields || l.compression == kBiAlphaBitfields) {
+    return ReadBitMasks(b, headerSize, l, facts, error);
+  }
+  return true;
+}
+
+// Bit count and compression must go together; plain 16 and 32 bits get their masks.
+bool CheckPixelFormat(Layout& l, const char*& error) {
   switch (l.compression) {
     case kBiRgb:
       if (l.bpp != 1 && l.bpp != 4 && l.bpp != 8 && l.bpp != 16 && l.bpp != 24 && l.bpp != 32) {
@@ -159,43 +166,65 @@ bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
         l.masks[1] = 0x00FF00;
         l.masks[2] = 0x0000FF;
       }
-      break;
+      return true;
     case kBiRle8:
     case kBiRle4:
       if (l.bpp != (l.compression == kBiRle8 ? 8 : 4)) {
         error = "RLE with wrong bit count";
         return false;
       }
-      break;
+      return true;
     case kBiBitfields:
     case kBiAlphaBitfields:
       if (l.bpp != 16 && l.bpp != 32) {
         error = "bit fields with wrong bit count";
         return false;
       }
-      break;
+      return true;
     default:
       error = "unsupported compression";
       return false;
   }
+}
 
-  if (l.bpp <= 8) {
-    const std::size_t maxEntries = std::size_t{1} << l.bpp;
-    std::size_t n = (colorsUsed == 0 || colorsUsed > maxEntries) ? maxEntries : colorsUsed;
-    // Palettes that claim more entries than fit before the pixels are cut short.
-    if (offBits >= afterHeader) n = std::min(n, (offBits - afterHeader) / entrySize);
-    if (!b.has(afterHeader, n * entrySize))
-      n = (b.size() - std::min(b.size(), afterHeader)) / entrySize;
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::uint8_t* e = b.at(afterHeader + i * entrySize);
-      l.palette[i] = 0xFF000000u | (static_cast<std::uint32_t>(e[2]) << 16) |
-                     (static_cast<std::uint32_t>(e[1]) << 8) | e[0];
-    }
-    l.paletteSize = n;
-    afterHeader += n * entrySize;
+// Palettes that claim more entries than fit before the pixels, or in the file, are cut
+// short; missing entries read as black.
+void ReadPalette(const Bytes& b, std::uint32_t offBits, Layout& l, HeaderFacts& facts) {
+  const std::size_t maxEntries = std::size_t{1} << l.bpp;
+  std::size_t n =
+      (facts.colorsUsed == 0 || facts.colorsUsed > maxEntries) ? maxEntries : facts.colorsUsed;
+  if (offBits >= facts.afterHeader)
+    n = std::min(n, (offBits - facts.afterHeader) / facts.entrySize);
+  if (!b.has(facts.afterHeader, n * facts.entrySize)) {
+    n = (b.size() - std::min(b.size(), facts.afterHeader)) / facts.entrySize;
   }
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t* e = b.at(facts.afterHeader + i * facts.entrySize);
+    l.palette[i] = 0xFF000000u | (static_cast<std::uint32_t>(e[2]) << 16) |
+                   (static_cast<std::uint32_t>(e[1]) << 8) | e[0];
+  }
+  l.paletteSize = n;
+  facts.afterHeader += n * facts.entrySize;
+}
 
-  l.dataOffset = offBits == 0 ? afterHeader : offBits;
+bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
+  if (!b.has(0, kFileHeaderSize + 4) || b.at(0)[0] != 'B' || b.at(0)[1] != 'M') {
+    error = "not a BMP file";
+    return false;
+  }
+  const std::uint32_t offBits = b.u32(10);
+  const std::uint32_t headerSize = b.u32(14);
+  HeaderFacts facts;
+  if (!ReadInfoHeader(b, headerSize, l, facts, error)) return false;
+  // Before anything is allocated: an RLE file of a few bytes can claim any size.
+  if (const char* problem = PictureSizeProblem(l.width, l.height)) {
+    error = problem;
+    return false;
+  }
+  if (!CheckPixelFormat(l, error)) return false;
+  if (l.bpp <= 8) ReadPalette(b, offBits, l, facts);
+
+  l.dataOffset = offBits == 0 ? facts.afterHeader : offBits;
   if (l.dataOffset < kFileHeaderSize + std::min<std::size_t>(headerSize, kInfoHeaderSize) ||
       l.dataOffset > b.size()) {
     error = "bad pixel data offset";

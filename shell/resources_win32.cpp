@@ -1,13 +1,11 @@
 #include "shell/resources_win32.h"
 
 #include <cstring>
-#include <memory>
-#include <type_traits>
 
-#include "shell/ids.h"
 #include "imaging/codec.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"
+#include "shell/ids.h"
 
 namespace snapdeck::win32 {
 
@@ -17,16 +15,6 @@ namespace {
 constexpr int kLastPictureNumber = SNAPDECK_RC_EMBLEM_BASE - SNAPDECK_RC_PICTURE_BASE - 1;
 
 constexpr Rgb kIconBackground = MakeRgb(0x22, 0x22, 0x33);
-
-struct IconDeleter {
-  void operator()(HICON h) const { DestroyIcon(h); }
-};
-using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
-
-struct DcDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using UniqueDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
 // Bytes of a resource of any type, or an empty span when it is missing.
 struct ResourceBytes {

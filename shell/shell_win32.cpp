@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 
 namespace snapdeck::win32 {
@@ -92,13 +93,12 @@ bool PostProgramEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 class GdiTextPort : public TextPort {
  public:
   void measure(const std::u16string& text, int& width, int& height) override {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, Font());
+    UniqueDc dc(CreateCompatibleDC(nullptr));
+    HGDIOBJ old = SelectObject(dc.get(), Font());
     SIZE size{0, 0};
     std::wstring w = Wide(text);
-    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-    SelectObject(dc, old);
-    DeleteDC(dc);
+    GetTextExtentPoint32W(dc.get(), w.c_str(), static_cast<int>(w.size()), &size);
+    SelectObject(dc.get(), old);
     width = size.cx;
     height = size.cy;
   }
@@ -106,23 +106,22 @@ class GdiTextPort : public TextPort {
   void draw(Picture& picture, int x, int y, const std::u16string& text, Rgb color) override {
     if (picture.empty()) return;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDib(picture.width, picture.height, &bits);
-    if (bitmap == nullptr) return;
+    UniqueGdi<HBITMAP> bitmap(CreateDib(picture.width, picture.height, &bits));
+    if (!bitmap) return;
     const std::size_t bytes = picture.pixels.size() * sizeof(std::uint32_t);
     std::memcpy(bits, picture.pixels.data(), bytes);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-    HGDIOBJ oldFont = SelectObject(dc, Font());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, static_cast<COLORREF>(color));
+    UniqueDc dc(CreateCompatibleDC(nullptr));
+    if (!dc) return;
+    HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
+    HGDIOBJ oldFont = SelectObject(dc.get(), Font());
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), static_cast<COLORREF>(color));
     std::wstring w = Wide(text);
-    TextOutW(dc, x, y, w.c_str(), static_cast<int>(w.size()));
+    TextOutW(dc.get(), x, y, w.c_str(), static_cast<int>(w.size()));
     GdiFlush();
-    SelectObject(dc, oldFont);
-    SelectObject(dc, oldBitmap);
-    DeleteDC(dc);
+    SelectObject(dc.get(), oldFont);
+    SelectObject(dc.get(), oldBitmap);
     std::memcpy(picture.pixels.data(), bits, bytes);
-    DeleteObject(bitmap);
     // GDI clears the alpha byte of the pixels it touches.
     for (auto& p : picture.pixels) p |= 0xFF000000u;
   }
@@ -219,8 +218,7 @@ void ShowPictureInControl(HWND control, const Picture& picture) {
       SendMessageW(control, setMessage, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
   if (old != nullptr && old != bitmap) DeleteObject(old);
   // Common controls 6 may keep a copy of a 32-bit bitmap instead of ours.
-  HBITMAP shown =
-      reinterpret_cast<HBITMAP>(SendMessageW(control, getMessage, IMAGE_BITMAP, 0));
+  HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(control, getMessage, IMAGE_BITMAP, 0));
   if (bitmap != nullptr && shown != bitmap) DeleteObject(bitmap);
   InvalidateRect(control, nullptr, TRUE);
 }
@@ -326,8 +324,7 @@ LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LP
   return result;
 }
 
-LRESULT CALLBACK MinimalWindowCallback(HWND window, UINT message, WPARAM wParam,
-                                       LPARAM lParam) {
+LRESULT CALLBACK MinimalWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CLOSE) {
     PostEvent(window, EventKind::Close, 0, kLeftClick);
     return 0;

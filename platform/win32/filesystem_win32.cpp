@@ -13,7 +13,7 @@
 namespace snapdeck {
 namespace {
 
-using win32::UniqueFindHandle;
+using win32::UniqueFind;
 using win32::UniqueHandle;
 
 bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& data) {
@@ -119,8 +119,8 @@ class Win32FileSystem final : public FileSystem {
     WIN32_FIND_DATAW found{};
     // FindExInfoBasic skips short 8.3 names; matching again below keeps the rule the
     // same as on other systems whatever the short names are.
-    UniqueFindHandle find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &found,
-                                           FindExSearchNameMatch, nullptr, 0));
+    UniqueFind find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                     nullptr, 0));
     if (!find) return names;
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;

@@ -30,8 +30,8 @@ class Win32FolderReader final : public FolderReader {
     if (!query.empty() && query.back() != L'\\' && query.back() != L'/') query += L'\\';
     query += L"*.*";
     WIN32_FIND_DATAW found{};
-    win32::UniqueFindHandle find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &found,
-                                                  FindExSearchNameMatch, nullptr, 0));
+    win32::UniqueFind find(FindFirstFileExW(query.c_str(), FindExInfoBasic, &found,
+                                            FindExSearchNameMatch, nullptr, 0));
     if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive lists fine
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;

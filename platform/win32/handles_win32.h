@@ -1,4 +1,5 @@
-// RAII owners for Win32 handles.
+// RAII owners for Win32 handles: one small move-only owner per kind of handle, each
+// releasing its handle the way that kind needs.
 #pragma once
 
 #include <windows.h>
@@ -9,95 +10,98 @@
 
 namespace snapdeck::win32 {
 
-// Owns a kernel HANDLE (process, pipe, file, mutex, event, thread).
-class UniqueHandle {
+// Owns one handle of a kind described by Traits: Traits::valid(h) tells a handle that
+// needs releasing, Traits::close(h) releases it.
+template <typename T, typename Traits>
+class UniqueOwner {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) : h_(h) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-    if (this != &o) reset(std::exchange(o.h_, nullptr));
+  UniqueOwner() = default;
+  explicit UniqueOwner(T h) : h_(h) {}
+  UniqueOwner(const UniqueOwner&) = delete;
+  UniqueOwner& operator=(const UniqueOwner&) = delete;
+  UniqueOwner(UniqueOwner&& o) noexcept : h_(std::exchange(o.h_, T{})) {}
+  UniqueOwner& operator=(UniqueOwner&& o) noexcept {
+    if (this != &o) reset(std::exchange(o.h_, T{}));
     return *this;
   }
-  ~UniqueHandle() { reset(); }
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() { return std::exchange(h_, nullptr); }
-  void reset(HANDLE h = nullptr) {
-    if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
-
-// Owns a search handle of FindFirstFile.
-class UniqueFindHandle {
- public:
-  explicit UniqueFindHandle(HANDLE h) : h_(h) {}
-  UniqueFindHandle(const UniqueFindHandle&) = delete;
-  UniqueFindHandle& operator=(const UniqueFindHandle&) = delete;
-  ~UniqueFindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
-
-// Owns a GDI object (brush, bitmap, font, region).
-template <typename T>
-class UniqueGdi {
- public:
-  UniqueGdi() = default;
-  explicit UniqueGdi(T h) : h_(h) {}
-  UniqueGdi(const UniqueGdi&) = delete;
-  UniqueGdi& operator=(const UniqueGdi&) = delete;
-  UniqueGdi(UniqueGdi&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-  UniqueGdi& operator=(UniqueGdi&& o) noexcept {
-    if (this != &o) reset(std::exchange(o.h_, nullptr));
-    return *this;
-  }
-  ~UniqueGdi() { reset(); }
+  ~UniqueOwner() { reset(); }
   T get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-  T release() { return std::exchange(h_, nullptr); }
-  void reset(T h = nullptr) {
-    if (h_) DeleteObject(h_);
+  explicit operator bool() const { return Traits::valid(h_); }
+  T release() { return std::exchange(h_, T{}); }
+  void reset(T h = T{}) {
+    if (Traits::valid(h_)) Traits::close(h_);
     h_ = h;
   }
 
  private:
-  T h_ = nullptr;
+  T h_{};
 };
 
-// Owns a WinINet handle (root session, connection or request).
-class UniqueInternet {
+struct KernelTraits {
+  static bool valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { CloseHandle(h); }
+};
+struct FindTraits {
+  static bool valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindClose(h); }
+};
+template <typename T>
+struct GdiTraits {
+  static bool valid(T h) { return h != nullptr; }
+  static void close(T h) { DeleteObject(h); }
+};
+struct IconTraits {
+  static bool valid(HICON h) { return h != nullptr; }
+  static void close(HICON h) { DestroyIcon(h); }
+};
+struct MenuTraits {
+  static bool valid(HMENU h) { return h != nullptr; }
+  static void close(HMENU h) { DestroyMenu(h); }
+};
+struct AccelTraits {
+  static bool valid(HACCEL h) { return h != nullptr; }
+  static void close(HACCEL h) { DestroyAcceleratorTable(h); }
+};
+struct InternetTraits {
+  static bool valid(HINTERNET h) { return h != nullptr; }
+  static void close(HINTERNET h) { InternetCloseHandle(h); }
+};
+struct DcTraits {
+  static bool valid(HDC h) { return h != nullptr; }
+  static void close(HDC h) { DeleteDC(h); }
+};
+
+// A kernel HANDLE (process, pipe, file, mutex, event, thread).
+using UniqueHandle = UniqueOwner<HANDLE, KernelTraits>;
+// A FindFirstFile search.
+using UniqueFind = UniqueOwner<HANDLE, FindTraits>;
+// A GDI object (brush, bitmap, font, region).
+template <typename T>
+using UniqueGdi = UniqueOwner<T, GdiTraits<T>>;
+// An icon loaded or created by the program (not a shared system icon).
+using UniqueIcon = UniqueOwner<HICON, IconTraits>;
+// A menu that no window owns (a window destroys its own menu bar).
+using UniqueMenu = UniqueOwner<HMENU, MenuTraits>;
+// A keyboard shortcut table.
+using UniqueAccel = UniqueOwner<HACCEL, AccelTraits>;
+// A memory device context made with CreateCompatibleDC.
+using UniqueDc = UniqueOwner<HDC, DcTraits>;
+// A WinINet handle (root session, connection or request).
+using UniqueInternet = UniqueOwner<HINTERNET, InternetTraits>;
+
+// The screen's device context, held only as long as it is needed.
+class ScreenDc {
  public:
-  UniqueInternet() = default;
-  explicit UniqueInternet(HINTERNET h) : h_(h) {}
-  UniqueInternet(const UniqueInternet&) = delete;
-  UniqueInternet& operator=(const UniqueInternet&) = delete;
-  UniqueInternet(UniqueInternet&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-  UniqueInternet& operator=(UniqueInternet&& o) noexcept {
-    if (this != &o) reset(std::exchange(o.h_, nullptr));
-    return *this;
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  ~ScreenDc() {
+    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
   }
-  ~UniqueInternet() { reset(); }
-  HINTERNET get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-  void reset(HINTERNET h = nullptr) {
-    if (h_ != nullptr) InternetCloseHandle(h_);
-    h_ = h;
-  }
+  HDC get() const { return dc_; }
 
  private:
-  HINTERNET h_ = nullptr;
+  HDC dc_;
 };
 
 }  // namespace snapdeck::win32

@@ -114,7 +114,7 @@ TEST_F(DialogsRequester, PasswordKindReturnInFieldGivesFirstAnswerAndPassword) {
   EXPECT_EQ(TheRequesterState().passwordResult, u"pa\"ss");
   EXPECT_TRUE(IsWindowEnabled(owner_));
   EXPECT_EQ(WindowByNumber(id::kRequester), nullptr);
-  EXPECT_EQ(TheRequesterState().labelBrush, nullptr);
+  EXPECT_FALSE(TheRequesterState().labelBrush);
 }
 
 TEST_F(DialogsRequester, EscapeGivesSecondAnswerAndKeepsEarlierPassword) {
@@ -323,7 +323,7 @@ TEST_F(DialogsRequester, DiscBackgroundAndLabelColours) {
     HDC boxDc = GetDC(box);
     const LRESULT brush = SendMessageW(w, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(boxDc),
                                        reinterpret_cast<LPARAM>(box));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheRequesterState().labelBrush);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheRequesterState().labelBrush.get());
     EXPECT_EQ(GetTextColor(boxDc), RGB(0x22, 0x22, 0x33));
     EXPECT_EQ(GetBkMode(boxDc), TRANSPARENT);
     ReleaseDC(box, boxDc);
