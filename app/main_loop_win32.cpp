@@ -305,8 +305,15 @@ void TakeScreenshot() {
                          services.host,
                          shell.info.tempDir,
                          mark};
+  // A capture runs inside this call; its button stays greyed until it has ended, so the
+  // user (and automation) can see when the next one can start.
+  HWND button = MainControl(id::kTakeScreenshot);
+  const bool hadFocus = button != nullptr && GetFocus() == button;
+  EnableWindow(button, FALSE);
   const CaptureResult result = CaptureJob(context);
   ViewerAfterCapture();
+  EnableWindow(button, TRUE);
+  if (hadFocus) SetFocus(button);
   if (result.questionNotShown) {
     MessageBubble(u"Snapdeck", u"A question could not be shown.", kThemeError, id::kMainWindow);
   }

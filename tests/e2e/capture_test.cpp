@@ -102,9 +102,12 @@ int Calls(const std::wstring& folder, const std::string& word) {
   return n;
 }
 
-// The outcome shows a moment before the job has drawn its last progress step, and a
-// click that arrives while the job still runs is dropped: give it that moment.
-void LetTheJobFinish() { Sleep(1000); }
+// The outcome shows a moment before the job has ended, and a click that arrives while
+// the job still runs is dropped: "take screenshot" is enabled again once it has ended.
+void LetTheJobFinish(HWND main) {
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(Control(main, 55)); }, 30000))
+      << "the capture did not end";
+}
 
 std::wstring Flat(std::wstring text) {
   std::wstring out;
@@ -176,7 +179,7 @@ TEST_F(Capture, SecondShotReusesTheDeviceSession) {
   AnswerPasswordPrompt(p);
   ASSERT_TRUE(WaitPng(file).has_value());
   ASSERT_TRUE(WaitStatusSize(main, 242, 162));
-  LetTheJobFinish();
+  LetTheJobFinish(main);
   ASSERT_TRUE(DeleteFileW(file.c_str()));
   Click(Control(main, 55));
   ASSERT_TRUE(WaitPng(file).has_value()) << "the second shot saved nothing";
@@ -253,6 +256,7 @@ TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
 
   HWND ask = WaitRequesterKind(p, true);
   ASSERT_NE(ask, nullptr) << "no password prompt";
+  EXPECT_FALSE(Enabled(Control(main, 55))) << "a second capture could start during the first";
   EXPECT_EQ(Flat(Text(Control(ask, 28))),
             L"Please enter your BlackBerry password for device 0x2100000A.");
   EXPECT_EQ(Text(Control(ask, 20)), L"OK, done");
@@ -271,7 +275,7 @@ TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
   EXPECT_TRUE(p.WaitWindowGone(kRequesterTitle));
   EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 10000));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"snapdeck.png")));
-  LetTheJobFinish();
+  LetTheJobFinish(main);
 
   // The failed password was forgotten: the next try asks again.
   Click(Control(main, 55));
@@ -365,7 +369,7 @@ TEST_F(Capture, ToolKilledAfterKillTimeoutAndNextJobDetectsAgain) {
                                               << StatusSize(main).cy;
   EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
   EXPECT_EQ(Calls(folder_, "enum"), 1);
-  LetTheJobFinish();
+  LetTheJobFinish(main);
 
   ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName),
                             DeviceConfig({{"devices", "1"}, {"log", "calls.log"}})));
@@ -390,7 +394,7 @@ TEST_F(Capture, AutoNumberCountsOnFromTheHighestNumberOfTheFormat) {
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"shot[8].png")).has_value()) << "no shot[8].png";
   EXPECT_EQ(Text(Control(main, 37)), L"shot[8]");
   ASSERT_TRUE(WaitStatusSize(main, 242, 162));
-  LetTheJobFinish();
+  LetTheJobFinish(main);
   Click(Control(main, 55));
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"shot[9].png")).has_value()) << "no shot[9].png";
   EXPECT_EQ(Text(Control(main, 37)), L"shot[9]");
@@ -440,7 +444,7 @@ TEST_F(Capture, BmpIsSavedExactlyAndJpegNearly) {
   ASSERT_EQ(shot->height, 162);
   EXPECT_TRUE(HasPattern(*shot, 1, 1, 240, 160));
   ASSERT_TRUE(WaitStatusSize(main, 242, 162));
-  LetTheJobFinish();
+  LetTheJobFinish(main);
 
   SelectCombo(Control(main, 38), 1);
   Click(Control(main, 55));
@@ -474,7 +478,7 @@ TEST_P(BadBitmap, GivesNoFileAndTheProgramCarriesOn) {
   EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "no failure caption at capture size";
   EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
   ASSERT_TRUE(p.running());
-  LetTheJobFinish();
+  LetTheJobFinish(main);
 
   ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName), DeviceConfig({{"devices", "1"}})));
   Click(Control(main, 55));
