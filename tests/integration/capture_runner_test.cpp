@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "capture/command_lines.h"
 #include "devicesim_folder.h"
 #include "platform/posix/runner_posix.h"
+#include "tests/support/wait_until.h"
 
 namespace snapdeck {
 namespace {
@@ -74,7 +72,7 @@ TEST(CaptureRunner, HangingToolIsKilledAndReaped) {
   EXPECT_FALSE(run->waitEnd(200));
   // The records came before the hang and can be read without blocking.
   std::uint8_t record[12];
-  while (run->outputAvailable() < 12) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(testing::WaitUntil([&] { return run->outputAvailable() >= 12; }, 5000));
   EXPECT_EQ(run->read(record, 12), 12u);
   EXPECT_FALSE(NoChildLeft());
   run->kill();

@@ -8,13 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 
 #include "imaging/draw.h"
 #include "shell/shell_win32.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/win32_windows.h"
 
 namespace snapdeck::win32::dialogs_test {
@@ -32,12 +32,7 @@ inline void PrepareShell() {
 }
 
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return done();
+  return testing::WaitUntil(done, timeoutMs);
 }
 
 // The visible top-level window with that title, or nullptr after the timeout.

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "imaging/codec.h"
+#include "tests/support/wait_until.h"
 
 namespace e2e {
 namespace {
@@ -275,12 +276,7 @@ std::wstring Widen(const std::string& utf8) {
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-  }
+  return snapdeck::testing::WaitUntil(condition, timeoutMs, pollMs);
 }
 
 // --- the program --------------------------------------------------------------------------------
