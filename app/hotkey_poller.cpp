@@ -1,0 +1,115 @@
+#include "app/hotkey_poller.h"
+
+#include "shell/tables.h"
+
+namespace snapdeck {
+
+bool HotkeyPressed(int hotkey, int cas, KeyState& keys) {
+  if (hotkey <= 0 || hotkey >= kHotkeyCount) return false;
+  if (!keys.isDown(HotkeyKeyTable()[static_cast<std::size_t>(hotkey)].virtualKey)) return false;
+  for (int bit : {1, 2, 4}) {
+    if ((cas & bit) != 0 &&
+        !keys.isDown(ModifierTable()[static_cast<std::size_t>(bit)].virtualKey)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+UiHandoff::UiHandoff(std::function<void()> wake) : wake_(std::move(wake)) {}
+
+bool UiHandoff::runAndWait() {
+  std::unique_lock lock(mutex_);
+  if (closed_) return false;
+  waiting_ = true;
+  const std::uint64_t ticket = done_ + 1;
+  lock.unlock();
+  if (wake_) wake_();
+  lock.lock();
+  changed_.wait(lock, [&] { return closed_ || done_ >= ticket; });
+  return done_ >= ticket;
+}
+
+bool UiHandoff::pending() {
+  std::lock_guard lock(mutex_);
+  return waiting_ && !closed_;
+}
+
+void UiHandoff::runPending(const std::function<void()>& job) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!waiting_ || closed_) return;
+  }
+  // Run without the lock: the job may take seconds and ask the user questions.
+  job();
+  {
+    std::lock_guard lock(mutex_);
+    waiting_ = false;
+    ++done_;
+  }
+  changed_.notify_all();
+}
+
+void UiHandoff::close() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    waiting_ = false;
+  }
+  changed_.notify_all();
+}
+
+HotkeyPoller::HotkeyPoller(KeyState& keys, Clock& clock, const std::atomic<std::int32_t>& hotkey,
+                           const std::atomic<std::int32_t>& cas, std::function<void()> capture)
+    : keys_(keys), clock_(clock), hotkey_(hotkey), cas_(cas), capture_(std::move(capture)) {}
+
+HotkeyPoller::~HotkeyPoller() { join(); }
+
+bool HotkeyPoller::start() {
+  std::lock_guard lock(mutex_);
+  runFlag_ = 1;
+  if (running_) return false;
+  // A thread that already decided to end is only waiting to be joined.
+  if (thread_.joinable()) thread_.join();
+  running_ = true;
+  thread_ = std::thread([this] { run(); });
+  return true;
+}
+
+void HotkeyPoller::stop() { runFlag_ = 0; }
+
+bool HotkeyPoller::running() {
+  std::lock_guard lock(mutex_);
+  return running_;
+}
+
+void HotkeyPoller::join() {
+  stop();
+  std::thread ending;
+  {
+    std::lock_guard lock(mutex_);
+    ending = std::move(thread_);
+  }
+  if (ending.joinable()) ending.join();
+}
+
+// The decision to end is taken under the lock, so a start() at that moment either
+// keeps this thread running or starts a new one, never neither.
+bool HotkeyPoller::keepRunning() {
+  std::lock_guard lock(mutex_);
+  if (runFlag_ != 0) return true;
+  running_ = false;
+  return false;
+}
+
+void HotkeyPoller::run() {
+  do {
+    if (HotkeyPressed(hotkey_.load(), cas_.load(), keys_)) {
+      capture_();
+      clock_.sleepMs(kHotkeyRestAfterCaptureMs);
+    }
+    clock_.sleepMs(kHotkeyPassMs);
+  } while (keepRunning());
+}
+
+}  // namespace snapdeck

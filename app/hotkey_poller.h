@@ -1,0 +1,99 @@
+// The global hotkey: a polling thread that watches the key state while the program sits
+// in the tray, and the hand-over that runs each capture on the UI thread while the
+// poller waits. Key state and clock are ports, so the timing rules run under test
+// without a keyboard or real pauses.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "platform/ports.h"
+
+namespace snapdeck {
+
+class KeyState {
+ public:
+  virtual ~KeyState() = default;
+  // True when the key (a virtual-key code) is down at this moment.
+  virtual bool isDown(int virtualKey) = 0;
+};
+
+inline constexpr int kHotkeyPassMs = 30;
+inline constexpr int kHotkeyRestAfterCaptureMs = 100;
+
+// True when the key of HotkeyKeyTable row `hotkey` and every modifier whose bit is set
+// in `cas` (1 Ctrl, 2 Alt, 4 Shift) are down. Modifiers whose bit is clear are not
+// looked at, so an extra one held does not stop the hotkey. "-off-" and out-of-range
+// rows never match.
+bool HotkeyPressed(int hotkey, int cas, KeyState& keys);
+
+// Runs jobs of another thread on the UI thread. The other thread hands a job over and
+// waits; the UI thread's loop notices it (after `wake` has nudged it) and runs it
+// between its own events, so it never overlaps a command of the UI thread.
+class UiHandoff {
+ public:
+  // `wake` is called from the handing thread; it must only post a note to the UI loop.
+  explicit UiHandoff(std::function<void()> wake);
+
+  // Hands one job over and waits until the UI thread has run it (true) or the handoff
+  // was closed (false).
+  bool runAndWait();
+  // UI thread: a job is waiting.
+  bool pending();
+  // UI thread: runs the waiting job through `job`, then releases the waiting thread.
+  // Does nothing when no job waits.
+  void runPending(const std::function<void()>& job);
+  // Releases a waiting thread without running its job; later hand-overs fail at once.
+  void close();
+
+ private:
+  std::function<void()> wake_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool waiting_ = false;  // a job is handed over and not yet run
+  bool closed_ = false;
+  std::uint64_t done_ = 0;  // jobs run so far
+};
+
+// The one polling thread. Every pass (30 ms) it reads `hotkey` and `hotkeyCAS` afresh;
+// when the combination is down it runs `capture` (which returns when the capture has
+// ended) and rests 100 ms, so a held hotkey captures again 130 ms after a capture.
+class HotkeyPoller {
+ public:
+  HotkeyPoller(KeyState& keys, Clock& clock, const std::atomic<std::int32_t>& hotkey,
+               const std::atomic<std::int32_t>& cas, std::function<void()> capture);
+  ~HotkeyPoller();
+  HotkeyPoller(const HotkeyPoller&) = delete;
+  HotkeyPoller& operator=(const HotkeyPoller&) = delete;
+
+  // Sets the run flag and starts the thread unless one is running; a thread that is
+  // still finishing a capture after stop() keeps running instead of ending. True when
+  // a new thread was started.
+  bool start();
+  // Clears the run flag: the thread ends at its next pass, or after the capture it is in.
+  void stop();
+  // The thread exists and has not decided to end.
+  bool running();
+  // stop() and waits for the thread to end.
+  void join();
+
+ private:
+  void run();
+  bool keepRunning();
+
+  KeyState& keys_;
+  Clock& clock_;
+  const std::atomic<std::int32_t>& hotkey_;
+  const std::atomic<std::int32_t>& cas_;
+  std::function<void()> capture_;
+  std::atomic<int> runFlag_{0};
+  std::mutex mutex_;
+  bool running_ = false;  // guarded by mutex_
+  std::thread thread_;
+};
+
+}  // namespace snapdeck
