@@ -75,6 +75,10 @@ std::u16string TrayButtonTip(int hotkey, int hotkeyCAS) {
   return u"push to tray - Hotkey: " + HotkeyText(hotkey, hotkeyCAS);
 }
 
+std::u16string TrayIconTip(int hotkey, int hotkeyCAS) {
+  return u"Snapdeck 1.67\r\n" + HotkeyText(hotkey, hotkeyCAS);
+}
+
 std::u16string FormatExtension(int shotext) {
   if (shotext < 0 || shotext >= static_cast<int>(kFileFormats.size())) shotext = 2;
   return std::u16string(kFileFormats[static_cast<std::size_t>(shotext)]);

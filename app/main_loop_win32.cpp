@@ -16,6 +16,7 @@
 #include "app/main_window_win32.h"
 #include "app/viewer_actions_win32.h"
 #include "app/viewer_commands_win32.h"
+#include "app/tray_win32.h"
 #include "capture/capture_job.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
@@ -35,12 +36,6 @@ bool ViewerOpen() {
   HWND toggle = MainControl(id::kToggleViewer);
   return toggle != nullptr && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED &&
          WindowByNumber(id::kViewer) != nullptr;
-}
-
-// In the tray the main window is hidden; it is visible at every other time the loop runs.
-bool InTray() {
-  HWND main = MainWindow();
-  return main != nullptr && !IsWindowVisible(main);
 }
 
 int ActiveWindowNumber() {
@@ -191,6 +186,9 @@ void CopyStatusPicture(int type) {
 bool OnControl(int control, int type) {
   AppSettings& s = Settings();
   switch (control) {
+    case id::kTrayButton:
+      PushToTray();
+      return false;
     case id::kStayOnTopButton:
       s.stayontop = s.stayontop != 0 ? 0 : 1;
       ApplyStayOnTop();
@@ -263,6 +261,14 @@ bool Dispatch(const Event& e) {
         OnShotMenuItem(e.number);
         return false;
       }
+      if (e.number == id::kTrayItemDefineHotkey && InTray()) {
+        DefineHotkey();
+        return false;
+      }
+      if (e.number == id::kTrayItemRestore) {
+        RestoreFromTray();
+        return false;
+      }
       return Execute(MenuCommand(e.number, InTray(), ActiveWindowNumber()));
     case EventKind::Control:
       return OnControl(e.number, e.type);
@@ -270,6 +276,9 @@ bool Dispatch(const Event& e) {
       ViewerMoveSizeEnd();
       return false;
     case EventKind::Tray:
+      OnTrayIcon(e.type);
+      return false;
+    case EventKind::Hotkey:  // the loop runs waiting hotkey captures itself
       return false;
   }
   return false;
@@ -280,12 +289,20 @@ bool Dispatch(const Event& e) {
 void RunMainLoop() {
   InstallViewerActions();
   Event e;
-  while (WaitEvent(e)) {
+  for (;;) {
+    // Between events no command runs, so a hotkey capture cannot overlap one.
+    RunPendingHotkeyCapture();
+    if (!WaitEvent(e)) return;
     if (Dispatch(e)) return;
   }
 }
 
 void TakeScreenshot() {
+  CaptureWithFieldStem();
+  ViewerAfterCapture();
+}
+
+void CaptureWithFieldStem() {
   Shell& shell = TheShell();
   AppSettings& s = shell.settings;
   Services& services = TheServices();
@@ -311,7 +328,6 @@ void TakeScreenshot() {
   const bool hadFocus = button != nullptr && GetFocus() == button;
   EnableWindow(button, FALSE);
   const CaptureResult result = CaptureJob(context);
-  ViewerAfterCapture();
   EnableWindow(button, TRUE);
   if (hadFocus) SetFocus(button);
   if (result.questionNotShown) {

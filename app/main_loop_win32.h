@@ -7,7 +7,10 @@ namespace snapdeck::win32 {
 // Returns when the quit flag is set (or the message queue ended).
 void RunMainLoop();
 
-// Reads, cleans and numbers the stem in control 37, stores it and runs the capture job.
+// Control 55 and Enter.
 void TakeScreenshot();
+// The capture itself, shared with the hotkey: reads, cleans and numbers the stem in
+// control 37, stores it and runs the capture job. Activates no window.
+void CaptureWithFieldStem();
 
 }  // namespace snapdeck::win32

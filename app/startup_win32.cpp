@@ -9,6 +9,7 @@
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
 #include "app/settings_at_exit.h"
+#include "app/tray_win32.h"
 #include "capture/capture_job.h"
 #include "capture/tool_check.h"
 #include "dialogs/bubble_theme.h"
@@ -81,6 +82,7 @@ void LoadLanguageTable() {
 void Shutdown() {
   Shell& shell = TheShell();
   Services& services = TheServices();
+  EndTrayMode();
   // The folder history is what the drop-down holds now.
   if (MainWindow() != nullptr) shell.settings.shotfolder = FolderHistoryFromControl();
   if (const auto notice = SaveSettingsAtExit(shell.settings, *services.files, kSettingsFileName,
@@ -212,6 +214,7 @@ HWND BuildMainWithSettings() {
   update.programName = u"Snapdeck";
   update.currentVersion = u"1.67";
   update.infoUrl = UpdateInfoUrl(EnvironmentText(L"SNAPDECK_UPDATE_URL"));
+  InstallTray();
   Services& services = TheServices();
   LoadSettings(settings, *services.files, kSettingsFileName);
 

@@ -11,10 +11,18 @@ namespace snapdeck::win32 {
 inline constexpr UINT kEventMessage = WM_APP + 1;
 // Tray icon notifications (uCallbackMessage of the notification icon).
 inline constexpr UINT kTrayMessage = WM_APP + 2;
-// Posted by the hotkey poller: run a hotkey capture on the UI thread.
-inline constexpr UINT kHotkeyCaptureMessage = WM_APP + 3;
 
-enum class EventKind : int { Close = 1, MoveSizeEnd = 2, Menu = 3, Tray = 4, Control = 5 };
+// Hotkey: the hotkey poller has handed a capture to the UI thread. Loops other than the
+// main loop drop it like any event not theirs; the main loop looks for waiting
+// captures after every event, so none is lost.
+enum class EventKind : int {
+  Close = 1,
+  MoveSizeEnd = 2,
+  Menu = 3,
+  Tray = 4,
+  Control = 5,
+  Hotkey = 6
+};
 
 // Event types of control and tray events.
 inline constexpr int kLeftClick = 0;

@@ -17,8 +17,8 @@ std::map<int, HWND>& Windows() {
   return windows;
 }
 
-std::array<MessageHandler, 5>& Handlers() {
-  static std::array<MessageHandler, 5> handlers{};
+std::array<MessageHandler, 6>& Handlers() {
+  static std::array<MessageHandler, 6> handlers{};
   return handlers;
 }
 

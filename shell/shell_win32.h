@@ -67,7 +67,7 @@ void SetWindowBackground(HWND window, HBRUSH brush);
 // processing; each may replace the result and returns true when it did.
 using MessageHandler = bool (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                 LRESULT& result);
-enum class HandlerSlot : int { RequesterLabels = 0, Empty = 1, Help = 2, Viewer = 3, Main = 4 };
+enum class HandlerSlot : int { RequesterLabels = 0, Empty = 1, Help = 2, Viewer = 3, Main = 4, Tray = 5 };
 void SetMessageHandler(HandlerSlot slot, MessageHandler handler);
 
 // The shared window procedure of every program window.

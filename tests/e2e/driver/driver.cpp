@@ -1,6 +1,7 @@
 #include "driver/driver.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -536,6 +537,91 @@ void HoldKeys(const std::vector<WORD>& keys) { SendKeys(keys, 0); }
 
 void ReleaseKeys(const std::vector<WORD>& keys) {
   SendKeys(std::vector<WORD>(keys.rbegin(), keys.rend()), KEYEVENTF_KEYUP);
+}
+
+// --- notification area ----------------------------------------------------------------
+
+namespace {
+
+// The shell identifies an icon by its owner window and id alone.
+bool TrayIconRequest(DWORD request, HWND owner, UINT iconId) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = owner;
+  data.uID = iconId;
+  return Shell_NotifyIconW(request, &data) != FALSE;
+}
+
+}  // namespace
+
+// A modify that changes nothing succeeds exactly when the shell has the icon.
+bool TrayIconExists(HWND owner, UINT iconId) { return TrayIconRequest(NIM_MODIFY, owner, iconId); }
+
+bool RemoveTrayIcon(HWND owner, UINT iconId) { return TrayIconRequest(NIM_DELETE, owner, iconId); }
+
+namespace {
+
+// The texts of every tool of a tool-tip window of another process, read through memory
+// lent in that process (the messages carry pointers, which are not marshalled).
+void AppendToolTexts(HWND tip, DWORD pid, std::vector<std::wstring>& out) {
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return;
+  struct Remote {
+    TTTOOLINFOW info;
+    wchar_t text[1024];
+  };
+  auto* remote = static_cast<Remote*>(
+      VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+  if (remote != nullptr) {
+    const int count = static_cast<int>(Send(tip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      Remote local{};
+      local.info.cbSize = sizeof(TTTOOLINFOW);
+      local.info.lpszText = remote->text;
+      if (!WriteProcessMemory(process, remote, &local, sizeof local, nullptr)) break;
+      if (!Send(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i),
+                reinterpret_cast<LPARAM>(&remote->info))) {
+        continue;
+      }
+      Remote back{};
+      if (!ReadProcessMemory(process, remote, &back, sizeof back, nullptr)) break;
+      back.text[1023] = 0;
+      out.emplace_back(back.text);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+}
+
+struct TipSearch {
+  DWORD skipPid;
+  std::vector<std::wstring>* texts;
+};
+
+BOOL CALLBACK CollectTips(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<TipSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == search->skipPid || pid == GetCurrentProcessId()) return TRUE;
+  if (_wcsicmp(ClassName(window).c_str(), TOOLTIPS_CLASSW) != 0) return TRUE;
+  AppendToolTexts(window, pid, *search->texts);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ShellTrayTips(HWND owner) {
+  std::vector<std::wstring> texts;
+  DWORD ownerPid = 0;
+  GetWindowThreadProcessId(owner, &ownerPid);
+  TipSearch search{ownerPid, &texts};
+  EnumWindows(CollectTips, reinterpret_cast<LPARAM>(&search));
+  return texts;
+}
+
+void TrayNotify(HWND owner, UINT callbackMessage, UINT iconId, UINT mouseMessage) {
+  PostMessageW(owner, callbackMessage, iconId, mouseMessage);
 }
 
 // --- clipboard ----------------------------------------------------------------------------------

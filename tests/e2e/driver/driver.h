@@ -132,6 +132,20 @@ void SetTrack(HWND track, int position);
 // given top-level window (the window itself when nothing has the focus).
 void PressKey(HWND topLevel, UINT virtualKey);
 
+// --- notification area --------------------------------------------------------------------
+
+// True when the shell holds the tray icon (owner window, id): asked as a change of
+// nothing, which the shell accepts exactly for icons it has.
+bool TrayIconExists(HWND owner, UINT iconId);
+// Takes the icon away as a restarting shell loses it.
+bool RemoveTrayIcon(HWND owner, UINT iconId);
+// The tool tips of the tray icons as the shell keeps them (Wine's shell holds one tool
+// tip per icon in its own process; the owner's process is left out).
+std::vector<std::wstring> ShellTrayTips(HWND owner);
+// What the shell posts to an icon's owner when the user clicks it: the icon's callback
+// message with the icon id and the mouse message.
+void TrayNotify(HWND owner, UINT callbackMessage, UINT iconId, UINT mouseMessage);
+
 // A visible pop-up menu of the process, waiting for it; nullptr when none came.
 HWND WaitPopupMenu(DWORD pid, int timeoutMs = kDefaultTimeoutMs);
 // Key presses through SendInput, as a keyboard makes them, for whichever program looks
