@@ -574,13 +574,13 @@ void AppendToolTexts(HWND tip, DWORD pid, std::vector<std::wstring>& out) {
   auto* remote = static_cast<Remote*>(
       VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
   if (remote != nullptr) {
-    const int count = static_cast<int>(Send(tip, TTM_GETTOOLCOUNT, 0, 0));
+    const int count = static_cast<int>(SendWithin(tip, TTM_GETTOOLCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
       Remote local{};
       local.info.cbSize = sizeof(TTTOOLINFOW);
       local.info.lpszText = remote->text;
       if (!WriteProcessMemory(process, remote, &local, sizeof local, nullptr)) break;
-      if (!Send(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i),
+      if (!SendWithin(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i),
                 reinterpret_cast<LPARAM>(&remote->info))) {
         continue;
       }
