@@ -449,10 +449,11 @@ TEST_F(AppMainWindow, ResizeDuringACaptureLetsNoEventThrough) {
   PumpAllEvents();
 }
 
-TEST_F(AppMainWindow, ViewerButtonCannotStayOnWithoutAViewer) {
+TEST_F(AppMainWindow, ACloseRequestWithTheViewerOpenClosesOnlyTheViewer) {
   ClickControl(id::kToggleViewer);
   PostMessageW(main_, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(LoopEnds());
+  EXPECT_FALSE(LoopEnds());
+  EXPECT_EQ(WindowByNumber(id::kViewer), nullptr);
   EXPECT_EQ(SendMessageW(Item(60), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
