@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
+#include <utility>
 
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
 #include "resources/resource_ids.h"
@@ -17,15 +20,36 @@
 namespace snapdeck::win32 {
 namespace {
 
-HWND g_main = nullptr;
-HMENU g_trayMenu = nullptr;
-HACCEL g_shortcuts = nullptr;
-HWND g_lastFocus = nullptr;
-bool g_wait = false;
-bool g_pumpOnProgress = false;
-bool g_folderSelected = false;
-// Combo boxes are created with the height of their open list, which moving them keeps.
-std::map<int, int> g_comboHeights;
+constexpr wchar_t kStateProperty[] = L"SnapdeckMainState";
+
+// What the main window keeps besides its controls. The window holds it as a property
+// and frees it on WM_NCDESTROY, so it lives exactly as long as the window.
+struct MainWindowState {
+  HWND window = nullptr;
+  UniqueMenu trayMenu;
+  UniqueAccel shortcuts;
+  UniqueIcon bigIcon;
+  UniqueIcon smallIcon;
+  HWND lastFocus = nullptr;  // gets the focus back when the window is activated again
+  bool wait = false;         // the wait cursor shows over the window
+  bool pumpOnProgress = false;
+  bool folderSelected = false;  // the folder drop-down's last change was a pick from its list
+  // Combo boxes are created with the height of their open list, which moving them keeps.
+  std::map<int, int> comboHeights;
+};
+
+MainWindowState* StateOf(HWND window) {
+  return window != nullptr ? static_cast<MainWindowState*>(GetPropW(window, kStateProperty))
+                           : nullptr;
+}
+
+// The open main window's state; nullptr while there is none.
+MainWindowState* State() { return StateOf(WindowByNumber(id::kMainWindow)); }
+
+HWND Main() {
+  const MainWindowState* state = State();
+  return state != nullptr ? state->window : nullptr;
+}
 
 enum class Font { Gui, Webdings };
 
@@ -107,7 +131,7 @@ bool IsComboBox(HWND control) {
 
 template <typename Items>
 void AddItems(int control, const Items& items) {
-  HWND combo = GetDlgItem(g_main, control);
+  HWND combo = GetDlgItem(Main(), control);
   for (std::u16string_view item : items) {
     const std::wstring w = Wide(std::u16string(item));
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
@@ -127,34 +151,37 @@ HMENU BuildTrayMenu() {
 }
 
 void ShowProgressPicture(const Picture& picture) {
-  ShowPictureInControl(GetDlgItem(g_main, id::kProgressPicture), picture);
-  if (g_pumpOnProgress) PumpOneEvent();
+  const MainWindowState* state = State();
+  if (state == nullptr) return;
+  ShowPictureInControl(GetDlgItem(state->window, id::kProgressPicture), picture);
+  if (state->pumpOnProgress) PumpOneEvent();
 }
 
-void LayoutMain(int W, int H) {
+void LayoutMain(MainWindowState& state, int W, int H) {
   const MainWindowLayout layout = MainLayout(W, H);
   ProgressBar& progress = MainProgress();
   progress.setWidth(layout.progressWidth);
   // A size change only redraws the picture: even inside a capture's pumped event it
   // must not let a further event through.
-  const bool pumping = g_pumpOnProgress;
-  g_pumpOnProgress = false;
+  const bool pumping = std::exchange(state.pumpOnProgress, false);
   if (layout.progressWidth > 1) progress.draw(100, -1);
-  g_pumpOnProgress = pumping;
+  state.pumpOnProgress = pumping;
   for (const ControlPlace& place : layout.controls) {
-    HWND control = GetDlgItem(g_main, place.id);
+    HWND control = GetDlgItem(state.window, place.id);
     if (control == nullptr) continue;
     int height = place.height;
-    if (auto it = g_comboHeights.find(place.id); it != g_comboHeights.end()) height = it->second;
+    if (auto it = state.comboHeights.find(place.id); it != state.comboHeights.end()) {
+      height = it->second;
+    }
     SetWindowPos(control, nullptr, place.x, place.y, place.width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
   }
   // Moved controls leave stale pixels behind under Wine unless everything is repainted.
-  RedrawWindow(g_main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  RedrawWindow(state.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void ReleaseShownBitmap(int control, bool button) {
-  HWND h = GetDlgItem(g_main, control);
+  HWND h = GetDlgItem(Main(), control);
   if (h == nullptr) return;
   const UINT set = button ? BM_SETIMAGE : STM_SETIMAGE;
   HGDIOBJ old = reinterpret_cast<HGDIOBJ>(SendMessageW(h, set, IMAGE_BITMAP, 0));
@@ -162,8 +189,16 @@ void ReleaseShownBitmap(int control, bool button) {
 }
 
 bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (g_main == nullptr || window != g_main) return false;
+  MainWindowState* state = StateOf(window);
+  if (state == nullptr) return false;
   switch (message) {
+    case WM_NCDESTROY:
+      // The last message of the window: its state, menu, shortcuts and icons go with it,
+      // however it was destroyed.
+      SetWindowShortcuts(window, nullptr);
+      RemovePropW(window, kStateProperty);
+      delete state;
+      return false;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
       const ScreenMetrics& m = TheShell().metrics;
@@ -173,7 +208,7 @@ bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       return true;
     }
     case WM_SIZE:
-      if (wParam != SIZE_MINIMIZED) LayoutMain(LOWORD(lParam), HIWORD(lParam));
+      if (wParam != SIZE_MINIMIZED) LayoutMain(*state, LOWORD(lParam), HIWORD(lParam));
       return false;
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
@@ -187,9 +222,9 @@ bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_SETCURSOR:
       // The class has no cursor so that the wait cursor stays while the program works.
       if (LOWORD(lParam) != HTCLIENT) return false;
-      if (g_wait) {
+      if (state->wait) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-      } else if (reinterpret_cast<HWND>(wParam) == g_main) {
+      } else if (reinterpret_cast<HWND>(wParam) == window) {
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
       } else {
         return false;
@@ -198,18 +233,18 @@ bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       return true;
     case WM_COMMAND:
       if (LOWORD(wParam) == id::kFolderCombo) {
-        if (HIWORD(wParam) == CBN_SELCHANGE) g_folderSelected = true;
-        if (HIWORD(wParam) == CBN_EDITCHANGE) g_folderSelected = false;
+        if (HIWORD(wParam) == CBN_SELCHANGE) state->folderSelected = true;
+        if (HIWORD(wParam) == CBN_EDITCHANGE) state->folderSelected = false;
       }
       return false;
     case WM_ACTIVATE:
       // Like a dialog, the window gives the focus back to the control that had it.
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
-        if (focus != nullptr && IsChild(g_main, focus)) g_lastFocus = focus;
-      } else if (!HIWORD(wParam) && g_lastFocus != nullptr && IsWindow(g_lastFocus) &&
-                 IsWindowEnabled(g_lastFocus)) {
-        SetFocus(g_lastFocus);
+        if (focus != nullptr && IsChild(window, focus)) state->lastFocus = focus;
+      } else if (!HIWORD(wParam) && state->lastFocus != nullptr && IsWindow(state->lastFocus) &&
+                 IsWindowEnabled(state->lastFocus)) {
+        SetFocus(state->lastFocus);
       }
       return false;
     default:
@@ -231,18 +266,26 @@ HWND BuildMainWindow() {
   HWND main = CreateWindowExW(0, ProgramWindowClass(), L"Snapdeck 1.67", style, x, y, w, h, nullptr,
                               nullptr, shell.instance, nullptr);
   if (main == nullptr) return nullptr;
-  g_main = main;
+  auto owned = std::make_unique<MainWindowState>();
+  owned->window = main;
+  if (!SetPropW(main, kStateProperty, owned.get())) {
+    DestroyWindow(main);
+    return nullptr;
+  }
+  MainWindowState& state = *owned.release();  // the window's from now on
   RegisterWindow(id::kMainWindow, main);
   SetWindowBackground(main, shell.backgroundBrush);
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  if (HICON big =
-          static_cast<HICON>(LoadImageW(shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON),
-                                        IMAGE_ICON, 0, 0, LR_DEFAULTSIZE))) {
-    SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  state.bigIcon.reset(static_cast<HICON>(LoadImageW(shell.instance,
+                                                     MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON),
+                                                     IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+  state.smallIcon.reset(static_cast<HICON>(LoadImageW(
+      shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON), IMAGE_ICON, 16, 16, 0)));
+  if (state.bigIcon) {
+    SendMessageW(main, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state.bigIcon.get()));
   }
-  if (HICON small = static_cast<HICON>(LoadImageW(
-          shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON), IMAGE_ICON, 16, 16, 0))) {
-    SendMessageW(main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (state.smallIcon) {
+    SendMessageW(main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state.smallIcon.get()));
   }
 
   for (const ControlSpec& c : kControls) {
@@ -253,7 +296,7 @@ HWND BuildMainWindow() {
     if (control == nullptr) continue;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(c.font)), FALSE);
     if (c.tip != nullptr) SetToolTip(control, c.tip);
-    if (IsComboBox(control)) g_comboHeights[c.id] = c.h;
+    if (IsComboBox(control)) state.comboHeights[c.id] = c.h;
   }
 
   AddItems(id::kFormatCombo, kFileFormats);
@@ -272,49 +315,44 @@ HWND BuildMainWindow() {
   ShowStorePicture(id::kColorSwatch, id::kPicSwatch);
   ShowStorePicture(id::kStatusPicture, id::kPicStatus);
 
-  g_trayMenu = BuildTrayMenu();
+  state.trayMenu.reset(BuildTrayMenu());
   static const int keys[] = {VK_RETURN, VK_ESCAPE, VK_F1, VK_F9, VK_F6};
   static const int numbers[] = {id::kKeyEnter, id::kKeyEscape, id::kKeyF1, id::kKeyF9, id::kKeyF6};
-  g_shortcuts = MakeShortcutTable(keys, numbers, 5);
-  SetWindowShortcuts(main, g_shortcuts);
+  state.shortcuts.reset(MakeShortcutTable(keys, numbers, 5));
+  SetWindowShortcuts(main, state.shortcuts.get());
 
   SetMessageHandler(HandlerSlot::Main, MainHandler);
   RECT client;
   GetClientRect(main, &client);
-  LayoutMain(client.right, client.bottom);
+  LayoutMain(state, client.right, client.bottom);
   return main;
 }
 
 void DestroyMainWindow() {
-  if (g_main == nullptr) return;
-  SetMessageHandler(HandlerSlot::Main, nullptr);
+  HWND main = Main();
+  if (main == nullptr) return;
   for (int control : {id::kStayOnTopButton, id::kSoundButton, id::kTrayButton}) {
     ReleaseShownBitmap(control, true);
   }
   for (int control : {id::kProgressPicture, id::kColorSwatch, id::kStatusPicture}) {
     ReleaseShownBitmap(control, false);
   }
-  SetWindowShortcuts(g_main, nullptr);
-  for (WPARAM which : {ICON_BIG, ICON_SMALL}) {
-    HICON icon = reinterpret_cast<HICON>(SendMessageW(g_main, WM_SETICON, which, 0));
-    if (icon != nullptr) DestroyIcon(icon);
-  }
-  DestroyWindow(g_main);
+  DestroyWindow(main);  // frees the window's state on its way out
+  SetMessageHandler(HandlerSlot::Main, nullptr);
   ForgetWindow(id::kMainWindow);
-  g_main = nullptr;
-  g_lastFocus = nullptr;
-  if (g_shortcuts != nullptr) DestroyAcceleratorTable(g_shortcuts);
-  g_shortcuts = nullptr;
-  if (g_trayMenu != nullptr) DestroyMenu(g_trayMenu);
-  g_trayMenu = nullptr;
-  g_comboHeights.clear();
 }
 
-HWND MainWindow() { return g_main; }
+HWND MainWindow() { return Main(); }
 
-HWND MainControl(int number) { return g_main ? GetDlgItem(g_main, number) : nullptr; }
+HWND MainControl(int number) {
+  HWND main = Main();
+  return main != nullptr ? GetDlgItem(main, number) : nullptr;
+}
 
-HMENU TrayMenu() { return g_trayMenu; }
+HMENU TrayMenu() {
+  const MainWindowState* state = State();
+  return state != nullptr ? state->trayMenu.get() : nullptr;
+}
 
 std::array<std::u16string, 16> FolderHistoryFromControl() {
   std::array<std::u16string, 16> entries{};
@@ -400,7 +438,7 @@ int ChooseFrameColor(Rgb initial, std::array<Rgb, 16>& customColors) {
   for (int i = 0; i < 16; ++i) custom[i] = static_cast<COLORREF>(customColors[i]);
   CHOOSECOLORW dialog{};
   dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = g_main;
+  dialog.hwndOwner = Main();
   dialog.rgbResult = static_cast<COLORREF>(initial) & 0xFFFFFF;
   dialog.lpCustColors = custom;
   dialog.Flags = CC_RGBINIT | CC_ANYCOLOR;
@@ -434,16 +472,17 @@ void RefreshStatusLine() {
 }
 
 void ResizeMainInner(int innerWidth, int innerHeight) {
-  if (g_main == nullptr) return;
+  HWND main = Main();
+  if (main == nullptr) return;
   RECT r{0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(g_main, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(g_main, GWL_EXSTYLE)));
-  SetWindowPos(g_main, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
+  SetWindowPos(main, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SetWaitCursor(bool wait) {
-  g_wait = wait;
+  if (MainWindowState* state = State()) state->wait = wait;
   SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));
 }
 
@@ -452,12 +491,13 @@ ProgressBar& MainProgress() {
   return bar;
 }
 
-void SetProgressPumping(bool pumping) { g_pumpOnProgress = pumping; }
+void SetProgressPumping(bool pumping) {
+  if (MainWindowState* state = State()) state->pumpOnProgress = pumping;
+}
 
 bool TakeFolderSelectionFlag() {
-  const bool selected = g_folderSelected;
-  g_folderSelected = false;
-  return selected;
+  MainWindowState* state = State();
+  return state != nullptr && std::exchange(state->folderSelected, false);
 }
 
 }  // namespace snapdeck::win32

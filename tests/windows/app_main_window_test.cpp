@@ -457,5 +457,29 @@ TEST_F(AppMainWindow, ACloseRequestWithTheViewerOpenClosesOnlyTheViewer) {
   EXPECT_EQ(SendMessageW(Item(60), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
+// Runs after the suite above has closed its window: only one main window exists at a time.
+TEST(AppMainWindowLifetime, ADestroyedWindowTakesItsMenuAndShortcutsWithIt) {
+  HWND main = BuildMainWindow();
+  ASSERT_NE(main, nullptr);
+  HMENU menu = TrayMenu();
+  ASSERT_TRUE(IsMenu(menu));
+  // Destroyed behind the program's back, not through DestroyMainWindow.
+  DestroyWindow(main);
+  EXPECT_FALSE(IsMenu(menu));
+  EXPECT_EQ(MainWindow(), nullptr);
+  EXPECT_EQ(TrayMenu(), nullptr);
+  DestroyMainWindow();  // nothing left to release
+  PumpAllEvents();
+
+  // A second window starts afresh.
+  main = BuildMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(MainWindow(), main);
+  EXPECT_TRUE(IsMenu(TrayMenu()));
+  DestroyMainWindow();
+  EXPECT_EQ(MainWindow(), nullptr);
+  PumpAllEvents();
+}
+
 }  // namespace
 }  // namespace snapdeck::win32
