@@ -118,7 +118,7 @@ const ControlSpec kControls[] = {
 
 HFONT FontOf(Font font) {
   const Shell& shell = TheShell();
-  if (font == Font::Webdings && shell.webdings != nullptr) return shell.webdings;
+  if (font == Font::Webdings && shell.webdings) return shell.webdings.get();
   return shell.guiFont != nullptr ? shell.guiFont
                                   : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
@@ -214,7 +214,7 @@ bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       HDC dc = reinterpret_cast<HDC>(wParam);
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, kLabelColor);
-      HBRUSH brush = TheShell().backgroundBrush;
+      HBRUSH brush = TheShell().backgroundBrush.get();
       if (brush == nullptr) return false;
       result = reinterpret_cast<LRESULT>(brush);
       return true;
@@ -274,7 +274,7 @@ HWND BuildMainWindow() {
   }
   MainWindowState& state = *owned.release();  // the window's from now on
   RegisterWindow(id::kMainWindow, main);
-  SetWindowBackground(main, shell.backgroundBrush);
+  SetWindowBackground(main, shell.backgroundBrush.get());
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
   state.bigIcon.reset(static_cast<HICON>(LoadImageW(shell.instance,
                                                      MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON),

@@ -60,9 +60,8 @@ UniqueHandle SingleInstanceGuard(const std::u16string& programFile) {
 }
 
 HFONT CreateWebdings() {
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(13, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
+  const ScreenDc screen;
+  const int height = -MulDiv(13, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
   return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, L"Webdings");
@@ -95,11 +94,9 @@ void Shutdown() {
   DestroyMainWindow();
   PlaySoundW(nullptr, nullptr, 0);
   shell.sounds.clear();
-  if (shell.backgroundBrush != nullptr) DeleteObject(shell.backgroundBrush);
-  shell.backgroundBrush = nullptr;
-  if (shell.webdings != nullptr) DeleteObject(shell.webdings);
-  shell.webdings = nullptr;
-  shell.guiFont = nullptr;  // a stock object, never deleted
+  shell.backgroundBrush.reset();
+  shell.webdings.reset();
+  shell.guiFont = nullptr;
   for (int number = 0; number < 100; ++number) shell.pictures.release(number);
 }
 
@@ -178,7 +175,7 @@ void LoadProgramResources() {
     LoadPicture(number);
   }
   if (info.soundAvailable) LoadSounds(3, 3);
-  shell.backgroundBrush = CreateSolidBrush(kBackgroundColor);
+  shell.backgroundBrush.reset(CreateSolidBrush(kBackgroundColor));
   for (int number = id::kPicFirstFlag; number <= id::kPicFirstFlag + 6; ++number) {
     LoadPicture(number);
   }
@@ -189,7 +186,7 @@ void LoadProgramResources() {
   CreatePicture(id::kPicSwatch, 36, 16);
   CreatePicture(id::kPicProgress, 400, 10);
   if (info.soundAvailable) LoadSounds(4, 7);
-  shell.webdings = CreateWebdings();
+  shell.webdings.reset(CreateWebdings());
   shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   AppSettings& settings = shell.settings;
   settings.shotname = u"snapdeck";

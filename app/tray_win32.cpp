@@ -82,8 +82,8 @@ NOTIFYICONDATAW IconData(UINT flags) {
 
 bool AddIcon() {
   TrayState& tray = Tray();
-  if (!tray.idle) tray.idle.reset(LoadEmbeddedIcon(id::kPicTrayIdle));
-  if (!tray.busy) tray.busy.reset(LoadEmbeddedIcon(id::kPicTrayBusy));
+  if (!tray.idle) tray.idle = LoadEmbeddedIcon(id::kPicTrayIdle);
+  if (!tray.busy) tray.busy = LoadEmbeddedIcon(id::kPicTrayBusy);
   NOTIFYICONDATAW data = IconData(NIF_ICON | NIF_MESSAGE | NIF_TIP);
   return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
 }

@@ -23,7 +23,8 @@ constexpr int kBubbleSize = 160;
 constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 
-// Colours of one control; without a brush the default background stays.
+// Colours of one control; without a brush the default background stays. The brushes
+// here are borrowed: the bubble's function owns them, or they are stock brushes.
 struct ControlColour {
   int number = 0;
   COLORREF text = kTextColor;

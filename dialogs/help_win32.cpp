@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialogs/controls_win32.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/resources_win32.h"
@@ -353,12 +354,13 @@ void ShowHelp() {
   if (box != nullptr) SetUpTextBox(box);
   const int keys[] = {VK_RETURN, VK_ESCAPE};
   const int numbers[] = {id::kKeyEnter, id::kKeyEscape};
-  HACCEL shortcuts = MakeShortcutTable(keys, numbers, 2);
-  SetWindowShortcuts(help, shortcuts);
-  HICON icon = LoadEmbeddedIcon(info.statusIcon);
-  MakeStatusBar(help, icon);
-  HBRUSH background = CreateSolidBrush(static_cast<COLORREF>(info.backgroundColor));
-  SetWindowBackground(help, background);
+  // Declared after the window, so they are released once it is gone.
+  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
+  SetWindowShortcuts(help, shortcuts.get());
+  const UniqueIcon icon = LoadEmbeddedIcon(info.statusIcon);
+  MakeStatusBar(help, icon.get());
+  const UniqueGdi<HBRUSH> background(CreateSolidBrush(static_cast<COLORREF>(info.backgroundColor)));
+  SetWindowBackground(help, background.get());
   RegisterWindow(id::kHelpWindow, help);
   if (box != nullptr) ShowHelpText(help);
   LayOut(help);
@@ -371,15 +373,12 @@ void ShowHelp() {
 
   if (parent != nullptr) EnableWindow(parent, TRUE);
   SetWindowShortcuts(help, nullptr);
-  if (shortcuts != nullptr) DestroyAcceleratorTable(shortcuts);
   if (HWND donate = HelpControl(help, id::kHelpDonate)) {
     HBITMAP old = reinterpret_cast<HBITMAP>(SendMessageW(donate, BM_SETIMAGE, IMAGE_BITMAP, 0));
     if (old != nullptr) DeleteObject(old);
   }
   DestroyWindow(help);
   ForgetWindow(id::kHelpWindow);
-  if (icon != nullptr) DestroyIcon(icon);
-  DeleteObject(background);
   if (parent != nullptr) SetActiveWindow(parent);
 }
 

@@ -130,12 +130,12 @@ bool LoadUpdateEmblem(int orientation, Picture& out) {
   return DecodeInto(LoadEmbeddedBytes(SNAPDECK_RC_EMBLEM_BASE + orientation), out);
 }
 
-HICON LoadEmbeddedIcon(int number) {
-  if (number < 0 || number > kLastPictureNumber) return nullptr;
+UniqueIcon LoadEmbeddedIcon(int number) {
+  if (number < 0 || number > kLastPictureNumber) return UniqueIcon();
   const int rcId = SNAPDECK_RC_PICTURE_BASE + number;
-  if (FindBytes(rcId, RT_GROUP_ICON).size == 0) return nullptr;
-  return static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(rcId), IMAGE_ICON, 16, 16, 0));
+  if (FindBytes(rcId, RT_GROUP_ICON).size == 0) return UniqueIcon();
+  return UniqueIcon(static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(rcId), IMAGE_ICON, 16, 16, 0)));
 }
 
 std::u16string LoadHelpText(int row) {

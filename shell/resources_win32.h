@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 
@@ -24,9 +25,8 @@ bool LoadEmbeddedPicture(int number, Picture& out);
 // button, 1 "Update", 2 "Cancel", 3 no button enabled. False for other values.
 bool LoadUpdateEmblem(int orientation, Picture& out);
 
-// 16 x 16 icon of an ICO picture (4, 6-12, 34, 35); nullptr for any other number.
-// The caller destroys it with DestroyIcon.
-HICON LoadEmbeddedIcon(int number);
+// 16 x 16 icon of an ICO picture (4, 6-12, 34, 35); empty for any other number.
+UniqueIcon LoadEmbeddedIcon(int number);
 
 // The bytes of RCDATA resource `rcdataId`; empty when there is none.
 std::vector<std::uint8_t> LoadEmbeddedBytes(int rcdataId);

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "shell/program_info.h"
 #include "imaging/picture.h"
 #include "imaging/text_port.h"
+#include "platform/win32/handles_win32.h"
 #include "settings/app_settings.h"
+#include "shell/program_info.h"
 
 namespace snapdeck::win32 {
 
@@ -25,9 +26,9 @@ struct Shell {
   ProgramInfo info;
   ScreenMetrics metrics;
   PictureStore pictures;
-  HBRUSH backgroundBrush = nullptr;  // #222233, created once at start-up
-  HFONT webdings = nullptr;          // font 1
-  HFONT guiFont = nullptr;           // the default GUI font
+  UniqueGdi<HBRUSH> backgroundBrush;  // #222233, created once at start-up
+  UniqueGdi<HFONT> webdings;          // font 1
+  HFONT guiFont = nullptr;            // the default GUI font: a stock object, never deleted
   std::map<int, std::vector<std::uint8_t>> sounds;  // loaded WAV files by number
 };
 

@@ -69,8 +69,8 @@ struct Viewer {
   HWND scroll = nullptr;  // control 61
   HWND column = nullptr;  // its inner window, which holds the thumbnails
   HWND status = nullptr;
-  HMENU menu = nullptr;
-  HACCEL shortcuts = nullptr;
+  UniqueMenu menu;
+  UniqueAccel shortcuts;
   int columnHeight = 0;
   int scrollPos = 0;
   std::vector<RowPicture> pictures;  // per catalogue entry: from the header, then the decode
@@ -325,7 +325,7 @@ void Wheel(WPARAM wParam) {
 void FillBackground(HWND window, HDC dc) {
   RECT r;
   GetClientRect(window, &r);
-  HBRUSH brush = TheShell().backgroundBrush;
+  HBRUSH brush = TheShell().backgroundBrush.get();
   FillRect(dc, &r, brush != nullptr ? brush : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
@@ -338,7 +338,7 @@ HBRUSH CaptionBrush(Rgb color) {
     }
     return g_viewer.captionBrushes[i].get();
   }
-  return TheShell().backgroundBrush;
+  return TheShell().backgroundBrush.get();
 }
 
 // Captions in their row's colour with dark text; images still loading as a dim box.
@@ -545,7 +545,7 @@ bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
       return false;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: {
-      HBRUSH brush = TheShell().backgroundBrush;
+      HBRUSH brush = TheShell().backgroundBrush.get();
       if (brush == nullptr) return false;
       HDC dc = reinterpret_cast<HDC>(wParam);
       SetBkMode(dc, TRANSPARENT);
@@ -623,15 +623,15 @@ void OpenViewer() {
   for (const ControlSpec& c : kControls) {
     HWND control = CreateChild(window, c.cls, c.style, 0, c.x, c.y, c.w, c.h, c.id, c.text);
     if (control == nullptr) continue;
-    if (c.webdings && shell.webdings != nullptr) {
-      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings), FALSE);
+    if (c.webdings && shell.webdings) {
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings.get()), FALSE);
     }
     if (c.tip != nullptr) SetToolTip(control, c.tip);
   }
   ShowSortDirection();
   CheckSortOptions();
-  SetWindowBackground(window, shell.backgroundBrush);
-  g_viewer.menu = BuildShotMenu();
+  SetWindowBackground(window, shell.backgroundBrush.get());
+  g_viewer.menu.reset(BuildShotMenu());
   g_viewer.status = CreateWindowExW(
       0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerStatusBar)), shell.instance, nullptr);
@@ -646,8 +646,8 @@ void OpenViewer() {
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   static const int keys[] = {VK_F9, VK_F5};
   static const int numbers[] = {id::kKeyF9, id::kKeyF5};
-  g_viewer.shortcuts = MakeShortcutTable(keys, numbers, 2);
-  SetWindowShortcuts(window, g_viewer.shortcuts);
+  g_viewer.shortcuts.reset(MakeShortcutTable(keys, numbers, 2));
+  SetWindowShortcuts(window, g_viewer.shortcuts.get());
   ShowWindow(window, SW_SHOW);
 }
 
@@ -660,11 +660,7 @@ void CloseViewer() {
   SetMessageHandler(HandlerSlot::Viewer, nullptr);
   DestroyWindow(g_viewer.window);
   ForgetWindow(id::kViewer);
-  if (g_viewer.shortcuts != nullptr) DestroyAcceleratorTable(g_viewer.shortcuts);
-  if (g_viewer.menu != nullptr) DestroyMenu(g_viewer.menu);
-  for (auto& brush : g_viewer.captionBrushes) brush.reset();
-  g_viewer.placeholderBrush.reset();
-  g_viewer = Viewer{};
+  g_viewer = Viewer{};  // frees the menu, shortcut table and brushes the window used
 }
 
 void ScanShots() {
@@ -768,7 +764,7 @@ void RememberScrollPosition() {
   if (ViewerExists()) TheViewerState().scrollPosition = g_viewer.scrollPos;
 }
 
-HMENU ShotMenu() { return g_viewer.menu; }
+HMENU ShotMenu() { return g_viewer.menu.get(); }
 
 bool IsThumbnailControl(int control) {
   return control >= kFirstThumbnailControl &&

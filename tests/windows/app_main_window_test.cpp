@@ -59,8 +59,7 @@ class AppMainWindow : public ::testing::Test {
     shell.instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    if (shell.backgroundBrush == nullptr)
-      shell.backgroundBrush = CreateSolidBrush(kBackgroundColor);
+    if (!shell.backgroundBrush) shell.backgroundBrush.reset(CreateSolidBrush(kBackgroundColor));
     shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (int n : {27, 28, 29, 30, 31}) shell.pictures.put(n, MakePicture(16, 16, MakeRgb(n, 0, 0)));
     shell.pictures.put(id::kPicSwatch, MakePicture(36, 16, 0));
@@ -217,13 +216,13 @@ TEST_F(AppMainWindow, SizeLimitsAndLabelColours) {
   HDC dc = CreateCompatibleDC(nullptr);
   const LRESULT brush = SendMessageW(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                      reinterpret_cast<LPARAM>(Item(34)));
-  EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheShell().backgroundBrush);
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheShell().backgroundBrush.get());
   EXPECT_EQ(GetTextColor(dc), RGB(0xCC, 0xCC, 0xCC));
   EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
   // The file-name field keeps the system's colours.
   const LRESULT edit = SendMessageW(main_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
                                     reinterpret_cast<LPARAM>(Item(37)));
-  EXPECT_NE(reinterpret_cast<HBRUSH>(edit), TheShell().backgroundBrush);
+  EXPECT_NE(reinterpret_cast<HBRUSH>(edit), TheShell().backgroundBrush.get());
   DeleteDC(dc);
 }
 

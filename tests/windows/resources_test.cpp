@@ -199,10 +199,10 @@ TEST(EmbeddedPictures, UnknownNumbersFailWithoutTouchingTheOutput) {
 
 TEST(EmbeddedIcons, IconPicturesGiveSixteenPixelIconsOthersNone) {
   for (int n : {4, 6, 12, 34, 35}) {
-    HICON icon = LoadEmbeddedIcon(n);
-    ASSERT_NE(icon, nullptr) << n;
+    const UniqueIcon icon = LoadEmbeddedIcon(n);
+    ASSERT_TRUE(icon) << n;
     ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(icon, &info));
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info));
     BITMAP bm{};
     GetObjectW(info.hbmMask, sizeof bm, &bm);
     EXPECT_EQ(bm.bmWidth, 16) << n;
@@ -212,9 +212,8 @@ TEST(EmbeddedIcons, IconPicturesGiveSixteenPixelIconsOthersNone) {
       DeleteObject(info.hbmColor);
     }
     DeleteObject(info.hbmMask);
-    DestroyIcon(icon);
   }
-  for (int n : {0, 20, 21, -1, 100}) EXPECT_EQ(LoadEmbeddedIcon(n), nullptr) << n;
+  for (int n : {0, 20, 21, -1, 100}) EXPECT_FALSE(LoadEmbeddedIcon(n)) << n;
 }
 
 TEST(EmbeddedSounds, AreMonoEightBitWavesOfTheirRateAndLength) {
