@@ -8,14 +8,14 @@
 #include <memory>
 #include <utility>
 
-#include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
 #include "platform/win32/handles_win32.h"
+#include "resources/resource_ids.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
-#include "resources/resource_ids.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -119,8 +119,7 @@ const ControlSpec kControls[] = {
 HFONT FontOf(Font font) {
   const Shell& shell = TheShell();
   if (font == Font::Webdings && shell.webdings) return shell.webdings.get();
-  return shell.guiFont != nullptr ? shell.guiFont
-                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  return GuiFont();
 }
 
 bool IsComboBox(HWND control) {
@@ -276,9 +275,9 @@ HWND BuildMainWindow() {
   RegisterWindow(id::kMainWindow, main);
   SetWindowBackground(main, shell.backgroundBrush.get());
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  state.bigIcon.reset(static_cast<HICON>(LoadImageW(shell.instance,
-                                                     MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON),
-                                                     IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+  state.bigIcon.reset(
+      static_cast<HICON>(LoadImageW(shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON),
+                                    IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
   state.smallIcon.reset(static_cast<HICON>(LoadImageW(
       shell.instance, MAKEINTRESOURCEW(SNAPDECK_RC_PROGRAM_ICON), IMAGE_ICON, 16, 16, 0)));
   if (state.bigIcon) {

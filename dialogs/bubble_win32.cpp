@@ -8,6 +8,7 @@
 
 #include "dialogs/bubble_theme.h"
 #include "dialogs/click_win32.h"
+#include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "dialogs/login_state.h"
 #include "platform/win32/handles_win32.h"
@@ -74,20 +75,6 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefSubclassProc(window, message, wParam, lParam);
 }
 
-HFONT GuiFont() {
-  HFONT f = TheShell().guiFont;
-  return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-HWND MakeControl(HWND parent, const wchar_t* cls, const std::u16string& text, DWORD style,
-                 DWORD exStyle, int x, int y, int w, int h, int number) {
-  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
-                           h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
-                           TheShell().instance, nullptr);
-  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
-  return c;
-}
-
 HWND OpenBubbleWindow(int number, const RECT& area, HWND owner) {
   const int x = area.left + (area.right - area.left - kBubbleSize) / 2;
   const int y = area.top + (area.bottom - area.top - kBubbleSize) / 2;
@@ -143,10 +130,12 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   BubblePaint paint;
   SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
-  HWND ok = MakeControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 65, 120, 30, 20,
-                        id::kBubbleOk);
-  MakeControl(window, L"Static", text, SS_CENTER | SS_SUNKEN, 0, 20, 60, 120, 40, id::kBubbleText);
-  MakeControl(window, L"Static", caption, SS_CENTER, 0, 24, 30, 112, 20, id::kBubbleCaption);
+  HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
+                              {65, 120, 30, 20}, id::kBubbleOk);
+  MakeDialogControl(window, L"Static", text, SS_CENTER | SS_SUNKEN, 0, {20, 60, 120, 40},
+                    id::kBubbleText);
+  MakeDialogControl(window, L"Static", caption, SS_CENTER, 0, {24, 30, 112, 20},
+                    id::kBubbleCaption);
   const UniqueAccel shortcuts = ReturnAndEscape(window);
 
   const BubbleTheme theme = BubbleThemeFor(themeColor);
@@ -204,18 +193,19 @@ bool LoginBubble() {
   SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   LoginState& login = TheLoginState();
-  MakeControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 30, 110, 40, 24,
-              id::kLoginOk);
-  MakeControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, 90, 110, 40, 24,
-              id::kLoginCancel);
-  MakeControl(window, L"Static", u"username:", SS_CENTER, 0, 30, 24, 100, 20, id::kLoginUserLabel);
-  HWND user = MakeControl(window, L"Edit", login.userName, ES_AUTOHSCROLL | WS_TABSTOP,
-                          WS_EX_CLIENTEDGE, 30, 40, 100, 20, id::kLoginUser);
-  MakeControl(window, L"Static", u"password:", SS_CENTER, 0, 30, 64, 100, 20,
-              id::kLoginPasswordLabel);
+  MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, {30, 110, 40, 24},
+                    id::kLoginOk);
+  MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {90, 110, 40, 24},
+                    id::kLoginCancel);
+  MakeDialogControl(window, L"Static", u"username:", SS_CENTER, 0, {30, 24, 100, 20},
+                    id::kLoginUserLabel);
+  HWND user = MakeDialogControl(window, L"Edit", login.userName, ES_AUTOHSCROLL | WS_TABSTOP,
+                                WS_EX_CLIENTEDGE, {30, 40, 100, 20}, id::kLoginUser);
+  MakeDialogControl(window, L"Static", u"password:", SS_CENTER, 0, {30, 64, 100, 20},
+                    id::kLoginPasswordLabel);
   HWND password =
-      MakeControl(window, L"Edit", login.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
-                  WS_EX_CLIENTEDGE, 30, 80, 100, 20, id::kLoginPassword);
+      MakeDialogControl(window, L"Edit", login.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+                        WS_EX_CLIENTEDGE, {30, 80, 100, 20}, id::kLoginPassword);
 
   const COLORREF labelBack = RGB(0xFF, 0x99, 0xAA);
   const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));

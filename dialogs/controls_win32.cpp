@@ -19,11 +19,7 @@ HWND MakeDialogControl(HWND parent, const wchar_t* cls, const std::u16string& te
                            box.y, box.width, box.height, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
                            TheShell().instance, nullptr);
-  if (c != nullptr) {
-    HFONT font = TheShell().guiFont;
-    if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
+  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
   return c;
 }
 

@@ -130,9 +130,7 @@ void ApplyFace(HWND box, const std::u16string& text) {
     face = JapaneseFace();
   } else {
     LOGFONTW font{};
-    HFONT gui = TheShell().guiFont;
-    if (gui == nullptr) gui = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    if (GetObjectW(gui, sizeof(font), &font) != 0) face = font.lfFaceName;
+    if (GetObjectW(GuiFont(), sizeof(font), &font) != 0) face = font.lfFaceName;
   }
   if (face.empty() || face.size() >= LF_FACESIZE) return;
   CHARFORMAT2W format{};

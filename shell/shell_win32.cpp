@@ -138,10 +138,7 @@ class GdiTextPort : public TextPort {
   }
 
  private:
-  static HFONT Font() {
-    HFONT f = TheShell().guiFont;
-    return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  }
+  static HFONT Font() { return GuiFont(); }
 };
 
 }  // namespace
@@ -231,6 +228,11 @@ void PlaySoundNumber(int number) {
   if (it == shell.sounds.end() || it->second.empty()) return;
   PlaySoundW(reinterpret_cast<LPCWSTR>(it->second.data()), nullptr,
              SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
+}
+
+HFONT GuiFont() {
+  HFONT font = TheShell().guiFont;
+  return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 TextPort& GdiText() {

@@ -52,6 +52,9 @@ void ShowPictureInControl(HWND control, const Picture& picture);
 // exists, 4-7 only when the sound switch is on as well.
 void PlaySoundNumber(int number);
 
+// The font of every control: the shell's GUI font, or the stock one before start-up set it.
+HFONT GuiFont();
+
 // Text drawing with the default GUI font and a transparent background.
 TextPort& GdiText();
 

@@ -7,6 +7,7 @@
 
 #include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
+#include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "imaging/status.h"
 #include "shell/events_win32.h"
@@ -48,17 +49,6 @@ HWND TheWindow() { return WindowByNumber(id::kUpdateWindow); }
 HWND Item(int number) {
   HWND window = TheWindow();
   return window != nullptr ? GetDlgItem(window, number) : nullptr;
-}
-
-HWND MakeControl(HWND parent, const wchar_t* cls, const std::u16string& text, DWORD style,
-                 DWORD exStyle, int x, int y, int w, int h, int number) {
-  HWND c = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
-                           h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
-                           TheShell().instance, nullptr);
-  HFONT font = TheShell().guiFont ? TheShell().guiFont
-                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  if (c != nullptr) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return c;
 }
 
 // The status text is dark on white whatever window procedure runs.
@@ -167,16 +157,19 @@ int RunUpdateWindow() {
 
   const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
   const int emblemSize = emblem != nullptr ? emblem->width : 48;
-  MakeControl(window, L"Static", u"", SS_BITMAP, 0, 86, 131, emblemSize, emblemSize, kEmblem);
-  MakeControl(window, L"Static",
-              u"vex!\r\n-kestrel's update info\r\nfor: [" + info.programName + u"]\r\n", SS_SUNKEN,
-              0, 45, 45, 150, 50, kStatus);
-  MakeControl(window, L"Static", u"", SS_BITMAP | SS_SUNKEN, 0, 18, 107, 200, 10, kProgress);
-  MakeControl(window, L"Button", u"Check", BS_PUSHBUTTON | WS_TABSTOP, 0, 35, 135, 40, 40, kCheck);
-  MakeControl(window, L"Button", u"Update", BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 135, 60, 40,
-              kUpdate);
-  MakeControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | BS_MULTILINE | WS_TABSTOP, 0, 85, 190,
-              50, 30, kCancel);
+  MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, {86, 131, emblemSize, emblemSize},
+                    kEmblem);
+  MakeDialogControl(window, L"Static",
+                    u"vex!\r\n-kestrel's update info\r\nfor: [" + info.programName + u"]\r\n",
+                    SS_SUNKEN, 0, {45, 45, 150, 50}, kStatus);
+  MakeDialogControl(window, L"Static", u"", SS_BITMAP | SS_SUNKEN, 0, {18, 107, 200, 10},
+                    kProgress);
+  MakeDialogControl(window, L"Button", u"Check", BS_PUSHBUTTON | WS_TABSTOP, 0, {35, 135, 40, 40},
+                    kCheck);
+  MakeDialogControl(window, L"Button", u"Update", BS_PUSHBUTTON | WS_TABSTOP, 0, {145, 135, 60, 40},
+                    kUpdate);
+  MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | BS_MULTILINE | WS_TABSTOP, 0,
+                    {85, 190, 50, 30}, kCancel);
   const int keys[] = {VK_ESCAPE, VK_RETURN};
   const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
   HACCEL shortcuts = MakeShortcutTable(keys, numbers, 2);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "dialogs/controls_win32.h"
 #include "platform/folder_listing.h"
 #include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
@@ -108,23 +109,6 @@ ThumbnailLoader& Loader() {
   return *loader;
 }
 
-HFONT GuiFont() {
-  const Shell& shell = TheShell();
-  return shell.guiFont != nullptr ? shell.guiFont
-                                  : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-HWND CreateChild(HWND parent, const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w,
-                 int h, int id, const std::u16string& text) {
-  HWND control = CreateWindowExW(exStyle, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, x,
-                                 y, w, h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 TheShell().instance, nullptr);
-  if (control != nullptr) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
-  }
-  return control;
-}
-
 // --- the column ---------------------------------------------------------------------------
 
 constexpr DWORD kImageStyle = SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY;
@@ -206,8 +190,8 @@ void SetCaption(int index) {
   const std::u16string text =
       CaptionText(TheShotCatalogue().entries[static_cast<std::size_t>(index)], row);
   if (caption == nullptr) {
-    caption = CreateChild(g_viewer.column, L"Static", kCaptionStyle, kCaptionExStyle, 0,
-                          row.captionY, ColumnWidth(), 20, CaptionControl(index), text);
+    caption = MakeDialogControl(g_viewer.column, L"Static", text, kCaptionStyle, kCaptionExStyle,
+                                {0, row.captionY, ColumnWidth(), 20}, CaptionControl(index));
     return;
   }
   if (WindowText(caption) != text) SetWindowTextU16(caption, text);
@@ -220,8 +204,8 @@ void SetImage(int index) {
   HWND& image = g_viewer.rows[static_cast<std::size_t>(index)].image;
   const SIZE size = ImageWindowSize(row.thumb.width, row.thumb.height);
   if (image == nullptr) {
-    image = CreateChild(g_viewer.column, L"Static", kImageStyle, kImageExStyle, row.imageX,
-                        row.imageY, size.cx, size.cy, ThumbnailControl(index), u"");
+    image = MakeDialogControl(g_viewer.column, L"Static", u"", kImageStyle, kImageExStyle,
+                              {row.imageX, row.imageY, size.cx, size.cy}, ThumbnailControl(index));
   } else {
     SetWindowPos(image, nullptr, row.imageX, row.imageY, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -621,7 +605,7 @@ void OpenViewer() {
   g_readyTarget = g_viewer.scroll;
 
   for (const ControlSpec& c : kControls) {
-    HWND control = CreateChild(window, c.cls, c.style, 0, c.x, c.y, c.w, c.h, c.id, c.text);
+    HWND control = MakeDialogControl(window, c.cls, c.text, c.style, 0, {c.x, c.y, c.w, c.h}, c.id);
     if (control == nullptr) continue;
     if (c.webdings && shell.webdings) {
       SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings.get()), FALSE);
