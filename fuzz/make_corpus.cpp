@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs stdio's FILE declared first.
-#include <jpeglib.h>
-
 #include "imaging/codec.h"
 #include "imaging/draw.h"
+#include "tests/support/libjpeg_files.h"
 
 namespace {
 
@@ -172,39 +170,19 @@ void MakePngSeeds() {
 
 Bytes Jpeg(int w, int h, int components, J_COLOR_SPACE space, bool progressive, bool adobe,
            bool subsample, int restart, bool arithmetic) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = w;
-  c.image_height = h;
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 75, TRUE);
-  if (!subsample)
-    for (int i = 0; i < c.num_components; ++i)
-      c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  if (progressive) jpeg_simple_progression(&c);
-  c.write_Adobe_marker = adobe;
-  c.restart_interval = static_cast<unsigned>(restart);
-  c.arith_code = arithmetic;
-  jpeg_start_compress(&c, TRUE);
-  Bytes row(static_cast<std::size_t>(w) * components);
-  for (int y = 0; y < h; ++y) {
-    for (std::size_t i = 0; i < row.size(); ++i)
-      row[i] = static_cast<std::uint8_t>(i * 13 + y * 40);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  const snapdeck::testing::LibjpegSpec spec{.width = w,
+                                            .height = h,
+                                            .components = components,
+                                            .space = space,
+                                            .progressive = progressive,
+                                            .subsample = subsample,
+                                            .adobeMarker = adobe,
+                                            .restartInterval = static_cast<unsigned>(restart),
+                                            .arithmetic = arithmetic};
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * components;
+  return snapdeck::testing::WriteWithLibjpeg(spec, [rowBytes](int y, std::uint8_t* row) {
+    for (std::size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<std::uint8_t>(i * 13 + y * 40);
+  });
 }
 
 void MakeJpegSeeds() {

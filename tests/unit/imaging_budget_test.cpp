@@ -9,10 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-// jpeglib.h needs stdio's FILE declared first.
-#include <jpeglib.h>
-
 #include "imaging/codec.h"
+#include "tests/support/libjpeg_files.h"
 
 namespace {
 
@@ -143,29 +141,14 @@ Bytes PngOfZeros(std::uint32_t w, std::uint32_t h) {
 
 // A grey JPEG of one flat tone, as small as libjpeg makes it.
 Bytes FlatGreyJpeg(int w, int h, bool progressive) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = 1;
-  c.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 50, TRUE);
-  if (progressive) jpeg_simple_progression(&c);
-  jpeg_start_compress(&c, TRUE);
-  Bytes row(static_cast<std::size_t>(w), 0x80);
-  JSAMPROW r = row.data();
-  while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, &r, 1);
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  const testing::LibjpegSpec spec{.width = w,
+                                  .height = h,
+                                  .components = 1,
+                                  .space = JCS_GRAYSCALE,
+                                  .quality = 50,
+                                  .progressive = progressive};
+  return testing::WriteWithLibjpeg(
+      spec, [w](int, std::uint8_t* row) { std::fill_n(row, w, std::uint8_t{0x80}); });
 }
 
 // The frame header's height and width, rewritten.

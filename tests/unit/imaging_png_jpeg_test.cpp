@@ -7,12 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-// jpeglib.h needs stdio's FILE declared first.
-#include <jpeglib.h>
-
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "tests/support/libjpeg_files.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {
@@ -296,34 +294,17 @@ TEST(ImagingPng, MalformedFilesAreRefused) {
 
 Bytes BuildJpeg(int w, int h, int components, J_COLOR_SPACE space, const Bytes& samples,
                 bool progressive, bool adobeMarker) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &buffer, &size);
-  c.image_width = w;
-  c.image_height = h;
-  c.input_components = components;
-  c.in_color_space = space;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 100, TRUE);
-  if (progressive) jpeg_simple_progression(&c);
-  for (int i = 0; i < c.num_components; ++i)
-    c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  c.write_Adobe_marker = adobeMarker;
-  jpeg_start_compress(&c, TRUE);
-  for (int y = 0; y < h; ++y) {
-    JSAMPROW row =
-        const_cast<JSAMPROW>(samples.data() + static_cast<std::size_t>(y) * w * components);
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  const testing::LibjpegSpec spec{.width = w,
+                                  .height = h,
+                                  .components = components,
+                                  .space = space,
+                                  .quality = 100,
+                                  .progressive = progressive,
+                                  .adobeMarker = adobeMarker};
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * components;
+  return testing::WriteWithLibjpeg(spec, [&](int y, std::uint8_t* row) {
+    std::memcpy(row, samples.data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
+  });
 }
 
 int MaxChannelDifference(const Picture& a, const Picture& b) {
