@@ -94,6 +94,52 @@ Picture ReplicatePixels(const Picture& src, int w, int h) {
   return out;
 }
 
+// Whole-number reduction: every target pixel is the rounded mean of one fx x fy block,
+// which is what the area weights give there, with no weights to apply. The rows of a
+// block are summed first (at most 8192 rows of 255 fit 32 bits; the loop vectorises),
+// then the columns in 64 bits.
+Picture AverageBlocks(const Picture& src, int w, int h) {
+  Picture out = MakePicture(w, h, 0);
+  if (out.empty()) return out;
+  const int fx = src.width / w, fy = src.height / h;
+  const std::uint64_t n = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
+  const RoundingDivider divide(n);
+  // 50% and 25% make blocks of 4 and 16 pixels: a shift instead of a division.
+  int shift = -1;
+  if ((n & (n - 1)) == 0) {
+    shift = 0;
+    while ((std::uint64_t{1} << shift) < n) ++shift;
+  }
+  auto mean = [&](std::uint64_t sum) {
+    return static_cast<std::uint8_t>(shift >= 0 ? (sum + n / 2) >> shift : divide(sum));
+  };
+  const std::size_t channels = static_cast<std::size_t>(src.width) * 4;
+  std::vector<std::uint32_t> acc(channels);
+  for (int y = 0; y < h; ++y) {
+    std::fill(acc.begin(), acc.end(), 0u);
+    for (int k = 0; k < fy; ++k) {
+      const auto* in = reinterpret_cast<const std::uint8_t*>(RowPtr(src, y * fy + k));
+      for (std::size_t c = 0; c < channels; ++c) acc[c] += in[c];
+    }
+    auto* row = reinterpret_cast<std::uint8_t*>(RowPtr(out, y));
+    const std::uint32_t* a = acc.data();
+    for (int x = 0; x < w; ++x, row += 4) {
+      std::uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      for (int j = 0; j < fx; ++j, a += 4) {
+        s0 += a[0];
+        s1 += a[1];
+        s2 += a[2];
+        s3 += a[3];
+      }
+      row[0] = mean(s0);
+      row[1] = mean(s1);
+      row[2] = mean(s2);
+      row[3] = mean(s3);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void DrawFrame(Picture& p, const FrameStyle& style) {
@@ -131,6 +177,7 @@ Picture ResizeAreaAverage(const Picture& src, int w, int h) {
   if (!Usable(src) || !PictureSizeAllowed(w, h)) return Picture{};
   if (w == src.width && h == src.height) return src;
   if (w % src.width == 0 && h % src.height == 0) return ReplicatePixels(src, w, h);
+  if (src.width % w == 0 && src.height % h == 0) return AverageBlocks(src, w, h);
 
   Picture out = MakePicture(w, h, 0);
   if (out.empty()) return out;

@@ -126,6 +126,22 @@ TEST(ImagingScale, AreaAverageIsExactAndRounded) {
   EXPECT_EQ(RedOf(At(up, 1, 0)), 128);  // 127.5 rounds up
   EXPECT_EQ(RedOf(At(up, 2, 0)), 255);
 
+  // Whole-number reductions take the rounded mean of each block.
+  Picture big = MakePicture(6, 6, 0);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x)
+      big.at(x, y) = PixelOf(MakeRgb((x * 53 + y * 17) % 256, (x * x + y * 29) % 256, x * y * 7));
+  const Picture third = ResizeAreaAverage(big, 2, 3);  // 3 x 2 blocks
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x)
+      for (int shift : {0, 8, 16}) {
+        int sum = 0;
+        for (int j = 0; j < 2; ++j)
+          for (int i = 0; i < 3; ++i) sum += (big.at(3 * x + i, 2 * y + j) >> shift) & 0xFF;
+        EXPECT_EQ((third.at(x, y) >> shift) & 0xFF, static_cast<std::uint32_t>((sum + 3) / 6))
+            << x << "," << y;
+      }
+
   // Whole-number enlargement replicates pixels exactly.
   const Picture src = Numbered(3, 2);
   const Picture dbl = ResizeAreaAverage(src, 6, 4);
