@@ -235,7 +235,12 @@ TEST(ImagingPng, EveryKindOfScreenRoundTripsBitExactly) {
   Blit(viewer, CopyRegion(photo, 0, 0, 97, 30), 150, 5);
   Picture translucentPhoto = photo;
   for (std::uint32_t& px : translucentPhoto.pixels) px = (px & 0x00FFFFFFu) | ((px & 0xFF) << 24);
-  for (const Picture& source : {flat, palette, photo, viewer, translucentPhoto}) {
+  // Big enough for the image data to be deflated in several parts.
+  const Picture bigPhoto = PhotoPicture(420, 400);
+  Picture bigScreen = MakePicture(700, 200, MakeRgb(0xF4, 0xF4, 0xF0));
+  for (int y = 0; y < 200; y += 20) Blit(bigScreen, flat, (y * 7) % 400, y);
+  for (const Picture& source :
+       {flat, palette, photo, viewer, translucentPhoto, bigPhoto, bigScreen}) {
     // As saved at 100% and at 200%, where every row and pixel comes twice.
     for (const Picture& p : {source, ScaleByIndex(source, 5)}) {
       const Bytes file = EncodePng(p);
