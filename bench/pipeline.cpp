@@ -132,15 +132,18 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
   return true;
 }
 
+// One read of the known size, as the program reads a shot (growing the buffer as it
+// fills would copy a 2 MB bitmap several times).
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>& out) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
-  out.clear();
-  std::uint8_t buffer[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    out.insert(out.end(), buffer, buffer + n);
-  const bool ok = !std::ferror(f);
+  bool ok = std::fseek(f, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(f) : -1;
+  ok = size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+  if (ok) {
+    out.resize(static_cast<std::size_t>(size));
+    ok = std::fread(out.data(), 1, out.size(), f) == out.size();
+  }
   std::fclose(f);
   return ok;
 }
