@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "imaging/picture.h"
 #include "platform/text.h"
 #include "settings/password_cipher.h"
 #include "settings/value_text.h"
@@ -88,8 +89,9 @@ void ReadSettings(AppSettings& s, const PreferenceFile& f) {
 // 0..9, frameeffect 0..16, frameeffectdir 0..1, shotfolderid 0..15, hotkey 0..13,
 // hotkeyCAS 0..7, sortview 1, 2 or 4, sortdir 0..1, connecttimeout and passwordtimeout
 // 1..100000, killtimeout 0..100000, width and height from 2 * framethickness + 1 (with
-// the thickness already in range) to 8192, langcode one of the seven help languages or
-// empty (the help window then shows no language list).
+// the thickness already in range) to 8192 and together within the picture budget (or
+// else both fall back: the status picture could not be drawn), langcode one of the
+// seven help languages or empty (the help window then shows no language list).
 // On/off values stay as read: any non-zero value is on.
 void NormalizeSettings(AppSettings& s) {
   Fallback(s.shotext, 0, 2, 2);
@@ -108,6 +110,10 @@ void NormalizeSettings(AppSettings& s) {
   const std::int32_t smallest = 2 * s.framethickness + 1;
   Fallback(s.width, smallest, 8192, 240);
   Fallback(s.height, smallest, 8192, 160);
+  if (!PictureSizeAllowed(s.width, s.height)) {
+    s.width = 240;
+    s.height = 160;
+  }
   bool known = s.langcode.empty();
   for (const char16_t* code : kLanguageCodes) known = known || s.langcode == code;
   if (!known) s.langcode = u"US";

@@ -170,6 +170,15 @@ TEST(SettingsFile, RangeEdgesAreKept) {
   s.width = 18;
   NormalizeSettings(s);
   EXPECT_EQ(s.width, 240);
+  // Each side may be 8192, but the preview must stay a picture that can be drawn.
+  s.width = 4096;
+  NormalizeSettings(s);
+  EXPECT_EQ(s.width, 4096);
+  EXPECT_EQ(s.height, 8192);
+  s.width = 8192;
+  NormalizeSettings(s);
+  EXPECT_EQ(s.width, 240);
+  EXPECT_EQ(s.height, 160);
 }
 
 TEST(SettingsFile, FailedSaveLeavesTheOldFileOnDisk) {
