@@ -184,7 +184,7 @@ TEST_F(Viewer, SortsByNumberBothWaysAndByName) {
   EXPECT_EQ(saved.Get("sortdir"), "0");
 }
 
-TEST_F(Viewer, F9InTheViewerAndCloseRequestsOnlyCloseTheViewer) {
+TEST_F(Viewer, F9CloseRequestsAndTheToggleCloseOnlyTheViewerAndRestoreItWhenMinimised) {
   Program& p = Start(folder_, {});
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
@@ -198,9 +198,18 @@ TEST_F(Viewer, F9InTheViewerAndCloseRequestsOnlyCloseTheViewer) {
   ASSERT_TRUE(p.WaitWindowGone(kViewerTitle));
   EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_UNCHECKED; }));
 
-  // Closing the main window while the viewer is open closes only the viewer.
+  // Turning the toggle off while the viewer is minimised brings it back instead.
   viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
+  ShowWindow(viewer, SW_MINIMIZE);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(viewer) != FALSE; }));
+  Click(Control(main, 60));
+  EXPECT_TRUE(WaitUntil([&] { return !IsIconic(viewer) && IsWindowVisible(viewer); }))
+      << "the minimised viewer was not restored";
+  EXPECT_TRUE(IsWindow(viewer));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_CHECKED; }));
+
+  // Closing the main window while the viewer is open closes only the viewer.
   PostMessageW(main, WM_CLOSE, 0, 0);
   ASSERT_TRUE(p.WaitWindowGone(kViewerTitle));
   EXPECT_TRUE(p.running());
