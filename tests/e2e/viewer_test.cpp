@@ -243,6 +243,29 @@ TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
   EndWithEsc(p, main);
 }
 
+TEST_F(Viewer, FollowsAFolderChosenInTheMainWindow) {
+  const std::wstring other = Folder(L"other");
+  WritePicture(JoinPath(folder_, L"here.png"), 60, 40);
+  WritePicture(JoinPath(other, L"a.png"), 60, 40);
+  WritePicture(JoinPath(other, L"b.jpg"), 60, 40, 1);
+  SettingsLines settings = SettingsLines::Defaults(folder_);
+  settings.Set("shotfolder[1]", Utf8(other));
+  LaunchOptions options;
+  options.settings = settings.FileBytes();
+  Program& p = Start(folder_, options);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
+  SelectCombo(Control(main, 36), 1);
+  EXPECT_TRUE(WaitUntil([&] {
+    HWND now = p.FindWindowTitled(kViewerTitle);
+    return now != nullptr && ViewerStatus(now) == L"2 items. (0 hidden)";
+  })) << "the viewer did not show the chosen folder";
+  EndWithEsc(p, main);
+}
+
 TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   // Large pictures, so that decoding them takes a while even on a fast machine.
   const std::wstring shots = Folder(L"shots");
