@@ -231,9 +231,13 @@ TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
   HWND viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
+  SetForegroundWindow(viewer);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == viewer; }));
   Click(Control(main, 55));
   AnswerPasswordPrompt(p);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)", 30000));
+  // The finished capture hands the keyboard back to the main window.
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }));
   // Newest first (time stamp, descending): the capture heads the column.
   EXPECT_TRUE(WaitCaption(viewer, 0, L"snapdeck.png   (242x162)   ["));
   EXPECT_TRUE(WaitUntil([&] {
