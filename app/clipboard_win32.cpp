@@ -6,9 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/codec.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
-#include "imaging/codec.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -35,17 +36,21 @@ bool OpenTheClipboard() {
   return false;
 }
 
-HGLOBAL GlobalCopy(const void* data, std::size_t size) {
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (memory == nullptr) return nullptr;
-  void* target = GlobalLock(memory);
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return nullptr;
-  }
+UniqueGlobal GlobalCopy(const void* data, std::size_t size) {
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
+  if (!memory) return memory;
+  void* target = GlobalLock(memory.get());
+  if (target == nullptr) return {};
   std::memcpy(target, data, size);
-  GlobalUnlock(memory);
+  GlobalUnlock(memory.get());
   return memory;
+}
+
+// The clipboard owns the memory once it has accepted it.
+bool HandToClipboard(UINT format, UniqueGlobal& memory) {
+  if (SetClipboardData(format, memory.get()) == nullptr) return false;
+  memory.release();
+  return true;
 }
 
 // A packed 24-bit bottom-up DIB: header, then rows padded to four bytes.
@@ -92,19 +97,14 @@ bool PutPictureOnClipboard(const Picture& picture) {
   // Both encodings are made before the clipboard is opened, so it is held only briefly.
   const std::vector<std::uint8_t> dib = PackedDib(picture);
   const std::vector<std::uint8_t> png = EncodePng(picture);
-  HGLOBAL dibMemory = GlobalCopy(dib.data(), dib.size());
-  if (dibMemory == nullptr) return false;
-  if (!OpenTheClipboard()) {
-    GlobalFree(dibMemory);
-    return false;
-  }
+  UniqueGlobal dibMemory = GlobalCopy(dib.data(), dib.size());
+  if (!dibMemory || !OpenTheClipboard()) return false;
   EmptyClipboard();
-  bool ok = SetClipboardData(CF_DIB, dibMemory) != nullptr;
-  if (!ok) GlobalFree(dibMemory);
+  const bool ok = HandToClipboard(CF_DIB, dibMemory);
   static const UINT pngFormat = RegisterClipboardFormatW(L"PNG");
   if (ok && pngFormat != 0 && !png.empty()) {
-    if (HGLOBAL pngMemory = GlobalCopy(png.data(), png.size())) {
-      if (SetClipboardData(pngFormat, pngMemory) == nullptr) GlobalFree(pngMemory);
+    if (UniqueGlobal pngMemory = GlobalCopy(png.data(), png.size())) {
+      HandToClipboard(pngFormat, pngMemory);
     }
   }
   CloseClipboard();

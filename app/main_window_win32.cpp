@@ -137,15 +137,15 @@ void AddItems(int control, const Items& items) {
   }
 }
 
-HMENU BuildTrayMenu() {
-  HMENU menu = CreatePopupMenu();
-  if (menu == nullptr) return nullptr;
-  AppendMenuW(menu, MF_STRING | MF_GRAYED, id::kTrayItemHotkey, L"hotkey");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, id::kTrayItemDefineHotkey, L"Define Hotkey");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, id::kTrayItemRestore, L"Restore");
-  AppendMenuW(menu, MF_STRING, id::kTrayItemExit, L"Exit");
+UniqueMenu BuildTrayMenu() {
+  UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return menu;
+  AppendMenuW(menu.get(), MF_STRING | MF_GRAYED, id::kTrayItemHotkey, L"hotkey");
+  AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu.get(), MF_STRING, id::kTrayItemDefineHotkey, L"Define Hotkey");
+  AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu.get(), MF_STRING, id::kTrayItemRestore, L"Restore");
+  AppendMenuW(menu.get(), MF_STRING, id::kTrayItemExit, L"Exit");
   return menu;
 }
 
@@ -177,14 +177,6 @@ void LayoutMain(MainWindowState& state, int W, int H) {
   }
   // Moved controls leave stale pixels behind under Wine unless everything is repainted.
   RedrawWindow(state.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-void ReleaseShownBitmap(int control, bool button) {
-  HWND h = GetDlgItem(Main(), control);
-  if (h == nullptr) return;
-  const UINT set = button ? BM_SETIMAGE : STM_SETIMAGE;
-  HGDIOBJ old = reinterpret_cast<HGDIOBJ>(SendMessageW(h, set, IMAGE_BITMAP, 0));
-  if (old != nullptr) DeleteObject(old);
 }
 
 bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -314,7 +306,7 @@ HWND BuildMainWindow() {
   ShowStorePicture(id::kColorSwatch, id::kPicSwatch);
   ShowStorePicture(id::kStatusPicture, id::kPicStatus);
 
-  state.trayMenu.reset(BuildTrayMenu());
+  state.trayMenu = BuildTrayMenu();
   static const int keys[] = {VK_RETURN, VK_ESCAPE, VK_F1, VK_F9, VK_F6};
   static const int numbers[] = {id::kKeyEnter, id::kKeyEscape, id::kKeyF1, id::kKeyF9, id::kKeyF6};
   state.shortcuts.reset(MakeShortcutTable(keys, numbers, 5));
@@ -330,11 +322,9 @@ HWND BuildMainWindow() {
 void DestroyMainWindow() {
   HWND main = Main();
   if (main == nullptr) return;
-  for (int control : {id::kStayOnTopButton, id::kSoundButton, id::kTrayButton}) {
-    ReleaseShownBitmap(control, true);
-  }
-  for (int control : {id::kProgressPicture, id::kColorSwatch, id::kStatusPicture}) {
-    ReleaseShownBitmap(control, false);
+  for (int control : {id::kStayOnTopButton, id::kSoundButton, id::kTrayButton, id::kProgressPicture,
+                      id::kColorSwatch, id::kStatusPicture}) {
+    ReleaseShownPicture(GetDlgItem(main, control));
   }
   DestroyWindow(main);  // frees the window's state on its way out
   SetMessageHandler(HandlerSlot::Main, nullptr);

@@ -142,7 +142,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   UniqueGdi<HBRUSH> disc;
   UniqueGdi<HBRUSH> captionBrush;
   if (theme.hasDisc) {
-    disc.reset(DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize));
+    disc = DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize);
     paint.background = disc.get();
   } else {
     // No theme disc: the ordinary dialog face.
@@ -214,9 +214,9 @@ bool LoginBubble() {
   paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});
   paint.colours.push_back({id::kLoginPassword, kTextColor, kWhite, white});
-  const UniqueGdi<HBRUSH> disc(DiscBrush(id::kPicBubbleDisc, MakeRgb(0xBB, 0x11, 0x22),
-                                         MakeRgb(0xDD, 0x44, 0x55), MakeRgb(0xFF, 0x99, 0xAA),
-                                         kBubbleSize));
+  const UniqueGdi<HBRUSH> disc =
+      DiscBrush(id::kPicBubbleDisc, MakeRgb(0xBB, 0x11, 0x22), MakeRgb(0xDD, 0x44, 0x55),
+                MakeRgb(0xFF, 0x99, 0xAA), kBubbleSize);
   paint.background = disc.get();
   ShapeAsDisc(window, kBubbleSize);
   const UniqueAccel shortcuts = ReturnAndEscape(window);

@@ -7,22 +7,22 @@
 namespace snapdeck::win32 {
 namespace {
 
-HBRUSH StoreAndBrush(int number, Picture picture) {
-  if (picture.empty()) return nullptr;
+UniqueGdi<HBRUSH> StoreAndBrush(int number, Picture picture) {
+  if (picture.empty()) return {};
   const Picture& stored = TheShell().pictures.put(number, std::move(picture));
   // The brush keeps its own copy of the pattern.
-  UniqueGdi<HBITMAP> bitmap(CreateBitmapFromPicture(stored));
-  if (!bitmap) return nullptr;
-  return CreatePatternBrush(bitmap.get());
+  const UniqueGdi<HBITMAP> bitmap = CreateBitmapFromPicture(stored);
+  if (!bitmap) return {};
+  return UniqueGdi<HBRUSH>(CreatePatternBrush(bitmap.get()));
 }
 
 }  // namespace
 
-HBRUSH DiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size) {
+UniqueGdi<HBRUSH> DiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size) {
   return StoreAndBrush(picture, MakeDiscPicture(size, rim, ring, centre));
 }
 
-HBRUSH RequesterDiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size) {
+UniqueGdi<HBRUSH> RequesterDiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size) {
   return StoreAndBrush(picture, MakeRequesterDiscPicture(size, rim, ring, centre));
 }
 

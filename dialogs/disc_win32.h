@@ -4,14 +4,15 @@
 #include <windows.h>
 
 #include "imaging/picture.h"
+#include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 
 // Paints the disc into picture `picture` of the shell's store and returns a pattern
-// brush of it (nullptr on failure). The caller releases the brush and the picture.
-HBRUSH DiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size);
+// brush of it (empty on failure). The caller releases the picture.
+UniqueGdi<HBRUSH> DiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size);
 // The same with the white plate behind the requester's icon.
-HBRUSH RequesterDiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size);
+UniqueGdi<HBRUSH> RequesterDiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre, int size);
 
 // Cuts a hidden borderless window to the disc inscribed in (0, 0)-(d, d), makes it
 // topmost, shows it where it is and repaints it.

@@ -70,16 +70,15 @@ std::vector<LanguageRow>& Languages() {
 }
 
 bool HasGlyphs(HDC dc, const wchar_t* face, std::wstring_view sample) {
-  HFONT font =
-      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
-  if (font == nullptr) return false;
-  HGDIOBJ old = SelectObject(dc, font);
+  const UniqueGdi<HFONT> font(CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
+  if (!font) return false;
+  HGDIOBJ old = SelectObject(dc, font.get());
   std::vector<WORD> glyphs(sample.size());
   const DWORD got = GetGlyphIndicesW(dc, sample.data(), static_cast<int>(sample.size()),
                                      glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
   SelectObject(dc, old);
-  DeleteObject(font);
   return got != GDI_ERROR &&
          std::find(glyphs.begin(), glyphs.end(), static_cast<WORD>(0xFFFF)) == glyphs.end();
 }
@@ -99,19 +98,14 @@ const std::wstring& JapaneseFace() {
   static const std::wstring face = [] {
     std::vector<std::wstring> faces = {L"Meiryo UI", L"Yu Gothic UI", L"MS UI Gothic",
                                        L"IPAPGothic", L"Noto Sans CJK JP"};
-    HDC dc = GetDC(nullptr);
+    const ScreenDc dc;
     LOGFONTW wanted{};
     wanted.lfCharSet = SHIFTJIS_CHARSET;
-    EnumFontFamiliesExW(dc, &wanted, CollectFace, reinterpret_cast<LPARAM>(&faces), 0);
-    std::wstring found;
+    EnumFontFamiliesExW(dc.get(), &wanted, CollectFace, reinterpret_cast<LPARAM>(&faces), 0);
     for (const std::wstring& f : faces) {
-      if (HasGlyphs(dc, f.c_str(), L"Az\u6982\u8981\u3001\u30AD\uFF1A")) {
-        found = f;
-        break;
-      }
+      if (HasGlyphs(dc.get(), f.c_str(), L"Az\u6982\u8981\u3001\u30AD\uFF1A")) return f;
     }
-    ReleaseDC(nullptr, dc);
-    return found;
+    return std::wstring();
   }();
   return face;
 }
@@ -371,10 +365,7 @@ void ShowHelp() {
 
   if (parent != nullptr) EnableWindow(parent, TRUE);
   SetWindowShortcuts(help, nullptr);
-  if (HWND donate = HelpControl(help, id::kHelpDonate)) {
-    HBITMAP old = reinterpret_cast<HBITMAP>(SendMessageW(donate, BM_SETIMAGE, IMAGE_BITMAP, 0));
-    if (old != nullptr) DeleteObject(old);
-  }
+  ReleaseShownPicture(HelpControl(help, id::kHelpDonate));
   DestroyWindow(help);
   ForgetWindow(id::kHelpWindow);
   if (parent != nullptr) SetActiveWindow(parent);

@@ -169,14 +169,6 @@ int RunRequesterLoop(HWND window) {
   }
 }
 
-// The icon control does not free the bitmap it shows.
-void ReleaseIcon(HWND window) {
-  HWND icon = GetDlgItem(window, id::kReqIcon);
-  if (icon == nullptr) return;
-  HBITMAP old = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
-  if (old != nullptr) DeleteObject(old);
-}
-
 RECT CentreArea(HWND parent) {
   RECT r{};
   if (parent != nullptr && GetWindowRect(parent, &r)) return r;
@@ -228,8 +220,8 @@ HWND BuildRequesterWindow(int kind, const std::u16string& message, int size, HWN
 // The disc background and shape; then the window comes to the front.
 void ShowAsDisc(HWND window, int size) {
   RequesterState& st = TheRequesterState();
-  st.discBrush.reset(
-      RequesterDiscBrush(id::kPicRequesterDisc, st.rimColor, st.ringColor, st.centreColor, size));
+  st.discBrush =
+      RequesterDiscBrush(id::kPicRequesterDisc, st.rimColor, st.ringColor, st.centreColor, size);
   SetWindowBackground(window, st.discBrush.get());
   ShapeAsDisc(window, size);
   SetForegroundWindow(window);
@@ -272,7 +264,7 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
 
   if (parent != nullptr) EnableWindow(parent, TRUE);
   SetWindowShortcuts(window, nullptr);
-  ReleaseIcon(window);
+  ReleaseShownPicture(GetDlgItem(window, id::kReqIcon));
   DestroyWindow(window);
   ForgetWindow(id::kRequester);
   st.labelBrush.reset();

@@ -31,6 +31,8 @@ std::wstring ClassNameOf(HWND window) {
   return name;
 }
 
+bool IsButton(HWND control) { return _wcsicmp(ClassNameOf(control).c_str(), L"Button") == 0; }
+
 // Turns a control notification into a program event type, or -1 to ignore it.
 int ControlEventType(HWND control, int code) {
   const std::wstring cls = ClassNameOf(control);
@@ -196,28 +198,36 @@ HWND ControlByNumber(int number) {
   return nullptr;
 }
 
-HBITMAP CreateBitmapFromPicture(const Picture& picture) {
-  if (picture.empty()) return nullptr;
+UniqueGdi<HBITMAP> CreateBitmapFromPicture(const Picture& picture) {
+  if (picture.empty()) return {};
   void* bits = nullptr;
-  HBITMAP bitmap = GdiTextPort::CreateDib(picture.width, picture.height, &bits);
-  if (bitmap == nullptr) return nullptr;
+  UniqueGdi<HBITMAP> bitmap(GdiTextPort::CreateDib(picture.width, picture.height, &bits));
+  if (!bitmap) return {};
   std::memcpy(bits, picture.pixels.data(), picture.pixels.size() * sizeof(std::uint32_t));
   return bitmap;
 }
 
 void ShowPictureInControl(HWND control, const Picture& picture) {
   if (control == nullptr) return;
-  HBITMAP bitmap = CreateBitmapFromPicture(picture);
-  const bool isButton = _wcsicmp(ClassNameOf(control).c_str(), L"Button") == 0;
+  UniqueGdi<HBITMAP> bitmap = CreateBitmapFromPicture(picture);
+  const bool isButton = IsButton(control);
   const UINT setMessage = isButton ? BM_SETIMAGE : STM_SETIMAGE;
   const UINT getMessage = isButton ? BM_GETIMAGE : STM_GETIMAGE;
   HBITMAP old = reinterpret_cast<HBITMAP>(
-      SendMessageW(control, setMessage, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-  if (old != nullptr && old != bitmap) DeleteObject(old);
-  // Common controls 6 may keep a copy of a 32-bit bitmap instead of ours.
+      SendMessageW(control, setMessage, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get())));
+  if (old != nullptr && old != bitmap.get()) DeleteObject(old);
+  // The control owns the bitmap it shows; common controls 6 may keep a copy of a 32-bit
+  // bitmap instead of ours, and then ours is freed here.
   HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(control, getMessage, IMAGE_BITMAP, 0));
-  if (bitmap != nullptr && shown != bitmap) DeleteObject(bitmap);
+  if (bitmap && shown == bitmap.get()) bitmap.release();
   InvalidateRect(control, nullptr, TRUE);
+}
+
+void ReleaseShownPicture(HWND control) {
+  if (control == nullptr) return;
+  const UINT setMessage = IsButton(control) ? BM_SETIMAGE : STM_SETIMAGE;
+  const UniqueGdi<HBITMAP> old(
+      reinterpret_cast<HBITMAP>(SendMessageW(control, setMessage, IMAGE_BITMAP, 0)));
 }
 
 void PlaySoundNumber(int number) {

@@ -42,11 +42,14 @@ int NumberOfWindow(HWND window);  // -1 when not a program window
 // The child control with that number in any open program window.
 HWND ControlByNumber(int number);
 
-// A top-down 32-bit DIB section holding the picture; the caller owns it.
-HBITMAP CreateBitmapFromPicture(const Picture& picture);
+// A top-down 32-bit DIB section holding the picture; empty for an empty picture.
+UniqueGdi<HBITMAP> CreateBitmapFromPicture(const Picture& picture);
 // Shows the picture in a static picture control (SS_BITMAP) or a picture button
 // (BS_BITMAP), releasing the bitmap it showed before.
 void ShowPictureInControl(HWND control, const Picture& picture);
+// Takes the shown bitmap out of such a control and frees it; controls do not free the
+// bitmaps they show, so this comes before the control is destroyed.
+void ReleaseShownPicture(HWND control);
 
 // Plays an embedded sound without waiting: sounds 0-3 whenever a sound device
 // exists, 4-7 only when the sound switch is on as well.

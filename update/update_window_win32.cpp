@@ -149,9 +149,11 @@ int RunUpdateWindow() {
                                 parent, nullptr, TheShell().instance, nullptr);
   if (window == nullptr) return 0;
   RegisterWindow(id::kUpdateWindow, window);
-  HBRUSH disc = DiscBrush(id::kPicUpdateDisc, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0x55, 0x66, 0xAA),
-                          MakeRgb(0xAA, 0xBB, 0xFF), kSize);
-  SetWindowBackground(window, disc);
+  // Declared after the window, so they are released once it is gone.
+  const UniqueGdi<HBRUSH> disc =
+      DiscBrush(id::kPicUpdateDisc, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0x55, 0x66, 0xAA),
+                MakeRgb(0xAA, 0xBB, 0xFF), kSize);
+  SetWindowBackground(window, disc.get());
   SetWindowSubclass(window, StatusColourProc, 0, 0);
   if (parent != nullptr) EnableWindow(parent, FALSE);
 
@@ -172,8 +174,8 @@ int RunUpdateWindow() {
                     {85, 190, 50, 30}, kCancel);
   const int keys[] = {VK_ESCAPE, VK_RETURN};
   const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  HACCEL shortcuts = MakeShortcutTable(keys, numbers, 2);
-  SetWindowShortcuts(window, shortcuts);
+  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
+  SetWindowShortcuts(window, shortcuts.get());
 
   ShapeAsDisc(window, kSize);
   SetForegroundWindow(window);
@@ -231,12 +233,10 @@ int RunUpdateWindow() {
   }
 
   SetWindowShortcuts(window, nullptr);
-  DestroyAcceleratorTable(shortcuts);
   RemoveWindowSubclass(window, StatusColourProc, 0);
   if (parent != nullptr) EnableWindow(parent, TRUE);
   DestroyWindow(window);
   ForgetWindow(id::kUpdateWindow);
-  if (disc != nullptr) DeleteObject(disc);
   TheShell().pictures.release(id::kPicUpdateDisc);
   if (parent != nullptr) SetForegroundWindow(parent);
   return started ? 1 : 0;

@@ -157,8 +157,7 @@ void ScrollTo(int position) {
 
 void ReleaseImage(HWND image) {
   if (image == nullptr) return;
-  HGDIOBJ old = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, 0));
-  if (old != nullptr) DeleteObject(old);
+  ReleaseShownPicture(image);
   DestroyWindow(image);
 }
 
@@ -464,21 +463,21 @@ HWND CreateColumn() {
 
 // --- the window ---------------------------------------------------------------------------
 
-HMENU BuildShotMenu() {
-  HMENU sub = CreatePopupMenu();
-  HMENU menu = CreatePopupMenu();
-  if (sub == nullptr || menu == nullptr) {
-    if (sub != nullptr) DestroyMenu(sub);
-    if (menu != nullptr) DestroyMenu(menu);
-    return nullptr;
+UniqueMenu BuildShotMenu() {
+  UniqueMenu sub(CreatePopupMenu());
+  UniqueMenu menu(CreatePopupMenu());
+  if (!sub || !menu) return {};
+  AppendMenuW(sub.get(), MF_STRING, id::kShotMenuCopy, L"Copy to clipboard");
+  AppendMenuW(sub.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(sub.get(), MF_STRING, id::kShotMenuRemoveFrame, L"Remove frame");
+  AppendMenuW(sub.get(), MF_STRING, id::kShotMenuAddFrame, L"Add frame");
+  AppendMenuW(sub.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(sub.get(), MF_STRING, id::kShotMenuDelete, L"Delete file");
+  // The outer menu owns the submenu once it holds it.
+  if (!AppendMenuW(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(sub.get()), L"ScreenShot:")) {
+    return {};
   }
-  AppendMenuW(sub, MF_STRING, id::kShotMenuCopy, L"Copy to clipboard");
-  AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(sub, MF_STRING, id::kShotMenuRemoveFrame, L"Remove frame");
-  AppendMenuW(sub, MF_STRING, id::kShotMenuAddFrame, L"Add frame");
-  AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(sub, MF_STRING, id::kShotMenuDelete, L"Delete file");
-  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"ScreenShot:");
+  sub.release();
   return menu;
 }
 
@@ -615,7 +614,7 @@ void OpenViewer() {
   ShowSortDirection();
   CheckSortOptions();
   SetWindowBackground(window, shell.backgroundBrush.get());
-  g_viewer.menu.reset(BuildShotMenu());
+  g_viewer.menu = BuildShotMenu();
   g_viewer.status = CreateWindowExW(
       0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerStatusBar)), shell.instance, nullptr);

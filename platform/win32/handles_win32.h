@@ -62,6 +62,10 @@ struct AccelTraits {
   static bool valid(HACCEL h) { return h != nullptr; }
   static void close(HACCEL h) { DestroyAcceleratorTable(h); }
 };
+struct GlobalTraits {
+  static bool valid(HGLOBAL h) { return h != nullptr; }
+  static void close(HGLOBAL h) { GlobalFree(h); }
+};
 struct InternetTraits {
   static bool valid(HINTERNET h) { return h != nullptr; }
   static void close(HINTERNET h) { InternetCloseHandle(h); }
@@ -86,6 +90,8 @@ using UniqueMenu = UniqueOwner<HMENU, MenuTraits>;
 using UniqueAccel = UniqueOwner<HACCEL, AccelTraits>;
 // A memory device context made with CreateCompatibleDC.
 using UniqueDc = UniqueOwner<HDC, DcTraits>;
+// Movable global memory, until the clipboard accepts it.
+using UniqueGlobal = UniqueOwner<HGLOBAL, GlobalTraits>;
 // A WinINet handle (root session, connection or request).
 using UniqueInternet = UniqueOwner<HINTERNET, InternetTraits>;
 

@@ -1,0 +1,56 @@
+// Pictures shown in picture controls and picture buttons: each shown bitmap belongs to
+// its control until the next picture replaces it or it is released, and none leaks.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "imaging/draw.h"
+#include "shell/shell_win32.h"
+
+namespace snapdeck::win32 {
+namespace {
+
+HBITMAP Shown(HWND control, bool button) {
+  return reinterpret_cast<HBITMAP>(
+      SendMessageW(control, button ? BM_GETIMAGE : STM_GETIMAGE, IMAGE_BITMAP, 0));
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info{};
+  if (GetObjectW(bitmap, sizeof info, &info) == 0) return {0, 0};
+  return {info.bmWidth, info.bmHeight};
+}
+
+TEST(PictureControls, ShownBitmapIsFreedWhenReplacedOrReleased) {
+  HWND parent = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(parent, nullptr);
+  const struct {
+    const wchar_t* cls;
+    DWORD style;
+    bool button;
+  } kinds[] = {{L"Static", SS_BITMAP, false}, {L"Button", BS_PUSHBUTTON | BS_BITMAP, true}};
+  for (const auto& kind : kinds) {
+    HWND control = CreateWindowExW(0, kind.cls, L"", WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 40,
+                                   40, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(control, nullptr);
+    ShowPictureInControl(control, MakePicture(4, 3, MakeRgb(10, 20, 30)));
+    HBITMAP first = Shown(control, kind.button);
+    ASSERT_NE(first, nullptr) << kind.button;
+    EXPECT_EQ(BitmapSize(first).cx, 4) << kind.button;
+
+    ShowPictureInControl(control, MakePicture(5, 2, MakeRgb(40, 50, 60)));
+    HBITMAP second = Shown(control, kind.button);
+    ASSERT_NE(second, nullptr) << kind.button;
+    EXPECT_EQ(BitmapSize(second).cx, 5) << kind.button;
+    EXPECT_EQ(GetObjectType(first), 0u) << "the replaced bitmap leaked " << kind.button;
+
+    ReleaseShownPicture(control);
+    EXPECT_EQ(Shown(control, kind.button), nullptr) << kind.button;
+    EXPECT_EQ(GetObjectType(second), 0u) << "the released bitmap leaked " << kind.button;
+    ReleaseShownPicture(control);  // nothing shown: nothing to free
+  }
+  DestroyWindow(parent);
+}
+
+}  // namespace
+}  // namespace snapdeck::win32
