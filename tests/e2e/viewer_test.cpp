@@ -21,6 +21,16 @@ void WritePicture(const std::wstring& path, int w, int h, int format = 2,
       WriteFileBytes(path, snapdeck::EncodeForFormat(snapdeck::MakePicture(w, h, color), format)));
 }
 
+// Default settings of a first run in programFolder, with one folder history entry set.
+LaunchOptions WithFolderEntry(const std::wstring& programFolder, int entry,
+                              const std::wstring& folder) {
+  SettingsLines settings = SettingsLines::Defaults(programFolder);
+  settings.Set("shotfolder[" + std::to_string(entry) + "]", Utf8(folder));
+  LaunchOptions options;
+  options.settings = settings.FileBytes();
+  return options;
+}
+
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -252,11 +262,7 @@ TEST_F(Viewer, FollowsAFolderChosenInTheMainWindow) {
   WritePicture(JoinPath(folder_, L"here.png"), 60, 40);
   WritePicture(JoinPath(other, L"a.png"), 60, 40);
   WritePicture(JoinPath(other, L"b.jpg"), 60, 40, 1);
-  SettingsLines settings = SettingsLines::Defaults(folder_);
-  settings.Set("shotfolder[1]", Utf8(other));
-  LaunchOptions options;
-  options.settings = settings.FileBytes();
-  Program& p = Start(folder_, options);
+  Program& p = Start(folder_, WithFolderEntry(folder_, 1, other));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND viewer = OpenViewerWindow(p, main);
@@ -278,11 +284,7 @@ TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   for (int i = 0; i < 300; ++i) {
     ASSERT_TRUE(WriteFileBytes(JoinPath(shots, L"shot[" + std::to_wstring(i) + L"].png"), picture));
   }
-  SettingsLines settings = SettingsLines::Defaults(folder_);
-  settings.Set("shotfolder[0]", Utf8(shots));
-  LaunchOptions options;
-  options.settings = settings.FileBytes();
-  Program& p = Start(folder_, options);
+  Program& p = Start(folder_, WithFolderEntry(folder_, 0, shots));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND viewer = OpenViewerWindow(p, main);
