@@ -94,6 +94,9 @@ show_failures() {
   local log=$1
   if grep -q '^\[  FAILED  \] [A-Za-z_]' "$log"; then
     grep '^\[  FAILED  \] [A-Za-z_]' "$log" | sed 's/ ([0-9]* ms)$//' | sort -u | sed 's/^/    /'
+    # The reasons too, so that a failure seen once (a CI run, a later run overwriting the
+    # log) can still be traced.
+    { grep -a -A4 ': Failure$' "$log" || true; } | head -n 60 | sed 's/^/    /'
   else
     tail -n 25 "$log" | sed 's/^/    /'
   fi
