@@ -119,13 +119,18 @@ void NormalizeSettings(AppSettings& s) {
   if (!known) s.langcode = u"US";
 }
 
-void LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path) {
+SettingsSource LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path) {
   PreferenceFile file;
-  file.open(fs, path);  // when it cannot be read, every value takes its default
+  // When it cannot be read, every value takes its default.
+  SettingsSource source = SettingsSource::File;
+  if (!file.open(fs, path)) {
+    source = fs.fileSize(path) >= 0 ? SettingsSource::Unreadable : SettingsSource::Missing;
+  }
   ReadSettings(settings, file);
   file.close();
   NormalizeSettings(settings);
   settings.currentFolder = settings.shotfolder[settings.shotfolderid];
+  return source;
 }
 
 namespace {

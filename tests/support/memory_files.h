@@ -24,6 +24,7 @@ class MemoryFiles : public FileSystem {
     lastReadLimit = maxBytes;
     auto it = files.find(path);
     if (it == files.end() || it->second.size() > maxBytes) return false;
+    if (locked.count(path) != 0) return false;
     out = it->second;
     return true;
   }
@@ -59,6 +60,7 @@ class MemoryFiles : public FileSystem {
   bool failWrites = false;
   std::u16string missingFolder;  // writes below it fail
   std::set<std::u16string> undeletable;
+  std::set<std::u16string> locked;  // there, but another program holds them: reads fail
   int deleteAttempts = 0;
   std::size_t lastReadLimit = 0;
   std::u16string lastPattern;
