@@ -422,6 +422,21 @@ TEST_F(Capture, FolderWithoutItsBackslashNumbersTheShotsInsideIt) {
   EXPECT_EQ(SavedSettings(folder_).Get("shotfolder[0]"), Utf8(shots));
 }
 
+TEST_F(Capture, DeviceNameAsStemIsRefusedAndWritesNothing) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"log", "calls.log"}},
+                                          {{"shotname", "NUL"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  // The failure caption at capture size, as a failed shot shows it; no device was asked.
+  EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "no failure caption";
+  LetTheJobFinish(main);
+  EXPECT_EQ(Calls(folder_, "screenshot"), 0);
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
+  EXPECT_TRUE(ListFiles(JoinPath(folder_, L"tmp"), L"*.bmp").empty());
+  EndWithEsc(p, main);
+}
+
 TEST_F(Capture, HalfScaleShrinksThePictureButNotTheFrame) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotsize", "1"}}));
   HWND main = WaitMain(p);
