@@ -186,7 +186,8 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
   bool ok = false;
   if (s.shotext >= 0 && s.shotext <= 2) {
     const std::vector<std::uint8_t> encoded = EncodeForFormat(saved, s.shotext);
-    ok = !encoded.empty() && ctx.files.writeFile(s.currentFolder + name, encoded);
+    // Through a file beside it, so a full disk or a write error keeps the earlier shot.
+    ok = !encoded.empty() && ctx.files.replaceFile(s.currentFolder + name, encoded);
   }
   if (!ok) {
     CaptureSizeStatus(ctx, u" save failed! ");

@@ -281,6 +281,19 @@ TEST(CaptureJob, SaveFailureStillLeavesThePictureOnTheClipboard) {
   EXPECT_EQ(rig.host.sounds, std::vector<int>{4});
 }
 
+TEST(CaptureJob, AFullDiskKeepsTheEarlierShotOfThatName) {
+  CaptureRig rig;
+  ReadySession(rig);
+  CaptureJob(rig.ctx);
+  const std::vector<std::uint8_t> earlier = rig.files.files[u"C:\\shots\\snapdeck.png"];
+  ASSERT_FALSE(earlier.empty());
+  rig.files.diskFull = true;
+  rig.settings.framecolor = MakeRgb(0, 0, 0);
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(rig.lastCaption(), u" save failed! ");
+  EXPECT_EQ(rig.files.files[u"C:\\shots\\snapdeck.png"], earlier);
+}
+
 TEST(CaptureJob, AStemThatCannotBeAFileIsRefusedBeforeTheTool) {
   for (const char16_t* stem : {u"NUL", u"sub\\shot", u"a:b", u"..", u"com1.x"}) {
     SCOPED_TRACE(Utf16ToUtf8(stem));
