@@ -194,14 +194,15 @@ SwitchOutcome HandleUpdateSwitches(UpdateInfo& info, ProgramInfo& program,
   }
   if (parameter == u"cleanVEX") {
     const std::u16string copy = dir + kCopyPrefix + program.programFile;
-    if (WaitForFileAccess(copy, system) == 1) {
-      system.deleteFile(copy);
+    const bool copyFree = WaitForFileAccess(copy, system) == 1;
+    if (copyFree) system.deleteFile(copy);
+    // The old version was kept until now, in case this one could not start.
+    system.deleteFile(dir + kAsidePrefix + program.programFile);
+    if (copyFree) {
       system.messageBubble(program.programFile, u"Update completed!", kThemeSuccess);
     } else {
       system.messageBubble(program.programFile, u"Cleanup failed!", kThemeError);
     }
-    // The old version was kept until now, in case this one could not start.
-    system.deleteFile(dir + kAsidePrefix + program.programFile);
   }
   return SwitchOutcome::Continue;
 }

@@ -1,13 +1,12 @@
 #include "update/update_system_win32.h"
 
 #include <windows.h>
-// After windows.h, which they need.
-#include <bcrypt.h>
 
 #include "dialogs/bubble_win32.h"
 #include "platform/text.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/tables.h"
 #include "update/http_wininet_win32.h"
 
@@ -147,27 +146,29 @@ std::unique_ptr<UpdateSystem> MakeWin32UpdateSystem() {
 std::optional<Sha256Digest> SystemSha256(const std::uint8_t* bytes, std::size_t size) {
   // The create, data and finish calls rather than the one-shot BCryptHash,
   // which needs Windows 10; the program still runs on Windows 7.
+  const BcryptApi* api = Bcrypt();
+  if (api == nullptr) return std::nullopt;
   BCRYPT_ALG_HANDLE algorithm = nullptr;
   if (!BCRYPT_SUCCESS(
-          BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+          api->BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
     return std::nullopt;
   }
   std::optional<Sha256Digest> result;
   BCRYPT_HASH_HANDLE hash = nullptr;
-  if (BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
+  if (BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
     bool ok = true;
     for (std::size_t done = 0; ok && done < size;) {
       const ULONG part = static_cast<ULONG>(std::min<std::size_t>(size - done, 1u << 30));
-      ok = BCRYPT_SUCCESS(BCryptHashData(hash, const_cast<PUCHAR>(bytes + done), part, 0));
+      ok = BCRYPT_SUCCESS(api->BCryptHashData(hash, const_cast<PUCHAR>(bytes + done), part, 0));
       done += part;
     }
     Sha256Digest digest{};
-    if (ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), digest.size(), 0))) {
+    if (ok && BCRYPT_SUCCESS(api->BCryptFinishHash(hash, digest.data(), digest.size(), 0))) {
       result = digest;
     }
-    BCryptDestroyHash(hash);
+    api->BCryptDestroyHash(hash);
   }
-  BCryptCloseAlgorithmProvider(algorithm, 0);
+  api->BCryptCloseAlgorithmProvider(algorithm, 0);
   return result;
 }
 

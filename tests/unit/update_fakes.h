@@ -290,8 +290,12 @@ class FakeUpdateWindow final : public UpdateWindowPort {
   // The fake clock moves only when the test lets it run, so a slow worker never
   // meets the deadline; the real pause just lets the worker go on.
   bool waitDuringFetch(int ms) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (clockRuns) clock += static_cast<std::uint64_t>(ms);
+    if (clockRuns) {
+      clock += static_cast<std::uint64_t>(ms);
+      std::this_thread::yield();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     ++fetchWaits;
     return cancelAfterWaits >= 0 && fetchWaits > cancelAfterWaits;
   }
