@@ -68,11 +68,11 @@ void SwapAndStart(const std::u16string& dir, const std::u16string& name,
   std::u16string why;
   if (swap == SwapResult::Swapped) {
     if (system.startProgram(current, u"cleanVEX", dir)) return;
-    why = PutOldVersionBack(dir, name, system)
-              ? u"Update failed!\r\nThe new version did not start; the old one is back."
-              : u"Update failed!\r\nThe new version did not start.";
+    // The bubble's text field holds three short lines.
+    why = PutOldVersionBack(dir, name, system) ? u"Update failed!\r\nold version restored"
+                                               : u"Update failed!\r\nnew version did not start";
   } else if (swap == SwapResult::Changed) {
-    why = u"Update refused!\r\nThe download was changed after it was checked.";
+    why = u"Update refused!\r\ndownload was changed";
   } else {
     why = u"Update failed!";
   }
