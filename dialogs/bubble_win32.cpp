@@ -12,6 +12,7 @@
 #include "dialogs/disc_win32.h"
 #include "dialogs/login_state.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -59,7 +60,7 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
       for (const ControlColour& c : paint->colours) {
         if (c.number != number) continue;
         if (c.brush == nullptr) {
-          const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+          const LRESULT result = DefaultSubclassProc(window, message, wParam, lParam);
           SetTextColor(dc, c.text);
           return result;
         }
@@ -72,7 +73,7 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
     default:
       break;
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return DefaultSubclassProc(window, message, wParam, lParam);
 }
 
 HWND OpenBubbleWindow(int number, const RECT& area, HWND owner) {
@@ -99,7 +100,7 @@ UniqueAccel ReturnAndEscape(HWND window) {
 // The shortcut table outlives the window's use of it; the caller's owner frees it.
 void CloseBubbleWindow(int number, HWND window) {
   SetWindowShortcuts(window, nullptr);
-  RemoveWindowSubclass(window, BubblePaintProc, 0);
+  RemoveSubclass(window, BubblePaintProc, 0);
   DestroyWindow(window);
   ForgetWindow(number);
 }
@@ -128,7 +129,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MinimalWindowCallback));
   }
   BubblePaint paint;
-  SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
+  SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
                               {65, 120, 30, 20}, id::kBubbleOk);
@@ -182,7 +183,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   return result;
 }
 
-bool LoginBubble() {
+bool LoginBubble(const std::u16string& host) {
   if (WindowByNumber(id::kLoginBubble) != nullptr) return false;
   HWND owner = WindowByNumber(id::kUpdateWindow);
   RECT area = ScreenArea();
@@ -190,13 +191,15 @@ bool LoginBubble() {
   HWND window = OpenBubbleWindow(id::kLoginBubble, area, owner);
   if (window == nullptr) return false;
   BubblePaint paint;
-  SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
+  SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   LoginState& login = TheLoginState();
   MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, {30, 110, 40, 24},
                     id::kLoginOk);
   MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {90, 110, 40, 24},
                     id::kLoginCancel);
+  MakeDialogControl(window, L"Static", host, SS_CENTER | SS_ENDELLIPSIS, 0, {25, 8, 110, 16},
+                    id::kLoginHost);
   MakeDialogControl(window, L"Static", u"username:", SS_CENTER, 0, {30, 24, 100, 20},
                     id::kLoginUserLabel);
   HWND user = MakeDialogControl(window, L"Edit", login.userName, ES_AUTOHSCROLL | WS_TABSTOP,
@@ -210,6 +213,7 @@ bool LoginBubble() {
   const COLORREF labelBack = RGB(0xFF, 0x99, 0xAA);
   const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  paint.colours.push_back({id::kLoginHost, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUserLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});

@@ -16,6 +16,8 @@ ended. Paths:
   /short                      Content-Length 100, 40 bytes sent, then the end
   /midway                     Content-Length 100000, 5000 bytes sent, then a reset
   /bytes?n=N                  200 with N bytes of a repeating pattern
+  /trickle?n=N                Content-Length N, then one byte a second until the
+                              client goes away
 """
 import argparse
 import base64
@@ -24,6 +26,7 @@ import os
 import socket
 import struct
 import sys
+import time
 import urllib.parse
 
 
@@ -74,6 +77,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, b"m" * 5000, 100000)
             # An abrupt reset instead of an orderly end.
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.close_connection = True
+            return None
+        if path == "/trickle":
+            n = int(query.get("n", ["1000"])[0])
+            self.send_response(200)
+            self.send_header("Content-Length", str(n))
+            self.end_headers()
+            try:
+                for _ in range(n):
+                    self.wfile.write(b"t")
+                    self.wfile.flush()
+                    time.sleep(1)
+            except OSError:
+                pass
             self.close_connection = True
             return None
         if path == "/bytes":

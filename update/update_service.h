@@ -2,6 +2,7 @@
 // old program file to the new one through the "cloneVEX" and "cleanVEX" switches.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,8 @@ struct UpdateInfo {
   std::u16string currentVersion;
   std::u16string downloadUrl;     // field 3 of the matching document line
   std::u16string downloadSha256;  // field 4, when the document gives one
+  // The digest of the file "Update" wrote; the copy checks it again at the swap.
+  std::optional<Sha256Digest> preparedSha256;
   std::u16string commandParameter;
   std::u16string infoUrl;
 };
@@ -45,8 +48,9 @@ bool CheckForUpdate(UpdateContext& c);
 // before anything is written.
 bool DownloadUpdate(UpdateContext& c);
 
-// Starts "tmp!" + the program file with "cloneVEX" in the program folder.
-bool StartRestart(const ProgramInfo& program, UpdateSystem& system);
+// Starts "tmp!" + the program file with "cloneVEX" and the prepared file's digest in
+// the program folder; false when no download is prepared.
+bool StartRestart(const UpdateInfo& info, const ProgramInfo& program, UpdateSystem& system);
 
 // 1 when the file could be opened for reading and writing, 0 after 10 s of tries,
 // -1 at once when the file is empty. A missing file is created by the attempt.
@@ -54,9 +58,12 @@ int WaitForFileAccess(const std::u16string& path, UpdateSystem& system);
 
 enum class SwitchOutcome { Continue, End };
 
-// Acts on the first command-line parameter at start-up: "cloneVEX" swaps the program
-// files and ends, "cleanVEX" removes the copy and continues; anything else continues.
+// Acts on the first command-line parameter at start-up: "cloneVEX" (with the
+// expected digest of the download as the second) swaps the program files and ends,
+// "cleanVEX" removes the copy and the old version and continues; anything else
+// continues. Every start first restores a program file lost in a hand-over.
 SwitchOutcome HandleUpdateSwitches(UpdateInfo& info, ProgramInfo& program,
-                                   const std::u16string& parameter, UpdateSystem& system);
+                                   const std::u16string& parameter, UpdateSystem& system,
+                                   const std::u16string& expectedSha256 = u"");
 
 }  // namespace snapdeck

@@ -5,11 +5,14 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <utility>
+
 #include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "imaging/status.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -60,7 +63,7 @@ LRESULT CALLBACK StatusColourProc(HWND window, UINT message, WPARAM wParam, LPAR
     SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
     return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return DefaultSubclassProc(window, message, wParam, lParam);
 }
 
 void Enable(int number, bool on) { EnableWindow(Item(number), on ? TRUE : FALSE); }
@@ -71,11 +74,16 @@ class WindowPort final : public UpdateWindowPort {
     SetWindowTextU16(Item(kStatus), text);
     UpdateWindow(Item(kStatus));
   }
-  void discardEvents() override { PumpAllEvents(); }
-  bool askLogin() override {
+  // Cancel is live during a whole check or download, so a press between two
+  // fetches is kept for the next one rather than dropped.
+  void discardEvents() override {
+    Event e;
+    while (WaitEventFor(0, e)) noteStop(e);
+  }
+  bool askLogin(const std::u16string& host) override {
     HWND window = TheWindow();
     EnableWindow(window, FALSE);
-    const bool confirmed = LoginBubble();
+    const bool confirmed = LoginBubble(host);
     SetActiveWindow(window);
     EnableWindow(window, TRUE);
     PumpAllEvents();
@@ -83,18 +91,43 @@ class WindowPort final : public UpdateWindowPort {
   }
   void playErrorSound() override { PlaySoundNumber(0); }
   void drawProgress(int maximum, int value) override { DrawUpdateProgress(maximum, value); }
+  std::uint64_t nowMs() override { return GetTickCount64(); }
+  bool waitDuringFetch(int ms) override {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    Event e;
+    for (ULONGLONG now = GetTickCount64(); !stopRequested && now < end; now = GetTickCount64()) {
+      if (!WaitEventFor(static_cast<int>(end - now), e)) break;
+      noteStop(e);
+    }
+    return std::exchange(stopRequested, false);
+  }
+
+  // Cancel, Escape or a close request while a check or download runs.
+  void noteStop(const Event& e) {
+    if (e.window != TheWindow()) return;
+    if (e.kind == EventKind::Close) closeRequested = true;
+    if (closeRequested || (e.kind == EventKind::Control && e.number == kCancel) ||
+        (e.kind == EventKind::Menu && e.number == id::kKeyEscape)) {
+      stopRequested = true;
+    }
+  }
+
+  bool stopRequested = false;
+  // A close request that stopped a fetch closes the window once the fetch is over.
+  bool closeRequested = false;
 };
 
 UpdateContext Context(UpdateSystem& system, WindowPort& port) {
   return UpdateContext{TheUpdateInfo(), TheShell().info, TheLoginState(), system, port};
 }
 
-// The first parameter after the program's own name; empty when there is none.
-std::u16string FirstParameter() {
+// The parameter at this place after the program's own name; empty when there is
+// none.
+std::u16string Parameter(int place) {
   int count = 0;
   wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (args == nullptr) return {};
-  std::u16string first = count > 1 ? FromWide(args[1]) : std::u16string();
+  std::u16string first = count > place ? FromWide(args[place]) : std::u16string();
   LocalFree(args);
   return first;
 }
@@ -154,7 +187,7 @@ int RunUpdateWindow() {
       DiscBrush(id::kPicUpdateDisc, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0x55, 0x66, 0xAA),
                 MakeRgb(0xAA, 0xBB, 0xFF), kSize);
   SetWindowBackground(window, disc.get());
-  SetWindowSubclass(window, StatusColourProc, 0, 0);
+  SubclassWindow(window, StatusColourProc, 0, 0);
   if (parent != nullptr) EnableWindow(parent, FALSE);
 
   const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
@@ -205,8 +238,8 @@ int RunUpdateWindow() {
     UpdateContext c = Context(*system, port);
     switch (e.number) {
       case kCheck:
+        // Cancel stays live: it stops the fetch.
         Enable(kCheck, false);
-        Enable(kCancel, false);
         ShowDefaultButton();
         if (CheckForUpdate(c)) Enable(kUpdate, true);
         Enable(kCancel, true);
@@ -214,7 +247,6 @@ int RunUpdateWindow() {
         break;
       case kUpdate:
         Enable(kUpdate, false);
-        Enable(kCancel, false);
         ShowDefaultButton();
         if (DownloadUpdate(c)) {
           SetWindowTextW(Item(kCancel), L"restart");
@@ -224,16 +256,19 @@ int RunUpdateWindow() {
         ShowDefaultButton();
         break;
       case kCancel:
-        if (restart) started = StartRestart(TheShell().info, *system);
+        if (restart) started = StartRestart(TheUpdateInfo(), TheShell().info, *system);
         open = false;
         break;
       default:
         break;
     }
+    // A stop that came after the last fetch stops nothing later.
+    port.stopRequested = false;
+    if (port.closeRequested) open = false;
   }
 
   SetWindowShortcuts(window, nullptr);
-  RemoveWindowSubclass(window, StatusColourProc, 0);
+  RemoveSubclass(window, StatusColourProc, 0);
   if (parent != nullptr) EnableWindow(parent, TRUE);
   DestroyWindow(window);
   ForgetWindow(id::kUpdateWindow);
@@ -244,8 +279,8 @@ int RunUpdateWindow() {
 
 bool HandleUpdateSwitches() {
   std::unique_ptr<UpdateSystem> system = MakeWin32UpdateSystem();
-  return snapdeck::HandleUpdateSwitches(TheUpdateInfo(), TheShell().info, FirstParameter(),
-                                        *system) == SwitchOutcome::Continue;
+  return snapdeck::HandleUpdateSwitches(TheUpdateInfo(), TheShell().info, Parameter(1), *system,
+                                        Parameter(2)) == SwitchOutcome::Continue;
 }
 
 }  // namespace snapdeck::win32

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <wininet.h>
+
+#include "platform/win32/system_libraries_win32.h"
 
 #include <utility>
 
@@ -68,7 +68,8 @@ struct GlobalTraits {
 };
 struct InternetTraits {
   static bool valid(HINTERNET h) { return h != nullptr; }
-  static void close(HINTERNET h) { InternetCloseHandle(h); }
+  // Only a loaded WinINet makes these handles.
+  static void close(HINTERNET h) { WinInet()->InternetCloseHandle(h); }
 };
 struct DcTraits {
   static bool valid(HDC h) { return h != nullptr; }

@@ -189,6 +189,35 @@ TEST_F(Update, RefusedDownloadsLeaveTheProgramAsItWas) {
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe) << "the program changed";
 }
 
+TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
+  const std::optional<Bytes> exe = ReadFileBytes(SnapdeckExe());
+  ASSERT_TRUE(exe.has_value());
+  Publish(L"Snapdeck|1.7|http://127.0.0.1:" + port_ + L"/trickle?n=100000\r\n");
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(p, main);
+  ASSERT_NE(window, nullptr);
+  Click(Control(window, kCheck));
+  ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
+  Click(Control(window, kUpdate));
+  ASSERT_TRUE(StatusSays(window, L"trying to download..."));
+  EXPECT_TRUE(Enabled(Control(window, kCancel))) << "Cancel stays live during the download";
+
+  Click(Control(window, kCancel));
+  EXPECT_TRUE(StatusSays(window, L"Download failed! *cancelled*", 1000));
+  EXPECT_EQ(Text(Control(window, kCancel)), L"Cancel");
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
+
+  // The window is live again: Cancel now closes it.
+  Click(Control(window, kCancel));
+  ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
+  EndWithEsc(p, main);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe);
+}
+
 TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
   const std::optional<Bytes> exe = ReadFileBytes(SnapdeckExe());
   ASSERT_TRUE(exe.has_value());
