@@ -350,9 +350,7 @@ class FakeAdbServer : public SocketPort {
     }
     return text;
   }
-  static std::string Okay(const std::string& payload) {
-    return "OKAY" + HostRequest(payload);
-  }
+  static std::string Okay(const std::string& payload) { return "OKAY" + HostRequest(payload); }
 
   bool listening = true;
   std::map<std::string, Phone> phones;
@@ -461,6 +459,26 @@ struct CaptureRig {
   Picture mark = Picture{20, 20, std::vector<std::uint32_t>(400, 0xFF00FF00u)};
   CaptureContext ctx{settings, session, pictures, text,          clock,
                      files,    tool,    host,     u"C:\\temp\\", &mark};
+  // Phones, once withPhones() hands the link to the job.
+  FakeAdbServer adb{clock};
+  PhoneLink link{adb, clock, tool, files, 5037, {u"C:\\sdk\\adb.exe"}};
+  void withPhones(bool loaderThere) {
+    ctx.phones = &link;
+    if (loaderThere) files.files[settings.JLpath + kToolFileName] = {'M', 'Z'};
+  }
 };
+
+// A picture as exec:screencap sends it in RGBX_8888, with the colour-space field.
+inline std::string RawOfPicture(const Picture& p) {
+  std::string pixels;
+  for (std::uint32_t v : p.pixels) {
+    pixels += static_cast<char>((v >> 16) & 255);
+    pixels += static_cast<char>((v >> 8) & 255);
+    pixels += static_cast<char>(v & 255);
+    pixels += static_cast<char>(0);
+  }
+  return RawScreencap(static_cast<std::uint32_t>(p.width), static_cast<std::uint32_t>(p.height),
+                      kScreencapRgbx8888, pixels, true);
+}
 
 }  // namespace snapdeck::testing
