@@ -10,47 +10,16 @@
 set -euo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/phone-env.sh"
 root=$snapdeck_root
 cd "$root"
 
 say() { printf '[run] %s\n' "$*"; }
 
-# The adb server and the simulated phone started here; only they are ended.
-adb_port=""
-adb_pid=""
-phone_pid=""
-stop_phone_and_adb() {
-  if [ -n "$adb_pid" ] && kill -0 "$adb_pid" 2>/dev/null; then
-    adb -P "$adb_port" kill-server >/dev/null 2>&1 || kill "$adb_pid" 2>/dev/null || true
-    wait "$adb_pid" 2>/dev/null || true
-  fi
-  if [ -n "$phone_pid" ]; then
-    kill "$phone_pid" 2>/dev/null || true
-    wait "$phone_pid" 2>/dev/null || true
-  fi
-  adb_pid="" phone_pid=""
-}
 cleanup() {
-  stop_phone_and_adb
+  stop_phones_and_adb
   stop_wine_and_xvfb
 }
-
-# Waits up to $2 tenths of a second for the command $1 to succeed.
-wait_for() {
-  local i
-  for ((i = 0; i < $2; i++)); do
-    "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-adb_answers() { (exec 3<>"/dev/tcp/127.0.0.1/$adb_port") 2>/dev/null; }
-phone_listening() {
-  phone_port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$run/phonesim.out")
-  [ -n "$phone_port" ]
-}
-# Only while our server runs: the adb command line starts a server of its own otherwise.
-phone_listed() { kill -0 "$adb_pid" 2>/dev/null && adb -P "$adb_port" devices 2>/dev/null | grep -q "^127\.0\.0\.1:$phone_port[[:space:]]*device$"; }
 
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -105,29 +74,11 @@ fi
 
 # Android's own server on a port of its own, so a server the user runs on 5037 is left
 # alone; a real phone plugged into this machine shows up beside the simulated one.
-adb_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-say "starting the adb server on port $adb_port (log: $run/adb-server.log)"
-adb -P "$adb_port" nodaemon server >"$run/adb-server.log" 2>&1 &
-adb_pid=$!
-if ! wait_for adb_answers 150; then
-  echo "the adb server did not start; see $run/adb-server.log" >&2
-  exit 1
-fi
-"$run/phonesim" >"$run/phonesim.out" 2>&1 &
-phone_pid=$!
-phone_port=""
-if ! wait_for phone_listening 100; then
-  echo "the simulated phone did not start; see $run/phonesim.out" >&2
-  exit 1
-fi
-adb -P "$adb_port" connect "127.0.0.1:$phone_port" >/dev/null
-if ! wait_for phone_listed 150; then
-  echo "the adb server does not list the simulated phone 127.0.0.1:$phone_port" >&2
-  exit 1
-fi
-say "simulated phone 127.0.0.1:$phone_port connected (settings: $run/phonesim.cfg)"
+say "starting an adb server of its own (log: $run/adb-server.log)"
+start_adb_server "$run/adb-server.log"
+start_phone "$run/phonesim" "$run/phonesim.out" device
+say "simulated phone $phone_serial connected (settings: $run/phonesim.cfg)"
 say "list the phones with:          adb -P $adb_port devices -l"
-export ANDROID_ADB_SERVER_PORT=$adb_port
 
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb
