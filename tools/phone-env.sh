@@ -47,7 +47,7 @@ start_adb_server() {
 
 phone_in_state() { our_adb devices 2>/dev/null | grep -q "^127\.0\.0\.1:$1[[:space:]]*$2\$"; }
 read_phone_port() {
-  phone_port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$1")
+  phone_port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$1" 2>/dev/null)
   [ -n "$phone_port" ]
 }
 
