@@ -610,7 +610,8 @@ TEST_F(Phones, WithoutAdbTheHandheldsAreAsBefore) {
   Program& q = Start(Folder(L"noloader"), o);
   HWND ask = WaitRequester(q);
   ASSERT_NE(ask, nullptr) << "the missing loader was not asked for";
-  EXPECT_TRUE(StartsWith(Flat(Text(Control(ask, 28))), L"This program requires the file JavaLoader.exe"));
+  EXPECT_TRUE(
+      StartsWith(Flat(Text(Control(ask, 28))), L"This program requires the file JavaLoader.exe"));
   Click(Control(ask, 21));
   EXPECT_TRUE(q.WaitExit(30000).has_value());
 }
