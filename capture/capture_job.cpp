@@ -154,12 +154,18 @@ DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
   if (ctx.phones == nullptr || !session.phoneReady[i]) return {};
   const int killMs = static_cast<int>(
       std::clamp<long long>(static_cast<long long>(ctx.settings.killtimeout) * 100, 0, INT_MAX));
+  // Paced to one frame in 16 ms: under Wine a frame costs about as much as a percent of
+  // a fast transfer.
+  constexpr std::uint64_t kFrameMs = 16;
   int drawn = -1;
+  std::uint64_t drawnAt = 0;
   const TransferProgress progress = [&](std::uint64_t received, std::uint64_t announced) {
     if (announced == 0) return;
     const int p = static_cast<int>(std::min<std::uint64_t>(received, announced) * 100 / announced);
-    if (p > drawn) {
+    const std::uint64_t now = ctx.clock.nowMs();
+    if (p > drawn && (drawn < 0 || now - drawnAt >= kFrameMs)) {
       drawn = p;
+      drawnAt = now;
       ctx.host.drawProgress(p);
     }
   };

@@ -356,6 +356,7 @@ class FakeAdbServer : public SocketPort {
   std::map<std::string, Phone> phones;
   std::optional<std::string> listAnswer;  // instead of the list made from phones
   std::size_t chunk = 1 << 20;            // most bytes one receive delivers
+  std::uint64_t msPerChunk = 0;           // time a delivered piece takes
   bool hangAtEnd = false;                 // never close after an answer
   std::vector<std::uint16_t> ports;
   std::vector<std::string> requests;
@@ -383,6 +384,7 @@ class FakeAdbServer : public SocketPort {
         return -1;
       }
       const std::size_t k = std::min({n, s_.chunk, out_.size()});
+      s_.clock_.now += s_.msPerChunk;
       std::copy(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(k), buffer);
       out_.erase(0, k);
       return static_cast<std::ptrdiff_t>(k);
