@@ -3,14 +3,15 @@
 #include <windows.h>
 
 #include "app/clipboard_win32.h"
-#include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "app/main_window_win32.h"
-#include "shell/shell_win32.h"
 #include "dialogs/requester_win32.h"
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/runner_win32.h"
+#include "platform/win32/socket_win32.h"
+#include "shell/events_win32.h"
+#include "shell/ids.h"
+#include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {
 
@@ -77,9 +78,36 @@ Services& TheServices() {
     s.clock = MakeWin32Clock();
     s.runner = MakeWin32ToolRunner();
     s.random = MakeSystemRandom();
+    s.sockets = MakeWin32SocketPort();
     return s;
   }();
   return services;
+}
+
+namespace {
+
+std::u16string Environment(const wchar_t* name) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring value(needed, L'\0');
+  const DWORD got = GetEnvironmentVariableW(name, value.data(), needed);
+  value.resize(got < needed ? got : 0);
+  return FromWide(value.c_str());
+}
+
+}  // namespace
+
+PhoneLink& ThePhoneLink() {
+  Services& s = TheServices();
+  if (!s.phones) {
+    const Shell& shell = TheShell();
+    s.phones = std::make_unique<PhoneLink>(
+        *s.sockets, *s.clock, *s.runner, *s.files,
+        AdbServerPort(Environment(L"ANDROID_ADB_SERVER_PORT")),
+        AdbCandidates(shell.info.programDir, shell.settings.JLpath, Environment(L"PATH"),
+                      Environment(L"LOCALAPPDATA")));
+  }
+  return *s.phones;
 }
 
 }  // namespace snapdeck::win32

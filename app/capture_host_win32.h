@@ -9,6 +9,7 @@
 #include "capture/tool_check.h"
 #include "platform/ports.h"
 #include "platform/random.h"
+#include "platform/socket.h"
 
 namespace snapdeck::win32 {
 
@@ -46,9 +47,15 @@ struct Services {
   std::unique_ptr<RandomSource> random;
   MainWindowCaptureHost host;
   CaptureSession session;  // the devices of this run
+  std::unique_ptr<SocketPort> sockets;
+  std::unique_ptr<PhoneLink> phones;  // made on first use, once the settings are loaded
 };
 
 // Created on first use.
 Services& TheServices();
+
+// The adb server of this run: its port from ANDROID_ADB_SERVER_PORT, adb.exe looked for
+// beside the program, in the loader's folder, on PATH and in the Android SDK.
+PhoneLink& ThePhoneLink();
 
 }  // namespace snapdeck::win32

@@ -324,6 +324,7 @@ void CaptureWithFieldStem() {
                          services.host,
                          shell.info.tempDir,
                          mark};
+  context.phones = &ThePhoneLink();
   // A capture runs inside this call; its button stays greyed until it has ended, so the
   // user (and automation) can see when the next one can start.
   HWND button = MainControl(id::kTakeScreenshot);

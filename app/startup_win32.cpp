@@ -11,6 +11,7 @@
 #include "app/settings_at_exit.h"
 #include "app/tray_win32.h"
 #include "capture/capture_job.h"
+#include "capture/command_lines.h"
 #include "capture/tool_check.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
@@ -248,6 +249,13 @@ void ShowMainWindow(HWND main) {
 
 // The main loop, once the device tool is found.
 void RunWithDeviceTool() {
+  // Someone with phones only must not be asked for the handhelds' loader at every start.
+  Services& services = TheServices();
+  if (services.files->fileSize(TheShell().settings.JLpath + kToolFileName) <= 0 &&
+      ThePhoneLink().available()) {
+    RunMainLoop();
+    return;
+  }
   RequesterToolLocator locator;
   switch (CheckDeviceTool(TheShell().settings, *TheServices().files, locator)) {
     case ToolCheck::Found:

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/capture_host.h"
+#include "capture/phone_link.h"
 #include "imaging/picture.h"
 #include "imaging/text_port.h"
 #include "platform/ports.h"
@@ -18,7 +19,13 @@ inline constexpr int kMaxDevices = 4;
 // AppSettings::passwords under the same slot numbers.
 struct CaptureSession {
   int count = 0;
+  // Slots 1..handhelds hold the loader's devices; phones follow them. A phone's serial
+  // stands in its PIN.
+  int handhelds = 0;
   std::array<std::u16string, kMaxDevices + 1> PIN{};
+  std::array<bool, kMaxDevices + 1> phone{};
+  std::array<std::string, kMaxDevices + 1> serial{};  // as the adb server spells it
+  std::array<bool, kMaxDevices + 1> phoneReady{};     // state "device"
   std::array<bool, kMaxDevices + 1> deviceAnswered{};
   // Detection and passwords succeeded; later jobs reuse the device list until a shot fails.
   bool deviceSessionReady = false;
@@ -40,6 +47,8 @@ struct CaptureContext {
   const Picture* passwordMark = nullptr;  // picture 32
   // Set when a question of this job could not be shown, so its "no" was not the user's.
   bool questionNotShown = false;
+  // The adb server's phones; null leaves the handhelds alone.
+  PhoneLink* phones = nullptr;
 };
 
 }  // namespace snapdeck

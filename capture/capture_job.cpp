@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "capture/adb_client.h"
 #include "capture/command_lines.h"
 #include "capture/detection.h"
 #include "imaging/codec.h"
@@ -141,18 +143,49 @@ bool RunScreenshotTool(CaptureContext& ctx, int i, JobState& job) {
   return ended && ctx.files.fileSize(tempPath) > 0;
 }
 
-// Reads, scales, frames, copies and saves the bitmap. False when the bitmap is unusable;
-// a failed save is reported here and still counts as a finished picture.
-bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
+DecodeResult ReadTempBitmap(CaptureContext& ctx) {
+  std::vector<std::uint8_t> data;
+  if (!ctx.files.readFile(TempBitmapPath(ctx), data, kMaxTempBitmapBytes)) return {};
+  return DecodeBmp(data.data(), data.size());
+}
+
+// The phone's picture through the adb server, the progress bar following the bytes.
+DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
+  const CaptureSession& session = ctx.session;
+  if (ctx.phones == nullptr || !session.phoneReady[i]) return {};
+  const int killMs = static_cast<int>(
+      std::clamp<long long>(static_cast<long long>(ctx.settings.killtimeout) * 100, 0, INT_MAX));
+  // Paced to one frame in 16 ms: under Wine a frame costs about as much as a percent of
+  // a fast transfer.
+  constexpr std::uint64_t kFrameMs = 16;
+  int drawn = -1;
+  std::uint64_t drawnAt = 0;
+  const TransferProgress progress = [&](std::uint64_t received, std::uint64_t announced) {
+    if (announced == 0) return;
+    const int p = static_cast<int>(std::min<std::uint64_t>(received, announced) * 100 / announced);
+    const std::uint64_t now = ctx.clock.nowMs();
+    if (p > drawn && (drawn < 0 || now - drawnAt >= kFrameMs)) {
+      drawn = p;
+      drawnAt = now;
+      ctx.host.drawProgress(p);
+    }
+  };
+  ctx.host.drawProgress(0);
+  DecodeResult r = ctx.phones->client().screenshot(session.serial[i], killMs, progress);
+  ctx.host.drawProgress(100);
+  return r;
+}
+
+// Reads, scales, frames, copies and saves the device's picture. False when the picture
+// is unusable; a failed save is reported here and still counts as a finished picture.
+bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
+                const std::function<DecodeResult()>& read) {
   AppSettings& s = ctx.settings;
   CaptureSession& session = ctx.session;
   PreviewStatus(ctx, u" shot done! ", DoneCaptionColors());
   ctx.pictures.release(kPicStatus);
 
-  std::vector<std::uint8_t> data;
-  if (!ctx.files.readFile(TempBitmapPath(ctx), data, kMaxTempBitmapBytes)) return false;
-  DecodeResult decoded = DecodeBmp(data.data(), data.size());
-  data = {};
+  DecodeResult decoded = read();
   if (!decoded.ok) return false;
 
   const FrameStyle frame = FrameStyleOf(s);
@@ -202,6 +235,88 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
   return true;
 }
 
+void ClearPhoneSlots(CaptureSession& session) {
+  session.count = std::clamp(session.handhelds, 0, kMaxDevices);
+  for (int i = 1; i <= kMaxDevices; ++i) {
+    if (i > session.count) session.PIN[i].clear();
+    session.phone[i] = false;
+    session.phoneReady[i] = false;
+    session.serial[i].clear();
+  }
+}
+
+// True when an adb server answered the listing (it may list no phone).
+bool ListPhones(CaptureContext& ctx, std::vector<PhoneEntry>& phones) {
+  const AppSettings& s = ctx.settings;
+  const int listMs = static_cast<int>(
+      std::clamp<long long>(static_cast<long long>(s.connecttimeout) * 10, 500, INT_MAX));
+  const int killMs = static_cast<int>(
+      std::clamp<long long>(static_cast<long long>(s.killtimeout) * 100, 0, INT_MAX));
+  return ctx.phones->listPhones(phones, listMs, killMs).outcome != AdbOutcome::NoServer;
+}
+
+std::u16string Latin1(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// The phone's name in a message: its model when the server knows it, and its serial.
+std::u16string PhoneName(const PhoneEntry& phone) {
+  std::u16string model = Latin1(phone.model);
+  std::replace(model.begin(), model.end(), u'_', u' ');
+  return model.empty() ? Latin1(phone.serial) : model + u" (" + Latin1(phone.serial) + u")";
+}
+
+// A phone waiting for the user's consent cannot be captured: say what to do on it.
+void TellUnauthorized(CaptureContext& ctx, const PhoneEntry& phone) {
+  const int answer = ctx.host.ask(
+      id::kKindWarning,
+      u"The Android phone " + PhoneName(phone) +
+          u" does not allow USB debugging from this computer yet.\r\n\r\nUnlock the phone: it "
+          u"shows a prompt to allow USB debugging. Allow it there, then take the screenshot "
+          u"again.\r\n",
+      u"OK", u"Close");
+  if (answer == id::kAnswerNotShown) ctx.questionNotShown = true;
+}
+
+void CaptureOne(CaptureContext& ctx, int i, JobState& job);
+void Compose(CaptureContext& ctx, int count, CaptureResult& result);
+
+// A shot with an adb server answering: the handhelds the loader finds (when it is
+// there), then the phones, at most four in all.
+void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobState& job) {
+  CaptureSession& session = ctx.session;
+  const bool ready = session.deviceSessionReady;
+  if (!ready) {
+    session.handhelds = 0;
+    session.count = 0;
+    const bool loaderThere = ctx.files.fileSize(ctx.settings.JLpath + kToolFileName) > 0;
+    if (loaderThere) session.handhelds = DetectDevices(ctx, phones.empty());
+  }
+  ClearPhoneSlots(session);
+  if (!ready && session.handhelds > 0 && !CheckPasswords(ctx)) {
+    PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());
+    return;
+  }
+  for (const PhoneEntry& phone : phones) {
+    if (phone.state == "unauthorized") {
+      TellUnauthorized(ctx, phone);
+      continue;
+    }
+    if (session.count >= kMaxDevices) continue;
+    const int i = ++session.count;
+    session.phone[i] = true;
+    session.phoneReady[i] = phone.state == "device";
+    session.serial[i] = phone.serial;
+    session.PIN[i] = Latin1(phone.serial);
+  }
+  ctx.host.setIncludePinBox(session.count <= 1, session.count > 1 || ctx.settings.includepin != 0);
+  if (session.count == 0) {
+    PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());
+    return;
+  }
+  session.deviceSessionReady = true;
+  for (int i = 1; i <= session.count; ++i) CaptureOne(ctx, i, job);
+  Compose(ctx, session.count, job.result);
+}
+
 void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
   CaptureSession& session = ctx.session;
   // Picture 24 is this device's result only, so a failed device never shows another's.
@@ -209,7 +324,14 @@ void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
   if (!session.PIN[i].empty()) {
     ctx.host.pumpAllEvents();
     if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
-    const bool shot = RunScreenshotTool(ctx, i, job) && FinishShot(ctx, i, job.result);
+    bool shot = false;
+    if (session.phone[i]) {
+      DecodeResult picture = TransferFromPhone(ctx, i);
+      shot = picture.ok && FinishShot(ctx, i, job.result, [&] { return std::move(picture); });
+    } else {
+      shot = RunScreenshotTool(ctx, i, job) &&
+             FinishShot(ctx, i, job.result, [&] { return ReadTempBitmap(ctx); });
+    }
     if (!shot) {
       ctx.pictures.release(kPicWork);
       if (session.capWidth == 0) session.capWidth = 320;
@@ -277,7 +399,10 @@ std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& s
   const std::u16string ext =
       (settings.shotext >= 0 && settings.shotext <= 2) ? kExtensions[settings.shotext] : u"";
   std::u16string name;
-  if (pinPrefix && i >= 1 && i <= kMaxDevices) name = PinForFileName(session.PIN[i]) + u"-";
+  if (pinPrefix && i >= 1 && i <= kMaxDevices) {
+    name = (session.phone[i] ? SerialForFileName(session.PIN[i]) : PinForFileName(session.PIN[i])) +
+           u"-";
+  }
   return name + settings.shotname + ext;
 }
 
@@ -303,17 +428,25 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
   JobState job;
   ctx.questionNotShown = false;
   bool ready = session.deviceSessionReady;
+  std::vector<PhoneEntry> phones;
   if (!StemNamesAFile(ctx.settings.shotname)) {
     // Refused before the tool runs: the file would land elsewhere or reach a device.
     if (session.capWidth == 0) session.capWidth = 320;
     if (session.capHeight == 0) session.capHeight = 240;
     if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotFailed);
     CaptureSizeStatus(ctx, u" bad file name! ");
+  } else if (ctx.phones != nullptr && ListPhones(ctx, phones)) {
+    PhoneJob(ctx, phones, job);
   } else if (!ready && DetectDevices(ctx) == 0) {
     PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());
   } else if (!ready && !CheckPasswords(ctx)) {
     PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());
   } else {
+    if (!ready) session.handhelds = session.count;
+    // The phones of an earlier shot are gone with the server.
+    if (std::find(session.phone.begin(), session.phone.end(), true) != session.phone.end()) {
+      ClearPhoneSlots(session);
+    }
     session.deviceSessionReady = true;
     const int count = std::clamp(session.count, 0, kMaxDevices);
     for (int i = 1; i <= count; ++i) CaptureOne(ctx, i, job);

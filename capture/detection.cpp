@@ -65,7 +65,7 @@ std::size_t DiscardOutput(ToolRun& run, std::size_t n) {
   return total;
 }
 
-int DetectDevices(CaptureContext& ctx) {
+int DetectDevices(CaptureContext& ctx, bool askWhenNone) {
   CaptureSession& session = ctx.session;
   const std::int64_t cycles = ctx.settings.connecttimeout;
   int count = 0;
@@ -95,7 +95,8 @@ int DetectDevices(CaptureContext& ctx) {
     }
     if (count == 0) {
       if (run) run->kill();
-      if (!AskedYes(
+      if (!askWhenNone ||
+          !AskedYes(
               ctx, kKindWarning,
               u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
               u"is not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n",

@@ -10,8 +10,9 @@
 namespace snapdeck {
 
 // Lists the connected devices into the session (at most four) and sets check box 48.
-// Returns the device count; 0 when the user gave up.
-int DetectDevices(CaptureContext& ctx);
+// Returns the device count; 0 when the user gave up. Without askWhenNone, finding none
+// is not asked about (other devices are there).
+int DetectDevices(CaptureContext& ctx, bool askWhenNone = true);
 
 // Asks for and proves the password of every device. True when the last device handled
 // answered.

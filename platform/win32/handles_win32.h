@@ -2,6 +2,8 @@
 // releasing its handle the way that kind needs.
 #pragma once
 
+// Before windows.h, which would otherwise bring the old Winsock.
+#include <winsock2.h>
 #include <windows.h>
 
 #include "platform/win32/system_libraries_win32.h"
@@ -76,8 +78,15 @@ struct DcTraits {
   static void close(HDC h) { DeleteDC(h); }
 };
 
+struct SocketTraits {
+  static bool valid(SOCKET h) { return h != 0 && h != INVALID_SOCKET; }
+  static void close(SOCKET h) { closesocket(h); }
+};
+
 // A kernel HANDLE (process, pipe, file, mutex, event, thread).
 using UniqueHandle = UniqueOwner<HANDLE, KernelTraits>;
+// A Winsock socket.
+using UniqueSocket = UniqueOwner<SOCKET, SocketTraits>;
 // A FindFirstFile search.
 using UniqueFind = UniqueOwner<HANDLE, FindTraits>;
 // A GDI object (brush, bitmap, font, region).

@@ -10,10 +10,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "capture/adb_client.h"
 #include "capture/capture_context.h"
 #include "capture/command_lines.h"
 #include "imaging/fixed_text.h"
@@ -320,6 +322,122 @@ inline constexpr Rgb kRed = MakeRgb(255, 0, 0);
 inline constexpr Rgb kGreen = MakeRgb(0, 255, 0);
 inline constexpr Rgb kBlue = MakeRgb(0, 0, 255);
 
+// The adb server as a scripted peer: each connection answers the requests sent on it
+// like the real server, from the phones and answers configured here.
+class FakeAdbServer : public SocketPort {
+ public:
+  struct Phone {
+    std::string state = "device";
+    std::string model = "Pixel_Sim";
+    std::map<std::string, std::string> services;  // service -> bytes after its OKAY
+  };
+
+  explicit FakeAdbServer(FakeClock& clock) : clock_(clock) {}
+
+  std::unique_ptr<Connection> connectLoopback(std::uint16_t port, int) override {
+    ports.push_back(port);
+    if (!listening) return nullptr;
+    return std::make_unique<Conn>(*this);
+  }
+
+  // The host:devices-l payload from the phones, in serial order.
+  std::string deviceList() const {
+    std::string text;
+    for (const auto& [serial, phone] : phones) {
+      text += serial + "               " + phone.state;
+      if (phone.state == "device") text += " product:sim model:" + phone.model + " device:sim";
+      text += " transport_id:1\n";
+    }
+    return text;
+  }
+  static std::string Okay(const std::string& payload) { return "OKAY" + HostRequest(payload); }
+
+  bool listening = true;
+  std::map<std::string, Phone> phones;
+  std::optional<std::string> listAnswer;  // instead of the list made from phones
+  std::size_t chunk = 1 << 20;            // most bytes one receive delivers
+  std::uint64_t msPerChunk = 0;           // time a delivered piece takes
+  bool hangAtEnd = false;                 // never close after an answer
+  std::vector<std::uint16_t> ports;
+  std::vector<std::string> requests;
+
+ private:
+  class Conn : public Connection {
+   public:
+    explicit Conn(FakeAdbServer& s) : s_(s) {}
+    bool sendAll(const std::uint8_t* data, std::size_t n, int) override {
+      in_.append(reinterpret_cast<const char*>(data), n);
+      while (in_.size() >= 4) {
+        const std::size_t length = std::stoul(in_.substr(0, 4), nullptr, 16);
+        if (in_.size() < 4 + length) break;
+        const std::string service = in_.substr(4, length);
+        in_.erase(0, 4 + length);
+        s_.requests.push_back(service);
+        answer(service);
+      }
+      return true;
+    }
+    std::ptrdiff_t receive(std::uint8_t* buffer, std::size_t n, int timeoutMs) override {
+      if (out_.empty()) {
+        if (closed_ && !s_.hangAtEnd) return 0;
+        s_.clock_.now += static_cast<std::uint64_t>(std::max(timeoutMs, 0));
+        return -1;
+      }
+      const std::size_t k = std::min({n, s_.chunk, out_.size()});
+      s_.clock_.now += s_.msPerChunk;
+      std::copy(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(k), buffer);
+      out_.erase(0, k);
+      return static_cast<std::ptrdiff_t>(k);
+    }
+
+   private:
+    void fail(const std::string& message) {
+      out_ += "FAIL" + HostRequest(message);
+      closed_ = true;
+    }
+    void answer(const std::string& service) {
+      if (!serial_.empty()) {
+        const Phone& phone = s_.phones[serial_];
+        auto it = phone.services.find(service);
+        if (it == phone.services.end()) return fail("closed");
+        out_ += "OKAY" + it->second;
+        closed_ = true;
+      } else if (service == "host:devices-l") {
+        out_ += s_.listAnswer ? *s_.listAnswer : Okay(s_.deviceList());
+        closed_ = true;
+      } else if (service.rfind("host:transport:", 0) == 0) {
+        const std::string serial = service.substr(15);
+        auto it = s_.phones.find(serial);
+        if (it == s_.phones.end()) return fail("device '" + serial + "' not found");
+        if (it->second.state != "device") return fail("device " + it->second.state + ".");
+        out_ += "OKAY";
+        serial_ = serial;
+      } else {
+        fail("unknown host service");
+      }
+    }
+    FakeAdbServer& s_;
+    std::string in_, out_, serial_;
+    bool closed_ = false;
+  };
+
+  FakeClock& clock_;
+};
+
+// Raw screenshot bytes: the header (with the colour space when asked) and the pixels.
+inline std::string RawScreencap(std::uint32_t w, std::uint32_t h, std::uint32_t format,
+                                const std::string& pixels, bool colourSpace) {
+  std::string out;
+  auto put = [&out](std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) out += static_cast<char>((v >> (8 * k)) & 255);
+  };
+  put(w);
+  put(h);
+  put(format);
+  if (colourSpace) put(1);
+  return out + pixels;
+}
+
 // Everything a capture test needs, wired together.
 struct CaptureRig {
   CaptureRig() {
@@ -343,6 +461,26 @@ struct CaptureRig {
   Picture mark = Picture{20, 20, std::vector<std::uint32_t>(400, 0xFF00FF00u)};
   CaptureContext ctx{settings, session, pictures, text,          clock,
                      files,    tool,    host,     u"C:\\temp\\", &mark};
+  // Phones, once withPhones() hands the link to the job.
+  FakeAdbServer adb{clock};
+  PhoneLink link{adb, clock, tool, files, 5037, {u"C:\\sdk\\adb.exe"}};
+  void withPhones(bool loaderThere) {
+    ctx.phones = &link;
+    if (loaderThere) files.files[settings.JLpath + kToolFileName] = {'M', 'Z'};
+  }
 };
+
+// A picture as exec:screencap sends it in RGBX_8888, with the colour-space field.
+inline std::string RawOfPicture(const Picture& p) {
+  std::string pixels;
+  for (std::uint32_t v : p.pixels) {
+    pixels += static_cast<char>((v >> 16) & 255);
+    pixels += static_cast<char>((v >> 8) & 255);
+    pixels += static_cast<char>(v & 255);
+    pixels += static_cast<char>(0);
+  }
+  return RawScreencap(static_cast<std::uint32_t>(p.width), static_cast<std::uint32_t>(p.height),
+                      kScreencapRgbx8888, pixels, true);
+}
 
 }  // namespace snapdeck::testing

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Times a shot of a simulated 1080x2400 phone through Android's real adb server, PNG at
+# 50 % with a 9-pixel frame: Snapdeck.exe under Wine, from the click on "take
+# screenshot" to the finished file (bench/android_win32.cpp), against what a user would
+# script: `adb exec-out screencap -p > shot.png` and ImageMagick's
+# `convert shot.png -scale 50% -bordercolor C -border 9 out.png`. Rounds alternate in one
+# run; prints medians, the ratio and the transfers alone (PNG and raw, by the adb command
+# line).
+#
+#   bench/android_vs_script.sh [ROUNDS]      (default 9)
+#
+# Builds what is missing: Snapdeck.exe and android.exe (windows preset), phonesim (bench
+# preset). Starts its own Xvfb, Wine prefix (build/wine-bench), adb server (own port and
+# HOME) and phone, and ends only those.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+rounds=${1:-9}
+convert=${CONVERT:-/usr/bin/convert}
+color='#BB1122'
+
+. "$root/tools/wine-env.sh"
+. "$root/tools/phone-env.sh"
+. "$root/bench/common.sh"
+need_commands "$convert" imagemagick /usr/bin/adb adb
+cd "$root"
+
+work=$root/build/bench-android
+cleanup() {
+  stop_phones_and_adb
+  stop_wine_and_xvfb
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ ! -f build/windows/Snapdeck.exe ] || [ ! -f build/windows/bench/android.exe ]; then
+  cmake --preset windows >/dev/null
+  cmake --build build/windows -j2 --target Snapdeck android >/dev/null
+fi
+if [ ! -x build/bench/tools/devicesim/phonesim ]; then
+  cmake --preset bench >/dev/null
+  cmake --build build/bench -j2 --target phonesim >/dev/null
+fi
+
+rm -rf "$work"
+mkdir -p "$work/handshake" "$work/script" "$work/home"
+start_adb_server "$work/adb-server.log" "$work/home"
+start_phone build/bench/tools/devicesim/phonesim "$work/phonesim.out" device \
+  --config /dev/null width=1080 height=2400
+[ -n "${DISPLAY:-}" ] || start_xvfb
+wine_prefix "$root/build/wine-bench"
+
+# Wall time of a shell command in microseconds.
+time_us() {
+  local t0=${EPOCHREALTIME/./} t1
+  bash -c "$1" >/dev/null 2>&1 || { echo "failed: $1" >&2; exit 1; }
+  t1=${EPOCHREALTIME/./}
+  echo $((t1 - t0))
+}
+a="HOME=$work/home adb -P $adb_port -s $phone_serial"
+script="cd $work/script && $a exec-out screencap -p > shot.png && $convert shot.png -scale 50% -bordercolor '$color' -border 9 out.png"
+
+wine build/windows/bench/android.exe "$(win_path build/windows/Snapdeck.exe)" "$(win_path "$work/snapdeck")" \
+  "$(win_path "$work/handshake")" "$rounds" >"$work/android.log" 2>&1 &
+driver=$!
+
+ours=() theirs=() png_alone=() raw_alone=()
+for ((i = 1; i <= rounds; i++)); do
+  theirs+=("$(time_us "$script")")
+  png_alone+=("$(time_us "$a exec-out screencap -p > $work/script/alone.png")")
+  raw_alone+=("$(time_us "$a exec-out screencap > $work/script/alone.raw")")
+  touch "$work/handshake/go.$i"
+  until [ -s "$work/handshake/done.$i" ]; do
+    if ! kill -0 "$driver" 2>/dev/null; then
+      echo "the Snapdeck side ended early:" >&2
+      cat "$work/android.log" >&2
+      exit 1
+    fi
+    sleep 0.05
+  done
+  read -r ms name <"$work/handshake/done.$i"
+  ours+=("$(awk -v m="$ms" 'BEGIN {printf "%d", m * 1000}')")
+done
+wait "$driver" || true
+
+out=$work/snapdeck/shots/$name
+dims() { "$convert" "$1" -format '%wx%h' info:; }
+[ "$(dims "$out")" = "$(dims "$work/script/out.png")" ] ||
+  echo "warning: sizes differ: Snapdeck $(dims "$out"), script $(dims "$work/script/out.png")" >&2
+ms() { printf '%s\n' "$@" | median | awk '{printf "%.0f", $1 / 1000}'; }
+our_ms=$(ms "${ours[@]}")
+their_ms=$(ms "${theirs[@]}")
+printf '| shot (1080x2400 phone, PNG 50%%, frame 9) | median ms |\n|---|---:|\n'
+printf '| Snapdeck.exe under Wine, button to file | %s |\n' "$our_ms"
+printf '| script: adb exec-out screencap -p, then convert | %s |\n' "$their_ms"
+printf '| transfer alone: adb exec-out screencap -p | %s |\n' "$(ms "${png_alone[@]}")"
+printf '| transfer alone: adb exec-out screencap (raw) | %s |\n' "$(ms "${raw_alone[@]}")"
+echo
+printf 'ratio Snapdeck / script: %.2f (goal: at most 0.5)\n' "$(echo "$our_ms $their_ms" | awk '{print $1 / $2}')"
+printf 'output %s (Snapdeck %s bytes, script %s bytes); %s rounds alternating; %s cores\n' "$(dims "$out")" \
+  "$(stat -c %s "$out")" "$(stat -c %s "$work/script/out.png")" "$rounds" "$(nproc)"

@@ -1,0 +1,429 @@
+#include "capture/adb_client.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace snapdeck {
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 2000;
+constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kRawHeader = 12;
+constexpr std::size_t kRawHeaderWithColourSpace = 16;
+// A PNG of a picture within the budget is never much larger than its raw pixels.
+constexpr std::uint64_t kMaxPngBytes = kMaxPicturePixels * 4 + (std::uint64_t{1} << 20);
+// After a listing the server closes the connection; we do not wait long for that.
+constexpr int kCloseWaitMs = 500;
+
+std::uint32_t Le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+int HexValue(std::uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Four hex digits of a length; -1 when they are not.
+int HexLength(const std::uint8_t* p) {
+  int v = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int d = HexValue(p[k]);
+    if (d < 0) return -1;
+    v = v * 16 + d;
+  }
+  return v;
+}
+
+AdbStatus Fail(std::string message) { return {AdbOutcome::Failed, std::move(message), false}; }
+
+class Reader {
+ public:
+  Reader(Connection& c, Clock& clock, std::uint64_t deadline)
+      : c_(c), clock_(clock), deadline_(deadline) {}
+
+  int remainingMs() const {
+    const std::uint64_t now = clock_.nowMs();
+    return now >= deadline_ ? 0
+                            : static_cast<int>(std::min<std::uint64_t>(deadline_ - now, 1 << 30));
+  }
+  // Up to n bytes as they come; 0 when closed, -1 on a timeout or an error.
+  std::ptrdiff_t some(std::uint8_t* buffer, std::size_t n) {
+    const int left = remainingMs();
+    if (left <= 0) return -1;
+    return c_.receive(buffer, n, left);
+  }
+  // Exactly n bytes; returns how many came before the end or the deadline.
+  std::size_t exact(std::uint8_t* buffer, std::size_t n) {
+    std::size_t got = 0;
+    while (got < n) {
+      const std::ptrdiff_t k = some(buffer + got, n - got);
+      if (k <= 0) break;
+      got += static_cast<std::size_t>(k);
+    }
+    return got;
+  }
+  bool send(const std::string& bytes) {
+    const int left = remainingMs();
+    return left > 0 &&
+           c_.sendAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), left);
+  }
+
+ private:
+  Connection& c_;
+  Clock& clock_;
+  std::uint64_t deadline_;
+};
+
+// OKAY, or FAIL with its message.
+AdbStatus ReadStatus(Reader& r) {
+  std::uint8_t word[4];
+  const std::size_t got = r.exact(word, 4);
+  if (got == 0) return Fail("connection closed");
+  if (got < 4) return Fail("answer cut short");
+  if (std::equal(word, word + 4, "OKAY")) return {AdbOutcome::Ok, {}, false};
+  if (!std::equal(word, word + 4, "FAIL")) return Fail("unexpected answer");
+  std::uint8_t digits[4];
+  if (r.exact(digits, 4) < 4) return Fail("answer cut short");
+  const int length = HexLength(digits);
+  if (length < 0) return Fail("bad length in answer");
+  std::string message(static_cast<std::size_t>(length), '\0');
+  if (r.exact(reinterpret_cast<std::uint8_t*>(message.data()), message.size()) < message.size()) {
+    return Fail("answer cut short");
+  }
+  return Fail(message);
+}
+
+AdbStatus Request(Reader& r, std::string_view service) {
+  const std::string request = HostRequest(service);
+  if (request.empty()) return Fail("request too long");
+  if (!r.send(request)) return Fail("request not sent");
+  return ReadStatus(r);
+}
+
+std::uint32_t Expand(std::uint32_t v, int bits) {
+  return bits == 5 ? (v << 3) | (v >> 2) : (v << 2) | (v >> 4);
+}
+
+}  // namespace
+
+std::uint16_t AdbServerPort(std::u16string_view value) {
+  if (value.empty() || value.size() > 5) return kAdbDefaultPort;
+  std::uint32_t port = 0;
+  for (char16_t c : value) {
+    if (c < u'0' || c > u'9') return kAdbDefaultPort;
+    port = port * 10 + static_cast<std::uint32_t>(c - u'0');
+  }
+  return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : kAdbDefaultPort;
+}
+
+std::vector<PhoneEntry> ParseDeviceList(std::string_view text) {
+  std::vector<PhoneEntry> phones;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+    std::size_t k = 0;
+    while (k < line.size() && !IsBlank(line[k])) ++k;
+    PhoneEntry e;
+    e.serial = std::string(line.substr(0, k));
+    while (k < line.size() && IsBlank(line[k])) ++k;
+    std::string_view rest = line.substr(k);
+    // The one state of two words; what follows it explains the missing udev rule.
+    constexpr std::string_view kNoPermissions = "no permissions";
+    if (rest.substr(0, kNoPermissions.size()) == kNoPermissions) {
+      e.state = std::string(kNoPermissions);
+      rest.remove_prefix(kNoPermissions.size());
+    } else {
+      std::size_t s = 0;
+      while (s < rest.size() && !IsBlank(rest[s])) ++s;
+      e.state = std::string(rest.substr(0, s));
+      rest.remove_prefix(s);
+    }
+    if (e.serial.empty() || e.state.empty()) continue;
+    while (!rest.empty()) {
+      while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+      std::size_t w = 0;
+      while (w < rest.size() && !IsBlank(rest[w])) ++w;
+      const std::string_view word = rest.substr(0, w);
+      rest.remove_prefix(w);
+      if (word.substr(0, 6) == "model:") e.model = std::string(word.substr(6));
+    }
+    phones.push_back(std::move(e));
+  }
+  return phones;
+}
+
+std::u16string SerialForFileName(std::u16string_view serial) {
+  std::u16string out(serial);
+  for (char16_t& c : out) {
+    const bool keep = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+                      (c >= u'0' && c <= u'9') || c == u'_' || c == u'-';
+    if (!keep) c = u'_';
+  }
+  return out;
+}
+
+std::string HostRequest(std::string_view service) {
+  if (service.size() > 0xFFFF) return {};
+  char length[5];
+  std::snprintf(length, sizeof length, "%04x", static_cast<unsigned>(service.size()));
+  return std::string(length) + std::string(service);
+}
+
+int ScreencapBytesPerPixel(std::uint32_t format) {
+  switch (format) {
+    case kScreencapRgba8888:
+    case kScreencapRgbx8888:
+      return 4;
+    case kScreencapRgb888:
+      return 3;
+    case kScreencapRgb565:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size) {
+  DecodeResult r;
+  if (size < kRawHeader) {
+    r.error = "screenshot cut short";
+    return r;
+  }
+  const std::uint32_t w = Le32(data);
+  const std::uint32_t h = Le32(data + 4);
+  const std::uint32_t format = Le32(data + 8);
+  const int bpp = ScreencapBytesPerPixel(format);
+  if (bpp == 0) {
+    r.error = "unsupported pixel format " + std::to_string(format);
+    return r;
+  }
+  if (const char* problem = PictureSizeProblem(w, h)) {
+    r.error = problem;
+    return r;
+  }
+  const std::uint64_t bytes = std::uint64_t{w} * h * static_cast<std::uint64_t>(bpp);
+  std::size_t header = 0;
+  if (size == kRawHeader + bytes) {
+    header = kRawHeader;
+  } else if (size == kRawHeaderWithColourSpace + bytes) {
+    header = kRawHeaderWithColourSpace;
+  } else {
+    r.error = size < kRawHeader + bytes ? "screenshot cut short"
+                                        : "screenshot longer than its header says";
+    return r;
+  }
+  Picture& p = r.picture;
+  p.width = static_cast<int>(w);
+  p.height = static_cast<int>(h);
+  p.pixels.resize(std::size_t{w} * h);
+  const std::uint8_t* in = data + header;
+  for (std::uint32_t& out : p.pixels) {
+    std::uint32_t red = 0;
+    std::uint32_t green = 0;
+    std::uint32_t blue = 0;
+    std::uint32_t alpha = 0xFF;
+    if (bpp == 2) {
+      const std::uint32_t v =
+          static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8);
+      red = Expand(v >> 11, 5);
+      green = Expand((v >> 5) & 63, 6);
+      blue = Expand(v & 31, 5);
+    } else {
+      red = in[0];
+      green = in[1];
+      blue = in[2];
+      if (format == kScreencapRgba8888) alpha = in[3];
+    }
+    out = (alpha << 24) | (red << 16) | (green << 8) | blue;
+    in += bpp;
+  }
+  r.ok = true;
+  return r;
+}
+
+bool AdbClient::serverAnswers() {
+  return sockets_.connectLoopback(port_, kConnectTimeoutMs) != nullptr;
+}
+
+AdbStatus AdbClient::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs) {
+  phones.clear();
+  const std::uint64_t deadline =
+      clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
+  std::unique_ptr<Connection> c =
+      sockets_.connectLoopback(port_, std::min(timeoutMs, kConnectTimeoutMs));
+  if (!c) return {AdbOutcome::NoServer, "no adb server", false};
+  Reader r(*c, clock_, deadline);
+  AdbStatus status = Request(r, "host:devices-l");
+  if (!status.ok()) return status;
+  std::uint8_t digits[4];
+  if (r.exact(digits, 4) < 4) return Fail("answer cut short");
+  const int length = HexLength(digits);
+  if (length < 0) return Fail("bad length in answer");
+  std::string text(static_cast<std::size_t>(length), '\0');
+  if (r.exact(reinterpret_cast<std::uint8_t*>(text.data()), text.size()) < text.size()) {
+    return Fail("device list cut short");
+  }
+  // More bytes than announced: the length lied, so the list may be cut anywhere.
+  std::uint8_t extra = 0;
+  if (c->receive(&extra, 1, std::min(r.remainingMs(), kCloseWaitMs)) > 0) {
+    return Fail("device list longer than announced");
+  }
+  phones = ParseDeviceList(text);
+  return status;
+}
+
+std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
+                                                   std::string_view service,
+                                                   std::uint64_t deadlineMs, AdbStatus& status) {
+  const std::uint64_t now = clock_.nowMs();
+  const int left =
+      deadlineMs > now ? static_cast<int>(std::min<std::uint64_t>(deadlineMs - now, 1 << 30)) : 0;
+  if (left <= 0) {
+    status = Fail("timed out");
+    return nullptr;
+  }
+  std::unique_ptr<Connection> c =
+      sockets_.connectLoopback(port_, std::min(left, kConnectTimeoutMs));
+  if (!c) {
+    status = {AdbOutcome::NoServer, "no adb server", false};
+    return nullptr;
+  }
+  Reader r(*c, clock_, deadlineMs);
+  status = Request(r, "host:transport:" + serial);
+  if (!status.ok()) return nullptr;
+  status = Request(r, service);
+  if (!status.ok()) {
+    status.serviceRefused = true;
+    return nullptr;
+  }
+  return c;
+}
+
+namespace {
+
+// The raw picture. ok false with fallBack set when the phone cannot give it this way.
+DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack) {
+  DecodeResult result;
+  std::uint8_t head[kRawHeader];
+  const std::size_t got = r.exact(head, kRawHeader);
+  if (got == 0) {
+    fallBack = true;
+    result.error = "no raw screenshot";
+    return result;
+  }
+  if (got < kRawHeader) {
+    result.error = "screenshot cut short";
+    return result;
+  }
+  const std::uint32_t w = Le32(head);
+  const std::uint32_t h = Le32(head + 4);
+  const int bpp = ScreencapBytesPerPixel(Le32(head + 8));
+  if (bpp == 0) {
+    fallBack = true;
+    result.error = "unsupported pixel format " + std::to_string(Le32(head + 8));
+    return result;
+  }
+  // Before anything is allocated: a header can claim any size.
+  if (const char* problem = PictureSizeProblem(w, h)) {
+    result.error = problem;
+    return result;
+  }
+  const std::uint64_t announced =
+      kRawHeader + std::uint64_t{w} * h * static_cast<std::uint64_t>(bpp);
+  // Grown as the bytes come, so a header that lies costs no more than what was sent.
+  const std::size_t most = static_cast<std::size_t>(announced) + 4;
+  std::vector<std::uint8_t> data(head, head + kRawHeader);
+  std::size_t have = kRawHeader;
+  if (progress) progress(have, announced);
+  for (;;) {
+    if (have == most) {
+      // One byte beyond the longer header: the header lies.
+      std::uint8_t extra = 0;
+      const std::ptrdiff_t k = r.some(&extra, 1);
+      if (k > 0) {
+        result.error = "screenshot longer than its header says";
+        return result;
+      }
+      if (k < 0) {
+        result.error = "screenshot timed out";
+        return result;
+      }
+      break;
+    }
+    data.resize(std::min(have + kChunk, most));
+    const std::ptrdiff_t k = r.some(data.data() + have, data.size() - have);
+    if (k <= 0) data.resize(have);
+    if (k == 0) break;
+    if (k < 0) {
+      result.error = "screenshot timed out";
+      return result;
+    }
+    have += static_cast<std::size_t>(k);
+    data.resize(have);
+    if (progress) progress(std::min<std::uint64_t>(have, announced), announced);
+  }
+  return DecodeRawScreencap(data.data(), have);
+}
+
+DecodeResult ReadPng(Reader& r) {
+  DecodeResult result;
+  std::vector<std::uint8_t> data;
+  for (;;) {
+    if (data.size() > kMaxPngBytes) {
+      result.error = "screenshot too large";
+      return result;
+    }
+    const std::size_t have = data.size();
+    data.resize(have + kChunk);
+    const std::ptrdiff_t k = r.some(data.data() + have, kChunk);
+    data.resize(have + static_cast<std::size_t>(std::max<std::ptrdiff_t>(k, 0)));
+    if (k == 0) break;
+    if (k < 0) {
+      result.error = "screenshot timed out";
+      return result;
+    }
+  }
+  if (data.empty()) {
+    result.error = "no screenshot";
+    return result;
+  }
+  return DecodePng(data.data(), data.size());
+}
+
+}  // namespace
+
+DecodeResult AdbClient::screenshot(const std::string& serial, int timeoutMs,
+                                   const TransferProgress& progress) {
+  const std::uint64_t deadline =
+      clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
+  DecodeResult result;
+  AdbStatus status;
+  bool fallBack = false;
+  if (std::unique_ptr<Connection> c = openService(serial, "exec:screencap", deadline, status)) {
+    Reader r(*c, clock_, deadline);
+    result = ReadRaw(r, progress, fallBack);
+    if (!fallBack) return result;
+  } else if (!status.serviceRefused) {
+    result.error = status.message;
+    return result;
+  }
+  std::unique_ptr<Connection> c = openService(serial, "exec:screencap -p", deadline, status);
+  if (!c) {
+    result.error = status.message;
+    return result;
+  }
+  Reader r(*c, clock_, deadline);
+  return ReadPng(r);
+}
+
+}  // namespace snapdeck

@@ -1,0 +1,103 @@
+// The adb server's host protocol: which phones it knows and their screenshots. A
+// request is four lower-case hex digits of length and the service text; the server
+// answers OKAY, or FAIL with four hex digits of length and a message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imaging/codec.h"
+#include "platform/ports.h"
+#include "platform/socket.h"
+
+namespace snapdeck {
+
+inline constexpr std::uint16_t kAdbDefaultPort = 5037;
+
+// The server's port from the value of ANDROID_ADB_SERVER_PORT: that number when it is
+// one (1..65535), else 5037.
+std::uint16_t AdbServerPort(std::u16string_view environmentValue);
+
+struct PhoneEntry {
+  std::string serial;
+  std::string state;  // "device", "unauthorized", "offline", "no permissions", ...
+  std::string model;  // from the model: word; may be empty
+};
+
+// The lines of a host:devices-l answer, in order. Lines without serial and state are
+// left out.
+std::vector<PhoneEntry> ParseDeviceList(std::string_view text);
+
+// A serial as it stands in a file name: every character other than A-Z, a-z, 0-9, _
+// and - becomes _.
+std::u16string SerialForFileName(std::u16string_view serial);
+
+// The request bytes of one service: length in four lower-case hex digits, then the text.
+std::string HostRequest(std::string_view service);
+
+enum class AdbOutcome {
+  Ok,
+  NoServer,  // nothing answers on the port
+  Failed,    // FAIL, a broken answer, a closed connection or a timeout
+};
+
+struct AdbStatus {
+  AdbOutcome outcome = AdbOutcome::Failed;
+  std::string message;  // the server's FAIL text, or what went wrong
+  // The phone was reached but refused the service itself (not the transport).
+  bool serviceRefused = false;
+  bool ok() const { return outcome == AdbOutcome::Ok; }
+};
+
+// Pixel formats of the raw screenshot.
+enum ScreencapFormat : std::uint32_t {
+  kScreencapRgba8888 = 1,
+  kScreencapRgbx8888 = 2,
+  kScreencapRgb888 = 3,
+  kScreencapRgb565 = 4,
+};
+
+// Bytes per pixel of a raw format, 0 for one we cannot convert.
+int ScreencapBytesPerPixel(std::uint32_t format);
+
+// The whole raw answer of exec:screencap: width, height, format (little-endian 32 bits),
+// on newer phones a colour space too, then the rows. The header's size is told by the
+// length that follows it; any other length is refused.
+DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size);
+
+// Bytes received and announced so far of the picture being read.
+using TransferProgress = std::function<void(std::uint64_t received, std::uint64_t announced)>;
+
+class AdbClient {
+ public:
+  AdbClient(SocketPort& sockets, Clock& clock, std::uint16_t port)
+      : sockets_(sockets), clock_(clock), port_(port) {}
+
+  // True when something accepts a connection on the port.
+  bool serverAnswers();
+  // host:devices-l.
+  AdbStatus listPhones(std::vector<PhoneEntry>& phones, int timeoutMs);
+  // The raw picture first, then the PNG of exec:screencap -p when the raw one is not
+  // available or in a format we do not convert. timeoutMs bounds the whole shot.
+  DecodeResult screenshot(const std::string& serial, int timeoutMs,
+                          const TransferProgress& progress);
+
+  // One device service on host:transport:SERIAL: the connection after both OKAYs, or
+  // null with the reason in status.
+  std::unique_ptr<Connection> openService(const std::string& serial, std::string_view service,
+                                          std::uint64_t deadlineMs, AdbStatus& status);
+
+  std::uint16_t port() const { return port_; }
+
+ private:
+  SocketPort& sockets_;
+  Clock& clock_;
+  std::uint16_t port_;
+};
+
+}  // namespace snapdeck

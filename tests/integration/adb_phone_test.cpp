@@ -1,0 +1,136 @@
+// The adb client against Android's real adb server and simulated phones.
+#include <gtest/gtest.h>
+
+#include "adb_world.h"
+#include "capture/adb_client.h"
+#include "platform/posix/clock_posix.h"
+#include "platform/posix/socket_posix.h"
+#include "tests/support/test_picture.h"
+
+namespace snapdeck {
+namespace {
+
+using testing::AdbServer;
+using testing::IsPattern;
+using testing::SimulatedPhone;
+
+constexpr int kShotMs = 20000;
+
+class AdbPhone : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.ready()) << "the adb server did not start"; }
+
+  // A phone with these settings, connected and listed in the state.
+  SimulatedPhone& Phone(const std::vector<std::string>& settings,
+                        const std::string& state = "device") {
+    phones_.push_back(std::make_unique<SimulatedPhone>(settings));
+    SimulatedPhone& p = *phones_.back();
+    EXPECT_TRUE(p.ready()) << "the simulated phone did not start";
+    EXPECT_TRUE(server_.connect(p, state)) << p.serial() << " is not listed as " << state;
+    return p;
+  }
+
+  DecodeResult Shot(const std::string& serial) {
+    return client_.screenshot(serial, kShotMs, nullptr);
+  }
+
+  AdbServer server_;
+  std::vector<std::unique_ptr<SimulatedPhone>> phones_;
+  std::unique_ptr<SocketPort> sockets_ = MakePosixSocketPort();
+  std::unique_ptr<Clock> clock_ = MakePosixClock();
+  AdbClient client_{*sockets_, *clock_, server_.port()};
+};
+
+TEST_F(AdbPhone, ListsEveryPhoneWithItsStateAndModel) {
+  const SimulatedPhone& ready = Phone({"model=Test_Phone"});
+  const SimulatedPhone& locked = Phone({"state=unauthorized"}, "unauthorized");
+  std::vector<PhoneEntry> phones;
+  const AdbStatus status = client_.listPhones(phones, kShotMs);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(phones.size(), 2u);
+  if (phones[0].serial != ready.serial()) std::swap(phones[0], phones[1]);
+  EXPECT_EQ(phones[0].serial, ready.serial());
+  EXPECT_EQ(phones[0].state, "device");
+  EXPECT_EQ(phones[0].model, "Test_Phone");
+  EXPECT_EQ(phones[1].serial, locked.serial());
+  EXPECT_EQ(phones[1].state, "unauthorized");
+  EXPECT_EQ(phones[1].model, "");
+}
+
+// Odd sizes, so a row padded or a half rounded the wrong way shows; small messages on one
+// phone, so the picture arrives in many pieces. The PNG is refused, so a raw path that
+// fails cannot hide behind the fallback.
+TEST_F(AdbPhone, RawPicturesOfEveryFormatAndHeaderAreTheConfiguredPicture) {
+  struct Case {
+    std::string format, header;
+    bool lowBits;
+  };
+  const Case cases[] = {{"1", "4", false}, {"2", "4", false}, {"3", "4", false},
+                        {"4", "4", true},  {"1", "3", false}, {"4", "3", true}};
+  std::vector<const SimulatedPhone*> phones;
+  for (const Case& c : cases) {
+    phones.push_back(&Phone({"width=97", "height=41", "format=" + c.format, "header=" + c.header,
+                             "png=refuse", c.format == "3" ? "maxpayload=256" : "maxpayload=4096"}));
+  }
+  for (std::size_t k = 0; k < phones.size(); ++k) {
+    SCOPED_TRACE("format " + cases[k].format + ", " + cases[k].header + " header fields");
+    const DecodeResult r = Shot(phones[k]->serial());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(IsPattern(r.picture, 97, 41, cases[k].lowBits));
+  }
+}
+
+// The phone size the run command and the benchmark use, through a server that splits it
+// into its largest messages.
+TEST_F(AdbPhone, FullSizePhonePictureArrivesWhole) {
+  const SimulatedPhone& phone = Phone({"width=1080", "height=2400"});
+  std::uint64_t lastReceived = 0, lastAnnounced = 0;
+  const DecodeResult r = client_.screenshot(phone.serial(), kShotMs,
+                                            [&](std::uint64_t received, std::uint64_t announced) {
+                                              EXPECT_GE(received, lastReceived);
+                                              lastReceived = received;
+                                              lastAnnounced = announced;
+                                            });
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(IsPattern(r.picture, 1080, 2400));
+  // The progress ends full, whichever header size the count assumed.
+  EXPECT_GE(lastAnnounced, 1080u * 2400u * 4u);
+  EXPECT_EQ(lastReceived, lastAnnounced);
+}
+
+// A phone without the raw service, and one whose raw format we cannot convert, are shot
+// through the PNG.
+TEST_F(AdbPhone, PngWhenTheRawPictureIsNotToBeHad) {
+  const SimulatedPhone& noRaw = Phone({"width=64", "height=33", "raw=refuse"});
+  const SimulatedPhone& oddFormat = Phone({"width=64", "height=33", "format=7"});
+  for (const SimulatedPhone* p : {&noRaw, &oddFormat}) {
+    const DecodeResult r = Shot(p->serial());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(IsPattern(r.picture, 64, 33));
+  }
+}
+
+TEST_F(AdbPhone, UnknownUnauthorizedAndCutShortShotsFailWithAReason) {
+  const SimulatedPhone& locked = Phone({"state=unauthorized"}, "unauthorized");
+  const SimulatedPhone& cut = Phone({"width=64", "height=32", "raw=truncated", "png=truncated"});
+  const SimulatedPhone& cutRaw = Phone({"width=64", "height=32", "raw=truncated"});
+
+  DecodeResult r = Shot("NOSUCH");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("not found"), std::string::npos) << r.error;
+
+  r = Shot(locked.serial());
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("unauthorized"), std::string::npos) << r.error;
+
+  // A raw picture cut short is a failed shot, not a reason to try the PNG.
+  for (const SimulatedPhone* p : {&cut, &cutRaw}) {
+    r = Shot(p->serial());
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.picture.empty());
+    EXPECT_EQ(r.error, "screenshot cut short");
+  }
+}
+
+}  // namespace
+}  // namespace snapdeck

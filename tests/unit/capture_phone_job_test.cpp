@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "capture/capture_job.h"
+#include "capture_fakes.h"
+#include "imaging/draw.h"
+#include "platform/numbers.h"
+#include "tests/support/pictures.h"
+
+namespace snapdeck::testing {
+namespace {
+
+constexpr Rgb kFrame = MakeRgb(0xBB, 0x11, 0x22);
+constexpr Rgb kPhoneTop = MakeRgb(10, 120, 230);
+constexpr Rgb kPhoneBottom = MakeRgb(200, 100, 0);
+
+// 60 x 100: the upper half one colour, the lower half another.
+Picture PhoneScreen() {
+  Picture p = MakePicture(60, 100, kPhoneTop);
+  for (int y = 50; y < 100; ++y) {
+    for (int x = 0; x < 60; ++x) p.at(x, y) = PixelOf(kPhoneBottom);
+  }
+  return p;
+}
+
+Picture Saved(CaptureRig& rig, const std::u16string& name) {
+  auto it = rig.files.files.find(name);
+  if (it == rig.files.files.end()) return {};
+  DecodeResult r = DecodeImage(it->second.data(), it->second.size());
+  return r.ok ? r.picture : Picture{};
+}
+
+void AddPhone(CaptureRig& rig, const std::string& serial, const std::string& state = "device") {
+  FakeAdbServer::Phone& phone = rig.adb.phones[serial];
+  phone.state = state;
+  phone.services["exec:screencap"] = RawOfPicture(PhoneScreen());
+}
+
+TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
+  CaptureRig rig;
+  rig.withPhones(true);
+  AddPhone(rig, "127.0.0.1:5555");
+  rig.host.answers = {20};  // the handheld's password prompt
+  const CaptureResult result = CaptureJob(rig.ctx);
+
+  EXPECT_EQ(result.saved, 2);
+  EXPECT_EQ(rig.host.questions.size(), 1u);  // no password is asked for the phone
+  EXPECT_EQ(rig.host.pinBox.back(), std::make_pair(false, true));
+  const Picture handheld = Saved(rig, u"C:\\shots\\0x2100000A-snapdeck.png");
+  const Picture phone = Saved(rig, u"C:\\shots\\127_0_0_1_5555-snapdeck.png");
+  ASSERT_EQ(handheld.width, 242);
+  ASSERT_EQ(phone.width, 62);
+  ASSERT_EQ(phone.height, 102);
+  EXPECT_EQ(At(phone, 0, 0), kFrame);
+  EXPECT_EQ(At(phone, 1, 1), kPhoneTop);
+  EXPECT_EQ(At(phone, 60, 100), kPhoneBottom);
+
+  const Picture* composed = rig.host.lastClip();
+  ASSERT_NE(composed, nullptr);
+  ASSERT_EQ(composed->width, 2 * 242);
+  ASSERT_EQ(composed->height, 162);
+  EXPECT_EQ(At(*composed, 1, 1), kRed);
+  EXPECT_EQ(At(*composed, 243, 1), kPhoneTop);
+  EXPECT_EQ(At(*composed, 243, 100), kPhoneBottom);
+  EXPECT_TRUE(rig.session.deviceSessionReady);
+
+  // The next shot lists the phones again but not the handhelds.
+  rig.adb.phones.clear();
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(rig.tool.count(u"enum"), 1);
+  EXPECT_EQ(rig.session.count, 1);
+  EXPECT_EQ(rig.host.pinBox.back(), std::make_pair(true, false));
+
+  // The server gone, the slot a phone had is a handheld's again.
+  AddPhone(rig, "127.0.0.1:5555");
+  CaptureJob(rig.ctx);
+  ASSERT_TRUE(rig.session.phone[2]);
+  rig.adb.listening = false;
+  rig.session.deviceSessionReady = false;
+  rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}};
+  rig.tool.bitmaps = {PatternBmp(240, 160, false), PatternBmp(100, 50, false)};
+  rig.tool.shots = 0;
+  rig.host.answers = {20};
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(Saved(rig, u"C:\\shots\\0x2100000B-snapdeck.png").width, 102);
+}
+
+TEST(PhoneCapture, PhoneStates) {
+  CaptureRig rig;
+  rig.withPhones(false);
+  AddPhone(rig, "A1");
+  AddPhone(rig, "B2", "unauthorized");
+  AddPhone(rig, "C3", "offline");
+  AddPhone(rig, "D4", "no permissions");
+  AddPhone(rig, "E5");
+  AddPhone(rig, "F6");  // beyond four devices
+  rig.settings.sound = 1;
+  CaptureJob(rig.ctx);
+
+  // No loader, so no handheld is looked for and nothing asks about one.
+  EXPECT_TRUE(rig.tool.started.empty());
+  ASSERT_EQ(rig.host.questions.size(), 1u);
+  const std::u16string& text = rig.host.questions[0].message;
+  EXPECT_EQ(rig.host.questions[0].kind, id::kKindWarning);
+  EXPECT_NE(text.find(u"B2"), std::u16string::npos);
+  EXPECT_NE(text.find(u"USB debugging"), std::u16string::npos);
+  EXPECT_NE(text.find(u"again"), std::u16string::npos);
+
+  EXPECT_EQ(rig.session.count, 4);
+  EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\A1-snapdeck.png"));
+  EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\E5-snapdeck.png"));
+  EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\F6-snapdeck.png"));
+  EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\C3-snapdeck.png"));
+  // The offline and unpermitted phones keep failed slots between the good ones.
+  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 4, 5, 4, 5, 4}));
+  const Picture* composed = rig.host.lastClip();
+  ASSERT_NE(composed, nullptr);
+  EXPECT_EQ(composed->width, 4 * 62);
+  EXPECT_EQ(At(*composed, 1, 1), kPhoneTop);
+  EXPECT_EQ(At(*composed, 62 * 3 + 1, 1), kPhoneTop);
+  EXPECT_EQ(At(*composed, 62 + 1, 1), MakeRgb(0x22, 0x22, 0x33));
+  EXPECT_FALSE(rig.session.deviceSessionReady);
+
+  // Only an unauthorized phone: the requester, then no device.
+  CaptureRig alone;
+  alone.withPhones(true);
+  AddPhone(alone, "B2", "unauthorized");
+  alone.adb.phones["B2"].model = "";
+  alone.tool.devices.clear();
+  alone.host.answers = {21, 21};
+  CaptureJob(alone.ctx);
+  EXPECT_EQ(alone.lastCaption(), u" no device detected! ");
+  ASSERT_EQ(alone.host.questions.size(), 1u);
+  EXPECT_NE(alone.host.questions[0].message.find(u"B2"), std::u16string::npos);
+}
+
+TEST(PhoneCapture, BrokenPhonePictureFailsItsSlotOnly) {
+  CaptureRig rig;
+  rig.withPhones(false);
+  AddPhone(rig, "A1");
+  rig.adb.phones["A1"].services["exec:screencap"].resize(100);
+  rig.settings.sound = 1;
+  const CaptureResult result = CaptureJob(rig.ctx);
+  EXPECT_EQ(result.saved, 0);
+  EXPECT_EQ(rig.lastCaption(), u" shot failed! ");
+  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 5}));
+  EXPECT_EQ(rig.host.shown.back().width, 322);
+  EXPECT_EQ(rig.host.lastClip(), nullptr);
+
+  // The progress bar follows the bytes of a good transfer, at most a frame in 16 ms.
+  for (std::uint64_t ms : {20, 4}) {
+    CaptureRig good;
+    good.withPhones(false);
+    AddPhone(good, "A1");
+    good.adb.chunk = 2400;  // 10 pieces
+    good.adb.msPerChunk = ms;
+    CaptureJob(good.ctx);
+    std::vector<double> drawn;
+    for (double v : good.host.progress) {
+      if (v > 0 && v < 100) drawn.push_back(v);
+    }
+    EXPECT_EQ(drawn.size(), ms == 20 ? 9u : 2u) << ms;
+    EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end()));
+    EXPECT_EQ(good.host.progress.back(), 0);  // the job's end clears it
+  }
+}
+
+TEST(PhoneCapture, NoServerAndNoAdbLeaveTheHandheldShotAsItWas) {
+  CaptureRig plain;
+  plain.host.answers = {20};
+  CaptureJob(plain.ctx);
+
+  CaptureRig rig;
+  rig.withPhones(true);
+  rig.adb.listening = false;
+  rig.host.answers = {20};
+  CaptureJob(rig.ctx);
+
+  EXPECT_EQ(rig.tool.started, plain.tool.started);
+  EXPECT_EQ(rig.host.questions.size(), plain.host.questions.size());
+  EXPECT_EQ(rig.host.pinBox, plain.host.pinBox);
+  EXPECT_EQ(rig.host.progress, plain.host.progress);
+  EXPECT_EQ(rig.clock.slept, plain.clock.slept);
+  rig.files.files.erase(rig.settings.JLpath + kToolFileName);
+  EXPECT_EQ(rig.files.files, plain.files.files);
+
+  // adb.exe found: it is started once, and the shot still goes on without phones.
+  rig.session.deviceSessionReady = false;
+  rig.files.files[u"C:\\sdk\\adb.exe"] = {'M', 'Z'};
+  rig.host.answers = {20};
+  CaptureJob(rig.ctx);
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(rig.tool.count(u"start-server"), 1);
+  EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\snapdeck.png"));
+}
+
+}  // namespace
+}  // namespace snapdeck::testing
