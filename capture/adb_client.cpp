@@ -340,12 +340,13 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   }
   const std::uint64_t announced =
       kRawHeader + std::uint64_t{w} * h * static_cast<std::uint64_t>(bpp);
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(announced) + 4);
-  std::copy(head, head + kRawHeader, data.begin());
+  // Grown as the bytes come, so a header that lies costs no more than what was sent.
+  const std::size_t most = static_cast<std::size_t>(announced) + 4;
+  std::vector<std::uint8_t> data(head, head + kRawHeader);
   std::size_t have = kRawHeader;
   if (progress) progress(have, announced);
   for (;;) {
-    if (have == data.size()) {
+    if (have == most) {
       // One byte beyond the longer header: the header lies.
       std::uint8_t extra = 0;
       const std::ptrdiff_t k = r.some(&extra, 1);
@@ -359,13 +360,16 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
       }
       break;
     }
-    const std::ptrdiff_t k = r.some(data.data() + have, std::min(kChunk, data.size() - have));
+    data.resize(std::min(have + kChunk, most));
+    const std::ptrdiff_t k = r.some(data.data() + have, data.size() - have);
+    if (k <= 0) data.resize(have);
     if (k == 0) break;
     if (k < 0) {
       result.error = "screenshot timed out";
       return result;
     }
     have += static_cast<std::size_t>(k);
+    data.resize(have);
     if (progress) progress(std::min<std::uint64_t>(have, announced), announced);
   }
   return DecodeRawScreencap(data.data(), have);

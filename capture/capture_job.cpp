@@ -428,10 +428,9 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
   } else if (!ready && !CheckPasswords(ctx)) {
     PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());
   } else {
+    if (!ready) session.handhelds = session.count;
     // The phones of an earlier shot are gone with the server.
-    if (!ready) {
-      session.handhelds = session.count;
-    } else if (std::find(session.phone.begin(), session.phone.end(), true) != session.phone.end()) {
+    if (std::find(session.phone.begin(), session.phone.end(), true) != session.phone.end()) {
       ClearPhoneSlots(session);
     }
     session.deviceSessionReady = true;

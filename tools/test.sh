@@ -12,6 +12,7 @@ set -uo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/fuzz-lib.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/phone-env.sh"
 root=$snapdeck_root
 cd "$root"
 
@@ -68,6 +69,7 @@ stop_http_server() {
 
 cleanup() {
   stop_http_server
+  stop_phones_and_adb
   stop_wine_and_xvfb
   [ -n "$fuzz_tmp" ] && rm -rf "$fuzz_tmp"
   return 0
@@ -244,6 +246,28 @@ if want windows; then
   fi
 fi
 
+# The phone tests' adb server (its own port and HOME) with a phone of 200 x 300 and an
+# unauthorized one; every other test gets a port where no server answers, so a server
+# of the machine's own never changes what they see.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+start_e2e_phones() {
+  local sim=build/native/tools/devicesim/phonesim log=$logs/build-phonesim.log
+  SNAPDECK_E2E_NO_ADB_PORT=$(free_port)
+  export SNAPDECK_E2E_NO_ADB_PORT
+  if ! { cmake --preset native && cmake --build build/native -j2 --target phonesim; } >"$log" 2>&1; then
+    echo "the simulated phone was not built; log: ${log#"$root"/}" >&2
+  elif start_adb_server "$logs/adb-e2e.log" "$root/build/e2e-adb-home" &&
+    start_phone "$sim" "$logs/phone-e2e.out" device width=200 height=300; then
+    SNAPDECK_E2E_PHONE=$phone_serial
+    if start_phone "$sim" "$logs/phone-e2e-unauthorized.out" unauthorized state=unauthorized; then
+      SNAPDECK_E2E_UNAUTHORIZED_PHONE=$phone_serial
+      SNAPDECK_E2E_ADB_PORT=$adb_port
+      export SNAPDECK_E2E_PHONE SNAPDECK_E2E_UNAUTHORIZED_PHONE SNAPDECK_E2E_ADB_PORT
+    fi
+  fi
+  export ANDROID_ADB_SERVER_PORT=$SNAPDECK_E2E_NO_ADB_PORT
+}
+
 if want e2e; then
   bin=build/windows/tests/e2e_tests.exe
   exe=build/windows/Snapdeck.exe
@@ -263,7 +287,9 @@ if want e2e; then
     [ -n "$sim" ] && DEVICESIM_EXE=$(win_path "$sim")
     SNAPDECK_E2E_WORK=$(win_path "$work")
     export SNAPDECK_EXE DEVICESIM_EXE SNAPDECK_E2E_WORK
+    start_e2e_phones
     run_gtest e2e "$logs/e2e.log" 1500 wine "$bin"
+    stop_phones_and_adb
   fi
 fi
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/win32/handles_win32.h"
+// After winsock2.h, which handles_win32.h brings.
+#include <mstcpip.h>
 
 namespace snapdeck {
 
@@ -73,6 +75,13 @@ class Win32SocketPort : public SocketPort {
     if (!s) return nullptr;
     // Not inherited by the device tool's processes.
     SetHandleInformation(reinterpret_cast<HANDLE>(s.get()), HANDLE_FLAG_INHERIT, 0);
+    // Windows tries a refused connection again for about two seconds; on the loopback
+    // address a refusal is final. Older systems ignore the request.
+    TCP_INITIAL_RTO_PARAMETERS rto{TCP_INITIAL_RTO_UNSPECIFIED_RTT,
+                                   TCP_INITIAL_RTO_NO_SYN_RETRANSMISSIONS};
+    DWORD returned = 0;
+    WSAIoctl(s.get(), SIO_TCP_INITIAL_RTO, &rto, sizeof rto, nullptr, 0, &returned, nullptr,
+             nullptr);
     u_long nonBlocking = 1;
     if (ioctlsocket(s.get(), FIONBIO, &nonBlocking) != 0) return nullptr;
     sockaddr_in address{};

@@ -489,5 +489,132 @@ TEST_P(BadBitmap, GivesNoFileAndTheProgramCarriesOn) {
 
 INSTANTIATE_TEST_SUITE_P(Capture, BadBitmap, ::testing::Values("corrupt", "huge", "empty"));
 
+// The adb server the test command starts for these tests, with one phone in state
+// device and one unauthorized, or a port where no server answers.
+class Phones : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    port_ = Env(L"SNAPDECK_E2E_ADB_PORT");
+    phone_ = Env(L"SNAPDECK_E2E_PHONE");
+    unauthorized_ = Env(L"SNAPDECK_E2E_UNAUTHORIZED_PHONE");
+    noServer_ = Env(L"SNAPDECK_E2E_NO_ADB_PORT");
+    ASSERT_FALSE(port_.empty() || phone_.empty() || unauthorized_.empty() || noServer_.empty())
+        << "the test command starts the adb server and the simulated phones";
+    saved_ = Env(L"ANDROID_ADB_SERVER_PORT");
+  }
+  void TearDown() override {
+    SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", saved_.empty() ? nullptr : saved_.c_str());
+    E2eTest::TearDown();
+  }
+  // The program started next reaches this server (it inherits our environment).
+  void UseServer(const std::wstring& port) {
+    SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", port.c_str());
+  }
+  static std::wstring FileNameOf(const std::wstring& serial) {
+    std::wstring out = serial;
+    for (wchar_t& c : out) {
+      if (!iswalnum(c) || c > 127) c = c == L'-' ? c : L'_';
+    }
+    return out;
+  }
+  // The requester about the unauthorized phone: names it and says what to do; closed.
+  void AnswerUnauthorized(Program& p) {
+    HWND ask = WaitRequesterKind(p, false);
+    ASSERT_NE(ask, nullptr) << "no requester about the unauthorized phone";
+    const std::wstring text = Flat(Text(Control(ask, 28)));
+    EXPECT_NE(text.find(unauthorized_), std::wstring::npos) << Utf8(text);
+    EXPECT_NE(text.find(L"USB debugging"), std::wstring::npos) << Utf8(text);
+    EXPECT_NE(text.find(L"again"), std::wstring::npos) << Utf8(text);
+    Click(Control(ask, 20));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }, 10000));
+  }
+
+  std::wstring port_, phone_, unauthorized_, noServer_, saved_;
+};
+
+// The simulated phone's screen size, set by the test command.
+constexpr int kPhoneW = 200;
+constexpr int kPhoneH = 300;
+
+TEST_F(Phones, HandheldAndPhoneGiveTwoFilesSideBySide) {
+  UseServer(port_);
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"width", "240"}, {"height", "160"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  AnswerUnauthorized(p);
+
+  auto handheld = WaitPng(JoinPath(folder_, L"0x2100000A-snapdeck.png"));
+  auto phone = WaitPng(JoinPath(folder_, FileNameOf(phone_) + L"-snapdeck.png"));
+  ASSERT_TRUE(handheld.has_value()) << "no file for the handheld";
+  ASSERT_TRUE(phone.has_value()) << "no file for the phone " << Utf8(FileNameOf(phone_));
+  EXPECT_EQ(phone->width, kPhoneW + 2);
+  EXPECT_EQ(phone->height, kPhoneH + 2);
+  EXPECT_TRUE(HasPattern(*handheld, 1, 1, 240, 160));
+  EXPECT_TRUE(HasPattern(*phone, 1, 1, kPhoneW, kPhoneH));
+  EXPECT_EQ(ListFiles(folder_, L"*.png").size(), 2u);
+  EXPECT_EQ(Checked(Control(main, 48)), BST_CHECKED);
+
+  ASSERT_TRUE(WaitClipboardSize(2 * 242, kPhoneH + 2)) << "the clipboard does not hold both shots";
+  auto clip = ClipboardPicture();
+  ASSERT_TRUE(clip.has_value());
+  EXPECT_TRUE(SamePixels(*handheld, *clip, 0, 0));
+  EXPECT_TRUE(SamePixels(*phone, *clip, 242, 0));
+  LetTheJobFinish(main);
+  EndWithEsc(p, main);
+}
+
+TEST_F(Phones, PhonesOnlyNeedNoLoaderAndTheUnauthorizedOneIsTold) {
+  UseServer(port_);
+  LaunchOptions o;
+  o.withDeviceTool = false;
+  Program& p = Start(folder_, o);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  // Ready for a shot without a question about the loader.
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(main) && Enabled(Control(main, 55)); }, 30000));
+  EXPECT_EQ(p.FindWindowTitled(kRequesterTitle), nullptr);
+  Click(Control(main, 55));
+  AnswerUnauthorized(p);
+
+  // One device: no serial in front of the name.
+  auto phone = WaitPng(JoinPath(folder_, L"snapdeck.png"));
+  ASSERT_TRUE(phone.has_value()) << "no file for the phone";
+  EXPECT_TRUE(HasPattern(*phone, 1, 1, kPhoneW, kPhoneH));
+  ASSERT_TRUE(WaitClipboardSize(kPhoneW + 2, kPhoneH + 2));
+  LetTheJobFinish(main);
+  EndWithEsc(p, main);
+}
+
+TEST_F(Phones, WithoutAdbTheHandheldsAreAsBefore) {
+  UseServer(noServer_);
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
+  ASSERT_TRUE(shot.has_value());
+  EXPECT_TRUE(HasPattern(*shot, 1, 1, 240, 160));
+  ASSERT_TRUE(WaitClipboardSize(242, 162));
+  LetTheJobFinish(main);
+  EXPECT_EQ(p.FindWindowTitled(kRequesterTitle), nullptr);
+  EXPECT_EQ(ListFiles(folder_, L"*.png").size(), 1u);
+  EndWithEsc(p, main);
+
+  // A missing loader is still asked for at start.
+  LaunchOptions o;
+  o.withDeviceTool = false;
+  Program& q = Start(Folder(L"noloader"), o);
+  HWND ask = WaitRequester(q);
+  ASSERT_NE(ask, nullptr) << "the missing loader was not asked for";
+  EXPECT_TRUE(
+      StartsWith(Flat(Text(Control(ask, 28))), L"This program requires the file JavaLoader.exe"));
+  Click(Control(ask, 21));
+  EXPECT_TRUE(q.WaitExit(30000).has_value());
+}
+
 }  // namespace
 }  // namespace e2e

@@ -69,6 +69,19 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
   EXPECT_EQ(rig.tool.count(u"enum"), 1);
   EXPECT_EQ(rig.session.count, 1);
   EXPECT_EQ(rig.host.pinBox.back(), std::make_pair(true, false));
+
+  // The server gone, the slot a phone had is a handheld's again.
+  AddPhone(rig, "127.0.0.1:5555");
+  CaptureJob(rig.ctx);
+  ASSERT_TRUE(rig.session.phone[2]);
+  rig.adb.listening = false;
+  rig.session.deviceSessionReady = false;
+  rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}};
+  rig.tool.bitmaps = {PatternBmp(240, 160, false), PatternBmp(100, 50, false)};
+  rig.tool.shots = 0;
+  rig.host.answers = {20};
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(Saved(rig, u"C:\\shots\\0x2100000B-snapdeck.png").width, 102);
 }
 
 TEST(PhoneCapture, PhoneStates) {
