@@ -63,7 +63,7 @@ wine build/windows/bench/android.exe "$(win_path build/windows/Snapdeck.exe)" "$
   "$(win_path "$work/handshake")" "$rounds" >"$work/android.log" 2>&1 &
 driver=$!
 
-ours=() theirs=() png_alone=() raw_alone=()
+ours=() ready=() theirs=() png_alone=() raw_alone=()
 for ((i = 1; i <= rounds; i++)); do
   theirs+=("$(time_us "$script")")
   png_alone+=("$(time_us "$a exec-out screencap -p > $work/script/alone.png")")
@@ -77,8 +77,9 @@ for ((i = 1; i <= rounds; i++)); do
     fi
     sleep 0.05
   done
-  read -r ms name <"$work/handshake/done.$i"
+  read -r ms ready_ms name <"$work/handshake/done.$i"
   ours+=("$(awk -v m="$ms" 'BEGIN {printf "%d", m * 1000}')")
+  ready+=("$(awk -v m="$ready_ms" 'BEGIN {printf "%d", m * 1000}')")
 done
 wait "$driver" || true
 
@@ -92,6 +93,7 @@ our_ms=$(ms "${ours[@]}")
 their_ms=$(ms "${theirs[@]}")
 printf '| shot (1080x2400 phone, PNG 50%%, frame 9) | median ms | fastest ms |\n|---|---:|---:|\n'
 printf '| Snapdeck.exe under Wine, button to file | %s | %s |\n' "$our_ms" "$(fastest "${ours[@]}")"
+printf '| Snapdeck.exe, button to ready for the next shot (not compared) | %s | %s |\n' "$(ms "${ready[@]}")" "$(fastest "${ready[@]}")"
 printf '| script: adb exec-out screencap -p, then convert | %s | %s |\n' "$their_ms" "$(fastest "${theirs[@]}")"
 printf '| transfer alone: adb exec-out screencap -p | %s | %s |\n' "$(ms "${png_alone[@]}")" "$(fastest "${png_alone[@]}")"
 printf '| transfer alone: adb exec-out screencap (raw) | %s | %s |\n' "$(ms "${raw_alone[@]}")" "$(fastest "${raw_alone[@]}")"
