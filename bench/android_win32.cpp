@@ -1,9 +1,9 @@
 // A phone's shot through the real Snapdeck.exe, button to file. Starts the program in
 // FOLDER with no handheld tool (settings: PNG, 50 %, a 9-pixel frame), then for each
 // round waits for the file go.N in HANDSHAKE, clicks "take screenshot", times until the
-// finished PNG is in FOLDER\shots, waits until the program is ready again and writes
-// the milliseconds to done.N. bench/android_vs_script.sh drives it, so that the rounds
-// alternate with the scripted shot.
+// finished PNG is in FOLDER\shots and until the program is ready again, and writes both
+// times in milliseconds and the file's name to done.N. bench/android_vs_script.sh drives
+// it, so that the rounds alternate with the scripted shot.
 //
 //   android.exe SNAPDECK_EXE FOLDER HANDSHAKE ROUNDS
 #include <windows.h>
@@ -97,9 +97,11 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
     // The next click counts only once this shot has ended (preview, clipboard, status).
-    WaitUntil([&] { return Enabled(button); }, 60000, 5);
+    WaitUntil([&] { return Enabled(button); }, 60000, 1);
+    const double readyMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     WriteFileText(JoinPath(handshake, L"done." + std::to_wstring(round)),
-                  std::to_string(ms) + " " + Utf8(name) + "\n");
+                  std::to_string(ms) + " " + std::to_string(readyMs) + " " + Utf8(name) + "\n");
   }
   PostMessageW(main, WM_CLOSE, 0, 0);
   if (!program.WaitExit(10000)) program.Kill();
