@@ -11,6 +11,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "imaging/scale.h"
 #include "imaging/status.h"
 #include "platform/numbers.h"
 #include "platform/text.h"
