@@ -1,8 +1,8 @@
 #include "update/update_service.h"
 
 #include "dialogs/bubble_theme.h"
+#include "platform/paths.h"
 #include "platform/text.h"
-#include "shell/tables.h"
 #include "update/update_document.h"
 
 namespace snapdeck {
