@@ -117,34 +117,11 @@ bool ReadClipboardPicture(Picture& picture) {
   if (HANDLE data = GetClipboardData(CF_DIB)) {
     const std::size_t size = GlobalSize(data);
     const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(data));
-    if (bytes != nullptr && size >= sizeof(BITMAPINFOHEADER)) {
-      BITMAPINFOHEADER header;
-      std::memcpy(&header, bytes, sizeof(header));
-      // The bitmap decoder reads files, so the DIB gets the file header it lacks.
-      std::size_t colours = 0;
-      if (header.biBitCount <= 8) {
-        colours = header.biClrUsed != 0 ? header.biClrUsed : (std::size_t{1} << header.biBitCount);
-      }
-      std::size_t masks = 0;
-      if (header.biSize == sizeof(BITMAPINFOHEADER) && header.biCompression == BI_BITFIELDS) {
-        masks = 12;
-      }
-      const std::size_t offset = 14 + std::size_t{header.biSize} + colours * 4 + masks;
-      if (header.biSize >= sizeof(BITMAPINFOHEADER) && header.biSize <= size && colours <= 256) {
-        std::vector<std::uint8_t> file(14 + size, 0);
-        file[0] = 'B';
-        file[1] = 'M';
-        const auto put32 = [&file](std::size_t at, std::uint32_t v) {
-          for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-        };
-        put32(2, static_cast<std::uint32_t>(file.size()));
-        put32(10, static_cast<std::uint32_t>(offset));
-        std::memcpy(file.data() + 14, bytes, size);
-        DecodeResult decoded = DecodeBmp(file.data(), file.size());
-        if (decoded.ok) {
-          picture = std::move(decoded.picture);
-          ok = true;
-        }
+    if (bytes != nullptr) {
+      DecodeResult decoded = DecodeDib(bytes, size);
+      if (decoded.ok) {
+        picture = std::move(decoded.picture);
+        ok = true;
       }
     }
     if (bytes != nullptr) GlobalUnlock(data);
