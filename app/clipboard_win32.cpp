@@ -27,22 +27,23 @@ HWND ClipboardOwner() {
 }
 
 // Another program may hold the clipboard for a moment.
-bool OpenTheClipboard() {
+ClipboardSession OpenTheClipboard() {
   HWND owner = ClipboardOwner();
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (OpenClipboard(owner)) return true;
+    if (ClipboardSession session(owner); session) return session;
     Sleep(10);
   }
-  return false;
+  return {};
 }
 
 UniqueGlobal GlobalCopy(const void* data, std::size_t size) {
   UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
   if (!memory) return memory;
-  void* target = GlobalLock(memory.get());
-  if (target == nullptr) return {};
-  std::memcpy(target, data, size);
-  GlobalUnlock(memory.get());
+  {
+    const GlobalLockScope target(memory.get());
+    if (target.get() == nullptr) return {};
+    std::memcpy(target.get(), data, size);
+  }
   return memory;
 }
 
@@ -83,10 +84,8 @@ std::vector<std::uint8_t> PackedDib(const Picture& p) {
 }  // namespace
 
 bool ClearClipboard() {
-  if (!OpenTheClipboard()) return false;
-  const bool ok = EmptyClipboard() != 0;
-  CloseClipboard();
-  return ok;
+  const ClipboardSession session = OpenTheClipboard();
+  return session && EmptyClipboard() != 0;
 }
 
 bool PutPictureOnClipboard(const Picture& picture) {
@@ -98,7 +97,9 @@ bool PutPictureOnClipboard(const Picture& picture) {
   const std::vector<std::uint8_t> dib = PackedDib(picture);
   const std::vector<std::uint8_t> png = EncodePng(picture);
   UniqueGlobal dibMemory = GlobalCopy(dib.data(), dib.size());
-  if (!dibMemory || !OpenTheClipboard()) return false;
+  if (!dibMemory) return false;
+  const ClipboardSession session = OpenTheClipboard();
+  if (!session) return false;
   EmptyClipboard();
   const bool ok = HandToClipboard(CF_DIB, dibMemory);
   static const UINT pngFormat = RegisterClipboardFormatW(L"PNG");
@@ -107,27 +108,18 @@ bool PutPictureOnClipboard(const Picture& picture) {
       HandToClipboard(pngFormat, pngMemory);
     }
   }
-  CloseClipboard();
   return ok;
 }
 
 bool ReadClipboardPicture(Picture& picture) {
-  if (!OpenTheClipboard()) return false;
-  bool ok = false;
-  if (HANDLE data = GetClipboardData(CF_DIB)) {
-    const std::size_t size = GlobalSize(data);
-    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(data));
-    if (bytes != nullptr) {
-      DecodeResult decoded = DecodeDib(bytes, size);
-      if (decoded.ok) {
-        picture = std::move(decoded.picture);
-        ok = true;
-      }
-    }
-    if (bytes != nullptr) GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return ok;
+  const ClipboardSession session = OpenTheClipboard();
+  if (!session) return false;
+  const GlobalLockScope dib(GetClipboardData(CF_DIB));
+  if (dib.get() == nullptr) return false;
+  DecodeResult decoded = DecodeDib(static_cast<const std::uint8_t*>(dib.get()), dib.size());
+  if (!decoded.ok) return false;
+  picture = std::move(decoded.picture);
+  return true;
 }
 
 }  // namespace snapdeck::win32

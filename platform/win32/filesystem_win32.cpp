@@ -76,8 +76,7 @@ class Win32FileSystem final : public FileSystem {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     const bool written = WriteAll(file.get(), data);
-    const HANDLE h = file.release();
-    return CloseHandle(h) && written;
+    return CloseReportingErrors(file) && written;
   }
 
   bool replaceFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
@@ -97,7 +96,7 @@ class Win32FileSystem final : public FileSystem {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     bool ok = WriteAll(file.get(), data) && FlushFileBuffers(file.get());
-    ok = CloseHandle(file.release()) && ok;
+    ok = CloseReportingErrors(file) && ok;
     if (ok) {
       ok = MoveFileExW(temp.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

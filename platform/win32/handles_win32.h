@@ -3,9 +3,11 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <objbase.h>
 #include <wininet.h>
 
+#include <cstddef>
 #include <utility>
 
 namespace snapdeck::win32 {
@@ -74,6 +76,16 @@ struct DcTraits {
   static bool valid(HDC h) { return h != nullptr; }
   static void close(HDC h) { DeleteDC(h); }
 };
+template <typename T>
+struct CoTaskMemTraits {
+  static bool valid(T p) { return p != nullptr; }
+  static void close(T p) { CoTaskMemFree(p); }
+};
+template <typename T>
+struct LocalTraits {
+  static bool valid(T p) { return p != nullptr; }
+  static void close(T p) { LocalFree(p); }
+};
 
 // A kernel HANDLE (process, pipe, file, mutex, event, thread).
 using UniqueHandle = UniqueOwner<HANDLE, KernelTraits>;
@@ -94,6 +106,16 @@ using UniqueDc = UniqueOwner<HDC, DcTraits>;
 using UniqueGlobal = UniqueOwner<HGLOBAL, GlobalTraits>;
 // A WinINet handle (root session, connection or request).
 using UniqueInternet = UniqueOwner<HINTERNET, InternetTraits>;
+// Memory the shell or COM hands over to be freed with CoTaskMemFree (an item list).
+template <typename T>
+using UniqueCoTaskMem = UniqueOwner<T, CoTaskMemTraits<T>>;
+// Memory a system call allocated with LocalAlloc for its caller (CommandLineToArgvW).
+template <typename T>
+using UniqueLocal = UniqueOwner<T, LocalTraits<T>>;
+
+// Closes a file now and says whether that worked: for a file just written, the close is
+// the last place a write error shows.
+inline bool CloseReportingErrors(UniqueHandle& file) { return CloseHandle(file.release()) != 0; }
 
 // The screen's device context, held only as long as it is needed.
 class ScreenDc {
@@ -108,6 +130,66 @@ class ScreenDc {
 
  private:
   HDC dc_;
+};
+
+// An object selected into a device context; the one it replaced is selected again when
+// the scope ends, so the context never ends its life holding ours.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  ~SelectedObject() {
+    if (old_ != nullptr && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// The clipboard, open for one owner window until the session ends. Another program may
+// hold it: an unopened session is false.
+class ClipboardSession {
+ public:
+  ClipboardSession() = default;
+  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != 0) {}
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  ClipboardSession(ClipboardSession&& o) noexcept : open_(std::exchange(o.open_, false)) {}
+  ClipboardSession& operator=(ClipboardSession&& o) noexcept {
+    if (this != &o) {
+      if (open_) CloseClipboard();
+      open_ = std::exchange(o.open_, false);
+    }
+    return *this;
+  }
+  ~ClipboardSession() {
+    if (open_) CloseClipboard();
+  }
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_ = false;
+};
+
+// Movable global memory locked for reading or writing; null when it could not be
+// locked. Unlocked when the scope ends.
+class GlobalLockScope {
+ public:
+  explicit GlobalLockScope(HGLOBAL memory)
+      : memory_(memory), bytes_(memory != nullptr ? GlobalLock(memory) : nullptr) {}
+  GlobalLockScope(const GlobalLockScope&) = delete;
+  GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+  ~GlobalLockScope() {
+    if (bytes_ != nullptr) GlobalUnlock(memory_);
+  }
+  void* get() const { return bytes_; }
+  std::size_t size() const { return bytes_ != nullptr ? GlobalSize(memory_) : 0; }
+
+ private:
+  HGLOBAL memory_;
+  void* bytes_;
 };
 
 }  // namespace snapdeck::win32
