@@ -10,6 +10,7 @@
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "imaging/status.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -92,11 +93,9 @@ UpdateContext Context(UpdateSystem& system, WindowPort& port) {
 // The first parameter after the program's own name; empty when there is none.
 std::u16string FirstParameter() {
   int count = 0;
-  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (args == nullptr) return {};
-  std::u16string first = count > 1 ? FromWide(args[1]) : std::u16string();
-  LocalFree(args);
-  return first;
+  const UniqueLocal<wchar_t**> args(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!args) return {};
+  return count > 1 ? FromWide(args.get()[1]) : std::u16string();
 }
 
 }  // namespace
