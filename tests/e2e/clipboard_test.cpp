@@ -31,11 +31,12 @@ TEST_F(Clipboard, PreviewCopyIntoAHeldClipboardSaysSo) {
   {
     HeldClipboard clipboard;
     ASSERT_TRUE(clipboard.held());
-    DoubleClick(Control(main, 50));
+    DoubleClick(Control(main, id::kStatusPicture));
     HWND bubble = p.WaitWindow(kBubbleTitle);
     ASSERT_NE(bubble, nullptr) << "a failed copy was not told";
-    EXPECT_EQ(Text(Control(bubble, 12)), L"The picture could not be put on the clipboard.");
-    Click(Control(bubble, 14));
+    EXPECT_EQ(Text(Control(bubble, id::kBubbleText)),
+              L"The picture could not be put on the clipboard.");
+    Click(Control(bubble, id::kBubbleOk));
     EXPECT_TRUE(p.WaitWindowGone(kBubbleTitle));
   }
   EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 10000));

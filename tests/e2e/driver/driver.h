@@ -14,9 +14,13 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "shell/ids.h"
 #include "tests/support/win32_windows.h"
 
 namespace e2e {
+
+// The program's window, control and menu numbers.
+namespace id = snapdeck::id;
 
 using Bytes = std::vector<std::uint8_t>;
 
