@@ -117,20 +117,23 @@ using UniqueLocal = UniqueOwner<T, LocalTraits<T>>;
 // the last place a write error shows.
 inline bool CloseReportingErrors(UniqueHandle& file) { return CloseHandle(file.release()) != 0; }
 
-// The screen's device context, held only as long as it is needed.
-class ScreenDc {
+// A window's device context (the screen's without a window), held only as long as it
+// is needed.
+class WindowDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  ~ScreenDc() {
-    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
+  explicit WindowDc(HWND window = nullptr) : window_(window), dc_(GetDC(window)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
   }
   HDC get() const { return dc_; }
 
  private:
+  HWND window_;
   HDC dc_;
 };
+using ScreenDc = WindowDc;
 
 // An object selected into a device context; the one it replaced is selected again when
 // the scope ends, so the context never ends its life holding ours.
