@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/ids.h"
 #include "tests/support/win32_windows.h"
 
@@ -99,7 +100,7 @@ class Program {
   void Kill();
 
  private:
-  HANDLE process_ = nullptr;
+  snapdeck::win32::UniqueHandle process_;
   DWORD pid_ = 0;
   std::wstring folder_;
   std::wstring exePath_;
