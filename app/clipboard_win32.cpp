@@ -27,22 +27,23 @@ HWND ClipboardOwner() {
 }
 
 // Another program may hold the clipboard for a moment.
-bool OpenTheClipboard() {
+ClipboardSession OpenTheClipboard() {
   HWND owner = ClipboardOwner();
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (OpenClipboard(owner)) return true;
+    if (ClipboardSession session(owner); session) return session;
     Sleep(10);
   }
-  return false;
+  return {};
 }
 
 UniqueGlobal GlobalCopy(const void* data, std::size_t size) {
   UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
   if (!memory) return memory;
-  void* target = GlobalLock(memory.get());
-  if (target == nullptr) return {};
-  std::memcpy(target, data, size);
-  GlobalUnlock(memory.get());
+  {
+    const GlobalLockScope target(memory.get());
+    if (target.get() == nullptr) return {};
+    std::memcpy(target.get(), data, size);
+  }
   return memory;
 }
 
@@ -83,10 +84,8 @@ std::vector<std::uint8_t> PackedDib(const Picture& p) {
 }  // namespace
 
 bool ClearClipboard() {
-  if (!OpenTheClipboard()) return false;
-  const bool ok = EmptyClipboard() != 0;
-  CloseClipboard();
-  return ok;
+  const ClipboardSession session = OpenTheClipboard();
+  return session && EmptyClipboard() != 0;
 }
 
 bool PutPictureOnClipboard(const Picture& picture) {
@@ -98,7 +97,9 @@ bool PutPictureOnClipboard(const Picture& picture) {
   const std::vector<std::uint8_t> dib = PackedDib(picture);
   const std::vector<std::uint8_t> png = EncodePng(picture);
   UniqueGlobal dibMemory = GlobalCopy(dib.data(), dib.size());
-  if (!dibMemory || !OpenTheClipboard()) return false;
+  if (!dibMemory) return false;
+  const ClipboardSession session = OpenTheClipboard();
+  if (!session) return false;
   EmptyClipboard();
   const bool ok = HandToClipboard(CF_DIB, dibMemory);
   static const UINT pngFormat = RegisterClipboardFormatW(L"PNG");
@@ -107,50 +108,18 @@ bool PutPictureOnClipboard(const Picture& picture) {
       HandToClipboard(pngFormat, pngMemory);
     }
   }
-  CloseClipboard();
   return ok;
 }
 
 bool ReadClipboardPicture(Picture& picture) {
-  if (!OpenTheClipboard()) return false;
-  bool ok = false;
-  if (HANDLE data = GetClipboardData(CF_DIB)) {
-    const std::size_t size = GlobalSize(data);
-    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(data));
-    if (bytes != nullptr && size >= sizeof(BITMAPINFOHEADER)) {
-      BITMAPINFOHEADER header;
-      std::memcpy(&header, bytes, sizeof(header));
-      // The bitmap decoder reads files, so the DIB gets the file header it lacks.
-      std::size_t colours = 0;
-      if (header.biBitCount <= 8) {
-        colours = header.biClrUsed != 0 ? header.biClrUsed : (std::size_t{1} << header.biBitCount);
-      }
-      std::size_t masks = 0;
-      if (header.biSize == sizeof(BITMAPINFOHEADER) && header.biCompression == BI_BITFIELDS) {
-        masks = 12;
-      }
-      const std::size_t offset = 14 + std::size_t{header.biSize} + colours * 4 + masks;
-      if (header.biSize >= sizeof(BITMAPINFOHEADER) && header.biSize <= size && colours <= 256) {
-        std::vector<std::uint8_t> file(14 + size, 0);
-        file[0] = 'B';
-        file[1] = 'M';
-        const auto put32 = [&file](std::size_t at, std::uint32_t v) {
-          for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-        };
-        put32(2, static_cast<std::uint32_t>(file.size()));
-        put32(10, static_cast<std::uint32_t>(offset));
-        std::memcpy(file.data() + 14, bytes, size);
-        DecodeResult decoded = DecodeBmp(file.data(), file.size());
-        if (decoded.ok) {
-          picture = std::move(decoded.picture);
-          ok = true;
-        }
-      }
-    }
-    if (bytes != nullptr) GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return ok;
+  const ClipboardSession session = OpenTheClipboard();
+  if (!session) return false;
+  const GlobalLockScope dib(GetClipboardData(CF_DIB));
+  if (dib.get() == nullptr) return false;
+  DecodeResult decoded = DecodeDib(static_cast<const std::uint8_t*>(dib.get()), dib.size());
+  if (!decoded.ok) return false;
+  picture = std::move(decoded.picture);
+  return true;
 }
 
 }  // namespace snapdeck::win32

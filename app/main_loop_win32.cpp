@@ -22,6 +22,7 @@
 #include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
 #include "platform/file_names.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -87,13 +88,13 @@ std::u16string BrowseForFolder(const std::u16string& start) {
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   info.lpfn = BrowseCallback;
   info.lParam = reinterpret_cast<LPARAM>(startFolder.c_str());
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
-  if (chosen == nullptr) return {};
+  const UniqueCoTaskMem<PIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&info));
+  if (!chosen) return {};
   std::vector<wchar_t> path(32768, L'\0');
-  const bool ok = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()),
-                                        GPFIDL_DEFAULT) != FALSE;
-  CoTaskMemFree(chosen);
-  if (!ok) return {};
+  if (SHGetPathFromIDListEx(chosen.get(), path.data(), static_cast<DWORD>(path.size()),
+                            GPFIDL_DEFAULT) == FALSE) {
+    return {};
+  }
   std::u16string folder = FromWide(path.data());
   if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
   return folder;

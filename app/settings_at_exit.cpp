@@ -1,5 +1,6 @@
 #include "app/settings_at_exit.h"
 
+#include "platform/paths.h"
 #include "settings/settings_file.h"
 
 namespace snapdeck {
@@ -7,8 +8,9 @@ namespace {
 
 // The bubble's text box holds about three short lines, so the caption names the file.
 std::u16string FileNameOf(const std::u16string& path) {
-  const std::size_t cut = path.find_last_of(u"\\/");
-  return cut == std::u16string::npos ? path : path.substr(cut + 1);
+  std::u16string folder, name;
+  SplitPath(path, folder, name);
+  return name;
 }
 
 }  // namespace

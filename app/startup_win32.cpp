@@ -17,6 +17,7 @@
 #include "dialogs/bubble_win32.h"
 #include "dialogs/requester_win32.h"
 #include "imaging/draw.h"
+#include "platform/paths.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
 #include "settings/settings_file.h"

@@ -20,6 +20,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "imaging/scale.h"
 
 namespace {
 

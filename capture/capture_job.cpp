@@ -13,6 +13,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "imaging/scale.h"
 #include "imaging/status.h"
 #include "platform/file_names.h"
 #include "platform/numbers.h"

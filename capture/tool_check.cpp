@@ -2,6 +2,7 @@
 
 #include "capture/command_lines.h"
 #include "platform/numbers.h"
+#include "platform/paths.h"
 
 namespace snapdeck {
 
@@ -16,9 +17,8 @@ ToolCheck CheckDeviceTool(AppSettings& settings, FileSystem& files, ToolLocator&
         u"Yes, try again", u"No, cancel");
     if (answer == id::kAnswerNotShown) return ToolCheck::NotAsked;
     if (answer != id::kAnswerFirst) return ToolCheck::GaveUp;
-    const std::u16string chosen = locator.fileResult();
-    const std::size_t cut = chosen.find_last_of(u"\\/");
-    settings.JLpath = cut == std::u16string::npos ? std::u16string() : chosen.substr(0, cut + 1);
+    std::u16string file;
+    SplitPath(locator.fileResult(), settings.JLpath, file);
   }
 }
 

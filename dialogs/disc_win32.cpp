@@ -28,9 +28,9 @@ UniqueGdi<HBRUSH> RequesterDiscBrush(int picture, Rgb rim, Rgb ring, Rgb centre,
 
 void ShapeAsDisc(HWND window, int d) {
   if (window == nullptr) return;
-  HRGN region = CreateRoundRectRgn(0, 0, d, d, d, d);
+  UniqueGdi<HRGN> region(CreateRoundRectRgn(0, 0, d, d, d, d));
   // The window owns the region once it is set.
-  if (region != nullptr && SetWindowRgn(window, region, FALSE) == 0) DeleteObject(region);
+  if (region && SetWindowRgn(window, region.get(), FALSE) != 0) region.release();
   SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   InvalidateRect(window, nullptr, TRUE);
   UpdateWindow(window);

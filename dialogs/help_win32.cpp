@@ -74,11 +74,10 @@ bool HasGlyphs(HDC dc, const wchar_t* face, std::wstring_view sample) {
                                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
   if (!font) return false;
-  HGDIOBJ old = SelectObject(dc, font.get());
+  const SelectedObject selected(dc, font.get());
   std::vector<WORD> glyphs(sample.size());
   const DWORD got = GetGlyphIndicesW(dc, sample.data(), static_cast<int>(sample.size()),
                                      glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
-  SelectObject(dc, old);
   return got != GDI_ERROR &&
          std::find(glyphs.begin(), glyphs.end(), static_cast<WORD>(0xFFFF)) == glyphs.end();
 }

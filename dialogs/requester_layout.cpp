@@ -89,15 +89,4 @@ std::u16string OpenFileFilter(const std::u16string& filter) {
   return out;
 }
 
-void SplitStartPath(const std::u16string& path, std::u16string& folder, std::u16string& file) {
-  const std::size_t cut = path.find_last_of(u"\\/");
-  if (cut == std::u16string::npos) {
-    folder.clear();
-    file = path;
-    return;
-  }
-  folder = path.substr(0, cut + 1);
-  file = path.substr(cut + 1);
-}
-
 }  // namespace snapdeck

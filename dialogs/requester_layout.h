@@ -66,7 +66,4 @@ HotkeyChoice HotkeyChoiceFrom(int selection, bool ctrl, bool alt, bool shift);
 // and the list ends with two NULs. An empty filter gives an empty result (no filter).
 std::u16string OpenFileFilter(const std::u16string& filter);
 
-// Splits a start path into the folder (with its trailing separator) and the file part.
-void SplitStartPath(const std::u16string& path, std::u16string& folder, std::u16string& file);
-
 }  // namespace snapdeck

@@ -9,6 +9,7 @@
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "dialogs/requester_layout.h"
+#include "platform/paths.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -103,7 +104,7 @@ void FillMessageBox(HWND box, const std::u16string& message) {
 void ChooseFile(HWND window) {
   RequesterState& st = TheRequesterState();
   std::u16string folder, file;
-  SplitStartPath(st.filePreset, folder, file);
+  SplitPath(st.filePreset, folder, file);
   std::wstring buffer(kPathBuffer, L'\0');
   const std::wstring wideFile = Wide(file);
   wideFile.copy(buffer.data(), std::min(wideFile.size(), kPathBuffer - 1));

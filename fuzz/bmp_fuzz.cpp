@@ -6,5 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   CheckDecodeResult(snapdeck::DecodeBmp(data, size));
+  // The same bytes as a clipboard DIB: the header parsing starts elsewhere.
+  CheckDecodeResult(snapdeck::DecodeDib(data, size));
   return 0;
 }

@@ -18,11 +18,13 @@
 
 #include "capture/detection.h"
 #include "imaging/fixed_text.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/memory_files.h"
 
 namespace {
 
 using snapdeck::CaptureContext;
+using snapdeck::testing::FakeClock;
 
 // Names the broken invariant before aborting, so a crash report says which it was.
 #define Check(condition)                                          \
@@ -32,13 +34,6 @@ using snapdeck::CaptureContext;
       std::abort();                                               \
     }                                                             \
   } while (false)
-
-class FakeClock : public snapdeck::Clock {
- public:
-  std::uint64_t nowMs() override { return now; }
-  void sleepMs(int ms) override { now += static_cast<std::uint64_t>(ms > 0 ? ms : 0); }
-  std::uint64_t now = 0;
-};
 
 struct RunRecord {
   std::u16string parameters;
@@ -162,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   snapdeck::CaptureSession session;
   snapdeck::PictureStore pictures;
   snapdeck::FixedMetricsText text;
-  FakeClock clock;
+  FakeClock clock(0);
   snapdeck::testing::MemoryFiles files;  // lists nothing, reads nothing
   ScriptedTool tool(clock, in);
   ScriptedHost host(in);

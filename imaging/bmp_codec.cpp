@@ -1,6 +1,7 @@
 // Windows bitmap reader and 24-bit writer. The reader accepts what GDI and the usual
 // tools write (core and info headers, 1/4/8/16/24/32 bits, RLE4/RLE8, bit fields,
-// top-down and bottom-up) and checks every field against the data it came with.
+// top-down and bottom-up), as a file or as the clipboard's packed DIB, and checks every
+// field against the data it came with.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -92,10 +93,10 @@ struct HeaderFacts {
 };
 
 // The bit masks of a bit-field bitmap: inside the longer headers, or right after the
-// 40-byte one.
-bool ReadBitMasks(const Bytes& b, std::uint32_t headerSize, Layout& l, HeaderFacts& facts,
-                  const char*& error) {
-  const std::size_t maskAt = kFileHeaderSize + kInfoHeaderSize;
+// 40-byte one. h0 is where the bitmap header starts.
+bool ReadBitMasks(const Bytes& b, std::size_t h0, std::uint32_t headerSize, Layout& l,
+                  HeaderFacts& facts, const char*& error) {
+  const std::size_t maskAt = h0 + kInfoHeaderSize;
   if (headerSize == kInfoHeaderSize) {
     const std::size_t n = l.compression == kBiAlphaBitfields ? 16 : 12;
     if (!b.has(maskAt, n)) {
@@ -111,10 +112,9 @@ bool ReadBitMasks(const Bytes& b, std::uint32_t headerSize, Layout& l, HeaderFac
   return true;
 }
 
-// The core (12-byte) or info (40 bytes and longer) header after the file header.
-bool ReadInfoHeader(const Bytes& b, std::uint32_t headerSize, Layout& l, HeaderFacts& facts,
-                    const char*& error) {
-  const std::size_t h0 = kFileHeaderSize;
+// The core (12-byte) or info (40 bytes and longer) header at h0.
+bool ReadInfoHeader(const Bytes& b, std::size_t h0, std::uint32_t headerSize, Layout& l,
+                    HeaderFacts& facts, const char*& error) {
   if (headerSize == kCoreHeaderSize) {
     if (!b.has(h0, kCoreHeaderSize)) {
       error = "truncated header";
@@ -144,7 +144,7 @@ bool ReadInfoHeader(const Bytes& b, std::uint32_t headerSize, Layout& l, HeaderF
   facts.colorsUsed = b.u32(h0 + 32);
   facts.afterHeader = h0 + headerSize;
   if (l.compression == kBiBitfields || l.compression == kBiAlphaBitfields) {
-    return ReadBitMasks(b, headerSize, l, facts, error);
+    return ReadBitMasks(b, h0, headerSize, l, facts, error);
   }
   return true;
 }
@@ -207,15 +207,13 @@ void ReadPalette(const Bytes& b, std::uint32_t offBits, Layout& l, HeaderFacts& 
   facts.afterHeader += n * facts.entrySize;
 }
 
-bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
-  if (!b.has(0, kFileHeaderSize + 4) || b.at(0)[0] != 'B' || b.at(0)[1] != 'M') {
-    error = "not a BMP file";
-    return false;
-  }
-  const std::uint32_t offBits = b.u32(10);
-  const std::uint32_t headerSize = b.u32(14);
+// The bitmap header at h0 and what follows it; offBits is where the pixels start, 0 for
+// right after the header, masks and palette.
+bool ParseBitmapHeader(const Bytes& b, std::size_t h0, std::uint32_t offBits, Layout& l,
+                       const char*& error) {
+  const std::uint32_t headerSize = b.u32(h0);
   HeaderFacts facts;
-  if (!ReadInfoHeader(b, headerSize, l, facts, error)) return false;
+  if (!ReadInfoHeader(b, h0, headerSize, l, facts, error)) return false;
   // Before anything is allocated: an RLE file of a few bytes can claim any size.
   if (const char* problem = PictureSizeProblem(l.width, l.height)) {
     error = problem;
@@ -225,7 +223,7 @@ bool ParseHeaders(const Bytes& b, Layout& l, const char*& error) {
   if (l.bpp <= 8) ReadPalette(b, offBits, l, facts);
 
   l.dataOffset = offBits == 0 ? facts.afterHeader : offBits;
-  if (l.dataOffset < kFileHeaderSize + std::min<std::size_t>(headerSize, kInfoHeaderSize) ||
+  if (l.dataOffset < h0 + std::min<std::size_t>(headerSize, kInfoHeaderSize) ||
       l.dataOffset > b.size()) {
     error = "bad pixel data offset";
     return false;
@@ -356,15 +354,10 @@ void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-}  // namespace
-
-DecodeResult DecodeBmp(const std::uint8_t* data, std::size_t size) {
-  if (data == nullptr) return Fail("no data");
-  const Bytes b(data, size);
-  Layout l;
+// The pixels of a bitmap whose header has been read.
+DecodeResult DecodeLaidOut(const Bytes& b, const Layout& l) {
   const char* error = nullptr;
-  if (!ParseHeaders(b, l, error)) return Fail(error);
-
+  const std::size_t size = b.size();
   const bool rle = l.compression == kBiRle8 || l.compression == kBiRle4;
   if (!rle) {
     const std::uint64_t stride = (static_cast<std::uint64_t>(l.width) * l.bpp + 31) / 32 * 4;
@@ -385,6 +378,43 @@ DecodeResult DecodeBmp(const std::uint8_t* data, std::size_t size) {
   }
   r.ok = true;
   return r;
+}
+
+}  // namespace
+
+DecodeResult DecodeBmp(const std::uint8_t* data, std::size_t size) {
+  if (data == nullptr) return Fail("no data");
+  const Bytes b(data, size);
+  if (!b.has(0, kFileHeaderSize + 4) || b.at(0)[0] != 'B' || b.at(0)[1] != 'M') {
+    return Fail("not a BMP file");
+  }
+  Layout l;
+  const char* error = nullptr;
+  if (!ParseBitmapHeader(b, kFileHeaderSize, b.u32(10), l, error)) return Fail(error);
+  return DecodeLaidOut(b, l);
+}
+
+DecodeResult DecodeDib(const std::uint8_t* data, std::size_t size) {
+  if (data == nullptr) return Fail("no data");
+  const Bytes b(data, size);
+  if (!b.has(0, kInfoHeaderSize)) return Fail("truncated header");
+  const std::uint32_t headerSize = b.u32(0);
+  const std::uint32_t bpp = b.u16(14), compression = b.u32(16), colorsUsed = b.u32(32);
+  // A packed DIB holds as many colours as the header declares, so the pixels start after
+  // exactly that many, even when they are more than the bit count can index.
+  std::size_t colors = 0;
+  if (bpp <= 8) colors = colorsUsed != 0 ? colorsUsed : (std::size_t{1} << bpp);
+  if (colors > 256) return Fail("bad palette size");
+  std::size_t masks = 0;
+  if (headerSize == kInfoHeaderSize && compression == kBiBitfields) masks = 12;
+  if (headerSize == kInfoHeaderSize && compression == kBiAlphaBitfields) masks = 16;
+  if (headerSize < kInfoHeaderSize) return Fail("unsupported header");
+  const std::uint64_t offBits = std::uint64_t{headerSize} + colors * 4 + masks;
+  if (offBits > size) return Fail("bad pixel data offset");
+  Layout l;
+  const char* error = nullptr;
+  if (!ParseBitmapHeader(b, 0, static_cast<std::uint32_t>(offBits), l, error)) return Fail(error);
+  return DecodeLaidOut(b, l);
 }
 
 std::vector<std::uint8_t> EncodeBmp24(const Picture& p) {

@@ -18,6 +18,9 @@ struct DecodeResult {
 };
 
 DecodeResult DecodeBmp(const std::uint8_t* data, std::size_t size);
+// A packed DIB as the clipboard holds it: a bitmap header of 40 bytes or more, the bit
+// masks and colours it declares, then the pixels, with no file header in front.
+DecodeResult DecodeDib(const std::uint8_t* data, std::size_t size);
 DecodeResult DecodePng(const std::uint8_t* data, std::size_t size);
 DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size);
 // Picks the decoder by the file's signature.

@@ -1,7 +1,5 @@
-// The shaded frame around screenshots and previews, and the scale rule.
+// The shaded frame around screenshots and previews.
 #pragma once
-
-#include <array>
 
 #include "imaging/picture.h"
 
@@ -16,14 +14,5 @@ struct FrameStyle {
 
 // p grows to (w + 2t) x (h + 2t) with the shaded frame around the old picture.
 void DrawFrame(Picture& p, const FrameStyle& style);
-
-// The percentages of the scale list ("25%" .. "200%"), by index.
-inline constexpr std::array<int, 6> kScalePercents = {25, 50, 75, 100, 150, 200};
-// kScalePercents[shotsize]; 100 for an index outside the list.
-int ScalePercent(int shotsize);
-// Area-averaging resize: each target pixel is the average of the source area it covers.
-Picture ResizeAreaAverage(const Picture& src, int w, int h);
-// Applies the scale list entry; index 3 (100%) returns the picture untouched.
-Picture ScaleByIndex(const Picture& src, int shotsize);
 
 }  // namespace snapdeck

@@ -82,10 +82,12 @@ bool DrawIconPicture(int id, Picture& out) {
   auto* px = static_cast<std::uint32_t*>(bits);
   for (std::size_t i = 0; i < count; ++i) px[i] = PixelOf(kIconBackground);
 
-  HGDIOBJ old = SelectObject(dc.get(), dib.get());
-  BOOL drawn = DrawIconEx(dc.get(), 0, 0, icon.get(), w, h, 0, nullptr, DI_NORMAL);
-  GdiFlush();
-  SelectObject(dc.get(), old);
+  BOOL drawn = FALSE;
+  {
+    const SelectedObject target(dc.get(), dib.get());
+    drawn = DrawIconEx(dc.get(), 0, 0, icon.get(), w, h, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+  }
   if (!drawn) return false;
 
   Picture p;

@@ -97,11 +97,10 @@ class GdiTextPort : public TextPort {
  public:
   void measure(const std::u16string& text, int& width, int& height) override {
     UniqueDc dc(CreateCompatibleDC(nullptr));
-    HGDIOBJ old = SelectObject(dc.get(), Font());
+    const SelectedObject font(dc.get(), Font());
     SIZE size{0, 0};
     std::wstring w = Wide(text);
     GetTextExtentPoint32W(dc.get(), w.c_str(), static_cast<int>(w.size()), &size);
-    SelectObject(dc.get(), old);
     width = size.cx;
     height = size.cy;
   }
@@ -115,15 +114,15 @@ class GdiTextPort : public TextPort {
     std::memcpy(bits, picture.pixels.data(), bytes);
     UniqueDc dc(CreateCompatibleDC(nullptr));
     if (!dc) return;
-    HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
-    HGDIOBJ oldFont = SelectObject(dc.get(), Font());
-    SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), static_cast<COLORREF>(color));
-    std::wstring w = Wide(text);
-    TextOutW(dc.get(), x, y, w.c_str(), static_cast<int>(w.size()));
-    GdiFlush();
-    SelectObject(dc.get(), oldFont);
-    SelectObject(dc.get(), oldBitmap);
+    {
+      const SelectedObject target(dc.get(), bitmap.get());
+      const SelectedObject font(dc.get(), Font());
+      SetBkMode(dc.get(), TRANSPARENT);
+      SetTextColor(dc.get(), static_cast<COLORREF>(color));
+      std::wstring w = Wide(text);
+      TextOutW(dc.get(), x, y, w.c_str(), static_cast<int>(w.size()));
+      GdiFlush();
+    }
     std::memcpy(picture.pixels.data(), bits, bytes);
     // GDI clears the alpha byte of the pixels it touches.
     for (auto& p : picture.pixels) p |= 0xFF000000u;
@@ -216,7 +215,8 @@ void ShowPictureInControl(HWND control, const Picture& picture) {
   const UINT getMessage = isButton ? BM_GETIMAGE : STM_GETIMAGE;
   HBITMAP old = reinterpret_cast<HBITMAP>(
       SendMessageW(control, setMessage, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get())));
-  if (old != nullptr && old != bitmap.get()) DeleteObject(old);
+  // The picture shown before is ours to free.
+  const UniqueGdi<HBITMAP> replaced(old != bitmap.get() ? old : nullptr);
   // The control owns the bitmap it shows; common controls 6 may keep a copy of a 32-bit
   // bitmap instead of ours, and then ours is freed here.
   HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(control, getMessage, IMAGE_BITMAP, 0));

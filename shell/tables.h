@@ -1,5 +1,5 @@
-// Fixed tables built at start-up: help languages, hotkey keys and modifiers, the
-// entries of the fixed drop-downs, and the program's paths.
+// Fixed tables built at start-up: help languages, hotkey keys and modifiers, and the
+// entries of the fixed drop-downs.
 #pragma once
 
 #include <array>
@@ -44,15 +44,5 @@ inline constexpr std::array<std::u16string_view, 6> kScaleSizes = {u"25%",  u"50
                                                                    u"100%", u"150%", u"200%"};
 // Shown in the "webdings" font they are an up (0) and a down (1) triangle.
 inline constexpr std::array<std::u16string_view, 2> kDirectionGlyphs = {u"5", u"6"};
-
-// The first non-empty of the system's temporary folder, the "tmp" variable and the
-// program folder, ending with "\".
-std::u16string TempDirFrom(const std::u16string& systemTemp, const std::u16string& envTmp,
-                           const std::u16string& programDir);
-
-// Splits after the last "\" or "/". The folder always ends with "\"; a path without
-// any separator gets the current folder ".\".
-void SplitProgramPath(const std::u16string& fullPath, std::u16string& programFile,
-                      std::u16string& programDir);
 
 }  // namespace snapdeck

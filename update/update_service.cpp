@@ -1,6 +1,7 @@
 #include "update/update_service.h"
 
 #include "dialogs/bubble_theme.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "shell/tables.h"
 #include "update/fetch_worker.h"

@@ -117,8 +117,8 @@ class Win32UpdateSystem final : public UpdateSystem {
                         ToWide(workingDir).c_str(), &startup, &process)) {
       return false;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Started and left to run on its own.
+    const UniqueHandle thread(process.hThread), started(process.hProcess);
     return true;
   }
 

@@ -13,6 +13,7 @@
 #include "dialogs/disc_win32.h"
 #include "imaging/status.h"
 #include "platform/win32/system_libraries_win32.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -125,11 +126,9 @@ UpdateContext Context(UpdateSystem& system, WindowPort& port) {
 // none.
 std::u16string Parameter(int place) {
   int count = 0;
-  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (args == nullptr) return {};
-  std::u16string first = count > place ? FromWide(args[place]) : std::u16string();
-  LocalFree(args);
-  return first;
+  const UniqueLocal<wchar_t**> args(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!args) return {};
+  return count > place ? FromWide(args.get()[place]) : std::u16string();
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "imaging/codec.h"
-#include "imaging/frame.h"
 #include "imaging/picture_size.h"
+#include "imaging/scale.h"
 
 namespace snapdeck {
 

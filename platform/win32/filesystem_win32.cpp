@@ -135,8 +135,7 @@ class Win32FileSystem final : public FileSystem {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     const bool written = WriteAll(file.get(), data);
-    const HANDLE h = file.release();
-    return CloseHandle(h) && written;
+    return CloseReportingErrors(file) && written;
   }
 
   bool replaceFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
@@ -154,7 +153,7 @@ class Win32FileSystem final : public FileSystem {
     if (!file) return false;
     bool ok = WriteAll(file.get(), data) && FlushFileBuffers(file.get());
     const bool renamed = ok && RenameOverOpenTarget(file.get(), target);
-    ok = CloseHandle(file.release()) && ok;
+    ok = CloseReportingErrors(file) && ok;
     if (ok && !renamed) {
       ok = MoveFileExW(temp.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||

@@ -5,9 +5,13 @@
 // Before windows.h, which would otherwise bring the old Winsock.
 #include <winsock2.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <objbase.h>
+#include <wininet.h>
 
 #include "platform/win32/system_libraries_win32.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace snapdeck::win32 {
@@ -77,6 +81,16 @@ struct DcTraits {
   static bool valid(HDC h) { return h != nullptr; }
   static void close(HDC h) { DeleteDC(h); }
 };
+template <typename T>
+struct CoTaskMemTraits {
+  static bool valid(T p) { return p != nullptr; }
+  static void close(T p) { CoTaskMemFree(p); }
+};
+template <typename T>
+struct LocalTraits {
+  static bool valid(T p) { return p != nullptr; }
+  static void close(T p) { LocalFree(p); }
+};
 
 struct SocketTraits {
   static bool valid(SOCKET h) { return h != 0 && h != INVALID_SOCKET; }
@@ -104,20 +118,93 @@ using UniqueDc = UniqueOwner<HDC, DcTraits>;
 using UniqueGlobal = UniqueOwner<HGLOBAL, GlobalTraits>;
 // A WinINet handle (root session, connection or request).
 using UniqueInternet = UniqueOwner<HINTERNET, InternetTraits>;
+// Memory the shell or COM hands over to be freed with CoTaskMemFree (an item list).
+template <typename T>
+using UniqueCoTaskMem = UniqueOwner<T, CoTaskMemTraits<T>>;
+// Memory a system call allocated with LocalAlloc for its caller (CommandLineToArgvW).
+template <typename T>
+using UniqueLocal = UniqueOwner<T, LocalTraits<T>>;
 
-// The screen's device context, held only as long as it is needed.
-class ScreenDc {
+// Closes a file now and says whether that worked: for a file just written, the close is
+// the last place a write error shows.
+inline bool CloseReportingErrors(UniqueHandle& file) { return CloseHandle(file.release()) != 0; }
+
+// A window's device context (the screen's without a window), held only as long as it
+// is needed.
+class WindowDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  ~ScreenDc() {
-    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
+  explicit WindowDc(HWND window = nullptr) : window_(window), dc_(GetDC(window)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
   }
   HDC get() const { return dc_; }
 
  private:
+  HWND window_;
   HDC dc_;
+};
+using ScreenDc = WindowDc;
+
+// An object selected into a device context; the one it replaced is selected again when
+// the scope ends, so the context never ends its life holding ours.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  ~SelectedObject() {
+    if (old_ != nullptr && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// The clipboard, open for one owner window until the session ends. Another program may
+// hold it: an unopened session is false.
+class ClipboardSession {
+ public:
+  ClipboardSession() = default;
+  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != 0) {}
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  ClipboardSession(ClipboardSession&& o) noexcept : open_(std::exchange(o.open_, false)) {}
+  ClipboardSession& operator=(ClipboardSession&& o) noexcept {
+    if (this != &o) {
+      if (open_) CloseClipboard();
+      open_ = std::exchange(o.open_, false);
+    }
+    return *this;
+  }
+  ~ClipboardSession() {
+    if (open_) CloseClipboard();
+  }
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_ = false;
+};
+
+// Movable global memory locked for reading or writing; null when it could not be
+// locked. Unlocked when the scope ends.
+class GlobalLockScope {
+ public:
+  explicit GlobalLockScope(HGLOBAL memory)
+      : memory_(memory), bytes_(memory != nullptr ? GlobalLock(memory) : nullptr) {}
+  GlobalLockScope(const GlobalLockScope&) = delete;
+  GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+  ~GlobalLockScope() {
+    if (bytes_ != nullptr) GlobalUnlock(memory_);
+  }
+  void* get() const { return bytes_; }
+  std::size_t size() const { return bytes_ != nullptr ? GlobalSize(memory_) : 0; }
+
+ private:
+  HGLOBAL memory_;
+  void* bytes_;
 };
 
 }  // namespace snapdeck::win32

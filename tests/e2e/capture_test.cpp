@@ -12,7 +12,6 @@ namespace e2e {
 namespace {
 
 using Capture = E2eTest;
-using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // The simulator's test picture: red, green and blue quarters and a grey ramp bottom-right.
 std::uint32_t PatternRgb(int x, int y, int w, int h) {
@@ -47,14 +46,6 @@ std::uint32_t PatternRgb(int x, int y, int w, int h) {
                                        << first;
 }
 
-LaunchOptions WithDevices(const Entries& device, const Entries& settings = {}) {
-  LaunchOptions o;
-  o.deviceConfig = DeviceConfig(device);
-  o.deviceConfigName = kDeviceConfigName;
-  if (!settings.empty()) o.settings = ToBytes(IniText(settings));
-  return o;
-}
-
 std::optional<snapdeck::Picture> WaitPng(const std::wstring& path, int timeoutMs = 30000) {
   std::optional<snapdeck::Picture> pic;
   WaitUntil(
@@ -76,7 +67,7 @@ bool WaitClipboardSize(int w, int h, int timeoutMs = 30000) {
 }
 
 SIZE StatusSize(HWND main) {
-  const RECT r = RectInParent(Control(main, 50));
+  const RECT r = RectInParent(Control(main, id::kStatusPicture));
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
@@ -102,13 +93,6 @@ int Calls(const std::wstring& folder, const std::string& word) {
   return n;
 }
 
-// The outcome shows a moment before the job has ended, and a click that arrives while
-// the job still runs is dropped: "take screenshot" is enabled again once it has ended.
-void LetTheJobFinish(HWND main) {
-  EXPECT_TRUE(WaitUntil([&] { return Enabled(Control(main, 55)); }, 30000))
-      << "the capture did not end";
-}
-
 std::wstring Flat(std::wstring text) {
   std::wstring out;
   for (wchar_t c : text) {
@@ -131,8 +115,7 @@ TEST_F(Capture, OneDeviceGivesFramedFileClipboardAndWindowSize) {
                                            {"framecolor", "#808080"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
 
   auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
   ASSERT_TRUE(shot.has_value()) << "no snapdeck.png";
@@ -175,13 +158,12 @@ TEST_F(Capture, SecondShotReusesTheDeviceSession) {
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   const std::wstring file = JoinPath(folder_, L"snapdeck.png");
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   ASSERT_TRUE(WaitPng(file).has_value());
   ASSERT_TRUE(WaitStatusSize(main, 242, 162));
   LetTheJobFinish(main);
   ASSERT_TRUE(DeleteFileW(file.c_str()));
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   ASSERT_TRUE(WaitPng(file).has_value()) << "the second shot saved nothing";
   EXPECT_EQ(Calls(folder_, "enum"), 1);
   EXPECT_EQ(Calls(folder_, "deviceinfo"), 1);
@@ -210,9 +192,7 @@ TEST_F(Capture, TwoDevicesGivePinFilesAndSideBySideClipboard) {
                                            {"device2.height", "180"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main, 2);
 
   auto first = WaitPng(JoinPath(folder_, L"0x2100000A-snapdeck.png"));
   auto second = WaitPng(JoinPath(folder_, L"0x2100000B-snapdeck.png"));
@@ -226,7 +206,7 @@ TEST_F(Capture, TwoDevicesGivePinFilesAndSideBySideClipboard) {
   EXPECT_TRUE(HasPattern(*second, 1, 1, 200, 180));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"snapdeck.png")));
 
-  HWND pinBox = Control(main, 48);
+  HWND pinBox = Control(main, id::kIncludePinCheck);
   EXPECT_EQ(Checked(pinBox), BST_CHECKED);
   EXPECT_FALSE(Enabled(pinBox));
 
@@ -252,36 +232,37 @@ TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"device1.password", "secret"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
 
   HWND ask = WaitRequesterKind(p, true);
   ASSERT_NE(ask, nullptr) << "no password prompt";
-  EXPECT_FALSE(Enabled(Control(main, 55))) << "a second capture could start during the first";
-  EXPECT_EQ(Flat(Text(Control(ask, 28))),
+  EXPECT_FALSE(Enabled(Control(main, id::kTakeScreenshot)))
+      << "a second capture could start during the first";
+  EXPECT_EQ(Flat(Text(Control(ask, id::kReqMessage))),
             L"Please enter your BlackBerry password for device 0x2100000A.");
-  EXPECT_EQ(Text(Control(ask, 20)), L"OK, done");
-  EXPECT_EQ(Text(Control(ask, 21)), L"Leave it");
-  SetText(Control(ask, 22), L"wrong");
-  Click(Control(ask, 20));
+  EXPECT_EQ(Text(Control(ask, id::kReqFirstButton)), L"OK, done");
+  EXPECT_EQ(Text(Control(ask, id::kReqSecondButton)), L"Leave it");
+  SetText(Control(ask, id::kReqPassword), L"wrong");
+  Click(Control(ask, id::kReqFirstButton));
 
   HWND warn = WaitRequesterKind(p, false);
   ASSERT_NE(warn, nullptr) << "no wrong-password warning";
-  EXPECT_TRUE(StartsWith(Flat(Text(Control(warn, 28))),
+  EXPECT_TRUE(StartsWith(Flat(Text(Control(warn, id::kReqMessage))),
                          L"It looks like the password you have entered for device 0x2100000A is "
                          L"wrong."));
-  EXPECT_EQ(Text(Control(warn, 20)), L"Yes, Try again");
-  EXPECT_EQ(Text(Control(warn, 21)), L"No, cancel");
-  Click(Control(warn, 21));
+  EXPECT_EQ(Text(Control(warn, id::kReqFirstButton)), L"Yes, Try again");
+  EXPECT_EQ(Text(Control(warn, id::kReqSecondButton)), L"No, cancel");
+  Click(Control(warn, id::kReqSecondButton));
   EXPECT_TRUE(p.WaitWindowGone(kRequesterTitle));
   EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 10000));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"snapdeck.png")));
   LetTheJobFinish(main);
 
   // The failed password was forgotten: the next try asks again.
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   ask = WaitRequesterKind(p, true);
   ASSERT_NE(ask, nullptr) << "the next try did not ask for the password again";
-  SetText(Control(ask, 22), L"secret");
+  SetText(Control(ask, id::kReqPassword), L"secret");
   PressKey(ask, VK_RETURN);
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
       << "the right password gave no shot";
@@ -297,16 +278,16 @@ TEST_F(Capture, NoDeviceAsksAndCancelSavesNothing) {
   Program& p = Start(folder_, WithDevices({{"devices", "0"}}, {{"connecttimeout", "50"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   HWND ask = WaitRequesterKind(p, false);
   ASSERT_NE(ask, nullptr) << "no question about the missing device";
-  EXPECT_TRUE(StartsWith(Flat(Text(Control(ask, 28))),
+  EXPECT_TRUE(StartsWith(Flat(Text(Control(ask, id::kReqMessage))),
                          L"It seems there is no BlackBerry connected to the USB port"));
-  EXPECT_EQ(Text(Control(ask, 20)), L"Yes, try again");
-  EXPECT_EQ(Text(Control(ask, 21)), L"No, cancel");
-  const RECT message = RectInParent(Control(ask, 28));
+  EXPECT_EQ(Text(Control(ask, id::kReqFirstButton)), L"Yes, try again");
+  EXPECT_EQ(Text(Control(ask, id::kReqSecondButton)), L"No, cancel");
+  const RECT message = RectInParent(Control(ask, id::kReqMessage));
   EXPECT_EQ(message.bottom - message.top, 106);  // the warning kind's taller message box
-  Click(Control(ask, 21));
+  Click(Control(ask, id::kReqSecondButton));
   EXPECT_TRUE(p.WaitWindowGone(kRequesterTitle));
   EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 10000));
   // " no device detected! " at preview size: the status picture keeps its size.
@@ -327,8 +308,7 @@ TEST_F(Capture, TopDownBitmapIsSavedUpright) {
                                           {{"framethickness", "0"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
   ASSERT_TRUE(shot.has_value());
   ASSERT_EQ(shot->width, 120);
@@ -342,9 +322,8 @@ TEST_F(Capture, MissingSaveFolderLeavesThePictureOnTheClipboard) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotfolder[0]", Utf8(missing)}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  EXPECT_EQ(Text(Control(main, 36)), missing);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  EXPECT_EQ(Text(Control(main, id::kFolderCombo)), missing);
+  TakeShot(p, main);
   ASSERT_TRUE(WaitClipboardSize(242, 162)) << "the clipboard holds no 242 x 162 bitmap";
   // " save failed! " at capture size (240 x 160, framed).
   EXPECT_TRUE(WaitStatusSize(main, 242, 162));
@@ -362,8 +341,7 @@ TEST_F(Capture, ToolKilledAfterKillTimeoutAndNextJobDetectsAgain) {
                                           {{"killtimeout", "3"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   // " shot failed! " at capture size: 320 x 240 before any picture came, framed.
   EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "status " << StatusSize(main).cx << " x "
                                               << StatusSize(main).cy;
@@ -373,7 +351,7 @@ TEST_F(Capture, ToolKilledAfterKillTimeoutAndNextJobDetectsAgain) {
 
   ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName),
                             DeviceConfig({{"devices", "1"}, {"log", "calls.log"}})));
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
       << "the next job saved nothing";
   EXPECT_EQ(Calls(folder_, "enum"), 2) << "the next job did not detect the devices again";
@@ -389,15 +367,14 @@ TEST_F(Capture, AutoNumberCountsOnFromTheHighestNumberOfTheFormat) {
                                           {{"shotname", "shot.png"}, {"autonumber", "1"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"shot[8].png")).has_value()) << "no shot[8].png";
-  EXPECT_EQ(Text(Control(main, 37)), L"shot[8]");
+  EXPECT_EQ(Text(Control(main, id::kFilenameEdit)), L"shot[8]");
   ASSERT_TRUE(WaitStatusSize(main, 242, 162));
   LetTheJobFinish(main);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"shot[9].png")).has_value()) << "no shot[9].png";
-  EXPECT_EQ(Text(Control(main, 37)), L"shot[9]");
+  EXPECT_EQ(Text(Control(main, id::kFilenameEdit)), L"shot[9]");
   EndWithEsc(p, main);
   EXPECT_EQ(SavedSettings(folder_).Get("shotname"), "shot[9]");
 }
@@ -441,8 +418,7 @@ TEST_F(Capture, HalfScaleShrinksThePictureButNotTheFrame) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotsize", "1"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
   ASSERT_TRUE(shot.has_value());
   ASSERT_EQ(shot->width, 122);
@@ -465,8 +441,7 @@ TEST_F(Capture, BmpIsSavedExactlyAndJpegNearly) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotext", "0"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   const std::wstring bmp = JoinPath(folder_, L"snapdeck.bmp");
   std::optional<snapdeck::Picture> shot;
   ASSERT_TRUE(WaitUntil([&] { return (shot = DecodeAnyFile(bmp)).has_value(); }, 30000))
@@ -481,8 +456,8 @@ TEST_F(Capture, BmpIsSavedExactlyAndJpegNearly) {
   ASSERT_TRUE(WaitStatusSize(main, 242, 162));
   LetTheJobFinish(main);
 
-  SelectCombo(Control(main, 38), 1);
-  Click(Control(main, 55));
+  SelectCombo(Control(main, id::kFormatCombo), 1);
+  Click(Control(main, id::kTakeScreenshot));
   const std::wstring jpg = JoinPath(folder_, L"snapdeck.jpg");
   ASSERT_TRUE(WaitUntil([&] { return (shot = DecodeAnyFile(jpg)).has_value(); }, 30000))
       << "no snapdeck.jpg";
@@ -508,15 +483,14 @@ TEST_P(BadBitmap, GivesNoFileAndTheProgramCarriesOn) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"bitmap", GetParam()}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "no failure caption at capture size";
   EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
   ASSERT_TRUE(p.running());
   LetTheJobFinish(main);
 
   ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName), DeviceConfig({{"devices", "1"}})));
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
       << "a good bitmap after the bad one saved nothing";
   EndWithEsc(p, main);

@@ -7,10 +7,6 @@ namespace e2e {
 namespace {
 
 inline constexpr wchar_t kHelpTitle[] = L"Snapdeck Help & Info";
-inline constexpr int kCloseButton = 15;
-inline constexpr int kDonateButton = 16;
-inline constexpr int kLanguageList = 17;
-inline constexpr int kTextBox = 18;
 
 class Help : public E2eTest {
  protected:
@@ -29,7 +25,7 @@ class Help : public E2eTest {
   HWND help_ = nullptr;
 };
 
-std::wstring HelpText(HWND help) { return Text(Control(help, kTextBox)); }
+std::wstring HelpText(HWND help) { return Text(Control(help, id::kHelpText)); }
 
 bool Shows(HWND help, const std::wstring& part) {
   return HelpText(help).find(part) != std::wstring::npos;
@@ -60,7 +56,7 @@ TEST_F(Help, F1OpensItAndTheChosenLanguageIsKeptForTheNextRun) {
   EXPECT_EQ(ClientSize(help).cy, 480);
   EXPECT_EQ(HelpText(help).rfind(L"Snapdeck 1.67\r\n\r\nAbout:", 0), 0u);
   EXPECT_TRUE(Shows(help, L"History:"));
-  HWND list = Control(help, kLanguageList);
+  HWND list = Control(help, id::kHelpLanguages);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(ComboItems(list),
             (std::vector<std::wstring>{L"Deutsch", L"English", L"Espa\u00F1ol", L"Fran\u00E7ais",
@@ -78,12 +74,12 @@ TEST_F(Help, F1OpensItAndTheChosenLanguageIsKeptForTheNextRun) {
   Program& again = Start(folder_, {});
   HWND main2 = WaitMain(again);
   ASSERT_NE(main2, nullptr);
-  Click(Control(main2, 57));
+  Click(Control(main2, id::kHelpButton));
   HWND help2 = again.WaitWindow(kHelpTitle);
   ASSERT_NE(help2, nullptr) << "\"?\" opened no help window";
-  EXPECT_EQ(ComboSelection(Control(help2, kLanguageList)), 6);
+  EXPECT_EQ(ComboSelection(Control(help2, id::kHelpLanguages)), 6);
   EXPECT_TRUE(Shows(help2, L"Hakk\u0131nda:"));
-  Click(Control(help2, kCloseButton));
+  Click(Control(help2, id::kHelpClose));
   EXPECT_TRUE(again.WaitWindowGone(kHelpTitle)) << "\"close and back\" did not close it";
   EXPECT_TRUE(WaitUntil([&] { return Enabled(main2); }));
   EndWithEsc(again, main2);
@@ -98,10 +94,10 @@ TEST_F(Help, WithoutLanguageAndDonationTheTextStartsAtTheTop) {
   Program& p = *program_;
   HWND main = main_;
   HWND help = help_;
-  EXPECT_EQ(Control(help, kLanguageList), nullptr);
-  EXPECT_EQ(Control(help, kDonateButton), nullptr);
-  const RECT box = RectInParent(Control(help, kTextBox));
-  const RECT close = RectInParent(Control(help, kCloseButton));
+  EXPECT_EQ(Control(help, id::kHelpLanguages), nullptr);
+  EXPECT_EQ(Control(help, id::kHelpDonate), nullptr);
+  const RECT box = RectInParent(Control(help, id::kHelpText));
+  const RECT close = RectInParent(Control(help, id::kHelpClose));
   EXPECT_EQ(box.left, 10);
   EXPECT_EQ(box.top, 10);
   EXPECT_EQ(box.right - box.left, 300);
@@ -124,14 +120,14 @@ TEST_F(Help, DonationButtonStaysAtTheRightEdgeWhenEnlarged) {
   Program& p = *program_;
   HWND main = main_;
   HWND help = help_;
-  HWND donate = Control(help, kDonateButton);
+  HWND donate = Control(help, id::kHelpDonate);
   ASSERT_NE(donate, nullptr) << "a build with a donation address shows the button";
   RECT r = RectInParent(donate);
   EXPECT_EQ(r.left, 250);
   EXPECT_EQ(r.top, 7);
   EXPECT_EQ(r.right - r.left, 62);
   EXPECT_EQ(r.bottom - r.top, 31);
-  EXPECT_EQ(RectInParent(Control(help, kTextBox)).top, 45);
+  EXPECT_EQ(RectInParent(Control(help, id::kHelpText)).top, 45);
 
   const RECT outer = ScreenRect(help);
   SetWindowPos(help, nullptr, 0, 0, outer.right - outer.left + 150, outer.bottom - outer.top + 90,
@@ -139,10 +135,10 @@ TEST_F(Help, DonationButtonStaysAtTheRightEdgeWhenEnlarged) {
   ASSERT_TRUE(WaitUntil([&] { return ClientSize(help).cx == 470; })) << "the window kept its size";
   EXPECT_TRUE(WaitUntil([&] { return RectInParent(donate).left == 400; }))
       << "the donation button is at x " << RectInParent(donate).left;
-  const RECT close = RectInParent(Control(help, kCloseButton));
+  const RECT close = RectInParent(Control(help, id::kHelpClose));
   EXPECT_EQ(close.top, HeightAboveStatus(help) - 30);
   EXPECT_EQ(close.right - close.left, 450);
-  EXPECT_EQ(RectInParent(Control(help, kTextBox)).right, 460);
+  EXPECT_EQ(RectInParent(Control(help, id::kHelpText)).right, 460);
   CloseWithEscape(p, help, main);
   EndWithEsc(p, main);
 }

@@ -44,7 +44,7 @@ std::string Normalized(std::wstring text) {
 std::optional<snapdeck::Picture> CopyStatusPicture(HWND main) {
   ClearClipboard();
   const DWORD before = ClipboardSequence();
-  DoubleClick(Control(main, 50));
+  DoubleClick(Control(main, id::kStatusPicture));
   if (!WaitUntil([&] { return ClipboardSequence() != before && ClipboardDibSize().has_value(); },
                  10000)) {
     return std::nullopt;
@@ -69,59 +69,64 @@ TEST_F(MainWindow, DefaultsGiveTheLaidOutWindow) {
 
   // Creation places, and the layout rule at W = 260, H = 360.
   const Place places[] = {
-      {51, 10, 10, 20, 20},  {52, 40, 10, 20, 20},   {53, 70, 10, 20, 20},
-      {54, 100, 15, -1, -1}, {60, 150, 10, 100, 20}, {34, 10, 42, 55, 20},
-      {36, 70, 40, 150, -1}, {40, 220, 40, 30, 20},  {35, 10, 72, 55, 20},
-      {37, 70, 70, 80, 20},  {38, 150, 70, 50, -1},  {39, 200, 70, 50, -1},
-      {47, 70, 90, 16, 20},  {46, 86, 92, 90, 20},   {48, 170, 90, 16, 20},
-      {49, 186, 92, 110, 20}, {41, 10, 117, 55, 20}, {42, 70, 115, 40, -1},
-      {43, 110, 115, -1, -1}, {44, 150, 115, 60, 20}, {45, 210, 115, 40, 20},
-      {50, 8, 148, 240, 160}, {57, 40, 320, 20, 20},  {56, 10, 320, 20, 20},
-      {58, 200, 320, 50, 20}, {55, 70, 320, 120, 30},
+      {id::kStayOnTopButton, 10, 10, 20, 20},   {id::kSoundButton, 40, 10, 20, 20},
+      {id::kTrayButton, 70, 10, 20, 20},        {id::kProgressPicture, 100, 15, -1, -1},
+      {id::kToggleViewer, 150, 10, 100, 20},    {id::kLabelFolder, 10, 42, 55, 20},
+      {id::kFolderCombo, 70, 40, 150, -1},      {id::kChooseFolder, 220, 40, 30, 20},
+      {id::kLabelFilename, 10, 72, 55, 20},     {id::kFilenameEdit, 70, 70, 80, 20},
+      {id::kFormatCombo, 150, 70, 50, -1},      {id::kScaleCombo, 200, 70, 50, -1},
+      {id::kAutoNumberCheck, 70, 90, 16, 20},   {id::kLabelAutoNumber, 86, 92, 90, 20},
+      {id::kIncludePinCheck, 170, 90, 16, 20},  {id::kLabelIncludePin, 186, 92, 110, 20},
+      {id::kLabelFrame, 10, 117, 55, 20},       {id::kThicknessCombo, 70, 115, 40, -1},
+      {id::kColorSwatch, 110, 115, -1, -1},     {id::kShadingTrack, 150, 115, 60, 20},
+      {id::kDirectionButton, 210, 115, 40, 20}, {id::kStatusPicture, 8, 148, 240, 160},
+      {id::kHelpButton, 40, 320, 20, 20},       {id::kUpdateButton, 10, 320, 20, 20},
+      {id::kExitButton, 200, 320, 50, 20},      {id::kTakeScreenshot, 70, 320, 120, 30},
   };
   for (const Place& place : places) ExpectPlace(main, place);
 
-  EXPECT_EQ(Text(Control(main, 60)), L"toggle viewer");
-  EXPECT_EQ(Text(Control(main, 34)), L"Folder:");
-  EXPECT_EQ(Text(Control(main, 35)), L"Filename:");
-  EXPECT_EQ(Text(Control(main, 40)), L"...");
-  EXPECT_EQ(Text(Control(main, 37)), L"snapdeck");
-  EXPECT_EQ(Text(Control(main, 46)), L"auto-number");
-  EXPECT_EQ(Text(Control(main, 49)), L"include PIN");
-  EXPECT_EQ(Text(Control(main, 47)), L"");
-  EXPECT_EQ(Text(Control(main, 48)), L"");
-  EXPECT_EQ(Text(Control(main, 41)), L"Frame:");
-  EXPECT_EQ(Text(Control(main, 45)), L"6");
-  EXPECT_EQ(Text(Control(main, 57)), L"?");
-  EXPECT_EQ(Text(Control(main, 56)), L"!");
-  EXPECT_EQ(Text(Control(main, 58)), L"exit");
-  EXPECT_EQ(Text(Control(main, 55)), L"take screenshot");
+  EXPECT_EQ(Text(Control(main, id::kToggleViewer)), L"toggle viewer");
+  EXPECT_EQ(Text(Control(main, id::kLabelFolder)), L"Folder:");
+  EXPECT_EQ(Text(Control(main, id::kLabelFilename)), L"Filename:");
+  EXPECT_EQ(Text(Control(main, id::kChooseFolder)), L"...");
+  EXPECT_EQ(Text(Control(main, id::kFilenameEdit)), L"snapdeck");
+  EXPECT_EQ(Text(Control(main, id::kLabelAutoNumber)), L"auto-number");
+  EXPECT_EQ(Text(Control(main, id::kLabelIncludePin)), L"include PIN");
+  EXPECT_EQ(Text(Control(main, id::kAutoNumberCheck)), L"");
+  EXPECT_EQ(Text(Control(main, id::kIncludePinCheck)), L"");
+  EXPECT_EQ(Text(Control(main, id::kLabelFrame)), L"Frame:");
+  EXPECT_EQ(Text(Control(main, id::kDirectionButton)), L"6");
+  EXPECT_EQ(Text(Control(main, id::kHelpButton)), L"?");
+  EXPECT_EQ(Text(Control(main, id::kUpdateButton)), L"!");
+  EXPECT_EQ(Text(Control(main, id::kExitButton)), L"exit");
+  EXPECT_EQ(Text(Control(main, id::kTakeScreenshot)), L"take screenshot");
 
-  EXPECT_EQ(ComboItems(Control(main, 38)), (std::vector<std::wstring>{L".bmp", L".jpg", L".png"}));
-  EXPECT_EQ(ComboSelection(Control(main, 38)), 2);
-  EXPECT_EQ(ComboItems(Control(main, 39)),
+  EXPECT_EQ(ComboItems(Control(main, id::kFormatCombo)),
+            (std::vector<std::wstring>{L".bmp", L".jpg", L".png"}));
+  EXPECT_EQ(ComboSelection(Control(main, id::kFormatCombo)), 2);
+  EXPECT_EQ(ComboItems(Control(main, id::kScaleCombo)),
             (std::vector<std::wstring>{L"25%", L"50%", L"75%", L"100%", L"150%", L"200%"}));
-  EXPECT_EQ(ComboSelection(Control(main, 39)), 3);
-  EXPECT_EQ(ComboItems(Control(main, 42)),
-            (std::vector<std::wstring>{L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8",
-                                       L"9"}));
-  EXPECT_EQ(ComboSelection(Control(main, 42)), 1);
+  EXPECT_EQ(ComboSelection(Control(main, id::kScaleCombo)), 3);
+  EXPECT_EQ(
+      ComboItems(Control(main, id::kThicknessCombo)),
+      (std::vector<std::wstring>{L"0", L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9"}));
+  EXPECT_EQ(ComboSelection(Control(main, id::kThicknessCombo)), 1);
   std::vector<std::wstring> history(16);
   history[0] = folder_;
-  EXPECT_EQ(ComboItems(Control(main, 36)), history);
-  EXPECT_EQ(ComboSelection(Control(main, 36)), 0);
-  EXPECT_EQ(Text(Control(main, 36)), folder_);
+  EXPECT_EQ(ComboItems(Control(main, id::kFolderCombo)), history);
+  EXPECT_EQ(ComboSelection(Control(main, id::kFolderCombo)), 0);
+  EXPECT_EQ(Text(Control(main, id::kFolderCombo)), folder_);
   int low = -1, high = -1;
-  TrackRange(Control(main, 44), low, high);
+  TrackRange(Control(main, id::kShadingTrack), low, high);
   EXPECT_EQ(low, 0);
   EXPECT_EQ(high, 16);
-  EXPECT_EQ(TrackPosition(Control(main, 44)), 8);
-  EXPECT_EQ(Checked(Control(main, 47)), BST_UNCHECKED);
-  EXPECT_EQ(Checked(Control(main, 48)), BST_UNCHECKED);
-  EXPECT_EQ(Checked(Control(main, 60)), BST_UNCHECKED);
+  EXPECT_EQ(TrackPosition(Control(main, id::kShadingTrack)), 8);
+  EXPECT_EQ(Checked(Control(main, id::kAutoNumberCheck)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(main, id::kIncludePinCheck)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(main, id::kToggleViewer)), BST_UNCHECKED);
 
   // "take screenshot" is the default button and has the focus.
-  HWND shoot = Control(main, 55);
+  HWND shoot = Control(main, id::kTakeScreenshot);
   EXPECT_EQ(GetWindowLongW(shoot, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -148,7 +153,7 @@ TEST_F(MainWindow, StayOnTopButtonFlipsTopmostAndTheSetting) {
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(TopMost(main));
-  HWND pin = Control(main, 51);
+  HWND pin = Control(main, id::kStayOnTopButton);
   Click(pin);
   EXPECT_TRUE(WaitUntil([&] { return !TopMost(main); }, 5000)) << "still topmost";
   Click(pin);
@@ -164,15 +169,15 @@ TEST_F(MainWindow, SettingsControlsReachTheFileAtExit) {
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
 
-  SelectCombo(Control(main, 38), 0);
-  SelectCombo(Control(main, 39), 1);
-  Click(Control(main, 47));
-  Click(Control(main, 48));
-  SelectCombo(Control(main, 42), 3);
-  SetTrack(Control(main, 44), 12);
+  SelectCombo(Control(main, id::kFormatCombo), 0);
+  SelectCombo(Control(main, id::kScaleCombo), 1);
+  Click(Control(main, id::kAutoNumberCheck));
+  Click(Control(main, id::kIncludePinCheck));
+  SelectCombo(Control(main, id::kThicknessCombo), 3);
+  SetTrack(Control(main, id::kShadingTrack), 12);
   // Events are handled in order: once the glyph flipped, the changes before it are done.
-  Click(Control(main, 45));
-  EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, 45)) == L"5"; }, 5000))
+  Click(Control(main, id::kDirectionButton));
+  EXPECT_TRUE(WaitUntil([&] { return Text(Control(main, id::kDirectionButton)) == L"5"; }, 5000))
       << "the direction glyph did not flip";
   // A thickness change resizes to the same inner size while the device size is unchanged.
   const SIZE client = ClientSize(main);
@@ -203,7 +208,7 @@ TEST_F(MainWindow, ThicknessNineKeepsSizeAndRedrawsTheStatusPicture) {
   EXPECT_EQ(Rrggbb(*before, 1, 1), 0x222233u);
   EXPECT_EQ(Rrggbb(*before, 8, 80), 0x222233u);
 
-  SelectCombo(Control(main, 42), 9);
+  SelectCombo(Control(main, id::kThicknessCombo), 9);
   auto after = [&]() -> std::optional<snapdeck::Picture> {
     std::optional<snapdeck::Picture> pic;
     WaitUntil(
@@ -225,7 +230,7 @@ TEST_F(MainWindow, ThicknessNineKeepsSizeAndRedrawsTheStatusPicture) {
   const SIZE client = ClientSize(main);
   EXPECT_EQ(client.cx, 260);
   EXPECT_EQ(client.cy, 360);
-  const RECT status = RectInParent(Control(main, 50));
+  const RECT status = RectInParent(Control(main, id::kStatusPicture));
   EXPECT_EQ(status.right - status.left, 240);
   EXPECT_EQ(status.bottom - status.top, 160);
   EndWithEsc(p, main);
@@ -251,19 +256,22 @@ TEST_F(MainWindow, MissingToolRequesterAndCancelEndsWithSettingsSaved) {
   EXPECT_NEAR((r.left + r.right) / 2, (m.left + m.right) / 2, 1);
   EXPECT_NEAR((r.top + r.bottom) / 2, (m.top + m.bottom) / 2, 1);
 
-  const Place places[] = {{13, 136, 29, 48, 48},  {28, 32, 106, 256, 64}, {20, 64, 240, 80, 32},
-                          {21, 176, 240, 80, 32}, {26, 32, 192, 32, 20},  {24, 64, 192, 224, 20}};
+  const Place places[] = {
+      {id::kReqIcon, 136, 29, 48, 48},        {id::kReqMessage, 32, 106, 256, 64},
+      {id::kReqFirstButton, 64, 240, 80, 32}, {id::kReqSecondButton, 176, 240, 80, 32},
+      {id::kReqBrowse, 32, 192, 32, 20},      {id::kReqPath, 64, 192, 224, 20},
+  };
   for (const Place& place : places) ExpectPlace(req, place);
-  EXPECT_EQ(Text(Control(req, 20)), L"Yes, try again");
-  EXPECT_EQ(Text(Control(req, 21)), L"No, cancel");
-  EXPECT_EQ(Text(Control(req, 26)), L"...");
-  EXPECT_EQ(Text(Control(req, 24)), folder_ + L"javaloader.exe");
-  EXPECT_EQ(Normalized(Text(Control(req, 28))),
+  EXPECT_EQ(Text(Control(req, id::kReqFirstButton)), L"Yes, try again");
+  EXPECT_EQ(Text(Control(req, id::kReqSecondButton)), L"No, cancel");
+  EXPECT_EQ(Text(Control(req, id::kReqBrowse)), L"...");
+  EXPECT_EQ(Text(Control(req, id::kReqPath)), folder_ + L"javaloader.exe");
+  EXPECT_EQ(Normalized(Text(Control(req, id::kReqMessage))),
             "This program requires the file JavaLoader.exe\nPlease select its current location "
             "using the [...] button or copy it to this program's folder.");
-  EXPECT_EQ(Control(req, 22), nullptr);
+  EXPECT_EQ(Control(req, id::kReqPassword), nullptr);
 
-  Click(Control(req, 21));
+  Click(Control(req, id::kReqSecondButton));
   auto code = p.WaitExit();
   ASSERT_TRUE(code.has_value()) << "\"No, cancel\" did not end the program";
   EXPECT_EQ(*code, 0u);
@@ -280,12 +288,12 @@ TEST_F(MainWindow, MissingToolFoundOnRetryRunsTheProgram) {
   // An empty file does not count as the tool.
   ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"javaloader.exe"), {}));
   const HWND first = req;
-  Click(Control(first, 20));
+  Click(Control(first, id::kReqFirstButton));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(first); }, 10000));
   req = WaitRequester(p, 10000);
   ASSERT_NE(req, nullptr) << "an empty javaloader.exe was accepted";
   ASSERT_TRUE(CopyFileTo(DeviceSimExe(), JoinPath(folder_, L"javaloader.exe")));
-  Click(Control(req, 20));
+  Click(Control(req, id::kReqFirstButton));
   EXPECT_TRUE(p.WaitWindowGone(kRequesterTitle, 10000));
   HWND main = p.FindWindowTitled(kMainTitle);
   ASSERT_NE(main, nullptr);

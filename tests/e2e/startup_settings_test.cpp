@@ -9,7 +9,7 @@ using StartupSettings = E2eTest;
 
 std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
-std::string SoundValue(HWND main) { return Enabled(Control(main, 52)) ? "1" : "0"; }
+std::string SoundValue(HWND main) { return Enabled(Control(main, id::kSoundButton)) ? "1" : "0"; }
 
 TEST_F(StartupSettings, FirstRunInEmptyFolderWritesEveryDefault) {
   Program& p = Start(folder_, {});
@@ -56,12 +56,12 @@ TEST_F(StartupSettings, HandWrittenFileIsReadLeniently) {
   const SIZE client = ClientSize(main);
   EXPECT_EQ(client.cx, 320);
   EXPECT_EQ(client.cy, 400);
-  EXPECT_EQ(Text(Control(main, 37)), L"caf\u00E9");
-  EXPECT_EQ(ComboSelection(Control(main, 38)), 1);
-  EXPECT_EQ(ComboSelection(Control(main, 39)), 3);
-  EXPECT_EQ(TrackPosition(Control(main, 44)), 0);
-  EXPECT_EQ(Text(Control(main, 45)), L"5");
-  EXPECT_EQ(Checked(Control(main, 47)), BST_UNCHECKED);
+  EXPECT_EQ(Text(Control(main, id::kFilenameEdit)), L"caf\u00E9");
+  EXPECT_EQ(ComboSelection(Control(main, id::kFormatCombo)), 1);
+  EXPECT_EQ(ComboSelection(Control(main, id::kScaleCombo)), 3);
+  EXPECT_EQ(TrackPosition(Control(main, id::kShadingTrack)), 0);
+  EXPECT_EQ(Text(Control(main, id::kDirectionButton)), L"5");
+  EXPECT_EQ(Checked(Control(main, id::kAutoNumberCheck)), BST_UNCHECKED);
   EXPECT_FALSE(TopMost(main));
   const std::string sound = SoundValue(main);
   EndWithEsc(p, main);
@@ -97,11 +97,11 @@ TEST_F(StartupSettings, SecondInstanceShowsBubbleAndEnds) {
   Program& b = Start(folder_, again);
   HWND bubble = b.WaitWindow(kBubbleTitle);
   ASSERT_NE(bubble, nullptr) << "the second instance showed no bubble";
-  EXPECT_EQ(Text(Control(bubble, 12)), L"Only one instance is allowed.");
-  EXPECT_EQ(Text(Control(bubble, 13)), L"Single.exe");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleText)), L"Only one instance is allowed.");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleCaption)), L"Single.exe");
   EXPECT_EQ(b.FindWindowTitled(kMainTitle), nullptr);
 
-  Click(Control(bubble, 14));
+  Click(Control(bubble, id::kBubbleOk));
   auto code = b.WaitExit();
   ASSERT_TRUE(code.has_value()) << "the second instance did not end";
   EXPECT_EQ(*code, 0u);
@@ -109,7 +109,7 @@ TEST_F(StartupSettings, SecondInstanceShowsBubbleAndEnds) {
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"Snapdeck.ini")));
   EXPECT_TRUE(a.running());
   EXPECT_TRUE(IsWindow(main));
-  EXPECT_EQ(Text(Control(main, 55)), L"take screenshot");
+  EXPECT_EQ(Text(Control(main, id::kTakeScreenshot)), L"take screenshot");
 
   EndWithEsc(a, main);
   EXPECT_TRUE(FileExists(JoinPath(folder_, L"Snapdeck.ini")));
@@ -156,13 +156,13 @@ TEST_F(StartupSettings, OutOfRangeValuesStartTakeAShotAndEnd) {
   const SIZE client = ClientSize(main);
   EXPECT_GT(client.cx, 20);
   EXPECT_GT(client.cy, 200);
-  const int format = ComboSelection(Control(main, 38));
+  const int format = ComboSelection(Control(main, id::kFormatCombo));
   EXPECT_TRUE(format >= 0 && format <= 2) << format;
-  const int thickness = ComboSelection(Control(main, 42));
+  const int thickness = ComboSelection(Control(main, id::kThicknessCombo));
   EXPECT_TRUE(thickness >= 0 && thickness <= 9) << thickness;
 
   // A capture divides by the time-outs and indexes tables with these values.
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   AnswerPasswordPrompt(p);
   EXPECT_TRUE(WaitUntil([&] { return !ListFiles(folder_, L"snapdeck.*").empty(); }, 30000))
       << "no screenshot was saved";
@@ -198,16 +198,16 @@ TEST_F(StartupSettings, ReadOnlySettingsFileIsToldAndLeftIntact) {
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(ClientSize(main).cx, 320);  // it was read
-  Click(Control(main, 51));             // a change that would be saved
-  SelectCombo(Control(main, 38), 0);
+  Click(Control(main, id::kStayOnTopButton));  // a change that would be saved
+  SelectCombo(Control(main, id::kFormatCombo), 0);
   PressKey(main, VK_ESCAPE);
   // The settings of this run are lost: the user is told before the program ends.
   HWND bubble = p.WaitWindow(kBubbleTitle);
   ASSERT_NE(bubble, nullptr) << "no message bubble about the settings file";
-  EXPECT_EQ(Text(Control(bubble, 13)), L"Snapdeck.ini");
-  EXPECT_EQ(Text(Control(bubble, 12)), L"Settings could not be saved.");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleCaption)), L"Snapdeck.ini");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleText)), L"Settings could not be saved.");
   EXPECT_TRUE(p.running());
-  Click(Control(bubble, 14));
+  Click(Control(bubble, id::kBubbleOk));
   const std::optional<DWORD> code = p.WaitExit();
   ASSERT_TRUE(code.has_value()) << "the program did not end after the bubble";
   EXPECT_EQ(*code, 0u);

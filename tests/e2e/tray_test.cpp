@@ -9,7 +9,6 @@
 namespace e2e {
 namespace {
 
-constexpr UINT kTrayIcon = 33;
 constexpr UINT kTrayCallback = WM_APP + 2;  // the program's notification message
 const std::vector<WORD> kCtrlF3 = {VK_CONTROL, VK_F3};
 
@@ -21,15 +20,16 @@ bool HasTip(HWND main, const std::wstring& tip) {
 // In the hotkey requester: picks a key of the drop-down by index, ticks Ctrl when asked
 // and answers "Yes, set key".
 void SetHotkey(HWND ask, int key, bool ctrl) {
-  ASSERT_NE(Control(ask, 29), nullptr) << "not the hotkey requester";
-  SelectCombo(Control(ask, 29), key);
+  ASSERT_NE(Control(ask, id::kReqKeyCombo), nullptr) << "not the hotkey requester";
+  SelectCombo(Control(ask, id::kReqKeyCombo), key);
   if (ctrl) {
-    ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(ask, 31)); }, 5000))
+    ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(ask, id::kReqCtrl)); }, 5000))
         << "the modifier boxes stayed disabled";
-    Click(Control(ask, 31));
-    ASSERT_TRUE(WaitUntil([&] { return Checked(Control(ask, 31)) == BST_CHECKED; }, 5000));
+    Click(Control(ask, id::kReqCtrl));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Checked(Control(ask, id::kReqCtrl)) == BST_CHECKED; }, 5000));
   }
-  Click(Control(ask, 20));
+  Click(Control(ask, id::kReqFirstButton));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(ask); }, 10000)) << "the requester stayed";
 }
 
@@ -37,7 +37,7 @@ void SetHotkey(HWND ask, int key, bool ctrl) {
 // the bottom: 1 "Exit", 2 "Restore", 3 "Define Hotkey". End selects the last item
 // wherever the mouse pointer left the selection.
 void ChooseFromTrayMenu(Program& p, HWND main, int fromBottom) {
-  TrayNotify(main, kTrayCallback, kTrayIcon, WM_RBUTTONUP);
+  TrayNotify(main, kTrayCallback, id::kTrayIcon, WM_RBUTTONUP);
   HWND menu = WaitPopupMenu(p.pid());
   ASSERT_NE(menu, nullptr) << "no tray menu";
   // Under load Wine's menu now and then lets posted keys pass unread; a user would press
@@ -81,11 +81,11 @@ class Tray : public E2eTest {
   HWND PushWithoutHotkey(Program& p, HWND& main) {
     main = WaitMain(p);
     if (main == nullptr) return nullptr;
-    Click(Control(main, 53));
+    Click(Control(main, id::kTrayButton));
     HWND ask = WaitRequester(p);
     EXPECT_NE(ask, nullptr) << "hotkey 0 asks for a hotkey first";
     if (ask != nullptr) {
-      EXPECT_NE(Control(ask, 29), nullptr) << "not the hotkey requester";
+      EXPECT_NE(Control(ask, id::kReqKeyCombo), nullptr) << "not the hotkey requester";
     }
     return ask;
   }
@@ -104,10 +104,10 @@ TEST_F(Tray, LeavingTheHotkeyRequesterKeepsTheWindowWithoutIcon) {
   HWND main = nullptr;
   HWND ask = PushWithoutHotkey(p, main);
   ASSERT_NE(ask, nullptr);
-  Click(Control(ask, 21));  // "No, leave it"
+  Click(Control(ask, id::kReqSecondButton));  // "No, leave it"
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(ask); }, 10000));
   EXPECT_TRUE(IsWindowVisible(main));
-  EXPECT_FALSE(TrayIconExists(main, kTrayIcon));
+  EXPECT_FALSE(TrayIconExists(main, id::kTrayIcon));
   EndWithEsc(p, main);
   EXPECT_EQ(SavedSettings(folder_).Get("hotkey"), "0");
 }
@@ -119,7 +119,7 @@ TEST_F(Tray, OffHotkeyIgnoresKeysAndEscUntilDefinedThenCapturesAndExitSaves) {
   ASSERT_NE(ask, nullptr);
   SetHotkey(ask, 0, false);  // "Yes, set key" keeping "-off-"
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, 10000)) << "the window stayed";
-  EXPECT_TRUE(TrayIconExists(main, kTrayIcon));
+  EXPECT_TRUE(TrayIconExists(main, id::kTrayIcon));
   EXPECT_TRUE(WaitUntil([&] { return HasTip(main, L"Snapdeck 1.67\r\n-off-"); }, 5000));
 
   // No poller runs: the keys start nothing. Waiting out the time is the observation.
@@ -135,13 +135,13 @@ TEST_F(Tray, OffHotkeyIgnoresKeysAndEscUntilDefinedThenCapturesAndExitSaves) {
 
   ExpectHotkeyCapture(p);
   EXPECT_FALSE(IsWindowVisible(main));
-  EXPECT_TRUE(TrayIconExists(main, kTrayIcon));
+  EXPECT_TRUE(TrayIconExists(main, id::kTrayIcon));
 
   ChooseFromTrayMenu(p, main, 1);  // "Exit"
   auto code = p.WaitExit();
   ASSERT_TRUE(code.has_value()) << "Exit from the tray menu did not end the program";
   EXPECT_EQ(*code, 0u);
-  EXPECT_FALSE(TrayIconExists(main, kTrayIcon));
+  EXPECT_FALSE(TrayIconExists(main, id::kTrayIcon));
   SettingsLines saved = SavedSettings(folder_);
   EXPECT_EQ(saved.Get("hotkey"), "3");
   EXPECT_EQ(saved.Get("hotkeyCAS"), "1");
@@ -151,7 +151,7 @@ TEST_F(Tray, DefinedHotkeyCapturesWhileHiddenAndDoubleClickRestores) {
   Program& p = Start(folder_, WithHotkey("3", "1"));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 53));  // a hotkey is set: no question
+  Click(Control(main, id::kTrayButton));  // a hotkey is set: no question
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, 10000)) << "the window stayed";
   EXPECT_EQ(p.FindWindowTitled(kRequesterTitle), nullptr);
   EXPECT_TRUE(WaitUntil([&] { return HasTip(main, L"Snapdeck 1.67\r\n[Ctrl] + [F3]"); }, 5000));
@@ -159,29 +159,27 @@ TEST_F(Tray, DefinedHotkeyCapturesWhileHiddenAndDoubleClickRestores) {
   ExpectHotkeyCapture(p);
   EXPECT_FALSE(IsWindowVisible(main));
 
-  TrayNotify(main, kTrayCallback, kTrayIcon, WM_LBUTTONDBLCLK);
+  TrayNotify(main, kTrayCallback, id::kTrayIcon, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main); }, 10000)) << "no restore";
-  EXPECT_TRUE(WaitUntil([&] { return !TrayIconExists(main, kTrayIcon); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return !TrayIconExists(main, id::kTrayIcon); }, 5000));
   EndWithEsc(p, main);  // on screen again, Esc ends it
 }
 
 TEST_F(Tray, RestoreDuringAHotkeyCaptureShowsTheWindowAtOnce) {
-  LaunchOptions o = WithHotkey("3", "1");
-  o.deviceConfig = DeviceConfig({{"screenshot.delay", "4000"}});
-  o.deviceConfigName = kDeviceConfigName;
-  Program& p = Start(folder_, o);
+  Program& p = Start(
+      folder_, WithDevices({{"screenshot.delay", "4000"}}, {{"hotkey", "3"}, {"hotkeyCAS", "1"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 53));
+  Click(Control(main, id::kTrayButton));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, 10000)) << "the window stayed";
   ASSERT_TRUE(HotkeyStartsCapture(p, folder_, L"snapdeck.png", 30000)) << "Ctrl+F3 did nothing";
   AnswerPasswordPrompt(p);
 
   // The device takes four seconds over the shot; the window comes while it does.
-  TrayNotify(main, kTrayCallback, kTrayIcon, WM_LBUTTONDBLCLK);
+  TrayNotify(main, kTrayCallback, id::kTrayIcon, WM_LBUTTONDBLCLK);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main); }, 10000)) << "no restore";
   EXPECT_TRUE(ListFiles(folder_, L"snapdeck.png").empty()) << "the restore waited for the capture";
-  EXPECT_TRUE(WaitUntil([&] { return !TrayIconExists(main, kTrayIcon); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return !TrayIconExists(main, id::kTrayIcon); }, 5000));
   EXPECT_TRUE(WaitUntil([&] { return !ListFiles(folder_, L"snapdeck.png").empty(); }, 30000))
       << "the capture did not finish";
   EndWithEsc(p, main);
@@ -194,7 +192,7 @@ TEST_F(Tray, OpenViewerHidesFollowsHotkeyCapturesAndComesBack) {
   HWND viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"0 items. (0 hidden)"));
-  Click(Control(main, 53));
+  Click(Control(main, id::kTrayButton));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main) && !IsWindowVisible(viewer); }, 10000))
       << "the windows stayed";
 
@@ -203,7 +201,7 @@ TEST_F(Tray, OpenViewerHidesFollowsHotkeyCapturesAndComesBack) {
       << "the hidden viewer missed the hotkey's shot";
   EXPECT_FALSE(IsWindowVisible(viewer));
 
-  TrayNotify(main, kTrayCallback, kTrayIcon, WM_LBUTTONDBLCLK);
+  TrayNotify(main, kTrayCallback, id::kTrayIcon, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && IsWindowVisible(viewer); }, 10000))
       << "restore did not bring both windows back";
   EndWithEsc(p, main);
@@ -213,13 +211,13 @@ TEST_F(Tray, IconComesBackWhenTheShellRestarts) {
   Program& p = Start(folder_, WithHotkey("13", "0"));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 53));
-  ASSERT_TRUE(WaitUntil([&] { return TrayIconExists(main, kTrayIcon); }, 10000));
-  ASSERT_TRUE(RemoveTrayIcon(main, kTrayIcon));
+  Click(Control(main, id::kTrayButton));
+  ASSERT_TRUE(WaitUntil([&] { return TrayIconExists(main, id::kTrayIcon); }, 10000));
+  ASSERT_TRUE(RemoveTrayIcon(main, id::kTrayIcon));
   // A restarted shell announces itself to every top-level window.
   SendMessageTimeoutW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
                       nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return TrayIconExists(main, kTrayIcon); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return TrayIconExists(main, id::kTrayIcon); }, 5000));
   EXPECT_TRUE(WaitUntil([&] { return HasTip(main, L"Snapdeck 1.67\r\n[Prt Scrn]"); }, 5000));
   ChooseFromTrayMenu(p, main, 2);  // "Restore"
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main); }, 10000));

@@ -53,7 +53,7 @@ class Update : public E2eTest {
     if (withF6) {
       PressKey(main, VK_F6);
     } else {
-      Click(Control(main, 56));
+      Click(Control(main, id::kUpdateButton));
     }
     HWND window = p.WaitWindow(kUpdateTitle);
     EXPECT_NE(window, nullptr) << "no update window";
@@ -252,23 +252,24 @@ TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
   ASSERT_TRUE(WaitUntil(
       [&] {
         bubble = FindAnyWindowTitled(kBubbleTitle);
-        return bubble != nullptr && Text(Control(bubble, 12)) == L"Update completed!";
+        return bubble != nullptr && Text(Control(bubble, id::kBubbleText)) == L"Update completed!";
       },
       60000))
       << "no \"Update completed!\" bubble"
-      << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, 12))) : std::string());
+      << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, id::kBubbleText)))
+                            : std::string());
   DWORD pid = 0;
   GetWindowThreadProcessId(bubble, &pid);
   programs_.push_back(std::make_unique<Program>());
   Program& next = *programs_.back();
   ASSERT_TRUE(next.Adopt(pid));
-  EXPECT_EQ(Text(Control(bubble, 13)), L"Snapdeck.exe");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleCaption)), L"Snapdeck.exe");
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), newer);
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
 
-  Click(Control(bubble, 14));
+  Click(Control(bubble, id::kBubbleOk));
   HWND newMain = WaitMain(next);
   ASSERT_NE(newMain, nullptr);
   EndWithEsc(next, newMain);

@@ -14,11 +14,6 @@ namespace {
 
 using ViewerActions = E2eTest;
 
-constexpr int kCopyItem = 0;
-constexpr int kRemoveFrameItem = 1;
-constexpr int kAddFrameItem = 2;
-constexpr int kDeleteItem = 3;
-
 // Distinct pixels everywhere, so a crop that is one pixel off cannot pass.
 snapdeck::Picture Pattern(int w, int h) {
   snapdeck::Picture p = snapdeck::MakePicture(w, h, 0);
@@ -130,7 +125,7 @@ TEST_F(ViewerActions, CopyPutsTheFilesPixelsOnTheClipboard) {
   ASSERT_TRUE(s.DoubleClickWith(0, {}, copiedWidth(120)));
   EXPECT_TRUE(SamePixels(a, *copied));
 
-  ASSERT_TRUE(s.ChooseFromMenu(1, kCopyItem));
+  ASSERT_TRUE(s.ChooseFromMenu(1, id::kShotMenuCopy));
   ASSERT_TRUE(WaitUntil(copiedWidth(64)));
   EXPECT_TRUE(SamePixels(b, *copied));
   EXPECT_EQ(ViewerStatus(s.viewer), L"2 items. (0 hidden)") << "a copy changes no file";
@@ -167,14 +162,14 @@ TEST_F(ViewerActions, AddFrameUsesTheSettingsFrameAndWarnsTheSecondTime) {
   }));
 
   const auto once = ReadFileBytes(s.Path(L"plain.png"));
-  ASSERT_TRUE(s.ChooseFromMenu(0, kAddFrameItem));
+  ASSERT_TRUE(s.ChooseFromMenu(0, id::kShotMenuAddFrame));
   HWND bubble = s.program().WaitWindow(kBubbleTitle);
   ASSERT_NE(bubble, nullptr) << "no warning bubble";
-  EXPECT_EQ(Text(Control(bubble, 13)), L"Warning:");
-  EXPECT_EQ(Text(Control(bubble, 12)), L"this picture already has a frame");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleCaption)), L"Warning:");
+  EXPECT_EQ(Text(Control(bubble, id::kBubbleText)), L"this picture already has a frame");
   EXPECT_FALSE(Enabled(s.viewer)) << "the bubble holds the viewer until it is closed";
   EXPECT_EQ(ViewerStatus(s.viewer), L"this picture already has a frame!");
-  Click(Control(bubble, 14));
+  Click(Control(bubble, id::kBubbleOk));
   EXPECT_TRUE(s.program().WaitWindowGone(kBubbleTitle));
   EXPECT_EQ(ReadFileBytes(s.Path(L"plain.png")), once);
 }
@@ -191,7 +186,7 @@ TEST_F(ViewerActions, DeleteRemovesFileAndThumbnail) {
   EXPECT_TRUE(
       WaitUntil([&] { return Text(ThumbnailCaption(s.viewer, 1)).rfind(L"c.png", 0) == 0; }));
 
-  ASSERT_TRUE(s.ChooseFromMenu(0, kDeleteItem));
+  ASSERT_TRUE(s.ChooseFromMenu(0, id::kShotMenuDelete));
   EXPECT_TRUE(WaitUntil([&] { return !FileExists(s.Path(L"a.png")); }));
   EXPECT_TRUE(s.WaitCount(1));
   EXPECT_TRUE(FileExists(s.Path(L"c.png")));
@@ -206,7 +201,7 @@ TEST_F(ViewerActions, FailuresLeaveTheFilesAsTheyWere) {
   Session s(Start(folder_, ViewerOptions()), folder_);
   ASSERT_TRUE(s.Open(2));
 
-  ASSERT_TRUE(s.ChooseFromMenu(0, kRemoveFrameItem));
+  ASSERT_TRUE(s.ChooseFromMenu(0, id::kShotMenuRemoveFrame));
   EXPECT_TRUE(WaitViewerStatus(s.viewer, L"save failed!"));
   EXPECT_EQ(ReadFileBytes(locked), before);
   EXPECT_EQ(ListFiles(folder_, L"*.tmp"), std::vector<std::wstring>{}) << "no leftovers";

@@ -49,7 +49,7 @@ TEST_F(Viewer, ToggleOpensTheWindowWithItsControlsAndCount) {
   ASSERT_NE(main, nullptr);
   HWND viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
-  EXPECT_EQ(Checked(Control(main, 60)), BST_CHECKED);
+  EXPECT_EQ(Checked(Control(main, id::kToggleViewer)), BST_CHECKED);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)"));
 
   const LONG style = GetWindowLongW(viewer, GWL_STYLE);
@@ -88,18 +88,19 @@ TEST_F(Viewer, ToggleOpensTheWindowWithItsControlsAndCount) {
     EXPECT_EQ(r.right - r.left, e.w) << "width of " << e.id;
     EXPECT_EQ(Text(c), e.text) << "text of " << e.id;
   }
-  EXPECT_EQ(RectInParent(Control(viewer, 61)).bottom - 10, H - 100 + 10 - 10);
+  EXPECT_EQ(RectInParent(Control(viewer, id::kViewerScroll)).bottom - 10, H - 100 + 10 - 10);
   // sortview 4 (the default) sets the time-stamp option only.
-  EXPECT_EQ(Checked(Control(viewer, 68)), BST_UNCHECKED);
-  EXPECT_EQ(Checked(Control(viewer, 70)), BST_UNCHECKED);
-  EXPECT_EQ(Checked(Control(viewer, 72)), BST_CHECKED);
+  EXPECT_EQ(Checked(Control(viewer, id::kViewerSortName)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(viewer, id::kViewerSortNumber)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(viewer, id::kViewerSortTime)), BST_CHECKED);
   EXPECT_NE(ThumbnailImage(viewer, 0), nullptr);
   EXPECT_NE(ThumbnailImage(viewer, 1), nullptr);
 
   // The close button turns the toggle off again.
-  Click(Control(viewer, 62));
+  Click(Control(viewer, id::kViewerClose));
   EXPECT_TRUE(p.WaitWindowGone(kViewerTitle));
-  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_UNCHECKED; }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return Checked(Control(main, id::kToggleViewer)) == BST_UNCHECKED; }));
   EndWithEsc(p, main);
 }
 
@@ -130,7 +131,7 @@ TEST_F(Viewer, WidePictureShrinksAndBrokenFileGivesAFailedRow) {
   SetWindowPos(viewer, nullptr, 0, 0, outerWidth, outer.bottom - outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   PostMessageW(viewer, WM_EXITSIZEMOVE, 0, 0);
-  HWND column61 = Control(viewer, 61);
+  HWND column61 = Control(viewer, id::kViewerScroll);
   ASSERT_TRUE(WaitUntil([&] {
     HWND image = ThumbnailImage(viewer, 0);
     return image != nullptr && RectInParent(image).left == 3 && ClientSize(image).cx == 324;
@@ -176,15 +177,15 @@ TEST_F(Viewer, SortsByNumberBothWaysAndByName) {
   HWND viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
 
-  Click(Control(viewer, 70));  // by number, descending (sortdir 1)
+  Click(Control(viewer, id::kViewerSortNumber));  // by number, descending (sortdir 1)
   EXPECT_TRUE(WaitCaption(viewer, 0, L"x[3].png"));
   EXPECT_TRUE(WaitCaption(viewer, 2, L"z[1].png"));
-  Click(Control(viewer, 64));  // ascending
+  Click(Control(viewer, id::kViewerSortDir));  // ascending
   EXPECT_TRUE(WaitCaption(viewer, 0, L"z[1].png"));
   EXPECT_TRUE(WaitCaption(viewer, 1, L"y[2].png"));
   EXPECT_TRUE(WaitCaption(viewer, 2, L"x[3].png"));
-  EXPECT_EQ(Text(Control(viewer, 64)), L"5");
-  Click(Control(viewer, 68));  // by name, ascending
+  EXPECT_EQ(Text(Control(viewer, id::kViewerSortDir)), L"5");
+  Click(Control(viewer, id::kViewerSortName));  // by name, ascending
   EXPECT_TRUE(WaitCaption(viewer, 0, L"x[3].png"));
   EXPECT_TRUE(WaitCaption(viewer, 2, L"z[1].png"));
 
@@ -206,25 +207,26 @@ TEST_F(Viewer, F9CloseRequestsAndTheToggleCloseOnlyTheViewerAndRestoreItWhenMini
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == viewer; }));
   PressKey(viewer, VK_F9);
   ASSERT_TRUE(p.WaitWindowGone(kViewerTitle));
-  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_UNCHECKED; }));
+  EXPECT_TRUE(
+      WaitUntil([&] { return Checked(Control(main, id::kToggleViewer)) == BST_UNCHECKED; }));
 
   // Turning the toggle off while the viewer is minimised brings it back instead.
   viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
   ShowWindow(viewer, SW_MINIMIZE);
   ASSERT_TRUE(WaitUntil([&] { return IsIconic(viewer) != FALSE; }));
-  Click(Control(main, 60));
+  Click(Control(main, id::kToggleViewer));
   EXPECT_TRUE(WaitUntil([&] { return !IsIconic(viewer) && IsWindowVisible(viewer); }))
       << "the minimised viewer was not restored";
   EXPECT_TRUE(IsWindow(viewer));
-  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, 60)) == BST_CHECKED; }));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(Control(main, id::kToggleViewer)) == BST_CHECKED; }));
 
   // Closing the main window while the viewer is open closes only the viewer.
   PostMessageW(main, WM_CLOSE, 0, 0);
   ASSERT_TRUE(p.WaitWindowGone(kViewerTitle));
   EXPECT_TRUE(p.running());
   EXPECT_TRUE(IsWindowVisible(main));
-  EXPECT_EQ(Checked(Control(main, 60)), BST_UNCHECKED);
+  EXPECT_EQ(Checked(Control(main, id::kToggleViewer)), BST_UNCHECKED);
   // Now a close request ends the program.
   PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(p.WaitExit(), std::optional<DWORD>(0));
@@ -232,10 +234,7 @@ TEST_F(Viewer, F9CloseRequestsAndTheToggleCloseOnlyTheViewerAndRestoreItWhenMini
 
 TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
   WritePicture(JoinPath(folder_, L"old.png"), 60, 40);
-  LaunchOptions options;
-  options.deviceConfig = DeviceConfig({{"devices", "1"}});
-  options.deviceConfigName = kDeviceConfigName;
-  Program& p = Start(folder_, options);
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND viewer = OpenViewerWindow(p, main);
@@ -243,8 +242,7 @@ TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
   EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
   SetForegroundWindow(viewer);
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == viewer; }));
-  Click(Control(main, 55));
-  AnswerPasswordPrompt(p);
+  TakeShot(p, main);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)", 30000));
   // The finished capture hands the keyboard back to the main window.
   EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }));
@@ -268,7 +266,7 @@ TEST_F(Viewer, FollowsAFolderChosenInTheMainWindow) {
   HWND viewer = OpenViewerWindow(p, main);
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
-  SelectCombo(Control(main, 36), 1);
+  SelectCombo(Control(main, id::kFolderCombo), 1);
   EXPECT_TRUE(WaitUntil([&] {
     HWND now = p.FindWindowTitled(kViewerTitle);
     return now != nullptr && ViewerStatus(now) == L"2 items. (0 hidden)";
@@ -298,7 +296,7 @@ TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   const int shown = 300 - hidden;
   EXPECT_NE(ThumbnailImage(viewer, shown - 1), nullptr);
   EXPECT_EQ(ThumbnailImage(viewer, shown), nullptr);
-  HWND column = GetWindow(Control(viewer, 61), GW_CHILD);
+  HWND column = GetWindow(Control(viewer, id::kViewerScroll), GW_CHILD);
   EXPECT_GT(ClientSize(column).cy, 30000);
 
   // While the pictures arrive the window answers at once, every time it is asked. They

@@ -3,7 +3,6 @@
 // the hand-over of each capture to the UI thread.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -12,6 +11,8 @@
 #include <vector>
 
 #include "app/hotkey_poller.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/wait_until.h"
 
 namespace snapdeck {
 namespace {
@@ -31,18 +32,10 @@ class HeldKeys : public KeyState {
   std::set<int> down_;
 };
 
-// Time passes only when the poller sleeps; a hook sees each new time, on the poller's
-// thread. Yields so that a spinning poller leaves the test thread room.
-class CountingClock : public Clock {
+// Time starts at 0 and passes only when the poller sleeps, on the poller's thread.
+class PollerClock : public testing::FakeClock {
  public:
-  std::uint64_t nowMs() override { return now; }
-  void sleepMs(int ms) override {
-    now += static_cast<std::uint64_t>(ms);
-    if (onTime) onTime(now);
-    std::this_thread::yield();
-  }
-  std::atomic<std::uint64_t> now{0};
-  std::function<void(std::uint64_t)> onTime;
+  PollerClock() : FakeClock(0, true) {}
 };
 
 // Keys held by a rule of the clock's time, and who asked.
@@ -67,13 +60,13 @@ class TimedKeys : public KeyState {
   std::function<bool(int, std::uint64_t)> rule_;
 };
 
+int KeysAsked(TimedKeys& keys) {
+  std::lock_guard lock(keys.mutex);
+  return keys.asked;
+}
+
 bool WaitFor(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  return testing::WaitUntil(condition, 10000, 1);
 }
 
 struct Hotkey {
@@ -108,7 +101,7 @@ TEST(HotkeyPressed, RequiredModifiersMustBeDownExtraOnesDoNotMatter) {
 }
 
 TEST(HotkeyPoller, HeldKeyCapturesAgain130MsAfterEachCapture) {
-  CountingClock clock;
+  PollerClock clock;
   Hotkey hotkey;
   hotkey.key = 3;
   hotkey.cas = 1;
@@ -127,7 +120,7 @@ TEST(HotkeyPoller, HeldKeyCapturesAgain130MsAfterEachCapture) {
 }
 
 TEST(HotkeyPoller, SettingsAreReadAfreshEveryPass) {
-  CountingClock clock;
+  PollerClock clock;
   Hotkey hotkey;  // "-off-" at first
   TimedKeys keys(clock, [](int vk, std::uint64_t) { return vk == kPrintScreen; });
   std::vector<std::uint64_t> captures;
@@ -144,7 +137,7 @@ TEST(HotkeyPoller, SettingsAreReadAfreshEveryPass) {
 }
 
 TEST(HotkeyPoller, SecondStartKeepsOnePollerOnePressOneCapture) {
-  CountingClock clock;
+  PollerClock clock;
   Hotkey hotkey;
   hotkey.key = 3;
   hotkey.cas = 1;
@@ -170,7 +163,7 @@ TEST(HotkeyPoller, SecondStartKeepsOnePollerOnePressOneCapture) {
 }
 
 TEST(HotkeyPoller, ClearingTheRunFlagEndsItWithinOnePass) {
-  CountingClock clock;
+  PollerClock clock;
   Hotkey hotkey;
   hotkey.key = 3;
   TimedKeys keys(clock, [](int, std::uint64_t) { return false; });
@@ -219,7 +212,7 @@ struct HeldCapture {
 };
 
 TEST(HotkeyPoller, StoppedDuringACaptureItEndsAfterItUnlessStartedAgain) {
-  CountingClock clock;
+  PollerClock clock;
   Hotkey hotkey;
   hotkey.key = 13;
   std::atomic<bool> pressed{true};
@@ -249,7 +242,7 @@ TEST(HotkeyPoller, StoppedDuringACaptureItEndsAfterItUnlessStartedAgain) {
 }
 
 TEST(UiHandoff, CapturesRunOnTheUiThreadWhileThePollerWaits) {
-  CountingClock clock;
+  PollerClock clock;
   Hotkey hotkey;
   hotkey.key = 3;
   std::atomic<int> presses{2};
@@ -267,9 +260,11 @@ TEST(UiHandoff, CapturesRunOnTheUiThreadWhileThePollerWaits) {
     handoff.runPending([&] {
       ranOn.push_back(std::this_thread::get_id());
       --presses;
-      // The poller waits: no pass is made while the capture runs.
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      EXPECT_EQ(clock.now, before);
+      // The poller waits: no pass is made while the capture runs. A pass would ask for
+      // the keys and let fake time go on.
+      const int askedBefore = KeysAsked(keys);
+      EXPECT_FALSE(testing::WaitUntil(
+          [&] { return KeysAsked(keys) != askedBefore || clock.now != before; }, 20, 1));
     });
   }
   poller.join();

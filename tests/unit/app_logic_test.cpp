@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/main_logic.h"
+#include "platform/paths.h"
 #include "shell/ids.h"
 #include "shell/tables.h"
 #include "tests/support/memory_files.h"

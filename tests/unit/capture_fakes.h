@@ -1,5 +1,5 @@
-// Fakes for the capture tests: a clock that only counts, a scripted device tool and a
-// scripted main window.
+// Fakes for the capture tests: a scripted device tool and a scripted main window, on
+// the shared fake clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,20 +20,10 @@
 #include "capture/command_lines.h"
 #include "imaging/fixed_text.h"
 #include "platform/posix/runner_posix.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/memory_files.h"
 
 namespace snapdeck::testing {
-
-class FakeClock : public Clock {
- public:
-  std::uint64_t nowMs() override { return now; }
-  void sleepMs(int ms) override {
-    now += static_cast<std::uint64_t>(ms);
-    slept += static_cast<std::uint64_t>(ms);
-  }
-  std::uint64_t now = 1000;
-  std::uint64_t slept = 0;
-};
 
 // One scripted run: chunks of output that become readable at given clock times.
 class ScriptedRun : public ToolRun {

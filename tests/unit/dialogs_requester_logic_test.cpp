@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "dialogs/requester_layout.h"
+#include "platform/paths.h"
 #include "shell/ids.h"
 #include "shell/tables.h"
-#include "dialogs/requester_layout.h"
 
 namespace snapdeck {
 namespace {
@@ -93,13 +94,13 @@ TEST(DialogsOpenFile, FilterAndStartPath) {
   EXPECT_TRUE(OpenFileFilter(u"").empty());
 
   std::u16string folder, file;
-  SplitStartPath(u"C:\\tools\\jl\\javaloader.exe", folder, file);
+  SplitPath(u"C:\\tools\\jl\\javaloader.exe", folder, file);
   EXPECT_EQ(folder, u"C:\\tools\\jl\\");
   EXPECT_EQ(file, u"javaloader.exe");
-  SplitStartPath(u"C:\\tools\\", folder, file);
+  SplitPath(u"C:\\tools\\", folder, file);
   EXPECT_EQ(folder, u"C:\\tools\\");
   EXPECT_EQ(file, u"");
-  SplitStartPath(u"javaloader.exe", folder, file);
+  SplitPath(u"javaloader.exe", folder, file);
   EXPECT_EQ(folder, u"");
   EXPECT_EQ(file, u"javaloader.exe");
 }

@@ -285,6 +285,56 @@ TEST(ImagingBmp, MalformedFilesAreRefused) {
   EXPECT_FALSE(DecodeBmp(nullptr, 10).ok);
 }
 
+// The clipboard's packed DIB is the file without its first 14 bytes; its pixels start
+// after the masks and every colour the header declares.
+TEST(ImagingBmp, PackedDibDecodesAsItsFileWould) {
+  BmpSpec padded;
+  padded.width = 3;
+  padded.height = 2;
+  padded.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0, 0};
+  BmpSpec declaresMore;  // 20 colours for 4-bit indices
+  declaresMore.width = 2;
+  declaresMore.bpp = 4;
+  declaresMore.colorsUsed = 20;
+  declaresMore.palette.assign(20, kB);
+  declaresMore.palette[1] = kA;
+  declaresMore.pixels = {0x10, 0, 0, 0};
+  BmpSpec fields;
+  fields.width = 2;
+  fields.bpp = 16;
+  fields.compression = 3;
+  fields.masks = {0xF800, 0x07E0, 0x001F};
+  fields.pixels = {0x00, 0x04, 0x10, 0x80};
+  BmpSpec alphaFields;  // four masks after the 40-byte header
+  alphaFields.bpp = 32;
+  alphaFields.compression = 6;
+  alphaFields.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+  alphaFields.pixels = {0x30, 0x20, 0x10, 0xFF};
+  for (const BmpSpec& spec : {padded, declaresMore, fields, alphaFields}) {
+    const Bytes file = BuildBmp(spec);
+    const DecodeResult want = Decode(file);
+    ASSERT_TRUE(want.ok) << want.error;
+    const DecodeResult got = DecodeDib(file.data() + 14, file.size() - 14);
+    ASSERT_TRUE(got.ok) << got.error;
+    EXPECT_EQ(got.picture.width, want.picture.width);
+    EXPECT_EQ(got.picture.pixels, want.picture.pixels);
+  }
+  EXPECT_EQ(At(Decode(BuildBmp(declaresMore)).picture, 0, 0), kA);
+
+  BmpSpec core;
+  core.headerSize = 12;
+  core.pixels = {1, 2, 3, 0};
+  const Bytes coreFile = BuildBmp(core);
+  EXPECT_FALSE(DecodeDib(coreFile.data() + 14, coreFile.size() - 14).ok);
+  const Bytes paddedFile = BuildBmp(padded);
+  EXPECT_FALSE(DecodeDib(paddedFile.data() + 14, paddedFile.size() - 18).ok) << "last row cut";
+  Bytes tooManyColours = BuildBmp(declaresMore);
+  tooManyColours[14 + 32] = 0x01;  // 257 colours
+  tooManyColours[14 + 33] = 0x01;
+  EXPECT_FALSE(DecodeDib(tooManyColours.data() + 14, tooManyColours.size() - 14).ok);
+  EXPECT_FALSE(DecodeDib(nullptr, 40).ok);
+}
+
 TEST(ImagingBmp, RleOverrunsAreRefused) {
   BmpSpec s;
   s.width = 4;

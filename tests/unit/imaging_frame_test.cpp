@@ -2,6 +2,7 @@
 
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "imaging/scale.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {

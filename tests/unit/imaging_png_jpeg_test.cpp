@@ -9,7 +9,7 @@
 
 #include "imaging/codec.h"
 #include "imaging/draw.h"
-#include "imaging/frame.h"
+#include "imaging/scale.h"
 #include "tests/support/libjpeg_files.h"
 #include "tests/support/pictures.h"
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -71,6 +72,12 @@ class MemoryFolder final : public FolderReader {
   void waitReading(int n) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return reading_ >= n; });
+  }
+  // As waitReading, for at most timeoutMs; false when fewer were ever under way.
+  bool waitReading(int n, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return reading_ >= n; });
   }
   int mostAtOnce() {
     std::lock_guard<std::mutex> lock(mutex_);

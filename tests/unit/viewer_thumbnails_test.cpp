@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "memory_folder.h"
@@ -178,7 +175,8 @@ TEST_F(Thumbnails, DecodesInFlightStayWithinTheMemoryBudget) {
   ThumbnailLoader loader(folder, 4, 2 * 8 * 64 * 64, nullptr);
   loader.submit(jobs);
   folder.waitReading(2);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // room for a third to start
+  // The other workers are free; a third read would show within this time.
+  EXPECT_FALSE(folder.waitReading(3, 100)) << "a third decode started beyond the budget";
   folder.open();
   loader.waitIdle();
   EXPECT_EQ(folder.mostAtOnce(), 2);

@@ -8,6 +8,7 @@
 #include "app/clipboard_win32.h"
 #include "imaging/codec.h"
 #include "imaging/draw.h"
+#include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -23,13 +24,11 @@ Picture Pattern(int w, int h) {
 
 std::vector<std::uint8_t> ClipboardBytes(UINT format) {
   std::vector<std::uint8_t> bytes;
-  if (!OpenClipboard(nullptr)) return bytes;
-  if (HANDLE data = GetClipboardData(format)) {
-    const auto* p = static_cast<const std::uint8_t*>(GlobalLock(data));
-    if (p != nullptr) bytes.assign(p, p + GlobalSize(data));
-    GlobalUnlock(data);
-  }
-  CloseClipboard();
+  const ClipboardSession session(nullptr);
+  if (!session) return bytes;
+  const GlobalLockScope data(GetClipboardData(format));
+  const auto* p = static_cast<const std::uint8_t*>(data.get());
+  if (p != nullptr) bytes.assign(p, p + data.size());
   return bytes;
 }
 
@@ -86,16 +85,18 @@ TEST(AppClipboard, ForeignBitmapsAreReadSafely) {
   header.biPlanes = 1;
   header.biBitCount = 24;
   memcpy(dib.data(), &header, sizeof(header));
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, dib.size());
-  ASSERT_NE(memory, nullptr);
-  memcpy(GlobalLock(memory), dib.data(), dib.size());
-  GlobalUnlock(memory);
+  UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, dib.size()));
+  ASSERT_TRUE(memory);
+  memcpy(GlobalLockScope(memory.get()).get(), dib.data(), dib.size());
   HWND owner =
       CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(OpenClipboard(owner));
-  EmptyClipboard();
-  ASSERT_NE(SetClipboardData(CF_DIB, memory), nullptr);
-  CloseClipboard();
+  {
+    const ClipboardSession session(owner);
+    ASSERT_TRUE(session);
+    EmptyClipboard();
+    ASSERT_NE(SetClipboardData(CF_DIB, memory.get()), nullptr);
+    memory.release();  // the clipboard's now
+  }
   Picture back;
   EXPECT_FALSE(ReadClipboardPicture(back));
   DestroyWindow(owner);

@@ -12,6 +12,7 @@
 #include "app/main_window_win32.h"
 #include "dialogs/click_win32.h"
 #include "imaging/draw.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -213,7 +214,8 @@ TEST_F(AppMainWindow, SizeLimitsAndLabelColours) {
   EXPECT_EQ(info.ptMaxTrackSize.x, TheShell().metrics.workRight);
   EXPECT_EQ(info.ptMaxTrackSize.y, TheShell().metrics.workBottom);
 
-  HDC dc = CreateCompatibleDC(nullptr);
+  const UniqueDc owned(CreateCompatibleDC(nullptr));
+  const HDC dc = owned.get();
   const LRESULT brush = SendMessageW(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                      reinterpret_cast<LPARAM>(Item(34)));
   EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheShell().backgroundBrush.get());
@@ -223,7 +225,6 @@ TEST_F(AppMainWindow, SizeLimitsAndLabelColours) {
   const LRESULT edit = SendMessageW(main_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
                                     reinterpret_cast<LPARAM>(Item(37)));
   EXPECT_NE(reinterpret_cast<HBRUSH>(edit), TheShell().backgroundBrush.get());
-  DeleteDC(dc);
 }
 
 TEST_F(AppMainWindow, TrayMenuHoldsItsItems) {

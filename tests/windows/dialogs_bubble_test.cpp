@@ -7,6 +7,7 @@
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
 #include "dialogs/login_state.h"
+#include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -51,16 +52,13 @@ TEST_F(DialogsBubble, MessageReturnAnswersTrue) {
       EXPECT_EQ(TextOf(GetDlgItem(w, id::kBubbleOk)), L"Ok");
       EXPECT_EQ(TextOf(GetDlgItem(w, id::kBubbleText)), L"Only one instance is allowed.");
       EXPECT_EQ(TextOf(GetDlgItem(w, id::kBubbleCaption)), L"Snapdeck.exe");
-      HRGN region = CreateRectRgn(0, 0, 0, 0);
-      EXPECT_NE(GetWindowRgn(w, region), ERROR);
-      EXPECT_TRUE(PtInRegion(region, 80, 80));
-      EXPECT_TRUE(PtInRegion(region, 80, 1));
-      EXPECT_FALSE(PtInRegion(region, 3, 3));
-      DeleteObject(region);
+      const UniqueGdi<HRGN> region(CreateRectRgn(0, 0, 0, 0));
+      EXPECT_NE(GetWindowRgn(w, region.get()), ERROR);
+      EXPECT_TRUE(PtInRegion(region.get(), 80, 80));
+      EXPECT_TRUE(PtInRegion(region.get(), 80, 1));
+      EXPECT_FALSE(PtInRegion(region.get(), 3, 3));
       // Warning theme: light yellow centre, the caption on the same colour.
-      HDC dc = GetDC(w);
-      EXPECT_EQ(GetPixel(dc, 80, 110), RGB(0xFF, 0xFF, 0x99));
-      ReleaseDC(w, dc);
+      EXPECT_EQ(GetPixel(WindowDc(w).get(), 80, 110), RGB(0xFF, 0xFF, 0x99));
       EXPECT_EQ(FocusOf(uiThread_), GetDlgItem(w, id::kBubbleOk));
       PressKey(GetDlgItem(w, id::kBubbleOk), VK_RETURN);
     });
@@ -77,9 +75,7 @@ TEST_F(DialogsBubble, MessageReturnAnswersTrue) {
 TEST_F(DialogsBubble, MessageEscapeAnswersFalseBeforeMainProgramRuns) {
   TheShell().info.mainRunning = false;
   Driver driver(kTitle, [&](HWND w) {
-    HDC dc = GetDC(w);
-    EXPECT_EQ(GetPixel(dc, 80, 110), RGB(0xFF, 0x99, 0xAA));  // error theme centre
-    ReleaseDC(w, dc);
+    EXPECT_EQ(GetPixel(WindowDc(w).get(), 80, 110), RGB(0xFF, 0x99, 0xAA));  // error theme centre
     PressKey(GetDlgItem(w, id::kBubbleOk), VK_ESCAPE);
   });
   // No parent window: number 0 names no open window.

@@ -3,6 +3,7 @@
 #include "dialogs/click_win32.h"
 #include "dialogs/requester_win32.h"
 #include "dialogs_support.h"
+#include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -58,14 +59,14 @@ class DialogsRequester : public ::testing::Test {
     EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
 
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const UniqueGdi<HRGN> owned(CreateRectRgn(0, 0, 0, 0));
+    const HRGN region = owned.get();
     ASSERT_NE(GetWindowRgn(w, region), ERROR);
     EXPECT_TRUE(PtInRegion(region, 160, 160));
     EXPECT_TRUE(PtInRegion(region, 160, 2));
     EXPECT_TRUE(PtInRegion(region, 2, 160));
     EXPECT_FALSE(PtInRegion(region, 3, 3));
     EXPECT_FALSE(PtInRegion(region, 316, 316));
-    DeleteObject(region);
 
     const int messageHeight = kind == id::kKindWarning ? 106 : 64;
     const std::pair<int, RECT> expected[] = {
@@ -312,21 +313,24 @@ TEST_F(DialogsRequester, HotkeyKindEscapeLeavesSettingsAlone) {
 
 TEST_F(DialogsRequester, DiscBackgroundAndLabelColours) {
   Driver driver(kTitle, [&](HWND w) {
-    HDC dc = GetDC(w);
-    // Inside the flat centre of the disc, clear of every control.
-    EXPECT_EQ(GetPixel(dc, 20, 160), RGB(0xFF, 0xFF, 0x99));
-    // The white plate behind the icon, just outside the 48 x 48 icon.
-    EXPECT_EQ(GetPixel(dc, 159, 80), RGB(0xFF, 0xFF, 0xFF));
-    ReleaseDC(w, dc);
+    {
+      const WindowDc dc(w);
+      // Inside the flat centre of the disc, clear of every control.
+      EXPECT_EQ(GetPixel(dc.get(), 20, 160), RGB(0xFF, 0xFF, 0x99));
+      // The white plate behind the icon, just outside the 48 x 48 icon.
+      EXPECT_EQ(GetPixel(dc.get(), 159, 80), RGB(0xFF, 0xFF, 0xFF));
+    }
     // A check box asks its parent for label colours: the requester's brush, #222233.
     HWND box = GetDlgItem(w, id::kReqCtrl);
-    HDC boxDc = GetDC(box);
-    const LRESULT brush = SendMessageW(w, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(boxDc),
-                                       reinterpret_cast<LPARAM>(box));
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheRequesterState().labelBrush.get());
-    EXPECT_EQ(GetTextColor(boxDc), RGB(0x22, 0x22, 0x33));
-    EXPECT_EQ(GetBkMode(boxDc), TRANSPARENT);
-    ReleaseDC(box, boxDc);
+    {
+      const WindowDc boxDc(box);
+      const LRESULT brush =
+          SendMessageW(w, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(boxDc.get()),
+                       reinterpret_cast<LPARAM>(box));
+      EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheRequesterState().labelBrush.get());
+      EXPECT_EQ(GetTextColor(boxDc.get()), RGB(0x22, 0x22, 0x33));
+      EXPECT_EQ(GetBkMode(boxDc.get()), TRANSPARENT);
+    }
     PressKey(box, VK_ESCAPE);
   });
   EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerSecond);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"
 #include "shell/resources_win32.h"
 #include "tests/support/pictures.h"
@@ -203,15 +204,14 @@ TEST(EmbeddedIcons, IconPicturesGiveSixteenPixelIconsOthersNone) {
     ASSERT_TRUE(icon) << n;
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    const UniqueGdi<HBITMAP> mask(info.hbmMask), color(info.hbmColor);
     BITMAP bm{};
-    GetObjectW(info.hbmMask, sizeof bm, &bm);
+    GetObjectW(mask.get(), sizeof bm, &bm);
     EXPECT_EQ(bm.bmWidth, 16) << n;
-    if (info.hbmColor) {
-      GetObjectW(info.hbmColor, sizeof bm, &bm);
+    if (color) {
+      GetObjectW(color.get(), sizeof bm, &bm);
       EXPECT_EQ(bm.bmHeight, 16) << n;
-      DeleteObject(info.hbmColor);
     }
-    DeleteObject(info.hbmMask);
   }
   for (int n : {0, 20, 21, -1, 100}) EXPECT_FALSE(LoadEmbeddedIcon(n)) << n;
 }

@@ -2,25 +2,37 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "capture/command_lines.h"
 #include "platform/win32/runner_win32.h"
-#include "tests/support/devicesim_folder.h"
+#include "tests/support/runner_contract.h"
+
+namespace snapdeck::testing {
+
+struct Win32Tool {
+  static std::unique_ptr<ToolRunner> Make() { return MakeWin32ToolRunner(); }
+  static std::filesystem::path Simulator() {
+    const wchar_t* override = _wgetenv(L"SNAPDECK_DEVICESIM");
+    if (override != nullptr) return override;
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
+    return std::filesystem::path(std::wstring(buffer, n)).parent_path() / ".." / "tools" /
+           "devicesim" / "javaloader.exe";
+  }
+  static std::u16string MissingTool() { return u"C:\\nonexistent\\javaloader.exe"; }
+  // Runs left behind are not counted here: this runner does not end a run that is
+  // closed while its tool still runs.
+  static constexpr bool kCountsChildren = false;
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RunnerContract, Win32Tool);
+
+}  // namespace snapdeck::testing
 
 namespace snapdeck {
 namespace {
 
-using testing::ReadAll;
-
-std::wstring ModuleFolder() {
-  wchar_t buffer[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
-  std::wstring path(buffer, n);
-  return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
+class Win32Runner : public testing::RunnerContract<testing::Win32Tool> {};
 
 std::string Narrow(const std::wstring& w) {
   std::string out;
@@ -28,110 +40,22 @@ std::string Narrow(const std::wstring& w) {
   return out;
 }
 
-// A folder whose name contains a blank, holding a copy of the simulator.
-class SimFolder : public testing::DevicesimFolder {
- public:
-  explicit SimFolder(const std::string& config)
-      : DevicesimFolder(Simulator(), config, "snapdeck runner") {}
-
- private:
-  static std::wstring Simulator() {
-    const wchar_t* override = _wgetenv(L"SNAPDECK_DEVICESIM");
-    return override ? std::wstring(override)
-                    : ModuleFolder() + L"..\\tools\\devicesim\\javaloader.exe";
-  }
-};
-
-// The log's form of an argument: backslashes doubled.
-std::string Logged(const std::string& arg) {
-  std::string out;
-  for (char c : arg) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  return out;
-}
-
-TEST(Win32Runner, EnumerationRecordsArriveThroughThePipe) {
-  SimFolder sim("devices = 2\n");
-  ASSERT_TRUE(sim.ready());
-  auto run = MakeWin32ToolRunner()->start(sim.tool16(), EnumParameters());
-  ASSERT_NE(run, nullptr);
-  ASSERT_TRUE(run->waitEnd(10000));
-  EXPECT_EQ(run->outputAvailable(), 24u);
-  EXPECT_EQ(ReadAll(*run), "0x2100000A\r\n0x2100000B\r\n");
-  EXPECT_EQ(run->outputAvailable(), 0u);
-}
-
-TEST(Win32Runner, DeviceReceivesTheExactPassword) {
-  const std::string passwords[] = {"plain", "a\"b", "\" -x \"", "ends\\", "back\\\"q"};
-  for (const std::string& pw : passwords) {
+// The command line is the quoted path, one blank and the parameter text.
+TEST_F(Win32Runner, CommandLineIsTheQuotedPathAndTheParameters) {
+  for (const std::string& pw : testing::kAwkwardPasswords) {
     SCOPED_TRACE(pw);
-    SimFolder sim("device1.password = " + Logged(pw) + "\n");
+    Sim sim("device1.password = " + testing::SimEscaped(pw) + "\n");
     ASSERT_TRUE(sim.ready());
     const std::u16string pw16(pw.begin(), pw.end());
-    auto run =
-        MakeWin32ToolRunner()->start(sim.tool16(), DeviceInfoParameters(u"0x2100000A", pw16));
+    const std::u16string params = DeviceInfoParameters(u"0x2100000A", pw16);
+    auto run = start(sim, params);
     ASSERT_NE(run, nullptr);
-    EXPECT_NE(ReadAll(*run).find("PIN: 0x2100000A"), std::string::npos);
     ASSERT_TRUE(run->waitEnd(10000));
     run.reset();
-    EXPECT_EQ(sim.logLines("arg "),
-              (std::vector<std::string>{"-u", "-p0x2100000A", Logged("-w" + pw), "deviceinfo"}));
-    // The command line is the quoted path, one blank and the parameter text.
-    const std::u16string params = DeviceInfoParameters(u"0x2100000A", pw16);
-    const std::string expected = Logged("\"" + Narrow(sim.dir()) + "javaloader.exe\" " +
-                                        std::string(params.begin(), params.end()));
+    const std::string expected = testing::SimEscaped(
+        "\"" + Narrow(sim.dir()) + "javaloader.exe\" " + std::string(params.begin(), params.end()));
     EXPECT_EQ(sim.logLines("cmdline "), std::vector<std::string>{expected});
   }
-}
-
-TEST(Win32Runner, ScreenshotWritesTheQuotedPath) {
-  SimFolder sim("");
-  ASSERT_TRUE(sim.ready());
-  auto run = MakeWin32ToolRunner()->start(sim.tool16(),
-                                          ScreenshotParameters(u"0x2100000A", u"", sim.dir16()));
-  ASSERT_NE(run, nullptr);
-  EXPECT_NE(ReadAll(*run).find("Reading screen"), std::string::npos);
-  ASSERT_TRUE(run->waitEnd(10000));
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  ASSERT_TRUE(
-      GetFileAttributesExW((sim.dir() + L"~devshot.bmp").c_str(), GetFileExInfoStandard, &data));
-  EXPECT_EQ(data.nFileSizeLow, 54u + 240u * 3u * 160u);
-}
-
-TEST(Win32Runner, WrongPasswordGivesNoOutput) {
-  SimFolder sim("device1.password = secret\n");
-  ASSERT_TRUE(sim.ready());
-  auto run = MakeWin32ToolRunner()->start(sim.tool16(), DeviceInfoParameters(u"0x2100000A", u"x"));
-  ASSERT_NE(run, nullptr);
-  ASSERT_TRUE(run->waitEnd(10000));
-  EXPECT_EQ(run->outputAvailable(), 0u);
-  EXPECT_EQ(ReadAll(*run), "");
-}
-
-TEST(Win32Runner, HangingToolIsKilled) {
-  SimFolder sim("hang = enum\n");
-  ASSERT_TRUE(sim.ready());
-  auto run = MakeWin32ToolRunner()->start(sim.tool16(), EnumParameters());
-  ASSERT_NE(run, nullptr);
-  EXPECT_FALSE(run->waitEnd(300));
-  run->kill();
-  EXPECT_TRUE(run->waitEnd(10000));
-}
-
-TEST(Win32Runner, FloodingToolCanBeKilledWhileWriting) {
-  SimFolder sim("flood = enum\n");
-  ASSERT_TRUE(sim.ready());
-  auto run = MakeWin32ToolRunner()->start(sim.tool16(), EnumParameters());
-  ASSERT_NE(run, nullptr);
-  std::uint8_t block[4096];
-  EXPECT_EQ(run->read(block, sizeof block), sizeof block);
-  EXPECT_FALSE(run->waitEnd(50));
-  run->kill();
-  EXPECT_TRUE(run->waitEnd(10000));
-}
-
-TEST(Win32Runner, MissingToolDoesNotStart) {
-  EXPECT_EQ(MakeWin32ToolRunner()->start(u"C:\\nonexistent\\javaloader.exe", EnumParameters()),
-            nullptr);
 }
 
 }  // namespace

@@ -12,6 +12,12 @@
 #include "tests/support/wait_until.h"
 
 namespace e2e {
+
+using snapdeck::win32::ClipboardSession;
+using snapdeck::win32::GlobalLockScope;
+using snapdeck::win32::UniqueFind;
+using snapdeck::win32::UniqueHandle;
+
 namespace {
 
 // Messages to another process never block the test for long: a hung program makes
@@ -67,12 +73,12 @@ BOOL CALLBACK FindWindowProc(HWND window, LPARAM param) {
   return FALSE;
 }
 
-bool OpenClipboardWithRetry() {
+ClipboardSession OpenClipboardWithRetry() {
   for (int i = 0; i < 100; ++i) {
-    if (OpenClipboard(nullptr)) return true;
+    if (ClipboardSession session(nullptr); session) return session;
     Sleep(20);
   }
-  return false;
+  return {};
 }
 
 POINT Centre(HWND control) {
@@ -148,18 +154,12 @@ std::optional<snapdeck::Picture> PictureFromDib(const std::uint8_t* data, std::s
 }
 
 std::optional<Bytes> ClipboardDib() {
-  if (!OpenClipboardWithRetry()) return std::nullopt;
-  std::optional<Bytes> out;
-  if (HANDLE data = GetClipboardData(CF_DIB)) {
-    const SIZE_T size = GlobalSize(data);
-    if (const void* bytes = GlobalLock(data)) {
-      const auto* b = static_cast<const std::uint8_t*>(bytes);
-      out = Bytes(b, b + size);
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return out;
+  const ClipboardSession session = OpenClipboardWithRetry();
+  if (!session) return std::nullopt;
+  const GlobalLockScope dib(GetClipboardData(CF_DIB));
+  if (dib.get() == nullptr) return std::nullopt;
+  const auto* b = static_cast<const std::uint8_t*>(dib.get());
+  return Bytes(b, b + dib.size());
 }
 
 }  // namespace
@@ -207,28 +207,26 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
 }
 
 std::optional<Bytes> ReadFileBytes(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return std::nullopt;
+  const UniqueHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return std::nullopt;
   Bytes out;
   std::uint8_t buffer[65536];
   DWORD got = 0;
-  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+  while (ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
     out.insert(out.end(), buffer, buffer + got);
   }
-  CloseHandle(f);
   return out;
 }
 
 bool WriteFileBytes(const std::wstring& path, const Bytes& bytes) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  UniqueHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   DWORD written = 0;
   BOOL ok = bytes.empty() ||
-            WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(f);
-  return ok && written == bytes.size();
+            WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return CloseReportingErrors(f) && ok && written == bytes.size();
 }
 
 bool WriteFileText(const std::wstring& path, const std::string& text) {
@@ -246,12 +244,11 @@ bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
 std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW fd{};
-  HANDLE h = FindFirstFileW(JoinPath(folder, pattern).c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return names;
+  const UniqueFind h(FindFirstFileW(JoinPath(folder, pattern).c_str(), &fd));
+  if (!h) return names;
   do {
     if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(fd.cFileName);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
+  } while (FindNextFileW(h.get(), &fd));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -316,18 +313,18 @@ bool Program::Launch(const std::wstring& folder, const LaunchOptions& options) {
                       CREATE_UNICODE_ENVIRONMENT, env.data(), cwd.c_str(), &si, &pi)) {
     return false;
   }
-  CloseHandle(pi.hThread);
-  process_ = pi.hProcess;
+  const UniqueHandle thread(pi.hThread);
+  process_.reset(pi.hProcess);
   pid_ = pi.dwProcessId;
   return true;
 }
 
 bool Program::Adopt(DWORD pid) {
   Kill();
-  process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                         pid);
-  pid_ = process_ != nullptr ? pid : 0;
-  return process_ != nullptr;
+  process_.reset(
+      OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  pid_ = process_ ? pid : 0;
+  return static_cast<bool>(process_);
 }
 
 HWND FindAnyWindowTitled(const std::wstring& title) {
@@ -337,7 +334,7 @@ HWND FindAnyWindowTitled(const std::wstring& title) {
 }
 
 bool Program::running() const {
-  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 HWND Program::FindWindowTitled(const std::wstring& title) const {
@@ -363,23 +360,22 @@ bool Program::WaitWindowGone(const std::wstring& title, int timeoutMs) const {
 }
 
 std::optional<DWORD> Program::WaitExit(int timeoutMs) {
-  if (process_ == nullptr) return std::nullopt;
-  if (WaitForSingleObject(process_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+  if (!process_) return std::nullopt;
+  if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
     return std::nullopt;
   }
   DWORD code = 0;
-  GetExitCodeProcess(process_, &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
 void Program::Kill() {
-  if (process_ == nullptr) return;
-  if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_, 99);
-    WaitForSingleObject(process_, 10000);
+  if (!process_) return;
+  if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 10000);
   }
-  CloseHandle(process_);
-  process_ = nullptr;
+  process_.reset();
   pid_ = 0;
 }
 
@@ -564,9 +560,10 @@ namespace {
 // The texts of every tool of a tool-tip window of another process, read through memory
 // lent in that process (the messages carry pointers, which are not marshalled).
 void AppendToolTexts(HWND tip, DWORD pid, std::vector<std::wstring>& out) {
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (process == nullptr) return;
+  const UniqueHandle owner(
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+  if (!owner) return;
+  const HANDLE process = owner.get();
   struct Remote {
     TTTOOLINFOW info;
     wchar_t text[1024];
@@ -591,7 +588,6 @@ void AppendToolTexts(HWND tip, DWORD pid, std::vector<std::wstring>& out) {
     }
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   }
-  CloseHandle(process);
 }
 
 struct TipSearch {
@@ -629,17 +625,15 @@ void TrayNotify(HWND owner, UINT callbackMessage, UINT iconId, UINT mouseMessage
 DWORD ClipboardSequence() { return GetClipboardSequenceNumber(); }
 
 bool ClearClipboard() {
-  if (!OpenClipboardWithRetry()) return false;
-  const bool ok = EmptyClipboard() != 0;
-  CloseClipboard();
-  return ok;
+  const ClipboardSession session = OpenClipboardWithRetry();
+  return session && EmptyClipboard() != 0;
 }
 
 std::vector<UINT> ClipboardFormats() {
   std::vector<UINT> formats;
-  if (!OpenClipboardWithRetry()) return formats;
+  const ClipboardSession session = OpenClipboardWithRetry();
+  if (!session) return formats;
   for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f)) formats.push_back(f);
-  CloseClipboard();
   return formats;
 }
 

@@ -14,9 +14,14 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "platform/win32/handles_win32.h"
+#include "shell/ids.h"
 #include "tests/support/win32_windows.h"
 
 namespace e2e {
+
+// The program's window, control and menu numbers.
+namespace id = snapdeck::id;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -95,7 +100,7 @@ class Program {
   void Kill();
 
  private:
-  HANDLE process_ = nullptr;
+  snapdeck::win32::UniqueHandle process_;
   DWORD pid_ = 0;
   std::wstring folder_;
   std::wstring exePath_;

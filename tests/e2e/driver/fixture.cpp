@@ -71,6 +71,15 @@ std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>&
   return out;
 }
 
+LaunchOptions WithDevices(const std::vector<std::pair<std::string, std::string>>& device,
+                          const std::vector<std::pair<std::string, std::string>>& settings) {
+  LaunchOptions o;
+  o.deviceConfig = DeviceConfig(device);
+  o.deviceConfigName = kDeviceConfigName;
+  if (!settings.empty()) o.settings = ToBytes(IniText(settings));
+  return o;
+}
+
 void E2eTest::SetUp() {
   ASSERT_FALSE(SnapdeckExe().empty()) << "SNAPDECK_EXE is not set (run through tools/test.sh)";
   folder_ = FreshFolder(TestName());
@@ -137,7 +146,7 @@ HWND E2eTest::WaitRequesterKind(Program& program, bool withPassword, int timeout
   WaitUntil(
       [&] {
         found = program.FindWindowTitled(kRequesterTitle);
-        return found != nullptr && (Control(found, 22) != nullptr) == withPassword;
+        return found != nullptr && (Control(found, id::kReqPassword) != nullptr) == withPassword;
       },
       timeoutMs, 100);
   return found;
@@ -146,9 +155,19 @@ HWND E2eTest::WaitRequesterKind(Program& program, bool withPassword, int timeout
 void E2eTest::AnswerPasswordPrompt(Program& program, const std::wstring& password) {
   HWND ask = WaitRequesterKind(program, true);
   ASSERT_NE(ask, nullptr) << "no password prompt";
-  SetText(Control(ask, 22), password);
-  Click(Control(ask, 20));
+  SetText(Control(ask, id::kReqPassword), password);
+  Click(Control(ask, id::kReqFirstButton));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(ask); }, 10000)) << "the prompt stayed open";
+}
+
+void E2eTest::TakeShot(Program& program, HWND main, int prompts) {
+  Click(Control(main, id::kTakeScreenshot));
+  for (int i = 0; i < prompts; ++i) AnswerPasswordPrompt(program);
+}
+
+void E2eTest::LetTheJobFinish(HWND main) {
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(Control(main, id::kTakeScreenshot)); }, 30000))
+      << "the capture did not end";
 }
 
 std::wstring E2eTest::TestName() {

@@ -63,6 +63,11 @@ class E2eTest : public ::testing::Test {
   // The first capture asks for every device's password; answers one prompt with "OK, done"
   // and waits until it has closed.
   void AnswerPasswordPrompt(Program& program, const std::wstring& password = L"");
+  // Presses "take screenshot" and answers as many password prompts with "OK, done".
+  void TakeShot(Program& program, HWND main, int prompts = 1);
+  // The outcome shows a moment before the job has ended, and a click that arrives while
+  // the job still runs is dropped: waits until "take screenshot" is enabled again.
+  void LetTheJobFinish(HWND main);
 
   static std::wstring TestName();
 
@@ -76,5 +81,9 @@ class E2eTest : public ::testing::Test {
 
 // Device simulator configuration text from key/value pairs.
 std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>& entries);
+
+// A start with the simulator configured so, and a hand-made settings file when given.
+LaunchOptions WithDevices(const std::vector<std::pair<std::string, std::string>>& device,
+                          const std::vector<std::pair<std::string, std::string>>& settings = {});
 
 }  // namespace e2e

@@ -1,5 +1,7 @@
 #include "driver/viewer.h"
 
+#include "viewer/thumbnail_layout.h"
+
 namespace e2e {
 
 HWND InnerControl(HWND window, int id) {
@@ -20,18 +22,22 @@ HWND InnerControl(HWND window, int id) {
   return search.found;
 }
 
-HWND ThumbnailImage(HWND viewer, int index) { return InnerControl(viewer, 74 + 3 * index); }
-HWND ThumbnailCaption(HWND viewer, int index) { return InnerControl(viewer, 76 + 3 * index); }
+HWND ThumbnailImage(HWND viewer, int index) {
+  return InnerControl(viewer, snapdeck::ThumbnailControl(index));
+}
+HWND ThumbnailCaption(HWND viewer, int index) {
+  return InnerControl(viewer, snapdeck::CaptionControl(index));
+}
 
 // A status bar answers WM_GETTEXT with the text of its first field.
-std::wstring ViewerStatus(HWND viewer) { return Text(Control(viewer, kViewerStatusBar)); }
+std::wstring ViewerStatus(HWND viewer) { return Text(Control(viewer, id::kViewerStatusBar)); }
 
 bool WaitViewerStatus(HWND viewer, const std::wstring& text, int timeoutMs) {
   return WaitUntil([&] { return ViewerStatus(viewer) == text; }, timeoutMs);
 }
 
 HWND OpenViewerWindow(const Program& program, HWND main, int timeoutMs) {
-  Click(Control(main, 60));
+  Click(Control(main, id::kToggleViewer));
   HWND viewer = program.WaitWindow(kViewerTitle, timeoutMs);
   if (viewer == nullptr) return nullptr;
   const bool counted = WaitUntil(

@@ -11,7 +11,6 @@
 namespace e2e {
 
 inline constexpr wchar_t kViewerTitle[] = L"SnapdeckViewer";
-inline constexpr int kViewerStatusBar = 63;
 
 // A control with that number anywhere inside the window (GetDlgItem sees children only).
 HWND InnerControl(HWND window, int id);

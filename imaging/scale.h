@@ -1,0 +1,19 @@
+// The scale rule of the scale list and the area-averaging resize behind it.
+#pragma once
+
+#include <array>
+
+#include "imaging/picture.h"
+
+namespace snapdeck {
+
+// The percentages of the scale list ("25%" .. "200%"), by index.
+inline constexpr std::array<int, 6> kScalePercents = {25, 50, 75, 100, 150, 200};
+// kScalePercents[shotsize]; 100 for an index outside the list.
+int ScalePercent(int shotsize);
+// Area-averaging resize: each target pixel is the average of the source area it covers.
+Picture ResizeAreaAverage(const Picture& src, int w, int h);
+// Applies the scale list entry; index 3 (100%) returns the picture untouched.
+Picture ScaleByIndex(const Picture& src, int shotsize);
+
+}  // namespace snapdeck
