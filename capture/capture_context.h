@@ -20,6 +20,9 @@ struct CaptureSession {
   int count = 0;
   std::array<std::u16string, kMaxDevices + 1> PIN{};
   std::array<bool, kMaxDevices + 1> deviceAnswered{};
+  // The device's record cannot be passed to the tool as it is (a control byte would cut
+  // the command line short): the device is listed, but its shot fails without a run.
+  std::array<bool, kMaxDevices + 1> recordRefused{};
   // Detection and passwords succeeded; later jobs reuse the device list until a shot fails.
   bool deviceSessionReady = false;
   // Size of the last picture read from a device; sizes the failure pictures.

@@ -86,6 +86,29 @@ class Win32ToolRunner final : public ToolRunner {
     childOutput.reset();
     return std::make_unique<Win32ToolRun>(UniqueHandle(info.hProcess), std::move(output));
   }
+
+  bool passesExactly(const std::u16string& text) override {
+    // The command line ends at a NUL.
+    if (text.find(u'\0') != std::u16string::npos) return false;
+    if (text.empty()) return true;
+    // No command line is longer.
+    if (text.size() > 32767) return false;
+    const std::wstring wide = Wide(text);
+    const int length = static_cast<int>(wide.size());
+    // A tool with a narrow command line reads it in the ANSI code page, where a character
+    // without its own code arrives as a look-alike or as "?".
+    if (GetACP() == CP_UTF8) {
+      // UTF-8 holds every character; only an unpaired surrogate is lost.
+      return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0,
+                                 nullptr, nullptr) > 0;
+    }
+    std::string narrow(static_cast<std::size_t>(length) * 4, '\0');
+    BOOL usedDefault = FALSE;
+    const int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(),
+                            static_cast<int>(narrow.size()), nullptr, &usedDefault);
+    return n > 0 && !usedDefault;
+  }
 };
 
 }  // namespace

@@ -129,6 +129,21 @@ TEST(Win32Runner, FloodingToolCanBeKilledWhileWriting) {
   EXPECT_TRUE(run->waitEnd(10000));
 }
 
+// The tool reads its command line in the ANSI code page: what that page cannot hold would
+// reach it as a look-alike ("l" for "\u0142") or "?", a wrong password the device counts.
+TEST(Win32Runner, OnlyTextTheCodePageHoldsPassesExactly) {
+  auto runner = MakeWin32ToolRunner();
+  EXPECT_TRUE(runner->passesExactly(u""));
+  EXPECT_TRUE(runner->passesExactly(u"se\\cret\"1 x"));
+  EXPECT_FALSE(runner->passesExactly(std::u16string(u"a\0b", 3)));
+  EXPECT_FALSE(runner->passesExactly(u"a\xD800b"));  // an unpaired surrogate
+  if (GetACP() == 1252) {
+    EXPECT_TRUE(runner->passesExactly(u"\u00E9\u20AC\u00FF"));
+    EXPECT_FALSE(runner->passesExactly(u"\u0142"));
+    EXPECT_FALSE(runner->passesExactly(u"\u65E5\u672C"));
+  }
+}
+
 TEST(Win32Runner, MissingToolDoesNotStart) {
   EXPECT_EQ(MakeWin32ToolRunner()->start(u"C:\\nonexistent\\javaloader.exe", EnumParameters()),
             nullptr);
