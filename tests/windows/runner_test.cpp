@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "capture/command_lines.h"
+#include "platform/win32/handles_win32.h"
 #include "platform/win32/runner_win32.h"
 #include "tests/support/devicesim_folder.h"
 
@@ -127,6 +128,47 @@ TEST(Win32Runner, FloodingToolCanBeKilledWhileWriting) {
   EXPECT_FALSE(run->waitEnd(50));
   run->kill();
   EXPECT_TRUE(run->waitEnd(10000));
+}
+
+// A helper the tool started holds the tool's output pipe. It ends with the tool, whether
+// the run is killed or simply goes away, and the tool receives no other handle of ours.
+TEST(Win32Runner, TheToolAndWhatItStartedEndWithTheRun) {
+  SimFolder sim("child = enum\nhang = enum\n");
+  ASSERT_TRUE(sim.ready());
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE otherRead = nullptr;
+  HANDLE otherWrite = nullptr;
+  ASSERT_TRUE(CreatePipe(&otherRead, &otherWrite, &inheritable, 0));
+  win32::UniqueHandle ours(otherRead);
+  win32::UniqueHandle theirs(otherWrite);
+
+  for (const bool killFirst : {true, false}) {
+    SCOPED_TRACE(killFirst ? "killed" : "gone");
+    auto run = MakeWin32ToolRunner()->start(sim.tool16(), EnumParameters());
+    ASSERT_NE(run, nullptr);
+    std::uint8_t record[12];
+    ASSERT_EQ(run->read(record, sizeof record), sizeof record);  // the helper runs by now
+    const std::vector<std::string> children = sim.logLines("child ");
+    ASSERT_EQ(children.size(), killFirst ? 1u : 2u);
+    win32::UniqueHandle child(
+        OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(children.back()))));
+    ASSERT_TRUE(child);
+    if (theirs) {
+      // No process but ours held the other pipe's write end.
+      theirs.reset();
+      DWORD available = 0;
+      EXPECT_FALSE(PeekNamedPipe(ours.get(), nullptr, 0, nullptr, &available, nullptr));
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    }
+    if (killFirst) {
+      run->kill();
+      ASSERT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+      // Nobody holds the output open any more, so reading ends instead of waiting.
+      EXPECT_EQ(ReadAll(*run), "");
+    }
+    run.reset();
+    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+  }
 }
 
 // The tool reads its command line in the ANSI code page: what that page cannot hold would
