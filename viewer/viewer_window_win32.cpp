@@ -577,7 +577,7 @@ HWND ViewerWindow() {
 
 bool ViewerExists() { return ViewerWindow() != nullptr; }
 
-void OpenViewer() {
+void OpenViewer(bool activate) {
   if (ViewerExists()) return;
   Shell& shell = TheShell();
   ViewerState& state = TheViewerState();
@@ -631,7 +631,7 @@ void OpenViewer() {
   static const int numbers[] = {id::kKeyF9, id::kKeyF5};
   g_viewer.shortcuts.reset(MakeShortcutTable(keys, numbers, 2));
   SetWindowShortcuts(window, g_viewer.shortcuts.get());
-  ShowWindow(window, SW_SHOW);
+  ShowWindow(window, activate ? SW_SHOW : SW_SHOWNOACTIVATE);
 }
 
 void CloseViewer() {
@@ -672,7 +672,9 @@ void BuildThumbnails() {
   ShowWindow(g_viewer.column, SW_SHOW);
   ScrollTo(TheViewerState().scrollPosition);
   ShowCountWithHidden();
-  FocusThumbnailColumn();
+  // So the mouse wheel scrolls the column; focusing a window of an inactive viewer would
+  // activate it and take the keyboard from wherever the user is typing.
+  if (GetActiveWindow() == g_viewer.window) FocusThumbnailColumn();
 }
 
 void RefreshThumbnails() {

@@ -276,6 +276,48 @@ TEST_F(Viewer, FollowsAFolderChosenInTheMainWindow) {
   EndWithEsc(p, main);
 }
 
+// Each key typed in the folder box re-opens the viewer on the folder typed so far: the
+// viewer follows, and the keys keep going into the folder box.
+TEST_F(Viewer, FollowsAFolderBeingTypedWhileTheFocusStaysInTheFolderBox) {
+  const std::wstring sub = Folder(L"sub");
+  WritePicture(JoinPath(folder_, L"here.png"), 60, 40);
+  WritePicture(JoinPath(sub, L"a.png"), 60, 40);
+  WritePicture(JoinPath(sub, L"b.jpg"), 60, 40, 1);
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  HWND combo = Control(main, 36);
+  HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  // The user clicks into the folder box and goes to the end of its text.
+  MouseClick(edit);
+  ASSERT_TRUE(WaitUntil([&] { return FocusIn(main) == edit; })) << "the click missed the box";
+  HoldKeys({VK_END});
+  ReleaseKeys({VK_END});
+
+  std::wstring typed = Text(combo);
+  ASSERT_EQ(typed, folder_);
+  for (const wchar_t c : std::wstring(L"sub\\")) {
+    typed += c;
+    TypeChar(c);
+    ASSERT_TRUE(WaitUntil([&] { return Text(combo) == typed; }))
+        << "the box shows " << Utf8(Text(combo)) << " after typing " << Utf8(typed);
+    HWND followed = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      followed = p.FindWindowTitled(kViewerTitle);
+      return followed != nullptr && followed != viewer &&
+             ViewerStatus(followed).find(L" hidden)") != std::wstring::npos;
+    })) << "the viewer did not follow "
+        << Utf8(typed);
+    viewer = followed;
+    EXPECT_EQ(FocusIn(main), edit) << "the focus left the box after " << Utf8(typed);
+  }
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)"));
+  EndWithEsc(p, main);
+}
+
 TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   // Large pictures, so that decoding them takes a while even on a fast machine.
   const std::wstring shots = Folder(L"shots");

@@ -535,6 +535,40 @@ HWND WaitPopupMenu(DWORD pid, int timeoutMs) {
 
 void HoldKeys(const std::vector<WORD>& keys) { SendKeys(keys, 0); }
 
+HWND FocusIn(HWND topLevel) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (topLevel == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(topLevel, nullptr), &info))
+    return nullptr;
+  return info.hwndFocus;
+}
+
+void MouseClick(HWND control) {
+  if (control == nullptr) return;
+  const RECT r = ScreenRect(control);
+  const int wide = std::max(1, GetSystemMetrics(SM_CXSCREEN) - 1);
+  const int high = std::max(1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+  inputs[0].mi.dx = ((r.left + r.right) / 2) * 65535 / wide;
+  inputs[0].mi.dy = ((r.top + r.bottom) / 2) * 65535 / high;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+void TypeChar(wchar_t c) {
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = c;
+    input.ki.dwFlags = KEYEVENTF_UNICODE;
+  }
+  inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
 void ReleaseKeys(const std::vector<WORD>& keys) {
   SendKeys(std::vector<WORD>(keys.rbegin(), keys.rend()), KEYEVENTF_KEYUP);
 }
