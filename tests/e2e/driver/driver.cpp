@@ -709,6 +709,39 @@ std::optional<snapdeck::Picture> DecodeAnyFile(const std::wstring& path) {
   return std::move(r.picture);
 }
 
+std::optional<snapdeck::Picture> ScreenPixels(HWND window) {
+  if (window == nullptr) return std::nullopt;
+  const RECT r = ScreenRect(window);
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return std::nullopt;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top row first, as a Picture
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::optional<snapdeck::Picture> picture;
+  if (memory != nullptr && bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    if (BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) {
+      GdiFlush();
+      const auto* p = static_cast<const std::uint32_t*>(bits);
+      picture = snapdeck::Picture{w, h, std::vector<std::uint32_t>(p, p + w * h)};
+    }
+    SelectObject(memory, old);
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  if (memory != nullptr) DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
+}
+
 std::uint32_t Rrggbb(const snapdeck::Picture& p, int x, int y) {
   if (x < 0 || y < 0 || x >= p.width || y >= p.height) return 0xFFFFFFFFu;
   return p.at(x, y) & 0xFFFFFFu;

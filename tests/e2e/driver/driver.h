@@ -175,6 +175,8 @@ std::optional<SIZE> ClipboardDibSize();
 
 std::optional<snapdeck::Picture> DecodePngFile(const std::wstring& path);
 std::optional<snapdeck::Picture> DecodeAnyFile(const std::wstring& path);
+// What the screen shows of a window, read back from the display.
+std::optional<snapdeck::Picture> ScreenPixels(HWND window);
 // RGB of a pixel as 0xRRGGBB, for readable assertion messages.
 std::uint32_t Rrggbb(const snapdeck::Picture& p, int x, int y);
 
