@@ -10,6 +10,7 @@
 
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
+#include "dialogs/symbol_buttons_win32.h"
 #include "platform/file_names.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"
@@ -223,6 +224,10 @@ bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       }
       result = TRUE;
       return true;
+    case WM_DRAWITEM:
+      if (!DrawSymbolButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
+      result = TRUE;
+      return true;
     case WM_COMMAND:
       if (LOWORD(wParam) == id::kFolderCombo) {
         if (HIWORD(wParam) == CBN_SELCHANGE) state->folderSelected = true;
@@ -282,8 +287,10 @@ HWND BuildMainWindow() {
 
   for (const ControlSpec& c : kControls) {
     const std::wstring text = Wide(c.text);
+    const DWORD style =
+        c.font == Font::Webdings ? SymbolButtonStyle(static_cast<bool>(shell.webdings)) : c.style;
     HWND control = CreateWindowExW(
-        c.exStyle, c.cls, text.c_str(), WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.w, c.h, main,
+        c.exStyle, c.cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, c.x, c.y, c.w, c.h, main,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), shell.instance, nullptr);
     if (control == nullptr) continue;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(c.font)), FALSE);

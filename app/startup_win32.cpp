@@ -16,6 +16,7 @@
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
 #include "dialogs/requester_win32.h"
+#include "dialogs/symbol_buttons_win32.h"
 #include "imaging/draw.h"
 #include "platform/paths.h"
 #include "platform/win32/handles_win32.h"
@@ -62,12 +63,14 @@ UniqueHandle SingleInstanceGuard(const std::u16string& programFile) {
   return UniqueHandle();
 }
 
+// Null when the system has no Webdings with the symbols: the buttons then draw them.
 HFONT CreateWebdings() {
   const ScreenDc screen;
   const int height = -MulDiv(13, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
-  return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, L"Webdings");
+  UniqueGdi<HFONT> font(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_DONTCARE, L"Webdings"));
+  return SymbolFontUsable(font.get()) ? font.release() : nullptr;
 }
 
 bool EmptyHandler(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return false; }

@@ -64,8 +64,12 @@ void ShowShotMenu(const std::u16string& stem) {
     if (c == L'&') title += L'&';
     title += c;
   }
-  ModifyMenuW(menu, 0, MF_BYPOSITION | MF_STRING | MF_POPUP,
-              reinterpret_cast<UINT_PTR>(GetSubMenu(menu, 0)), title.c_str());
+  // Only the text changes: replacing a submenu entry with ModifyMenu destroys the submenu.
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_STRING;
+  item.dwTypeData = title.data();
+  SetMenuItemInfoW(menu, 0, TRUE, &item);
   POINT at{};
   GetCursorPos(&at);
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, viewer,

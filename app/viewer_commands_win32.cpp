@@ -108,8 +108,11 @@ void ViewerMoveSizeEnd() {
 void ViewerFolderChanged() {
   if (!ToggleOn() || !ViewerExists()) return;
   TheViewerState().folder = TheShell().settings.currentFolder;
+  // The change comes from the main window, where the user may still be typing the folder:
+  // the viewer follows without taking the keyboard.
+  const bool viewerActive = GetActiveWindow() == ViewerWindow();
   CloseViewer();
-  OpenViewer();
+  OpenViewer(viewerActive);
   // The column is laid out for the window it is shown in, not the width it had at creation.
   SetColumnWidthFromWindow();
   ScanAndBuild();

@@ -81,6 +81,7 @@ class TimedRunner : public ToolRunner {
     toolSeconds += Now() - t0;
     return run ? std::make_unique<Run>(std::move(run), toolSeconds) : nullptr;
   }
+  bool passesExactly(const std::u16string& text) override { return real_->passesExactly(text); }
   double toolSeconds = 0;
 
  private:

@@ -27,6 +27,9 @@ struct CaptureSession {
   std::array<std::string, kMaxDevices + 1> serial{};  // as the adb server spells it
   std::array<bool, kMaxDevices + 1> phoneReady{};     // state "device"
   std::array<bool, kMaxDevices + 1> deviceAnswered{};
+  // The device's record cannot be passed to the tool as it is (a control byte would cut
+  // the command line short): the device is listed, but its shot fails without a run.
+  std::array<bool, kMaxDevices + 1> recordRefused{};
   // Detection and passwords succeeded; later jobs reuse the device list until a shot fails.
   bool deviceSessionReady = false;
   // Size of the last picture read from a device; sizes the failure pictures.

@@ -86,6 +86,7 @@ std::u16string PinForFileName(const std::u16string& pin) {
 // The tool's run of one screenshot; true when it ended in time and left a bitmap.
 bool RunScreenshotTool(CaptureContext& ctx, int i, JobState& job) {
   const AppSettings& s = ctx.settings;
+  if (ctx.session.recordRefused[i]) return false;
   const std::u16string tempPath = TempBitmapPath(ctx);
   // A bitmap left over from an earlier run would pass for this shot.
   if (ctx.files.fileSize(tempPath) >= 0 && !ctx.files.deleteFile(tempPath)) return false;

@@ -24,6 +24,13 @@ constexpr char16_t kCp1252High[32] = {
 
 std::u16string ToolPath(const CaptureContext& ctx) { return ctx.settings.JLpath + kToolFileName; }
 
+// A control byte in a PIN would end or split the tool's command line.
+bool PinUsable(CaptureContext& ctx, const std::u16string& pin) {
+  const bool control =
+      std::any_of(pin.begin(), pin.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
+  return !control && ctx.runner.passesExactly(pin);
+}
+
 // True for "yes"; a question that could not be shown is noted, as it is no "no" of the user.
 bool AskedYes(CaptureContext& ctx, int kind, const std::u16string& message,
               const std::u16string& first, const std::u16string& second) {
@@ -85,6 +92,7 @@ int DetectDevices(CaptureContext& ctx, bool askWhenNone) {
         if (run->read(record, kRecordSize) < kRecordSize) break;
         ++count;
         session.PIN[count] = PinFromRecord(record, kRecordSize);
+        session.recordRefused[count] = !PinUsable(ctx, session.PIN[count]);
         ctx.clock.sleepMs(10);
         waiting = run->outputAvailable();
       }
@@ -126,7 +134,11 @@ bool CheckPasswords(CaptureContext& ctx) {
   const std::int64_t cycles = ctx.settings.passwordtimeout;
   const int count = std::clamp(session.count, 0, kMaxDevices);
   bool result = false;
+  bool checked = false;
   for (int i = 1; i <= count; ++i) {
+    // Its shot fails without a run; there is nothing to ask or prove.
+    if (session.recordRefused[i]) continue;
+    checked = true;
     for (;;) {
       if (passwords[i].empty() && !session.deviceAnswered[i]) {
         if (!AskedYes(ctx, kKindPassword,
@@ -137,6 +149,21 @@ bool CheckPasswords(CaptureContext& ctx) {
           break;
         }
         passwords[i] = ctx.host.passwordResult();
+      }
+      // A password that would arrive changed is a wrong try the device counts: never run it.
+      if (!ctx.runner.passesExactly(passwords[i])) {
+        passwords[i].clear();
+        session.deviceAnswered[i] = false;
+        if (!AskedYes(ctx, kKindWarning,
+                      u"The password you have entered for device " + session.PIN[i] +
+                          u" holds characters that JavaLoader cannot receive on this computer."
+                          u"\r\nIt was not tried, so it does not count as a wrong try."
+                          u"\r\n\r\nTry again and enter the password or cancel.\r\n",
+                      u"Yes, try again", u"No, cancel")) {
+          result = false;
+          break;
+        }
+        continue;
       }
       std::unique_ptr<ToolRun> run =
           ctx.runner.start(ToolPath(ctx), DeviceInfoParameters(session.PIN[i], passwords[i]));
@@ -182,7 +209,8 @@ bool CheckPasswords(CaptureContext& ctx) {
       if (answered) break;
     }
   }
-  return result;
+  // With every record refused the job goes on, so each device shows its failed shot.
+  return checked ? result : true;
 }
 
 }  // namespace snapdeck

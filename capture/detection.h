@@ -9,13 +9,15 @@
 
 namespace snapdeck {
 
-// Lists the connected devices into the session (at most four) and sets check box 48.
+// Lists the connected devices into the session (at most four) and sets check box 48. A
+// record the tool's command line cannot carry is listed as refused.
 // Returns the device count; 0 when the user gave up. Without askWhenNone, finding none
 // is not asked about (other devices are there).
 int DetectDevices(CaptureContext& ctx, bool askWhenNone = true);
 
-// Asks for and proves the password of every device. True when the last device handled
-// answered.
+// Asks for and proves the password of every device whose record is usable; a password
+// that cannot reach the tool exactly is refused before any run. True when the last
+// device handled answered, or when every record was refused.
 bool CheckPasswords(CaptureContext& ctx);
 
 // The PIN of one enumeration record: its first 10 bytes as Windows-1252 text.

@@ -113,6 +113,11 @@ class ScriptedTool : public snapdeck::ToolRunner {
     return run;
   }
 
+  // The device text is fuzzed, not the command line: only a NUL cannot pass.
+  bool passesExactly(const std::u16string& text) override {
+    return text.find(u'\0') == std::u16string::npos;
+  }
+
   std::vector<std::unique_ptr<RunRecord>> runs;
   std::size_t starts = 0;  // failed starts too
 
@@ -178,7 +183,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(session.PIN[static_cast<std::size_t>(i)] == snapdeck::PinFromRecord(record, 12));
     }
     const bool answered = snapdeck::CheckPasswords(ctx);
-    Check(!answered || session.deviceAnswered[static_cast<std::size_t>(count)]);
+    // The last device whose record the tool can take decides; with none the job goes on.
+    std::size_t deciding = static_cast<std::size_t>(count);
+    while (deciding > 0 && session.recordRefused[deciding]) --deciding;
+    Check(!answered || deciding == 0 || session.deviceAnswered[deciding]);
+    if (deciding == 0) Check(answered);
     // A device that did not answer keeps no password: a wrong one is never tried again.
     for (std::size_t i = 1; i <= static_cast<std::size_t>(count); ++i)
       Check(session.deviceAnswered[i] || settings.passwords[i].empty());

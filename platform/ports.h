@@ -57,6 +57,10 @@ class ToolRunner {
   // standard output on a pipe. Null when it cannot be started.
   virtual std::unique_ptr<ToolRun> start(const std::u16string& exePath,
                                          const std::u16string& parameters) = 0;
+  // True when text put into the command line reaches the tool exactly as it is. A device
+  // password that would arrive changed must never be tried: every wrong try counts
+  // towards the handheld's wipe limit.
+  virtual bool passesExactly(const std::u16string& text) = 0;
 };
 
 }  // namespace snapdeck

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialogs/controls_win32.h"
+#include "dialogs/symbol_buttons_win32.h"
 #include "platform/folder_listing.h"
 #include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
@@ -526,6 +527,10 @@ bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
         LayOutViewer(LOWORD(lParam), HIWORD(lParam));
       }
       return false;
+    case WM_DRAWITEM:
+      if (!DrawSymbolButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
+      result = TRUE;
+      return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: {
       HBRUSH brush = TheShell().backgroundBrush.get();
@@ -577,7 +582,7 @@ HWND ViewerWindow() {
 
 bool ViewerExists() { return ViewerWindow() != nullptr; }
 
-void OpenViewer() {
+void OpenViewer(bool activate) {
   if (ViewerExists()) return;
   Shell& shell = TheShell();
   ViewerState& state = TheViewerState();
@@ -604,7 +609,8 @@ void OpenViewer() {
   g_readyTarget = g_viewer.scroll;
 
   for (const ControlSpec& c : kControls) {
-    HWND control = MakeDialogControl(window, c.cls, c.text, c.style, 0, {c.x, c.y, c.w, c.h}, c.id);
+    const DWORD style = c.webdings ? SymbolButtonStyle(static_cast<bool>(shell.webdings)) : c.style;
+    HWND control = MakeDialogControl(window, c.cls, c.text, style, 0, {c.x, c.y, c.w, c.h}, c.id);
     if (control == nullptr) continue;
     if (c.webdings && shell.webdings) {
       SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings.get()), FALSE);
@@ -631,7 +637,7 @@ void OpenViewer() {
   static const int numbers[] = {id::kKeyF9, id::kKeyF5};
   g_viewer.shortcuts.reset(MakeShortcutTable(keys, numbers, 2));
   SetWindowShortcuts(window, g_viewer.shortcuts.get());
-  ShowWindow(window, SW_SHOW);
+  ShowWindow(window, activate ? SW_SHOW : SW_SHOWNOACTIVATE);
 }
 
 void CloseViewer() {
@@ -672,7 +678,9 @@ void BuildThumbnails() {
   ShowWindow(g_viewer.column, SW_SHOW);
   ScrollTo(TheViewerState().scrollPosition);
   ShowCountWithHidden();
-  FocusThumbnailColumn();
+  // So the mouse wheel scrolls the column; focusing a window of an inactive viewer would
+  // activate it and take the keyboard from wherever the user is typing.
+  if (GetActiveWindow() == g_viewer.window) FocusThumbnailColumn();
 }
 
 void RefreshThumbnails() {

@@ -20,13 +20,15 @@ HWND ViewerWindow();
 bool ViewerExists();
 
 // Creates and shows window 6 from the state (the caller fills folder and sort keys).
-void OpenViewer();
+// Without activate it is shown behind the user's work, which keeps the keyboard focus.
+void OpenViewer(bool activate = true);
 // Stores the geometry (unless minimised), stops loading and destroys the window.
 void CloseViewer();
 // Rebuilds the catalogue from the state's folder and shows its count. The column's
 // scroll position is remembered first, so that every rebuild keeps the user's place.
 void ScanShots();
 // Replaces the thumbnail column by one for the catalogue and restores the scroll position.
+// The column takes the keyboard focus only while the viewer is the active window.
 void BuildThumbnails();
 // ScanShots and BuildThumbnails, for callers whose change altered the folder's files
 // (a capture, a viewer action). Nothing happens while the viewer is closed.

@@ -166,6 +166,11 @@ class PosixToolRunner final : public ToolRunner {
     if (r > 0) return nullptr;  // the run's destructor reaps the failed child
     return run;
   }
+
+  bool passesExactly(const std::u16string& text) override {
+    // An argument ends at a NUL, and an unpaired surrogate has no UTF-8 form.
+    return text.find(u'\0') == std::u16string::npos && Utf8ToUtf16(Utf16ToUtf8(text)) == text;
+  }
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace snapdeck::win32 {
 
@@ -205,6 +206,30 @@ class GlobalLockScope {
  private:
   HGLOBAL memory_;
   void* bytes_;
+};
+
+// The attribute list of a process start (STARTUPINFOEX), deleted with its memory.
+class AttributeList {
+ public:
+  explicit AttributeList(DWORD count) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, count, 0, &size);
+    if (size == 0) return;
+    buffer_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+    if (InitializeProcThreadAttributeList(list, count, 0, &size)) list_ = list;
+  }
+  AttributeList(const AttributeList&) = delete;
+  AttributeList& operator=(const AttributeList&) = delete;
+  ~AttributeList() {
+    if (list_ != nullptr) DeleteProcThreadAttributeList(list_);
+  }
+  // nullptr when the list could not be made.
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+ private:
+  std::vector<unsigned char> buffer_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
 }  // namespace snapdeck::win32

@@ -12,14 +12,29 @@ namespace snapdeck {
 
 namespace {
 
+using win32::AttributeList;
 using win32::UniqueHandle;
 
 std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
+// How long a run that goes away waits for its killed tool to be gone, so the files the
+// tool held (the temporary bitmap) are free again for the caller.
+constexpr DWORD kEndWaitMs = 2000;
+
 class Win32ToolRun final : public ToolRun {
  public:
-  Win32ToolRun(UniqueHandle process, UniqueHandle output)
-      : process_(std::move(process)), output_(std::move(output)) {}
+  Win32ToolRun(UniqueHandle job, UniqueHandle process, UniqueHandle output)
+      : job_(std::move(job)), process_(std::move(process)), output_(std::move(output)) {}
+  Win32ToolRun(const Win32ToolRun&) = delete;
+  Win32ToolRun& operator=(const Win32ToolRun&) = delete;
+
+  ~Win32ToolRun() override {
+    output_.reset();
+    // Whatever the tool left running (itself, or programs it started) is not wanted any
+    // more; closing the job would end them too, but only after this returns.
+    kill();
+    WaitForSingleObject(process_.get(), kEndWaitMs);
+  }
 
   std::size_t outputAvailable() override {
     DWORD available = 0;
@@ -44,12 +59,34 @@ class Win32ToolRun final : public ToolRun {
            WAIT_OBJECT_0;
   }
 
-  void kill() override { TerminateProcess(process_.get(), 1); }
+  // The tool's children go with it: they may hold its output pipe open.
+  void kill() override {
+    if (job_) {
+      TerminateJobObject(job_.get(), 1);
+    } else if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), 1);
+    }
+  }
 
  private:
+  UniqueHandle job_;  // empty when the system refused one (a job inside a job on Windows 7)
   UniqueHandle process_;
   UniqueHandle output_;
 };
+
+// A job that ends every process in it when its last handle closes, so nothing the tool
+// started outlives the run, not even when this program ends abruptly.
+UniqueHandle KillOnCloseJob() {
+  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+  if (!job) return {};
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                               sizeof limits)) {
+    return {};
+  }
+  return job;
+}
 
 class Win32ToolRunner final : public ToolRunner {
  public:
@@ -66,25 +103,75 @@ class Win32ToolRunner final : public ToolRunner {
     // Only the tool's end is inherited; ours must not keep the pipe open in the child.
     if (!SetHandleInformation(output.get(), HANDLE_FLAG_INHERIT, 0)) return nullptr;
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = childOutput.get();
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    // The tool inherits the pipe's write end and nothing else the program holds.
+    AttributeList attributes(1);
+    HANDLE inherited[1] = {childOutput.get()};
+    if (attributes.get() == nullptr ||
+        !UpdateProcThreadAttribute(attributes.get(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                   inherited, sizeof inherited, nullptr, nullptr)) {
+      return nullptr;
+    }
 
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    // Standard input and error are not the tool's business here (its error text is never
+    // read); handles that are not inherited must not be named to it.
+    startup.StartupInfo.hStdInput = nullptr;
+    startup.StartupInfo.hStdOutput = childOutput.get();
+    startup.StartupInfo.hStdError = nullptr;
+    startup.lpAttributeList = attributes.get();
+
+    UniqueHandle job = KillOnCloseJob();
     const std::wstring application = Wide(exePath);
     std::wstring commandLine = L"\"" + application + L"\" " + Wide(parameters);
     PROCESS_INFORMATION info{};
+    // Suspended until it is in the job, so not even its first child escapes.
     if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        nullptr, &startup.StartupInfo, &info)) {
       return nullptr;
     }
+    UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
+    // Windows 7 refuses a job for a program that itself runs in one; the tool then runs
+    // on its own, ended by its process handle.
+    if (job && !AssignProcessToJobObject(job.get(), process.get())) job.reset();
+    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+      if (job) {
+        TerminateJobObject(job.get(), 1);
+      } else {
+        TerminateProcess(process.get(), 1);
+      }
+      return nullptr;
+    }
     // Closing our copy of the write end lets ReadFile see the end of output.
     childOutput.reset();
-    return std::make_unique<Win32ToolRun>(UniqueHandle(info.hProcess), std::move(output));
+    return std::make_unique<Win32ToolRun>(std::move(job), std::move(process), std::move(output));
+  }
+
+  bool passesExactly(const std::u16string& text) override {
+    // The command line ends at a NUL.
+    if (text.find(u'\0') != std::u16string::npos) return false;
+    if (text.empty()) return true;
+    // No command line is longer.
+    if (text.size() > 32767) return false;
+    const std::wstring wide = Wide(text);
+    const int length = static_cast<int>(wide.size());
+    // A tool with a narrow command line reads it in the ANSI code page, where a character
+    // without its own code arrives as a look-alike or as "?".
+    if (GetACP() == CP_UTF8) {
+      // UTF-8 holds every character; only an unpaired surrogate is lost.
+      return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0,
+                                 nullptr, nullptr) > 0;
+    }
+    std::string narrow(static_cast<std::size_t>(length) * 4, '\0');
+    BOOL usedDefault = FALSE;
+    const int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(),
+                            static_cast<int>(narrow.size()), nullptr, &usedDefault);
+    return n > 0 && !usedDefault;
   }
 };
 

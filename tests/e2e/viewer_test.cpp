@@ -3,7 +3,12 @@
 // large folder that loads while the window keeps answering.
 #include "driver/viewer.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/fixture.h"
 #include "imaging/codec.h"
@@ -38,6 +43,66 @@ bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
 // Waits until the caption of entry `index` begins with the file name.
 bool WaitCaption(HWND viewer, int index, const std::wstring& prefix) {
   return WaitUntil([&] { return StartsWith(Text(ThumbnailCaption(viewer, index)), prefix); });
+}
+
+// The dark pixels inside a button's face (clear of its edges and focus frame), per row.
+struct Ink {
+  int left = 0, right = -1;               // columns, inclusive
+  std::vector<std::pair<int, int>> rows;  // first and last dark column of each inked row
+  int top = -1, bottom = -1;
+};
+
+Ink InkOf(HWND button) {
+  Ink ink;
+  const std::optional<snapdeck::Picture> p = ScreenPixels(button);
+  if (!p) return ink;
+  ink.left = p->width;
+  for (int y = 4; y < p->height - 4; ++y) {
+    int first = -1, last = -1;
+    for (int x = 4; x < p->width - 4; ++x) {
+      const std::uint32_t c = Rrggbb(*p, x, y);
+      if (((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255) >= 300) continue;
+      if (first < 0) first = x;
+      last = x;
+    }
+    if (first < 0) continue;
+    if (ink.top < 0) ink.top = y;
+    ink.bottom = y;
+    ink.rows.push_back({first, last});
+    ink.left = std::min(ink.left, first);
+    ink.right = std::max(ink.right, last);
+  }
+  return ink;
+}
+
+// A solid triangle pointing up or down: rows one pixel wider on each side from its tip,
+// all about the same centre. A letter in its place is nothing like that.
+bool ShowsTriangle(HWND button, bool up) {
+  const Ink ink = InkOf(button);
+  if (ink.rows.size() < 4 || static_cast<int>(ink.rows.size()) != ink.bottom - ink.top + 1) {
+    return false;
+  }
+  const int centre2 = ink.rows.front().first + ink.rows.front().second;
+  for (std::size_t j = 0; j < ink.rows.size(); ++j) {
+    const auto [first, last] = ink.rows[j];
+    const int width = last - first + 1;
+    const int expected = 2 * static_cast<int>(up ? j : ink.rows.size() - 1 - j) + 1;
+    if (width != expected || first + last != centre2) return false;
+  }
+  return true;
+}
+
+// A ring with an arrow head: about as wide as high, open in the middle. A "q" is taller
+// than wide.
+bool ShowsRefreshArrow(HWND button) {
+  const Ink ink = InkOf(button);
+  if (ink.rows.size() < 6) return false;
+  const int w = ink.right - ink.left + 1;
+  const int h = ink.bottom - ink.top + 1;
+  const std::optional<snapdeck::Picture> p = ScreenPixels(button);
+  const std::uint32_t middle = Rrggbb(*p, (ink.left + ink.right) / 2, (ink.top + ink.bottom) / 2);
+  const bool hollow = ((middle >> 16) & 255) + ((middle >> 8) & 255) + (middle & 255) >= 300;
+  return std::abs(w - h) <= 2 && hollow;
 }
 
 TEST_F(Viewer, ToggleOpensTheWindowWithItsControlsAndCount) {
@@ -271,6 +336,66 @@ TEST_F(Viewer, FollowsAFolderChosenInTheMainWindow) {
     HWND now = p.FindWindowTitled(kViewerTitle);
     return now != nullptr && ViewerStatus(now) == L"2 items. (0 hidden)";
   })) << "the viewer did not show the chosen folder";
+  EndWithEsc(p, main);
+}
+
+// Each key typed in the folder box re-opens the viewer on the folder typed so far: the
+// viewer follows, and the keys keep going into the folder box.
+TEST_F(Viewer, FollowsAFolderBeingTypedWhileTheFocusStaysInTheFolderBox) {
+  const std::wstring sub = Folder(L"sub");
+  WritePicture(JoinPath(folder_, L"here.png"), 60, 40);
+  WritePicture(JoinPath(sub, L"a.png"), 60, 40);
+  WritePicture(JoinPath(sub, L"b.jpg"), 60, 40, 1);
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  HWND combo = Control(main, 36);
+  HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  // The user clicks into the folder box and goes to the end of its text.
+  MouseClick(edit);
+  ASSERT_TRUE(WaitUntil([&] { return FocusIn(main) == edit; })) << "the click missed the box";
+  HoldKeys({VK_END});
+  ReleaseKeys({VK_END});
+
+  std::wstring typed = Text(combo);
+  ASSERT_EQ(typed, folder_);
+  for (const wchar_t c : std::wstring(L"sub\\")) {
+    typed += c;
+    TypeChar(c);
+    ASSERT_TRUE(WaitUntil([&] { return Text(combo) == typed; }))
+        << "the box shows " << Utf8(Text(combo)) << " after typing " << Utf8(typed);
+    HWND followed = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      followed = p.FindWindowTitled(kViewerTitle);
+      return followed != nullptr && followed != viewer &&
+             ViewerStatus(followed).find(L" hidden)") != std::wstring::npos;
+    })) << "the viewer did not follow "
+        << Utf8(typed);
+    viewer = followed;
+    EXPECT_EQ(FocusIn(main), edit) << "the focus left the box after " << Utf8(typed);
+  }
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)"));
+  EndWithEsc(p, main);
+}
+
+// Without a symbol font (Wine has none) the buttons show the triangles and the refresh
+// arrow drawn, not the letters "5", "6" and "q" that stand for them in that font.
+TEST_F(Viewer, GlyphButtonsShowTheirSymbols) {
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  HWND direction = Control(viewer, 64);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTriangle(direction, false); }));  // sortdir 1
+  EXPECT_TRUE(WaitUntil([&] { return ShowsRefreshArrow(Control(viewer, 65)); }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTriangle(Control(main, 45), false); }));
+  Click(direction);
+  EXPECT_TRUE(WaitUntil([&] { return Text(direction) == L"5"; }));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsTriangle(direction, true); }));
   EndWithEsc(p, main);
 }
 

@@ -196,6 +196,36 @@ TEST(CaptureDetection, TheLastSlotDecides) {
   EXPECT_TRUE(reverse.session.deviceAnswered[1]);
 }
 
+// Every wrong try counts towards the device's wipe limit, so a password the tool would
+// receive changed is refused before any run, remembered or typed.
+TEST(CaptureDetection, APasswordTheToolCannotReceiveIsNeverTried) {
+  CaptureRig rig;
+  rig.tool.devices = {{"0x2100000A", u"r\u00E9ght"}};
+  rig.session.count = 1;
+  rig.session.PIN[1] = u"0x2100000A";
+  rig.settings.passwords[1] = u"\u0142ad";  // outside the fake tool's code page
+  rig.host.answers = {20, 20};              // "Yes, try again", then "OK, done"
+  rig.host.passwordAnswers = {u"r\u00E9ght"};
+  EXPECT_TRUE(CheckPasswords(rig.ctx));
+  ASSERT_EQ(rig.host.questions.size(), 2u);
+  EXPECT_EQ(rig.host.questions[0].kind, 17);
+  EXPECT_NE(rig.host.questions[0].message.find(u"0x2100000A"), std::u16string::npos);
+  EXPECT_NE(rig.host.questions[0].message.find(u"not tried"), std::u16string::npos);
+  EXPECT_EQ(rig.host.questions[1].kind, 16);
+  EXPECT_EQ(rig.tool.started,
+            std::vector<std::u16string>{u"-u -p0x2100000A  -w\"r\u00E9ght\" deviceinfo"});
+
+  CaptureRig typed;
+  typed.session.count = 1;
+  typed.session.PIN[1] = u"0x2100000A";
+  typed.host.answers = {20, 21};  // "OK, done" with the password, then "No, cancel"
+  typed.host.passwordAnswers = {u"\u65E5\u672C"};
+  EXPECT_FALSE(CheckPasswords(typed.ctx));
+  EXPECT_TRUE(typed.tool.started.empty());
+  EXPECT_TRUE(typed.settings.passwords[1].empty());
+  EXPECT_FALSE(typed.session.deviceAnswered[1]);
+}
+
 TEST(CaptureDetection, SilentToolIsBoundedByTheCycles) {
   CaptureRig rig;
   rig.settings.passwordtimeout = 255;

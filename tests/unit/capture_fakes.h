@@ -166,6 +166,11 @@ class FakeTool : public ToolRunner {
     return run;
   }
 
+  // A code page of Latin-1: a NUL or any character above it does not reach the tool.
+  bool passesExactly(const std::u16string& text) override {
+    return std::none_of(text.begin(), text.end(), [](char16_t c) { return c == 0 || c > 0xFF; });
+  }
+
   std::vector<Device> devices{{"0x2100000A", u""}};
   bool useEnumRaw = false;
   int enumSilentRuns = 0;  // the first runs of "-u enum" print nothing

@@ -156,6 +156,44 @@ TEST(CaptureJob, TwoDevicesArePinPrefixedAndComposedSideBySide) {
   EXPECT_EQ(rig.host.shown.back().width, 484);
 }
 
+// A record whose PIN holds a control byte would cut the tool's command line short: its
+// device fails without a run of its own, the others are shot as usual.
+TEST(CaptureJob, ARecordWithAControlByteIsAFailedDevice) {
+  CaptureRig rig;
+  rig.settings.sound = 1;
+  rig.tool.useEnumRaw = true;
+  rig.tool.enumRaw = "0x2100000A\r\n0x21_0000B\r\n";
+  rig.tool.enumRaw[16] = '\0';  // inside the second PIN
+  rig.host.answers = {20};      // the password prompt of the usable device
+  const CaptureResult result = CaptureJob(rig.ctx);
+  ASSERT_EQ(rig.session.count, 2);
+  EXPECT_TRUE(rig.session.recordRefused[2]);
+  EXPECT_EQ(rig.host.questions.size(), 1u);
+  EXPECT_EQ(rig.tool.count(u"deviceinfo"), 1);
+  EXPECT_EQ(rig.tool.count(u"screenshot"), 1);
+  for (const std::u16string& run : rig.tool.started) {
+    EXPECT_EQ(run.find(u'\0'), std::u16string::npos);
+  }
+  EXPECT_EQ(result.saved, 1);
+  EXPECT_EQ(rig.files.files.count(u"C:\\shots\\0x2100000A-snapdeck.png"), 1u);
+  EXPECT_TRUE(rig.text.drew(u" shot failed! "));
+  EXPECT_EQ(rig.host.sounds.back(), id::kSoundShotFailed);
+  EXPECT_FALSE(rig.session.deviceSessionReady);
+
+  // The only device refused: no question, no run beyond the listing, a failed shot.
+  for (const char* raw : {"0x21\r\n0x21\r\n", "\t0x2100000\r\n", "0x2100000\x7F\r\n"}) {
+    SCOPED_TRACE(raw);
+    CaptureRig alone;
+    alone.tool.useEnumRaw = true;
+    alone.tool.enumRaw = raw;
+    CaptureJob(alone.ctx);
+    EXPECT_TRUE(alone.host.questions.empty());
+    EXPECT_EQ(alone.tool.started, std::vector<std::u16string>{u"-u enum"});
+    EXPECT_EQ(alone.lastCaption(), u" shot failed! ");
+    EXPECT_TRUE(alone.files.files.empty());
+  }
+}
+
 TEST(CaptureJob, NoDeviceLeavesTheSizeAlone) {
   CaptureRig rig;
   rig.tool.devices.clear();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/command_lines.h"
+#include "platform/win32/handles_win32.h"
 #include "platform/win32/runner_win32.h"
 #include "tests/support/runner_contract.h"
 
@@ -21,8 +23,7 @@ struct Win32Tool {
            "devicesim" / "javaloader.exe";
   }
   static std::u16string MissingTool() { return u"C:\\nonexistent\\javaloader.exe"; }
-  // Runs left behind are not counted here: this runner does not end a run that is
-  // closed while its tool still runs.
+  // Leftover runs are checked by the job-object test below instead.
   static constexpr bool kCountsChildren = false;
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RunnerContract, Win32Tool);
@@ -55,6 +56,62 @@ TEST_F(Win32Runner, CommandLineIsTheQuotedPathAndTheParameters) {
     const std::string expected = testing::SimEscaped(
         "\"" + Narrow(sim.dir()) + "javaloader.exe\" " + std::string(params.begin(), params.end()));
     EXPECT_EQ(sim.logLines("cmdline "), std::vector<std::string>{expected});
+  }
+}
+
+// A helper the tool started holds the tool's output pipe. It ends with the tool, whether
+// the run is killed or simply goes away, and the tool receives no other handle of ours.
+TEST_F(Win32Runner, TheToolAndWhatItStartedEndWithTheRun) {
+  Sim sim("child = enum\nhang = enum\n");
+  ASSERT_TRUE(sim.ready());
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE otherRead = nullptr;
+  HANDLE otherWrite = nullptr;
+  ASSERT_TRUE(CreatePipe(&otherRead, &otherWrite, &inheritable, 0));
+  win32::UniqueHandle ours(otherRead);
+  win32::UniqueHandle theirs(otherWrite);
+
+  for (const bool killFirst : {true, false}) {
+    SCOPED_TRACE(killFirst ? "killed" : "gone");
+    auto run = start(sim, EnumParameters());
+    ASSERT_NE(run, nullptr);
+    std::uint8_t record[12];
+    ASSERT_EQ(run->read(record, sizeof record), sizeof record);  // the helper runs by now
+    const std::vector<std::string> children = sim.logLines("child ");
+    ASSERT_EQ(children.size(), killFirst ? 1u : 2u);
+    win32::UniqueHandle child(
+        OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(children.back()))));
+    ASSERT_TRUE(child);
+    if (theirs) {
+      // No process but ours held the other pipe's write end.
+      theirs.reset();
+      DWORD available = 0;
+      EXPECT_FALSE(PeekNamedPipe(ours.get(), nullptr, 0, nullptr, &available, nullptr));
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    }
+    if (killFirst) {
+      run->kill();
+      ASSERT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+      // Nobody holds the output open any more, so reading ends instead of waiting.
+      EXPECT_EQ(testing::ReadAll(*run), "");
+    }
+    run.reset();
+    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+  }
+}
+
+// The tool reads its command line in the ANSI code page: what that page cannot hold would
+// reach it as a look-alike ("l" for "\u0142") or "?", a wrong password the device counts.
+TEST_F(Win32Runner, OnlyTextTheCodePageHoldsPassesExactly) {
+  auto runner = MakeWin32ToolRunner();
+  EXPECT_TRUE(runner->passesExactly(u""));
+  EXPECT_TRUE(runner->passesExactly(u"se\\cret\"1 x"));
+  EXPECT_FALSE(runner->passesExactly(std::u16string(u"a\0b", 3)));
+  EXPECT_FALSE(runner->passesExactly(u"a\xD800b"));  // an unpaired surrogate
+  if (GetACP() == 1252) {
+    EXPECT_TRUE(runner->passesExactly(u"\u00E9\u20AC\u00FF"));
+    EXPECT_FALSE(runner->passesExactly(u"\u0142"));
+    EXPECT_FALSE(runner->passesExactly(u"\u65E5\u672C"));
   }
 }
 

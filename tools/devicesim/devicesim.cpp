@@ -33,6 +33,7 @@ struct Config {
   int screenshotDelay = 0;
   std::set<std::string> hang;
   std::set<std::string> flood;
+  std::set<std::string> child;
   bool hasEnumRaw = false;
   std::string enumRaw;
   int progressLines = 8;
@@ -176,6 +177,8 @@ Config LoadConfig(const std::string& path) {
         cfg.hang = ToSet(value);
       } else if (key == "flood") {
         cfg.flood = ToSet(value);
+      } else if (key == "child") {
+        cfg.child = ToSet(value);
       } else if (key == "enum.raw") {
         cfg.hasEnumRaw = true;
         cfg.enumRaw = Unescape(value);
@@ -352,9 +355,26 @@ bool WriteBitmap(const Config& cfg, const Device& d, const std::string& path) {
   return ok;
 }
 
+// A helper the tool left behind: it only holds what it inherited, for two minutes at most
+// so that a failed test leaves nothing running for long.
+int IdleChild() {
+  SleepMs(120000);
+  return 0;
+}
+
+void LogChild(const Config& cfg, const std::string& dir, unsigned long pid) {
+  if (cfg.log.empty()) return;
+  if (std::FILE* f = OpenFile(ResolvePath(dir, cfg.log), "ab")) {
+    const std::string entry = "child " + std::to_string(pid) + "\n";
+    std::fwrite(entry.data(), 1, entry.size(), f);
+    std::fclose(f);
+  }
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
+  if (args.size() == 1 && args[0] == kChildArgument) return IdleChild();
   const std::string dir = SelfDirectory();
   const Config cfg = LoadConfig(dir + "devicesim.cfg");
   AppendLog(cfg, dir, args);
@@ -376,6 +396,8 @@ int Run(const std::vector<std::string>& args) {
       target = a;
     }
   }
+
+  if (cfg.child.count(command)) LogChild(cfg, dir, StartChild());
 
   if (command == "enum") {
     if (cfg.enumDelay > 0) SleepMs(cfg.enumDelay);

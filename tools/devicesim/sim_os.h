@@ -16,6 +16,10 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
 void SleepMs(int ms);
 // The raw command line when the system has one (Windows), else empty.
 std::string RawCommandLine();
+// Starts a copy of the simulator with the single argument kChildArgument, inheriting this
+// run's handles (its standard output too); its process id, or 0. Windows only.
+unsigned long StartChild();
+inline constexpr char kChildArgument[] = "--idle-child";
 
 #ifdef _WIN32
 std::string NarrowText(const wchar_t* text, int length);  // UTF-16 to UTF-8

@@ -48,6 +48,8 @@ void SleepMs(int ms) {
 
 std::string RawCommandLine() { return {}; }
 
+unsigned long StartChild() { return 0; }
+
 }  // namespace devicesim
 
 int main(int argc, char** argv) {

@@ -68,6 +68,23 @@ std::string RawCommandLine() {
   return Narrow(line, static_cast<int>(wcslen(line)));
 }
 
+unsigned long StartChild() {
+  wchar_t self[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, self, 32768);
+  if (n == 0 || n >= 32768) return 0;
+  std::wstring line = L"\"" + std::wstring(self, n) + L"\" " + Widen(kChildArgument);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(self, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &info)) {
+    return 0;
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return info.dwProcessId;
+}
+
 }  // namespace devicesim
 
 int wmain(int argc, wchar_t** argv) {

@@ -531,6 +531,40 @@ HWND WaitPopupMenu(DWORD pid, int timeoutMs) {
 
 void HoldKeys(const std::vector<WORD>& keys) { SendKeys(keys, 0); }
 
+HWND FocusIn(HWND topLevel) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (topLevel == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(topLevel, nullptr), &info))
+    return nullptr;
+  return info.hwndFocus;
+}
+
+void MouseClick(HWND control) {
+  if (control == nullptr) return;
+  const RECT r = ScreenRect(control);
+  const int wide = std::max(1, GetSystemMetrics(SM_CXSCREEN) - 1);
+  const int high = std::max(1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+  inputs[0].mi.dx = ((r.left + r.right) / 2) * 65535 / wide;
+  inputs[0].mi.dy = ((r.top + r.bottom) / 2) * 65535 / high;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+void TypeChar(wchar_t c) {
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = c;
+    input.ki.dwFlags = KEYEVENTF_UNICODE;
+  }
+  inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof(INPUT));
+}
+
 void ReleaseKeys(const std::vector<WORD>& keys) {
   SendKeys(std::vector<WORD>(keys.rbegin(), keys.rend()), KEYEVENTF_KEYUP);
 }
@@ -667,6 +701,39 @@ std::optional<snapdeck::Picture> DecodeAnyFile(const std::wstring& path) {
   snapdeck::DecodeResult r = snapdeck::DecodeImage(bytes->data(), bytes->size());
   if (!r.ok) return std::nullopt;
   return std::move(r.picture);
+}
+
+std::optional<snapdeck::Picture> ScreenPixels(HWND window) {
+  if (window == nullptr) return std::nullopt;
+  const RECT r = ScreenRect(window);
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return std::nullopt;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top row first, as a Picture
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::optional<snapdeck::Picture> picture;
+  if (memory != nullptr && bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    if (BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY)) {
+      GdiFlush();
+      const auto* p = static_cast<const std::uint32_t*>(bits);
+      picture = snapdeck::Picture{w, h, std::vector<std::uint32_t>(p, p + w * h)};
+    }
+    SelectObject(memory, old);
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  if (memory != nullptr) DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
 }
 
 std::uint32_t Rrggbb(const snapdeck::Picture& p, int x, int y) {

@@ -137,6 +137,14 @@ void SetTrack(HWND track, int position);
 // given top-level window (the window itself when nothing has the focus).
 void PressKey(HWND topLevel, UINT virtualKey);
 
+// The window that has the keyboard focus in the thread of a top-level window.
+HWND FocusIn(HWND topLevel);
+// A left click at the control's centre through SendInput, as the mouse makes it: unlike
+// Click it activates the window and moves the focus.
+void MouseClick(HWND control);
+// One character typed on the keyboard (SendInput), for whichever window has the focus.
+void TypeChar(wchar_t c);
+
 // --- notification area --------------------------------------------------------------------
 
 // True when the shell holds the tray icon (owner window, id): asked as a change of
@@ -172,6 +180,8 @@ std::optional<SIZE> ClipboardDibSize();
 
 std::optional<snapdeck::Picture> DecodePngFile(const std::wstring& path);
 std::optional<snapdeck::Picture> DecodeAnyFile(const std::wstring& path);
+// What the screen shows of a window, read back from the display.
+std::optional<snapdeck::Picture> ScreenPixels(HWND window);
 // RGB of a pixel as 0xRRGGBB, for readable assertion messages.
 std::uint32_t Rrggbb(const snapdeck::Picture& p, int x, int y);
 
