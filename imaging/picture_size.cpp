@@ -77,7 +77,8 @@ SizeProbe ProbePng(const std::uint8_t* d, std::size_t size, int& width, int& hei
 bool ProgressiveFrame(std::uint8_t marker) { return (marker & 0x03) == 0x02; }  // C2 C6 CA CE
 
 // Walks the markers up to the first start-of-frame, which holds the size, and on to the
-// first scan, which tells whether the coefficients of the whole image are kept.
+// first scan, which tells whether the coefficients of the whole image are kept. Stray
+// bytes before a marker are skipped as the decoder skips them.
 SizeProbe ProbeJpeg(const std::uint8_t* d, std::size_t size, int& width, int& height,
                     PictureCost& cost) {
   std::size_t pos = 2;
@@ -86,17 +87,11 @@ SizeProbe ProbeJpeg(const std::uint8_t* d, std::size_t size, int& width, int& he
   bool severalScans = true;  // until the first scan tells otherwise
   SizeProbe probe = SizeProbe::NeedMore;
   for (;;) {
-    if (pos + 2 > size) break;
-    if (d[pos] != 0xFF) {
-      if (probe != SizeProbe::Known) return SizeProbe::Refused;
-      break;
-    }
-    const std::uint8_t marker = d[pos + 1];
-    if (marker == 0xFF) {  // fill byte before a marker
-      ++pos;
-      continue;
-    }
-    pos += 2;
+    while (pos < size && d[pos] != 0xFF) ++pos;
+    while (pos < size && d[pos] == 0xFF) ++pos;  // fill bytes before a marker
+    if (pos >= size) break;
+    const std::uint8_t marker = d[pos++];
+    if (marker == 0x00) continue;  // a stuffed zero in data, no marker
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
     if (probe == SizeProbe::Known && marker == 0xDA) {
       if (pos + 3 <= size) severalScans = progressive || d[pos + 2] < components;
@@ -108,10 +103,6 @@ SizeProbe ProbeJpeg(const std::uint8_t* d, std::size_t size, int& width, int& he
     }
     if (pos + 2 > size) break;
     const std::uint32_t length = Be16(d + pos);
-    if (length < 2) {
-      if (probe != SizeProbe::Known) return SizeProbe::Refused;
-      break;
-    }
     const bool frame =
         marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame && probe != SizeProbe::Known) {
@@ -123,14 +114,15 @@ SizeProbe ProbeJpeg(const std::uint8_t* d, std::size_t size, int& width, int& he
       components = d[pos + 7];
       progressive = ProgressiveFrame(marker);
     }
-    pos += length;
+    pos += std::max<std::uint32_t>(length, 2);
   }
   if (probe != SizeProbe::Known) return probe;
   // Quality 100 on noise takes about 1.5 bytes a sample; 4 leaves room for odd encoders.
   cost.fileBytes = kPictureMetadataBytes + 4ull * components * static_cast<std::uint64_t>(width) *
                                                static_cast<std::uint64_t>(height);
-  cost.decodeBytes =
-      PixelBytes(width, height) + JpegLibraryBytes(width, height, components, severalScans);
+  // The picture, a row for CMYK conversion, and the library's own.
+  cost.decodeBytes = PixelBytes(width, height) + 4ull * width +
+                     JpegLibraryBytes(width, height, components, severalScans);
   return probe;
 }
 
