@@ -200,6 +200,21 @@ TEST(PictureBudget, JpegBeyondTheBudgetIsRefusedAndTheEdgeDecodes) {
     const DecodeResult d = DecodeImage(file.data(), file.size());
     EXPECT_TRUE(d.ok) << spec.components << " components: " << d.error;
   }
+  // Every scan passes over the whole image: a file repeating its last scan stops at 100.
+  const Bytes progressive = FlatGreyJpeg(64, 64, true);
+  std::size_t lastScan = 0;
+  for (std::size_t i = 2; i + 1 < progressive.size(); ++i)
+    if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA) lastScan = i;
+  ASSERT_GT(lastScan, 0u);
+  const Bytes scan(progressive.begin() + static_cast<std::ptrdiff_t>(lastScan), progressive.end() - 2);
+  Bytes repeated(progressive.begin(), progressive.end() - 2);
+  for (int i = 0; i < 120; ++i) repeated.insert(repeated.end(), scan.begin(), scan.end());
+  repeated.insert(repeated.end(), {0xFF, 0xD9});
+  EXPECT_EQ(DecodeImage(repeated.data(), repeated.size()).error, "too many scans");
+  Bytes fewer(progressive.begin(), progressive.end() - 2);
+  for (int i = 0; i < 20; ++i) fewer.insert(fewer.end(), scan.begin(), scan.end());
+  fewer.insert(fewer.end(), {0xFF, 0xD9});
+  EXPECT_TRUE(DecodeImage(fewer.data(), fewer.size()).ok);
 }
 
 }  // namespace
