@@ -9,7 +9,7 @@ namespace snapdeck {
 int EntryOfEvent(const ShotCatalogue& catalogue, int control, std::uint32_t generation) {
   const int index = EntryOfControl(control);
   if (generation != catalogue.generation || control < kFirstThumbnailControl ||
-      control != ThumbnailControl(index) || index >= catalogue.count()) {
+      index >= catalogue.count()) {
     return -1;
   }
   return index;

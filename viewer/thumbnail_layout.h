@@ -33,8 +33,8 @@ inline int EntryOfControl(int control) {
   return (control - kFirstThumbnailControl) / kControlsPerEntry;
 }
 
-// The entry an event of a thumbnail's image control was made for, or -1 when the
-// catalogue has been rebuilt since (another generation) or the control is not a thumbnail.
+// The entry an event of a thumbnail's image or caption was made for, or -1 when the
+// catalogue has been rebuilt since (another generation) or the control is none of its rows.
 int EntryOfEvent(const ShotCatalogue& catalogue, int control, std::uint32_t generation);
 
 struct ThumbnailSize {

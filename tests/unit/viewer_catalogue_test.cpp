@@ -93,8 +93,8 @@ TEST_F(Catalogue, AThumbnailEventMadeBeforeARebuildIsDropped) {
   EXPECT_EQ(c.entries[1].fileName(), u"shot[2].png");
   EXPECT_EQ(EntryOfEvent(c, control, made), -1);
   EXPECT_EQ(EntryOfEvent(c, control, c.generation), 1);
-  // Captions and numbers past the column are no thumbnail of it.
-  EXPECT_EQ(EntryOfEvent(c, CaptionControl(1), c.generation), -1);
+  // A right click on a caption is its row's; numbers past the column are no row's.
+  EXPECT_EQ(EntryOfEvent(c, CaptionControl(1), c.generation), 1);
   EXPECT_EQ(EntryOfEvent(c, ThumbnailControl(3), c.generation), -1);
   EXPECT_EQ(EntryOfEvent(c, 61, c.generation), -1);
 }
