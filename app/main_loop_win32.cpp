@@ -27,6 +27,7 @@
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "update/update_window_win32.h"
+#include "viewer/viewer_window_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -274,6 +275,12 @@ bool Dispatch(const Event& e) {
       }
       return Execute(MenuCommand(e.number, InTray(), ActiveWindowNumber()));
     case EventKind::Control:
+      // Dropped when the thumbnail column was rebuilt since the click: the control's
+      // number may belong to a neighbouring file by now.
+      if (source == id::kViewer && IsThumbnailControl(e.number) &&
+          !ThumbnailEventCurrent(e.number, e.stamp)) {
+        return false;
+      }
       return OnControl(e.number, e.type);
     case EventKind::MoveSizeEnd:
       ViewerMoveSizeEnd();

@@ -4,7 +4,9 @@
 // and keep them, as the viewer's window keeps them.
 //
 //   thumbnails FOLDER [--column W] [--threads N]
-//   thumbnails --make FOLDER [--count N]    (writes N mixed screenshots, default 1000)
+//   thumbnails --make FOLDER [--count N] [--pad MIB]
+//       writes N mixed screenshots (default 1000); with --pad, each file ends in MIB MiB
+//       of zeros after the picture (written sparse), as a folder of padded files
 //
 // Prints one line of key=value pairs: files, thumbnails, failed, thumbnail_pixels, ms,
 // peak_kib (the process's peak resident memory). Exit 0 on success, 1 otherwise.
@@ -36,7 +38,7 @@ using snapdeck::Picture;
 int Usage(const char* why) {
   std::fprintf(stderr,
                "thumbnails: %s\nusage: thumbnails FOLDER [--column W] [--threads N]\n"
-               "       thumbnails --make FOLDER [--count N]\n",
+               "       thumbnails --make FOLDER [--count N] [--pad MIB]\n",
                why);
   return 1;
 }
@@ -82,7 +84,7 @@ Picture MixedScreen(int w, int h, std::uint32_t seed) {
 }
 
 // Sizes from 240x160 to 640x480; the ones wider than 330 are shrunk by the viewer.
-int MakeFolder(const std::string& folder, int count) {
+int MakeFolder(const std::string& folder, int count, int padMib) {
   static const int kSizes[][2] = {{240, 160}, {320, 240}, {240, 320}, {360, 480},
                                   {480, 360}, {320, 480}, {640, 480}, {480, 320}};
   static const char* const kExtensions[] = {"bmp", "jpg", "png"};
@@ -96,7 +98,11 @@ int MakeFolder(const std::string& folder, int count) {
     std::snprintf(name, sizeof name, "/shot[%d].%s", i + 1, kExtensions[format]);
     const std::string path = folder + name;
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    const bool ok = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (ok && padMib > 0) {
+      ok = std::fseek(f, static_cast<long>(padMib) * 1024 * 1024 - 1, SEEK_CUR) == 0 &&
+           std::fputc(0, f) == 0;
+    }
     if (f != nullptr && std::fclose(f) != 0) return Usage("cannot write the folder");
     if (!ok || bytes.empty()) return Usage("cannot write the folder");
   }
@@ -120,19 +126,31 @@ int Run(const std::string& folder, int column, int threads) {
   std::vector<snapdeck::RowPicture> pictures;
   pictures.reserve(catalogue.entries.size());
   for (const snapdeck::ShotEntry& entry : catalogue.entries) {
-    pictures.push_back(snapdeck::ProbeShot(entry.path(), *reader));
+    pictures.push_back(snapdeck::ProbeShot(entry, *reader));
+  }
+  snapdeck::ThumbnailLoader loader(*reader, threads, snapdeck::kThumbnailDecodeBudget, nullptr);
+  // Sizes beyond the first bytes of a file are probed on the workers, as in the window.
+  std::vector<snapdeck::ThumbnailJob> probes;
+  for (int i = 0; i < catalogue.count(); ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    if (pictures[at].pending) {
+      probes.push_back(snapdeck::JobForRow(i, catalogue.entries[at], pictures[at], column));
+    }
+  }
+  loader.submit(std::move(probes));
+  loader.waitIdle();
+  for (const snapdeck::ThumbnailResult& r : loader.take()) {
+    pictures[static_cast<std::size_t>(r.index)] = {r.ok, r.width, r.height, false, r.cost};
   }
   const snapdeck::ColumnLayout layout = snapdeck::LayOutColumn(pictures, column);
 
   std::vector<snapdeck::ThumbnailJob> jobs;
   for (int i = 0; i < catalogue.count(); ++i) {
-    const snapdeck::ColumnRow& row = layout.rows[static_cast<std::size_t>(i)];
-    if (!row.loaded) continue;
-    jobs.push_back(
-        {i, catalogue.entries[static_cast<std::size_t>(i)].path(), row.width, row.height, column});
+    const auto at = static_cast<std::size_t>(i);
+    if (!layout.rows[at].loaded) continue;
+    jobs.push_back(snapdeck::JobForRow(i, catalogue.entries[at], pictures[at], column));
   }
   const std::size_t wanted = jobs.size();
-  snapdeck::ThumbnailLoader loader(*reader, threads, snapdeck::kThumbnailDecodeBudget, nullptr);
   loader.submit(std::move(jobs));
   loader.waitIdle();
   std::vector<snapdeck::ThumbnailResult> results = loader.take();
@@ -160,12 +178,18 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   if (argc >= 3 && std::strcmp(argv[1], "--make") == 0) {
     int count = 1000;
-    if (argc == 5 && std::strcmp(argv[3], "--count") == 0) {
-      if (!ParseInt(argv[4], 1, 100000, count)) return Usage("--count needs 1 to 100000");
-    } else if (argc != 3) {
-      return Usage("unexpected arguments");
+    int padMib = 0;
+    for (int i = 3; i < argc; i += 2) {
+      if (i + 1 >= argc) return Usage("an option without its value");
+      if (std::strcmp(argv[i], "--count") == 0) {
+        if (!ParseInt(argv[i + 1], 1, 100000, count)) return Usage("--count needs 1 to 100000");
+      } else if (std::strcmp(argv[i], "--pad") == 0) {
+        if (!ParseInt(argv[i + 1], 1, 1024, padMib)) return Usage("--pad needs 1 to 1024");
+      } else {
+        return Usage("unexpected arguments");
+      }
     }
-    return MakeFolder(argv[2], count);
+    return MakeFolder(argv[2], count, padMib);
   }
   if (argc < 2 || argv[1][0] == '-') return Usage("no folder");
   int column = 330;

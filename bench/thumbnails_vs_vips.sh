@@ -2,9 +2,10 @@
 # Times bench/thumbnails (the viewer's catalogue scan and thumbnail making) against
 # vipsthumbnail making 320-pixel-wide thumbnails of the same files, side by side in one
 # run, on a folder of 1000 mixed screenshots (PNG, JPEG and BMP, 240x160 to 640x480,
-# some wider than the viewer's column) and on its PNG, JPEG and BMP thirds. Prints a
-# table of median wall times, their ratio, and peak memory against the goal of 4 bytes
-# per thumbnail pixel plus 16 MiB.
+# some wider than the viewer's column) and on its PNG, JPEG and BMP thirds, and on a
+# folder of 4 such pictures each padded to about 120 MiB with zeros after the picture
+# (sparse files). Prints a table of median wall times, their ratio, and peak memory
+# against the goal of 4 bytes per thumbnail pixel plus 16 MiB.
 #
 #   bench/thumbnails_vs_vips.sh [REPETITIONS]      (default 5)
 #
@@ -30,6 +31,8 @@ for ext in png jpg bmp; do
   mkdir -p "$work/$ext"
   ln "$work"/mixed/*."$ext" "$work/$ext/"
 done
+mkdir -p "$work/padded"
+"$thumbnails" --make "$work/padded" --count 4 --pad 120
 
 # Runs a command under GNU time; prints "wall_us peak_kib".
 measure() {
@@ -42,7 +45,7 @@ measure() {
 
 printf '| folder | files | our median ms | vipsthumbnail median ms | time ratio | our peak MiB | goal MiB | vipsthumbnail peak MiB |\n'
 printf '|---|---:|---:|---:|---:|---:|---:|---:|\n'
-for set in mixed png jpg bmp; do
+for set in mixed png jpg bmp padded; do
   folder=$work/$set
   out=$work/out-$set
   files=$(find "$folder" -type f | wc -l)

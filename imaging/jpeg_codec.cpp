@@ -1,6 +1,7 @@
 // JPEG through libjpeg-turbo's libjpeg API. Its errors arrive by longjmp from the
 // error manager below; the functions that arm setjmp keep no object with a destructor
 // in their frame and only fill memory their caller owns.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <jpeglib.h>
 
 #include "imaging/codec.h"
+#include "imaging/picture_size.h"
 #include "imaging/pixels.h"
 
 #ifndef JCS_EXTENSIONS
@@ -25,16 +27,29 @@ namespace {
 // off inside the image data, where decoding on would only invent grey pixels.
 constexpr int kWarnJpegEof = JWRN_JPEG_EOF;
 constexpr int kWarnHitMarker = JWRN_HIT_MARKER;
-// More scans than any real progressive file has; endless scan lists are a known
-// way to make a tiny file take minutes.
-constexpr int kMaxScans = 1000;
-// The whole-image coefficient buffer of progressive files counts against this.
-constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
+// Every scan of a progressive file passes over the whole image, so a tiny file with
+// thousands of scans takes minutes. libjpeg's own script writes 10; encoders that tune
+// their scans stay within a few dozen.
+constexpr int kMaxScans = 100;
+// What reading the headers may take, before the picture's needs are known.
+constexpr std::size_t kHeaderMemory = 512 * 1024;
 
+using AllocFn = void* (*)(j_common_ptr, int, std::size_t);
+using SarrayFn = JSAMPARRAY (*)(j_common_ptr, int, JDIMENSION, JDIMENSION);
+using BarrayFn = JBLOCKARRAY (*)(j_common_ptr, int, JDIMENSION, JDIMENSION);
+
+// Also holds the decoder's memory account: the library's pools only honour
+// max_memory_to_use for whole-image arrays, so its other allocations are counted here.
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  std::uint64_t allocated;
+  std::uint64_t allowed;  // 0: not counted (the encoder)
+  AllocFn allocSmall;
+  AllocFn allocLarge;
+  SarrayFn allocSarray;
+  BarrayFn allocBarray;
 };
 
 void OnErrorExit(j_common_ptr cinfo) {
@@ -66,7 +81,59 @@ void OnProgress(j_common_ptr cinfo) {
   }
 }
 
+ErrorManager* ErrorsOf(j_common_ptr cinfo) { return reinterpret_cast<ErrorManager*>(cinfo->err); }
+
+void Charge(j_common_ptr cinfo, std::uint64_t bytes) {
+  ErrorManager* err = ErrorsOf(cinfo);
+  err->allocated += bytes;
+  if (err->allowed == 0 || err->allocated <= err->allowed) return;
+  std::snprintf(err->message, sizeof(err->message), "JPEG needs too much memory");
+  std::longjmp(err->jump, 1);
+}
+
+void* CountedSmall(j_common_ptr cinfo, int pool, std::size_t n) {
+  Charge(cinfo, n);
+  return ErrorsOf(cinfo)->allocSmall(cinfo, pool, n);
+}
+
+void* CountedLarge(j_common_ptr cinfo, int pool, std::size_t n) {
+  Charge(cinfo, n);
+  return ErrorsOf(cinfo)->allocLarge(cinfo, pool, n);
+}
+
+JSAMPARRAY CountedSarray(j_common_ptr cinfo, int pool, JDIMENSION width, JDIMENSION rows) {
+  Charge(cinfo, static_cast<std::uint64_t>(width) * rows + sizeof(JSAMPROW) * std::uint64_t{rows});
+  return ErrorsOf(cinfo)->allocSarray(cinfo, pool, width, rows);
+}
+
+JBLOCKARRAY CountedBarray(j_common_ptr cinfo, int pool, JDIMENSION blocks, JDIMENSION rows) {
+  Charge(cinfo, static_cast<std::uint64_t>(blocks) * rows * sizeof(JBLOCK) +
+                    sizeof(JBLOCKROW) * std::uint64_t{rows});
+  return ErrorsOf(cinfo)->allocBarray(cinfo, pool, blocks, rows);
+}
+
+// Puts the decoder's allocations on the account, limited to `allowed` bytes.
+void LimitMemory(j_decompress_ptr cinfo, std::uint64_t allowed) {
+  ErrorManager* err = ErrorsOf(reinterpret_cast<j_common_ptr>(cinfo));
+  jpeg_memory_mgr* mem = cinfo->mem;
+  if (err->allowed == 0) {
+    err->allocSmall = mem->alloc_small;
+    err->allocLarge = mem->alloc_large;
+    err->allocSarray = mem->alloc_sarray;
+    err->allocBarray = mem->alloc_barray;
+    mem->alloc_small = CountedSmall;
+    mem->alloc_large = CountedLarge;
+    mem->alloc_sarray = CountedSarray;
+    mem->alloc_barray = CountedBarray;
+  }
+  err->allowed = allowed;
+  // Whole-image arrays are made by the library's own calls: they go by this limit.
+  mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(allowed, 0x7FFFFFFF));
+}
+
 void InitErrors(ErrorManager& err) {
+  err.allocated = 0;
+  err.allowed = 0;
   jpeg_std_error(&err.pub);
   err.pub.error_exit = OnErrorExit;
   err.pub.emit_message = OnEmitMessage;
@@ -87,7 +154,7 @@ bool ReadJpegHeader(ReadState* s, const std::uint8_t* data, std::size_t size) {
   if (setjmp(s->err.jump)) return false;
   jpeg_create_decompress(&s->cinfo);
   s->created = true;
-  s->cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  LimitMemory(&s->cinfo, kHeaderMemory);
   s->progress.progress_monitor = OnProgress;
   s->cinfo.progress = &s->progress;
   jpeg_mem_src(&s->cinfo, data, static_cast<unsigned long>(size));
@@ -99,6 +166,9 @@ bool ReadJpegHeader(ReadState* s, const std::uint8_t* data, std::size_t size) {
     std::snprintf(s->err.message, sizeof(s->err.message), "arithmetic coding not supported");
     return false;
   }
+  LimitMemory(&s->cinfo, JpegLibraryBytes(s->cinfo.image_width, s->cinfo.image_height,
+                                          s->cinfo.num_components,
+                                          jpeg_has_multiple_scans(&s->cinfo) != 0));
   switch (s->cinfo.jpeg_color_space) {
     case JCS_CMYK:
     case JCS_YCCK:

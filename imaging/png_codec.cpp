@@ -78,6 +78,14 @@ bool ReadPngHeader(ReadState* s) {
   png_set_read_fn(s->png, &s->io, ReadFromMemory);
   png_set_user_limits(s->png, kMaxPictureSide, kMaxPictureSide);
   png_set_chunk_malloc_max(s->png, 8u * 1024 * 1024);
+  // Only the chunks that make up the pixels are read; libpng would otherwise keep every
+  // text chunk, each inflated up to the limit above, and a small file could hold many.
+  static const png_byte kUnused[] =
+      "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0"
+      "sRGB\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(s->png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(s->png, PNG_HANDLE_CHUNK_NEVER, kUnused,
+                              static_cast<int>(sizeof(kUnused) / 5));
   png_read_info(s->png, s->info);
   png_get_IHDR(s->png, s->info, &s->width, &s->height, &s->bitDepth, &s->colorType, &s->interlace,
                nullptr, nullptr);

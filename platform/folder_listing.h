@@ -15,6 +15,7 @@ struct StampedFile {
   std::u16string name;     // without the folder
   std::int64_t localTime;  // last write, local time, seconds since 1970-01-01 00:00
   bool timeKnown;          // false when the time could not be read
+  std::uint64_t bytes = 0;  // the file's size
 };
 
 class FolderReader {

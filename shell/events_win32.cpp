@@ -28,7 +28,8 @@ Event EventFrom(const MSG& msg) {
   e.window = msg.hwnd;
   e.kind = static_cast<EventKind>(LOWORD(msg.wParam));
   e.type = static_cast<short>(HIWORD(msg.wParam));
-  e.number = static_cast<int>(msg.lParam);
+  e.number = static_cast<int>(static_cast<std::uint32_t>(msg.lParam));
+  e.stamp = static_cast<std::uint32_t>(static_cast<std::uint64_t>(msg.lParam) >> 32);
   return e;
 }
 
@@ -40,10 +41,15 @@ void Deliver(MSG& msg) {
 
 }  // namespace
 
-void PostEvent(HWND window, EventKind kind, int number, int type) {
+// The number in the low half of lParam, the stamp in the high half.
+static_assert(sizeof(LPARAM) == 8, "events carry a stamp beside the number");
+
+void PostEvent(HWND window, EventKind kind, int number, int type, std::uint32_t stamp) {
+  const std::uint64_t packed =
+      (std::uint64_t{stamp} << 32) | static_cast<std::uint32_t>(number);
   PostMessageW(window, kEventMessage,
                MAKEWPARAM(static_cast<WORD>(kind), static_cast<WORD>(type)),
-               static_cast<LPARAM>(number));
+               static_cast<LPARAM>(packed));
 }
 
 void SetWindowShortcuts(HWND window, HACCEL table) {

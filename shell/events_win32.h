@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace snapdeck::win32 {
 
 inline constexpr UINT kEventMessage = WM_APP + 1;
@@ -34,9 +36,10 @@ struct Event {
   HWND window = nullptr;  // top-level window the event belongs to
   int number = 0;         // control, menu item or shortcut number
   int type = kLeftClick;
+  std::uint32_t stamp = 0;  // what the control showed when the event was made (0: nothing)
 };
 
-void PostEvent(HWND window, EventKind kind, int number, int type);
+void PostEvent(HWND window, EventKind kind, int number, int type, std::uint32_t stamp = 0);
 
 // Keyboard shortcuts of a top-level window (nullptr removes them). The table is
 // owned by the caller and must outlive the registration.

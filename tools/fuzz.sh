@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for MINUTES each (default 10), one after the other, keeping
-# the grown corpora in build/fuzz-corpus/<target> for the next run and any crashing
-# input in build/fuzz-artifacts/. Ends with a table: target, runs, coverage edges,
-# crashes. Exit status 0 only when nothing crashed.
+# the grown corpora in build/fuzz-corpus/<target> for the next run (merged down to the
+# inputs that keep their coverage after each run) and any crashing input in
+# build/fuzz-artifacts/. Ends with a table: target, runs, coverage edges, findings,
+# outcome. Exit status 0 only when every target ran its whole time and found nothing.
 #
 #   bash tools/fuzz.sh [MINUTES]
 #
@@ -23,11 +24,11 @@ cmake --preset fuzz >/dev/null && cmake --build build/fuzz -j2 >/dev/null || {
   echo "fuzz build failed: cmake --build build/fuzz" >&2
   exit 1
 }
-mapfile -t targets < <(find build/fuzz/fuzz -maxdepth 1 -type f -name '*_fuzz' -perm -u+x | sort)
+mapfile -t targets < <(fuzz_targets build/fuzz/fuzz)
 logs=$root/build/fuzz-logs
 mkdir -p "$logs" build/fuzz-artifacts
 rows=()
-crashed=0
+failed=0
 # Crashes, leaks, timeouts and running out of memory of target $name; slow inputs are
 # only logged.
 findings() { find build/fuzz-artifacts -name "$name-*" ! -name "$name-slow-unit-*" | wc -l; }
@@ -35,16 +36,26 @@ for bin in "${targets[@]}"; do
   name=$(basename "$bin")
   echo "[fuzz] $name for $minutes min" >&2
   before=$(findings)
+  rc=0
   fuzz_run "$bin" $((minutes * 60)) "build/fuzz-corpus/$name" "$logs/$name.log" \
-    "build/fuzz-artifacts/$name-"
-  crashes=$(($(findings) - before))
-  crashed=$((crashed + crashes))
-  rows+=("| $name | $(fuzz_runs "$logs/$name.log") | $(fuzz_edges "$logs/$name.log") | $crashes |")
+    "build/fuzz-artifacts/$name-" || rc=$?
+  found=$(($(findings) - before))
+  outcome=ok
+  if [ $rc -eq 3 ]; then
+    outcome="did not run its time"
+  elif [ $rc -ne 0 ]; then
+    outcome="failed (exit $rc)"
+  elif ! fuzz_merge "$bin" "build/fuzz-corpus/$name" "$logs/$name-merge.log"; then
+    rc=1
+    outcome="merge failed"
+  fi
+  [ $rc -ne 0 ] && failed=$((failed + 1))
+  rows+=("| $name | $(fuzz_runs "$logs/$name.log") | $(fuzz_edges "$logs/$name.log") | $found | $outcome |")
 done
 echo
-echo "| target | runs | coverage edges | crashes |"
-echo "|---|---:|---:|---:|"
+echo "| target | runs | coverage edges | findings | outcome |"
+echo "|---|---:|---:|---:|---|"
 printf '%s\n' "${rows[@]}"
 echo
 echo "$minutes min per target; $(nproc) cores; logs in build/fuzz-logs/"
-[ "$crashed" -eq 0 ]
+[ "$failed" -eq 0 ] && [ ${#targets[@]} -gt 0 ]

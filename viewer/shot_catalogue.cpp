@@ -127,6 +127,7 @@ void ScanFolder(ShotCatalogue& catalogue, const ViewerState& state, int sortview
                 FolderReader& reader) {
   catalogue.entries.clear();
   catalogue.current = -1;
+  ++catalogue.generation;
   std::vector<StampedFile> files;
   if (!reader.list(state.folder, files)) return;
   for (const StampedFile& file : files) {
@@ -141,6 +142,7 @@ void ScanFolder(ShotCatalogue& catalogue, const ViewerState& state, int sortview
     entry.folder = state.folder;
     entry.date = file.timeKnown ? ClampedDate(file.localTime) : 0;
     entry.number = BracketNumber(file.name);
+    entry.bytes = file.bytes;
     catalogue.entries.push_back(std::move(entry));
   }
   SortShots(catalogue.entries, sortview, sortdir);

@@ -19,6 +19,7 @@ struct ShotEntry {
   std::int32_t date = 0;  // last write, local time, seconds since 1970
   std::int32_t number = 0;
   std::int32_t control = 0;  // thumbnail image control, 74 + 3 * index once built
+  std::uint64_t bytes = 0;   // file size when listed
 
   std::u16string path() const { return folder + stem + ext; }
   std::u16string fileName() const { return stem + ext; }
@@ -27,6 +28,9 @@ struct ShotEntry {
 struct ShotCatalogue {
   std::vector<ShotEntry> entries;
   int current = -1;  // the entry the user last acted on, -1 for none
+  // Counts the rebuilds: an event made for an earlier catalogue names a control whose
+  // number now belongs to another file.
+  std::uint32_t generation = 0;
 
   int count() const { return static_cast<int>(entries.size()); }
   ShotEntry* currentEntry() {

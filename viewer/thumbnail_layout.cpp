@@ -6,6 +6,15 @@
 
 namespace snapdeck {
 
+int EntryOfEvent(const ShotCatalogue& catalogue, int control, std::uint32_t generation) {
+  const int index = EntryOfControl(control);
+  if (generation != catalogue.generation || control < kFirstThumbnailControl ||
+      index >= catalogue.count()) {
+    return -1;
+  }
+  return index;
+}
+
 ThumbnailSize ThumbnailSizeFor(int w, int h, int W) {
   if (w <= W) return {w, h, false};
   // The height follows 320 even though the width gets the extra w mod 10.
@@ -20,6 +29,7 @@ ColumnLayout LayOutColumn(const std::vector<RowPicture>& pictures, int W) {
   for (const RowPicture& picture : pictures) {
     ColumnRow row;
     row.loaded = picture.loaded;
+    row.pending = !picture.loaded && picture.pending;
     if (!picture.loaded) {
       layout.innerHeight = y + 30;
       row.captionY = y;
@@ -45,13 +55,14 @@ ColumnLayout LayOutColumn(const std::vector<RowPicture>& pictures, int W) {
 }
 
 std::u16string CaptionText(const ShotEntry& entry, const ColumnRow& row) {
+  if (row.pending) return entry.fileName();
   if (!row.loaded) return entry.fileName() + u"   load failed!";
   return entry.fileName() + u"   (" + DecimalText(row.width) + u"x" + DecimalText(row.height) +
          u")   " + DateTag(entry.date) + u"   " + (row.thumb.resized ? u"resized!" : u"");
 }
 
 Rgb CaptionColor(const ColumnRow& row) {
-  if (!row.loaded) return kFailedCaptionColor;
+  if (!row.loaded) return row.pending ? kCaptionColor : kFailedCaptionColor;
   return row.thumb.resized ? kResizedCaptionColor : kCaptionColor;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/picture.h"
+#include "imaging/picture_size.h"
 #include "shell/ids.h"
 #include "viewer/shot_catalogue.h"
 
@@ -32,6 +33,10 @@ inline int EntryOfControl(int control) {
   return (control - kFirstThumbnailControl) / kControlsPerEntry;
 }
 
+// The entry an event of a thumbnail's image or caption was made for, or -1 when the
+// catalogue has been rebuilt since (another generation) or the control is none of its rows.
+int EntryOfEvent(const ShotCatalogue& catalogue, int control, std::uint32_t generation);
+
 struct ThumbnailSize {
   int width = 0;
   int height = 0;
@@ -43,7 +48,8 @@ struct ThumbnailSize {
 ThumbnailSize ThumbnailSizeFor(int w, int h, int W);
 
 struct ColumnRow {
-  bool loaded = false;  // false: a "load failed!" row
+  bool loaded = false;  // false: a "load failed!" row, or one still pending
+  bool pending = false;  // size not known yet: laid out as a caption alone
   int width = 0;        // picture size before any resizing
   int height = 0;
   ThumbnailSize thumb;
@@ -58,16 +64,20 @@ struct ColumnLayout {
   int hiddenCount = 0;
 };
 
-// A row's picture: loaded with its size, or failed.
+// A row's picture: loaded with its size, failed, or pending while its header is read in
+// the background; cost is what decoding it may take.
 struct RowPicture {
   bool loaded = false;
   int width = 0;
   int height = 0;
+  bool pending = false;
+  PictureCost cost;
 };
 
 ColumnLayout LayOutColumn(const std::vector<RowPicture>& pictures, int W);
 
-// "shot[3].png   (484x324)   [MAR 07, 2010]   resized!", or "...   load failed!".
+// "shot[3].png   (484x324)   [MAR 07, 2010]   resized!", or "...   load failed!", or the
+// name alone while pending.
 std::u16string CaptionText(const ShotEntry& entry, const ColumnRow& row);
 Rgb CaptionColor(const ColumnRow& row);
 

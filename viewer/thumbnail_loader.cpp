@@ -14,31 +14,38 @@ namespace {
 // Enough for the header of any picture but a JPEG with large metadata in front.
 constexpr std::size_t kHeadBytes = 64 * 1024;
 
-}  // namespace
-
-RowPicture ProbeShot(const std::u16string& path, FolderReader& reader) {
-  RowPicture picture;
-  std::vector<std::uint8_t> head;
-  std::size_t want = kHeadBytes;
-  while (reader.readHead(path, want, head)) {
-    const SizeProbe probe =
-        ProbePictureSize(head.data(), head.size(), picture.width, picture.height);
-    if (probe == SizeProbe::Known) picture.loaded = true;
-    if (probe != SizeProbe::NeedMore || head.size() < want || want >= kMaxPictureFileBytes) break;
-    want = kMaxPictureFileBytes;  // metadata before the size: rare, so read it all once
-  }
-  return picture;
+std::uint64_t BytesToRead(const ThumbnailJob& job) {
+  return std::min({job.fileBytes, job.cost.fileBytes, std::uint64_t{kMaxPictureFileBytes}});
 }
 
-ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader) {
+ThumbnailResult Probe(const ThumbnailJob& job, FolderReader& reader) {
   ThumbnailResult result;
   result.index = job.index;
+  result.probed = true;
+  std::vector<std::uint8_t> head;
+  if (!reader.readHead(job.path, static_cast<std::size_t>(BytesToRead(job)), head)) return result;
+  result.ok = ProbePicture(head.data(), head.size(), result.width, result.height, result.cost) ==
+              SizeProbe::Known;
+  return result;
+}
+
+ThumbnailResult Decode(const ThumbnailJob& job, FolderReader& reader) {
+  ThumbnailResult result;
+  result.index = job.index;
+  // Bytes past what the picture can need are padding or metadata: not read, so a
+  // padded file costs no more than the picture it holds.
   std::vector<std::uint8_t> bytes;
-  if (!reader.readHead(job.path, kMaxPictureFileBytes + 1, bytes) ||
-      bytes.size() > kMaxPictureFileBytes) {
+  if (!reader.readHead(job.path, static_cast<std::size_t>(BytesToRead(job)), bytes)) {
     return result;
   }
   const ThumbnailSize wanted = ThumbnailSizeFor(job.width, job.height, job.columnWidth);
+  // A file changed since its header was read may claim more than was counted for it.
+  int w = 0, h = 0;
+  PictureCost now;
+  if (ProbePicture(bytes.data(), bytes.size(), w, h, now) != SizeProbe::Known ||
+      now.decodeBytes > job.cost.decodeBytes) {
+    return result;
+  }
   // Only a picture that will be shrunk may come out of the decoder smaller.
   DecodeResult decoded =
       DecodeImageAtLeast(bytes.data(), bytes.size(), wanted.resized ? wanted.width : 0,
@@ -55,6 +62,48 @@ ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader) {
   }
   result.ok = true;
   return result;
+}
+
+}  // namespace
+
+RowPicture ProbeShot(const ShotEntry& entry, FolderReader& reader) {
+  RowPicture picture;
+  std::vector<std::uint8_t> head;
+  if (!reader.readHead(entry.path(), kHeadBytes, head)) return picture;
+  const SizeProbe probe =
+      ProbePicture(head.data(), head.size(), picture.width, picture.height, picture.cost);
+  picture.loaded = probe == SizeProbe::Known;
+  // Metadata before the size: rare, and read in the background.
+  if (probe == SizeProbe::NeedMore && head.size() == kHeadBytes) {
+    picture.pending = true;
+    picture.cost = {kPictureMetadataBytes, 0};
+  }
+  return picture;
+}
+
+ThumbnailJob JobForRow(int index, const ShotEntry& entry, const RowPicture& picture,
+                       int columnWidth) {
+  ThumbnailJob job;
+  job.index = index;
+  job.path = entry.path();
+  job.width = picture.width;
+  job.height = picture.height;
+  job.columnWidth = columnWidth;
+  job.fileBytes = entry.bytes;
+  job.cost = picture.cost;
+  job.probe = !picture.loaded && picture.pending;
+  return job;
+}
+
+std::uint64_t MemoryOfJob(const ThumbnailJob& job) {
+  const ThumbnailSize thumb = ThumbnailSizeFor(job.width, job.height, job.columnWidth);
+  return BytesToRead(job) + job.cost.decodeBytes +
+         4ull * static_cast<std::uint64_t>(std::max(thumb.width, 0)) *
+             static_cast<std::uint64_t>(std::max(thumb.height, 0));
+}
+
+ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader) {
+  return job.probe ? Probe(job, reader) : Decode(job, reader);
 }
 
 ThumbnailLoader::ThumbnailLoader(FolderReader& reader, int threads, std::uint64_t memoryBudget,
@@ -75,12 +124,6 @@ ThumbnailLoader::~ThumbnailLoader() {
 
 int ThumbnailLoader::DefaultThreads() {
   return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-}
-
-// Decoded pixels plus, at most, as much again for the file's bytes.
-std::uint64_t ThumbnailLoader::CostOf(const ThumbnailJob& job) {
-  return 8ull * static_cast<std::uint64_t>(std::max(job.width, 1)) *
-         static_cast<std::uint64_t>(std::max(job.height, 1));
 }
 
 void ThumbnailLoader::cancel() {
@@ -111,27 +154,38 @@ void ThumbnailLoader::waitIdle() {
 void ThumbnailLoader::work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    // A job starts when its decode fits the budget beside those running, or alone.
+    // A job starts when its memory fits the budget beside those running, or alone.
     changed_.wait(lock, [this] {
       return stopping_ || (!queue_.empty() &&
-                           (running_ == 0 || inFlightCost_ + CostOf(queue_.front()) <= budget_));
+                           (running_ == 0 || inFlightCost_ + MemoryOfJob(queue_.front()) <= budget_));
     });
     if (stopping_) return;
     ThumbnailJob job = std::move(queue_.front());
     queue_.pop_front();
-    const std::uint64_t cost = CostOf(job);
+    const std::uint64_t cost = MemoryOfJob(job);
     const std::uint64_t generation = generation_;
     inFlightCost_ += cost;
     ++running_;
     lock.unlock();
-    ThumbnailResult result = MakeThumbnail(job, reader_);
+    // A failure of any kind, running out of memory included, fails this row alone.
+    ThumbnailResult result;
+    try {
+      result = MakeThumbnail(job, reader_);
+    } catch (...) {
+      result = ThumbnailResult{};
+      result.index = job.index;
+      result.probed = job.probe;
+    }
     lock.lock();
     inFlightCost_ -= cost;
     --running_;
     bool wake = false;
     if (generation == generation_ && !stopping_) {
       wake = results_.empty();
-      results_.push_back(std::move(result));
+      try {
+        results_.push_back(std::move(result));
+      } catch (...) {  // no memory to keep it: the row stays as it was laid out
+      }
     }
     changed_.notify_all();
     if (wake && wake_) {

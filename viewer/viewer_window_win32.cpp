@@ -75,6 +75,7 @@ struct Viewer {
   UniqueAccel shortcuts;
   int columnHeight = 0;
   int scrollPos = 0;
+  std::uint32_t generation = 0;  // of the catalogue the column was built for
   std::vector<RowPicture> pictures;  // per catalogue entry: from the header, then the decode
   ColumnLayout layout;
   std::vector<RowWindows> rows;
@@ -228,13 +229,13 @@ void ApplyLayout() {
     }
     if (row.loaded) {
       SetImage(i);
-      if (!windows.requested) {
-        windows.requested = true;
-        jobs.push_back({i, catalogue.entries[static_cast<std::size_t>(i)].path(), row.width,
-                        row.height, ColumnWidth()});
-      }
     } else {
       ReleaseImage(std::exchange(windows.image, nullptr));
+    }
+    if ((row.loaded || row.pending) && !windows.requested) {
+      windows.requested = true;
+      jobs.push_back(JobForRow(i, catalogue.entries[static_cast<std::size_t>(i)],
+                               g_viewer.pictures[static_cast<std::size_t>(i)], ColumnWidth()));
     }
     SetCaption(i);
   }
@@ -249,29 +250,43 @@ void ShowCountWithHidden() {
 }
 
 // Thumbnails made by the loader: shown, or their rows turned into failed ones (or re-sized
-// when the file changed since its header was read), and the column laid out again.
+// when the file changed since its header was read); a pending row's probed size lays it
+// out and asks for its picture. The column is laid out again before pictures are shown.
 void TakeThumbnails() {
   if (!LoaderSlot() || g_viewer.column == nullptr) return;
   bool relayout = false;
-  for (ThumbnailResult& result : Loader().take()) {
+  std::vector<ThumbnailResult> results = Loader().take();
+  for (ThumbnailResult& result : results) {
     const auto index = static_cast<std::size_t>(result.index);
     if (index >= g_viewer.pictures.size()) continue;
     RowPicture& picture = g_viewer.pictures[index];
-    const RowPicture now{result.ok, result.ok ? result.width : 0, result.ok ? result.height : 0};
+    if (result.probed) {
+      picture = RowPicture{result.ok, result.width, result.height, false, result.cost};
+      g_viewer.rows[index].requested = false;
+      relayout = true;
+      continue;
+    }
+    const RowPicture now{result.ok, result.ok ? result.width : 0, result.ok ? result.height : 0,
+                         false, picture.cost};
     if (now.loaded != picture.loaded || now.width != picture.width ||
         now.height != picture.height) {
       picture = now;
       relayout = true;
     }
-    if (result.ok && g_viewer.rows[index].image != nullptr) {
+  }
+  if (relayout) {
+    g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
+    ApplyLayout();
+    ScrollTo(g_viewer.scrollPos);
+    ShowCountWithHidden();
+  }
+  for (const ThumbnailResult& result : results) {
+    const auto index = static_cast<std::size_t>(result.index);
+    if (!result.ok || result.probed || index >= g_viewer.rows.size()) continue;
+    if (g_viewer.rows[index].image != nullptr) {
       ShowPictureInControl(g_viewer.rows[index].image, result.thumbnail);
     }
   }
-  if (!relayout) return;
-  g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
-  ApplyLayout();
-  ScrollTo(g_viewer.scrollPos);
-  ShowCountWithHidden();
 }
 
 bool ColumnKey(WPARAM key) {
@@ -343,8 +358,12 @@ LRESULT ColumnColors(HDC dc, HWND control) {
   return reinterpret_cast<LRESULT>(g_viewer.placeholderBrush.get());
 }
 
+// Stamped with the column's catalogue, so a click queued before a rebuild is not taken
+// for the file that now has the control's number.
 void PostControlEvent(int control, int type) {
-  if (g_viewer.window != nullptr) PostEvent(g_viewer.window, EventKind::Control, control, type);
+  if (g_viewer.window != nullptr) {
+    PostEvent(g_viewer.window, EventKind::Control, control, type, g_viewer.generation);
+  }
 }
 
 LRESULT CALLBACK ColumnProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -665,12 +684,13 @@ void BuildThumbnails() {
   if (!ViewerExists() || g_viewer.column == nullptr) return;
   ClearColumn();
   ShotCatalogue& catalogue = TheShotCatalogue();
+  g_viewer.generation = catalogue.generation;
   ShowWindow(g_viewer.column, SW_HIDE);
   g_viewer.pictures.reserve(catalogue.entries.size());
   for (int i = 0; i < catalogue.count(); ++i) {
     ShotEntry& entry = catalogue.entries[static_cast<std::size_t>(i)];
     entry.control = ThumbnailControl(i);
-    g_viewer.pictures.push_back(ProbeShot(entry.path(), Reader()));
+    g_viewer.pictures.push_back(ProbeShot(entry, Reader()));
   }
   g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
   g_viewer.rows.assign(g_viewer.pictures.size(), RowWindows{});
@@ -760,6 +780,10 @@ HMENU ShotMenu() { return g_viewer.menu.get(); }
 bool IsThumbnailControl(int control) {
   return control >= kFirstThumbnailControl &&
          control <= kFirstThumbnailControl + kControlsPerEntry * TheShotCatalogue().count();
+}
+
+bool ThumbnailEventCurrent(int control, std::uint32_t stamp) {
+  return stamp == g_viewer.generation && EntryOfEvent(TheShotCatalogue(), control, stamp) >= 0;
 }
 
 void SetThumbnailHandler(ThumbnailHandler handler) { g_thumbnailHandler = handler; }

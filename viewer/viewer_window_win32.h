@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "viewer/shot_catalogue.h"
@@ -61,6 +62,9 @@ HMENU ShotMenu();
 
 // Controls 74 to 74 + 3 x (entry count) are the thumbnails' events.
 bool IsThumbnailControl(int control);
+// False for an event stamped for a column that has been rebuilt since: its control
+// number may now show another file.
+bool ThumbnailEventCurrent(int control, std::uint32_t stamp);
 // The thumbnail events go to one handler, installed by the viewer actions; without it
 // a thumbnail event only gives the column the focus. The scroll position is remembered
 // first in either case.

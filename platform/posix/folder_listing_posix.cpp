@@ -32,7 +32,8 @@ class PosixFolderReader final : public FolderReader {
     while (const dirent* e = ::readdir(d)) {
       struct stat st {};
       if (::fstatat(dfd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
-      files.push_back({Utf8ToUtf16(e->d_name), LocalSeconds(st.st_mtime), true});
+      files.push_back({Utf8ToUtf16(e->d_name), LocalSeconds(st.st_mtime), true,
+                       static_cast<std::uint64_t>(st.st_size)});
     }
     ::closedir(d);
     // readdir's order changes with the folder's history; a fixed one keeps runs repeatable.

@@ -35,7 +35,8 @@ class Win32FolderReader final : public FolderReader {
     if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive lists fine
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      StampedFile file{FromWide(found.cFileName), 0, false};
+      StampedFile file{FromWide(found.cFileName), 0, false,
+                       (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow};
       file.timeKnown = LocalSeconds(found.ftLastWriteTime, file.localTime);
       files.push_back(std::move(file));
     } while (FindNextFileW(find.get(), &found));

@@ -13,6 +13,7 @@
 #include "driver/fixture.h"
 #include "imaging/codec.h"
 #include "imaging/draw.h"
+#include "platform/win32/handles_win32.h"
 
 namespace e2e {
 namespace {
@@ -396,6 +397,63 @@ TEST_F(Viewer, GlyphButtonsShowTheirSymbols) {
   Click(direction);
   EXPECT_TRUE(WaitUntil([&] { return Text(direction) == L"5"; }));
   EXPECT_TRUE(WaitUntil([&] { return ShowsTriangle(direction, true); }));
+  EndWithEsc(p, main);
+}
+
+// Makes the file `extra` bytes longer with zeros, sparse where the file system can.
+bool Pad(const std::wstring& path, LONGLONG extra) {
+  snapdeck::win32::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER move{};
+  move.QuadPart = extra;
+  return file && SetFilePointerEx(file.get(), move, nullptr, FILE_END) && SetEndOfFile(file.get());
+}
+
+TEST_F(Viewer, AFolderOfPaddedPicturesOpensWithEveryThumbnail) {
+  // Small pictures of each format with tens of megabytes after them, one JPEG with its
+  // size behind more metadata than the first read holds.
+  const snapdeck::Picture picture = snapdeck::MakePicture(40, 30, snapdeck::MakeRgb(200, 60, 20));
+  Bytes meta = snapdeck::EncodeForFormat(picture, 1);
+  const Bytes app = [] {
+    Bytes segment = {0xFF, 0xE2, 0xFF, 0xFF};
+    segment.resize(2 + 0xFFFF, 0);
+    return segment;
+  }();
+  for (int i = 0; i < 2; ++i) meta.insert(meta.begin() + 2, app.begin(), app.end());
+  const std::vector<std::pair<std::wstring, Bytes>> files = {
+      {L"pad[1].png", snapdeck::EncodeForFormat(picture, 2)},
+      {L"pad[2].jpg", snapdeck::EncodeForFormat(picture, 1)},
+      {L"pad[3].bmp", snapdeck::EncodeForFormat(picture, 0)},
+      {L"pad[4].jpg", meta}};
+  struct Remover {
+    std::vector<std::wstring> paths;
+    ~Remover() {
+      for (const std::wstring& path : paths) DeleteFileW(path.c_str());
+    }
+  } written;
+  for (const auto& [name, bytes] : files) {
+    const std::wstring path = JoinPath(folder_, name);
+    written.paths.push_back(path);
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    ASSERT_TRUE(Pad(path, 40LL << 20)) << Utf8(name);
+  }
+  LaunchOptions options;
+  options.settings = ToBytes(IniText({{"sortview", "2"}, {"sortdir", "0"}}));
+  Program& p = Start(folder_, options);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND viewer = OpenViewerWindow(p, main);
+  ASSERT_NE(viewer, nullptr);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(WaitCaption(viewer, i, files[static_cast<std::size_t>(i)].first + L"   (40x30)   ["))
+        << "row " << i << ": " << Utf8(Text(ThumbnailCaption(viewer, i)));
+    EXPECT_TRUE(WaitUntil([&] {
+      HWND image = ThumbnailImage(viewer, i);
+      return image != nullptr && SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+    })) << "no picture in row " << i;
+  }
+  EXPECT_TRUE(WaitViewerStatus(viewer, L"4 items. (0 hidden)"));
+  EXPECT_TRUE(IsWindow(main));
   EndWithEsc(p, main);
 }
 

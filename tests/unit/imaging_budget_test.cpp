@@ -4,47 +4,25 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "imaging/codec.h"
 #include "tests/support/libjpeg_files.h"
-
-namespace {
-
-std::atomic<bool> g_watching{false};
-std::atomic<std::size_t> g_largest{0};
-
-}  // namespace
-
-// AddressSanitizer calls this for every allocation, ours and the libraries' alike.
-extern "C" void __sanitizer_malloc_hook(const volatile void*, std::size_t size) {
-  if (!g_watching.load(std::memory_order_relaxed)) return;
-  std::size_t seen = g_largest.load(std::memory_order_relaxed);
-  while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
-  }
-}
+#include "tests/unit/allocation_watch.h"
 
 namespace snapdeck {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAllocationsSeen = true;
-#else
-constexpr bool kAllocationsSeen = false;
-#endif
-
 // Decodes with the allocation hook armed; `largest` is the biggest single allocation.
 DecodeResult DecodeWatched(const Bytes& file, std::size_t& largest) {
-  g_largest = 0;
-  g_watching = true;
+  testing::WatchAllocations(true);
   DecodeResult r = DecodeImage(file.data(), file.size());
-  g_watching = false;
-  largest = g_largest;
+  testing::WatchAllocations(false);
+  largest = testing::LargestAllocation();
   return r;
 }
 
@@ -54,7 +32,7 @@ void ExpectRefusedBeforeAllocating(const Bytes& file, const char* why = "picture
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, why);
   EXPECT_TRUE(r.picture.pixels.empty());
-  if (kAllocationsSeen) {
+  if (testing::kAllocationsSeen) {
     EXPECT_LT(largest, std::size_t{1} << 20);
   }
 }
@@ -207,6 +185,36 @@ TEST(PictureBudget, JpegBeyondTheBudgetIsRefusedAndTheEdgeDecodes) {
   const DecodeResult r = DecodeImage(small.data(), small.size());
   ASSERT_TRUE(r.ok) << r.error;
   ExpectDecodedAt(FlatGreyJpeg(8192, 4096, false), 8192, 4096, r.picture.pixels.front());
+  // libjpeg's memory is held to what the picture needs, which still covers the whole
+  // image's coefficients of a progressive file and sizes rounded up to subsampled blocks.
+  ExpectDecodedAt(FlatGreyJpeg(8192, 4096, true), 8192, 4096, r.picture.pixels.front());
+  const testing::LibjpegSpec layouts[] = {
+      {.width = 1001, .height = 999, .components = 3, .space = JCS_RGB, .progressive = true,
+       .subsample = true},
+      {.width = 777, .height = 555, .components = 4, .space = JCS_CMYK, .progressive = true},
+  };
+  for (const testing::LibjpegSpec& spec : layouts) {
+    const Bytes file = testing::WriteWithLibjpeg(spec, [&spec](int, std::uint8_t* row) {
+      std::fill_n(row, spec.width * spec.components, std::uint8_t{0x40});
+    });
+    const DecodeResult d = DecodeImage(file.data(), file.size());
+    EXPECT_TRUE(d.ok) << spec.components << " components: " << d.error;
+  }
+  // Every scan passes over the whole image: a file repeating its last scan stops at 100.
+  const Bytes progressive = FlatGreyJpeg(64, 64, true);
+  std::size_t lastScan = 0;
+  for (std::size_t i = 2; i + 1 < progressive.size(); ++i)
+    if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA) lastScan = i;
+  ASSERT_GT(lastScan, 0u);
+  const Bytes scan(progressive.begin() + static_cast<std::ptrdiff_t>(lastScan), progressive.end() - 2);
+  Bytes repeated(progressive.begin(), progressive.end() - 2);
+  for (int i = 0; i < 120; ++i) repeated.insert(repeated.end(), scan.begin(), scan.end());
+  repeated.insert(repeated.end(), {0xFF, 0xD9});
+  EXPECT_EQ(DecodeImage(repeated.data(), repeated.size()).error, "too many scans");
+  Bytes fewer(progressive.begin(), progressive.end() - 2);
+  for (int i = 0; i < 20; ++i) fewer.insert(fewer.end(), scan.begin(), scan.end());
+  fewer.insert(fewer.end(), {0xFF, 0xD9});
+  EXPECT_TRUE(DecodeImage(fewer.data(), fewer.size()).ok);
 }
 
 }  // namespace

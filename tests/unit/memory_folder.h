@@ -1,6 +1,6 @@
 // A folder held in memory for the viewer's tests: files with contents and times in
 // listing order; an unknown folder cannot be listed. Reads can be held at a gate to
-// catch the thumbnail loader midway.
+// catch the thumbnail loader midway, and can run out of memory. The largest read is kept.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,7 @@ class MemoryFolder final : public FolderReader {
   bool list(const std::u16string& path, std::vector<StampedFile>& out) override {
     out.clear();
     if (path != folder) return false;
-    for (const File& f : files) out.push_back({f.name, f.time, f.timeKnown});
+    for (const File& f : files) out.push_back({f.name, f.time, f.timeKnown, f.bytes.size()});
     return true;
   }
 
@@ -48,10 +49,14 @@ class MemoryFolder final : public FolderReader {
     changed_.notify_all();
     changed_.wait(lock, [&] { return open_ || path.find(gated_) == std::u16string::npos; });
     --reading_;
+    if (!exhausted_.empty() && path.find(exhausted_) != std::u16string::npos) {
+      throw std::bad_alloc();
+    }
     for (const File& f : files) {
       if (folder + f.name != path) continue;
       out.assign(f.bytes.begin(),
                  f.bytes.begin() + static_cast<std::ptrdiff_t>(std::min(maxBytes, f.bytes.size())));
+      largestRead_ = std::max(largestRead_, out.size());
       return true;
     }
     return false;
@@ -83,6 +88,15 @@ class MemoryFolder final : public FolderReader {
     std::lock_guard<std::mutex> lock(mutex_);
     return mostAtOnce_;
   }
+  std::size_t largestRead() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return largestRead_;
+  }
+  // Reads of paths containing `part` fail with std::bad_alloc, as an allocation would.
+  void exhaust(std::u16string part) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    exhausted_ = std::move(part);
+  }
 
  private:
   std::mutex mutex_;
@@ -91,6 +105,8 @@ class MemoryFolder final : public FolderReader {
   bool open_ = true;
   int reading_ = 0;
   int mostAtOnce_ = 0;
+  std::size_t largestRead_ = 0;
+  std::u16string exhausted_;
 };
 
 }  // namespace snapdeck

@@ -2,6 +2,7 @@
 
 #include "memory_folder.h"
 #include "viewer/shot_catalogue.h"
+#include "viewer/thumbnail_layout.h"
 
 namespace snapdeck {
 namespace {
@@ -73,6 +74,29 @@ TEST_F(Catalogue, EqualKeysKeepTheListingOrderInBothDirections) {
     EXPECT_EQ(Names(Scan(kSortByNumber, dir)), listed);
     EXPECT_EQ(Names(Scan(3, dir)), listed);  // not a sort key: listing order
   }
+}
+
+TEST_F(Catalogue, AThumbnailEventMadeBeforeARebuildIsDropped) {
+  folder.add(u"shot[1].png", {}, 100);
+  folder.add(u"shot[2].png", {}, 200);
+  ViewerState state;
+  state.folder = folder.folder;
+  ShotCatalogue c;
+  ScanFolder(c, state, kSortByDate, 1, folder);  // newest first
+  const std::uint32_t made = c.generation;
+  const int control = ThumbnailControl(1);
+  ASSERT_EQ(EntryOfEvent(c, control, made), 1);
+  EXPECT_EQ(c.entries[1].fileName(), u"shot[1].png");
+  // A capture adds a newer shot: the control's number now shows shot[2].png.
+  folder.add(u"shot[3].png", {}, 300);
+  ScanFolder(c, state, kSortByDate, 1, folder);
+  EXPECT_EQ(c.entries[1].fileName(), u"shot[2].png");
+  EXPECT_EQ(EntryOfEvent(c, control, made), -1);
+  EXPECT_EQ(EntryOfEvent(c, control, c.generation), 1);
+  // A right click on a caption is its row's; numbers past the column are no row's.
+  EXPECT_EQ(EntryOfEvent(c, CaptionControl(1), c.generation), 1);
+  EXPECT_EQ(EntryOfEvent(c, ThumbnailControl(3), c.generation), -1);
+  EXPECT_EQ(EntryOfEvent(c, 61, c.generation), -1);
 }
 
 TEST_F(Catalogue, UnlistableFolderGivesAnEmptyCatalogueAndUnknownDatesGiveZero) {

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "memory_folder.h"
+#include "tests/unit/allocation_watch.h"
 #include "viewer/thumbnail_layout.h"
 #include "viewer/thumbnail_loader.h"
 
@@ -80,8 +85,21 @@ std::u16string Numbered(const char16_t* stem, int i) {
 
 class Thumbnails : public ::testing::Test {
  protected:
-  ThumbnailJob Job(int index, const std::u16string& name, int w, int h, int column = 330) {
-    return {index, folder.folder + name, w, h, column};
+  ShotEntry Entry(const std::u16string& name) {
+    ShotEntry entry;
+    const std::size_t dot = name.rfind(u'.');
+    entry.stem = name.substr(0, dot);
+    entry.ext = name.substr(dot);
+    entry.folder = folder.folder;
+    for (const MemoryFolder::File& f : folder.files) {
+      if (f.name == name) entry.bytes = f.bytes.size();
+    }
+    return entry;
+  }
+  // The job the viewer makes for the file, from its listing and header.
+  ThumbnailJob Job(int index, const std::u16string& name, int column = 330) {
+    const ShotEntry entry = Entry(name);
+    return JobForRow(index, entry, ProbeShot(entry, folder), column);
   }
   void AddPicture(const std::u16string& name, int w, int h, Rgb color, int format) {
     folder.add(name, EncodeForFormat(MakePicture(w, h, color), format));
@@ -93,18 +111,18 @@ TEST_F(Thumbnails, ShrinksWidePicturesByTheRuleAndKeepsNarrowOnes) {
   AddPicture(u"wide.png", 484, 324, MakeRgb(200, 10, 10), 2);
   AddPicture(u"narrow.bmp", 240, 160, MakeRgb(10, 10, 200), 0);
   AddPicture(u"photo.jpg", 1004, 750, MakeRgb(20, 160, 20), 1);
-  const ThumbnailResult wide = MakeThumbnail(Job(0, u"wide.png", 484, 324), folder);
+  const ThumbnailResult wide = MakeThumbnail(Job(0, u"wide.png"), folder);
   ASSERT_TRUE(wide.ok);
   EXPECT_EQ(wide.width, 484);
   EXPECT_EQ(wide.thumbnail.width, 324);
   EXPECT_EQ(wide.thumbnail.height, 214);
   EXPECT_EQ(RgbOfPixel(wide.thumbnail.at(100, 100)), MakeRgb(200, 10, 10));
-  const ThumbnailResult narrow = MakeThumbnail(Job(1, u"narrow.bmp", 240, 160), folder);
+  const ThumbnailResult narrow = MakeThumbnail(Job(1, u"narrow.bmp"), folder);
   ASSERT_TRUE(narrow.ok);
   EXPECT_EQ(narrow.thumbnail.width, 240);
   EXPECT_EQ(narrow.thumbnail.height, 160);
   // The JPEG comes out of the decoder at a reduced scale; the result still follows the rule.
-  const ThumbnailResult photo = MakeThumbnail(Job(2, u"photo.jpg", 1004, 750), folder);
+  const ThumbnailResult photo = MakeThumbnail(Job(2, u"photo.jpg"), folder);
   ASSERT_TRUE(photo.ok);
   EXPECT_EQ(photo.width, 1004);
   EXPECT_EQ(photo.thumbnail.width, 324);
@@ -126,15 +144,24 @@ TEST_F(Thumbnails, HeadersGiveTheSizeBeforeAnyDecode) {
   padded.insert(padded.end(), jpeg.begin() + 2, jpeg.end());
   folder.add(u"meta.jpg", padded);
   folder.add(u"junk.png", {0x89, 'P', 'N', 'G'});
-  const RowPicture wide = ProbeShot(folder.folder + u"wide.png", folder);
+  const RowPicture wide = ProbeShot(Entry(u"wide.png"), folder);
   EXPECT_TRUE(wide.loaded);
   EXPECT_EQ(wide.width, 484);
   EXPECT_EQ(wide.height, 324);
-  const RowPicture meta = ProbeShot(folder.folder + u"meta.jpg", folder);
-  EXPECT_TRUE(meta.loaded);
-  EXPECT_EQ(meta.width, 50);
-  EXPECT_FALSE(ProbeShot(folder.folder + u"junk.png", folder).loaded);
-  EXPECT_FALSE(ProbeShot(folder.folder + u"gone.png", folder).loaded);
+  // Beyond the first read the size is left to a probe job, off the UI thread.
+  const RowPicture meta = ProbeShot(Entry(u"meta.jpg"), folder);
+  EXPECT_FALSE(meta.loaded);
+  ASSERT_TRUE(meta.pending);
+  const ThumbnailJob probe = JobForRow(0, Entry(u"meta.jpg"), meta, 330);
+  ASSERT_TRUE(probe.probe);
+  const ThumbnailResult probed = MakeThumbnail(probe, folder);
+  EXPECT_TRUE(probed.ok && probed.probed);
+  EXPECT_EQ(probed.width, 50);
+  EXPECT_EQ(probed.height, 40);
+  const RowPicture known{true, probed.width, probed.height, false, probed.cost};
+  EXPECT_TRUE(MakeThumbnail(JobForRow(0, Entry(u"meta.jpg"), known, 330), folder).ok);
+  EXPECT_FALSE(ProbeShot(Entry(u"junk.png"), folder).loaded);
+  EXPECT_FALSE(ProbeShot(Entry(u"gone.png"), folder).loaded);
 }
 
 TEST_F(Thumbnails, DamagedTruncatedOrMissingFilesFail) {
@@ -142,22 +169,22 @@ TEST_F(Thumbnails, DamagedTruncatedOrMissingFilesFail) {
   png.resize(png.size() / 2);
   folder.add(u"cut.png", png);
   folder.add(u"junk.png", {1, 2, 3});
-  EXPECT_FALSE(MakeThumbnail(Job(0, u"cut.png", 300, 200), folder).ok);
-  EXPECT_FALSE(MakeThumbnail(Job(0, u"junk.png", 300, 200), folder).ok);
-  EXPECT_FALSE(MakeThumbnail(Job(0, u"gone.png", 300, 200), folder).ok);
+  EXPECT_FALSE(MakeThumbnail(Job(0, u"cut.png"), folder).ok);
+  EXPECT_FALSE(MakeThumbnail(Job(0, u"junk.png"), folder).ok);
+  EXPECT_FALSE(MakeThumbnail(Job(0, u"gone.png"), folder).ok);
 }
 
 TEST_F(Thumbnails, ACancelLeavesNoThumbnailOfTheOldColumn) {
   for (int i = 0; i < 6; ++i) AddPicture(Numbered(u"old", i), 20, 20, 0, 2);
   AddPicture(u"new.png", 30, 10, 0, 2);
+  std::vector<ThumbnailJob> old;
+  for (int i = 0; i < 6; ++i) old.push_back(Job(i, Numbered(u"old", i)));
   folder.gate(u"old");
   ThumbnailLoader loader(folder, 2, 1ull << 30, nullptr);
-  std::vector<ThumbnailJob> old;
-  for (int i = 0; i < 6; ++i) old.push_back(Job(i, Numbered(u"old", i), 20, 20));
   loader.submit(old);
   folder.waitReading(2);  // both workers are midway through an old picture
   loader.cancel();
-  loader.submit({Job(0, u"new.png", 30, 10)});
+  loader.submit({Job(0, u"new.png")});
   folder.open();
   loader.waitIdle();
   const std::vector<ThumbnailResult> results = loader.take();
@@ -169,10 +196,10 @@ TEST_F(Thumbnails, ACancelLeavesNoThumbnailOfTheOldColumn) {
 TEST_F(Thumbnails, DecodesInFlightStayWithinTheMemoryBudget) {
   for (int i = 0; i < 4; ++i) AddPicture(Numbered(u"p", i), 64, 64, 0, 2);
   std::vector<ThumbnailJob> jobs;
-  for (int i = 0; i < 4; ++i) jobs.push_back(Job(i, Numbered(u"p", i), 64, 64));
-  // Each job counts 8 bytes per pixel; a budget of two jobs lets at most two run.
+  for (int i = 0; i < 4; ++i) jobs.push_back(Job(i, Numbered(u"p", i)));
+  // A budget of two jobs lets at most two run.
   folder.gate(u"");
-  ThumbnailLoader loader(folder, 4, 2 * 8 * 64 * 64, nullptr);
+  ThumbnailLoader loader(folder, 4, 2 * MemoryOfJob(jobs[0]), nullptr);
   loader.submit(jobs);
   folder.waitReading(2);
   // The other workers are free; a third read would show within this time.
@@ -181,6 +208,49 @@ TEST_F(Thumbnails, DecodesInFlightStayWithinTheMemoryBudget) {
   loader.waitIdle();
   EXPECT_EQ(folder.mostAtOnce(), 2);
   EXPECT_EQ(loader.take().size(), 4u);
+}
+
+TEST_F(Thumbnails, PaddedFilesStayWithinTheBudgetAndFailuresMakeFailedRows) {
+  // Small pictures of each format, each followed by more padding than its picture can need.
+  const std::vector<std::uint8_t> padding(10u << 20, 0);
+  for (int i = 0; i < 6; ++i) {
+    std::vector<std::uint8_t> file = EncodeForFormat(MakePicture(40, 30, MakeRgb(200, 10, 10)), i % 3);
+    file.insert(file.end(), padding.begin(), padding.end());
+    folder.add(Numbered(u"pad", i), std::move(file));
+  }
+  // Metadata in front of the pixels beyond any picture's need, and a read out of memory.
+  std::vector<std::uint8_t> png = EncodeForFormat(MakePicture(40, 30, 0), 2);
+  std::vector<std::uint8_t> chunk = {0x00, 0xA0, 0x00, 0x00, 't', 'E', 'X', 't'};
+  chunk.resize(chunk.size() + 0xA00000 + 4, 'x');
+  png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+  folder.add(u"meta.png", png);
+  AddPicture(u"oom.png", 40, 30, 0, 2);
+  std::vector<ThumbnailJob> jobs;
+  for (int i = 0; i < 6; ++i) jobs.push_back(Job(i, Numbered(u"pad", i)));
+  jobs.push_back(Job(6, u"meta.png"));
+  jobs.push_back(Job(7, u"oom.png"));
+  std::uint64_t largestJob = 0;
+  for (const ThumbnailJob& job : jobs) largestJob = std::max(largestJob, MemoryOfJob(job));
+  const std::uint64_t budget = 2 * largestJob;
+  ThumbnailLoader loader(folder, 4, budget, nullptr);
+  folder.exhaust(u"oom");
+  testing::WatchAllocations(true);
+  loader.submit(jobs);
+  loader.waitIdle();
+  testing::WatchAllocations(false);
+  EXPECT_LE(folder.largestRead(), kPictureMetadataBytes + 64 * 1024);
+  if (testing::kAllocationsSeen) EXPECT_LE(testing::PeakAllocatedBytes(), budget);
+  std::vector<ThumbnailResult> results = loader.take();
+  ASSERT_EQ(results.size(), 8u);
+  std::sort(results.begin(), results.end(),
+            [](const ThumbnailResult& a, const ThumbnailResult& b) { return a.index < b.index; });
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(results[static_cast<std::size_t>(i)].ok) << "format " << i % 3;
+    EXPECT_EQ(RgbOfPixel(results[static_cast<std::size_t>(i)].thumbnail.at(20, 15)),
+              MakeRgb(200, 10, 10));
+  }
+  EXPECT_FALSE(results[6].ok);
+  EXPECT_FALSE(results[7].ok);
 }
 
 }  // namespace
