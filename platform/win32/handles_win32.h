@@ -3,7 +3,8 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <bcrypt.h>
 #include <wininet.h>
 
 #include <utility>
@@ -74,6 +75,18 @@ struct DcTraits {
   static bool valid(HDC h) { return h != nullptr; }
   static void close(HDC h) { DeleteDC(h); }
 };
+struct CngAlgorithmTraits {
+  static bool valid(BCRYPT_ALG_HANDLE h) { return h != nullptr; }
+  static void close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct CngKeyTraits {
+  static bool valid(BCRYPT_KEY_HANDLE h) { return h != nullptr; }
+  static void close(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
+};
+struct CngHashTraits {
+  static bool valid(BCRYPT_HASH_HANDLE h) { return h != nullptr; }
+  static void close(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
+};
 
 // A kernel HANDLE (process, pipe, file, mutex, event, thread).
 using UniqueHandle = UniqueOwner<HANDLE, KernelTraits>;
@@ -94,6 +107,10 @@ using UniqueDc = UniqueOwner<HDC, DcTraits>;
 using UniqueGlobal = UniqueOwner<HGLOBAL, GlobalTraits>;
 // A WinINet handle (root session, connection or request).
 using UniqueInternet = UniqueOwner<HINTERNET, InternetTraits>;
+// A CNG algorithm provider, key and hash.
+using UniqueCngAlgorithm = UniqueOwner<BCRYPT_ALG_HANDLE, CngAlgorithmTraits>;
+using UniqueCngKey = UniqueOwner<BCRYPT_KEY_HANDLE, CngKeyTraits>;
+using UniqueCngHash = UniqueOwner<BCRYPT_HASH_HANDLE, CngHashTraits>;
 
 // The screen's device context, held only as long as it is needed.
 class ScreenDc {

@@ -110,6 +110,78 @@ inline std::vector<std::uint8_t> X64Program(std::size_t size = 512,
   return b;
 }
 
+// A stand-in for SHA-256: 32 bytes that change with every byte of the input.
+inline Sha256Digest FakeDigest(const std::uint8_t* bytes, std::size_t size) {
+  Sha256Digest d{};
+  for (std::size_t n = 0; n < d.size(); ++n) {
+    std::uint32_t h = 2166136261u ^ static_cast<std::uint32_t>(n);
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 16777619u;
+    d[n] = static_cast<std::uint8_t>(h ^ (h >> 8) ^ (h >> 16) ^ (h >> 24));
+  }
+  return d;
+}
+
+inline std::u16string HexOf(const Sha256Digest& digest) {
+  std::u16string out;
+  for (std::uint8_t b : digest) {
+    out += u"0123456789abcdef"[b >> 4];
+    out += u"0123456789abcdef"[b & 15];
+  }
+  return out;
+}
+
+// The fake system's signature: r is the digest mixed with the key's first half,
+// s the key's second half; so it verifies only with that key over that digest.
+inline EcSignature FakeSignature(const EcPublicKey& key, const Sha256Digest& digest) {
+  EcSignature rs{};
+  for (std::size_t i = 0; i < 32; ++i) {
+    rs[i] = digest[i] ^ key[i];
+    rs[32 + i] = key[32 + i];
+  }
+  return rs;
+}
+
+inline EcPublicKey FakeKey(std::uint8_t seed) {
+  EcPublicKey key{};
+  for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(seed + 7 * i);
+  return key;
+}
+
+// Base64 of the DER form of r || s, as `openssl dgst -sign` would give it.
+inline std::u16string DerBase64(const EcSignature& rs) {
+  std::vector<std::uint8_t> der = {0x30, 0};
+  for (int half = 0; half < 2; ++half) {
+    std::size_t skip = 0;
+    while (skip < 31 && rs[half * 32 + skip] == 0) ++skip;
+    const bool pad = rs[half * 32 + skip] & 0x80;
+    der.push_back(0x02);
+    der.push_back(static_cast<std::uint8_t>(32 - skip + (pad ? 1 : 0)));
+    if (pad) der.push_back(0);
+    der.insert(der.end(), rs.begin() + half * 32 + skip, rs.begin() + half * 32 + 32);
+  }
+  der[1] = static_cast<std::uint8_t>(der.size() - 2);
+  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::u16string out;
+  for (std::size_t i = 0; i < der.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, der.size() - i);
+    std::uint32_t bits = der[i] << 16;
+    if (n > 1) bits |= der[i + 1] << 8;
+    if (n > 2) bits |= der[i + 2];
+    for (std::size_t k = 0; k < 4; ++k) {
+      out += k <= n ? static_cast<char16_t>(alphabet[(bits >> (18 - 6 * k)) & 63]) : u'=';
+    }
+  }
+  return out;
+}
+
+// Field 5 for "name|version|sha256" signed with the key, under the fake digest.
+inline std::u16string FakeSign(const EcPublicKey& key, const std::u16string& name,
+                               const std::u16string& version, const std::u16string& sha256) {
+  const std::string text = Utf16ToUtf8(name + u"|" + version + u"|" + sha256);
+  return DerBase64(
+      FakeSignature(key, FakeDigest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+}
+
 class FakeUpdateSystem final : public UpdateSystem {
  public:
   std::unique_ptr<HttpTransport> transport() override {
@@ -153,7 +225,14 @@ class FakeUpdateSystem final : public UpdateSystem {
     started.push_back(path + u" " + parameter + u" in " + dir);
     return files.count(path) > 0;
   }
-  std::optional<Sha256Digest> sha256(const std::uint8_t*, std::size_t) override { return digest; }
+  std::optional<Sha256Digest> sha256(const std::uint8_t* bytes, std::size_t size) override {
+    if (!digestAvailable) return std::nullopt;
+    return FakeDigest(bytes, size);
+  }
+  bool verifySignature(const EcPublicKey& key, const Sha256Digest& d,
+                       const EcSignature& signature) override {
+    return signature == FakeSignature(key, d);
+  }
   void sleepMs(int ms) override { slept += ms; }
   void messageBubble(const std::u16string& caption, const std::u16string& text,
                      Rgb theme) override {
@@ -171,7 +250,7 @@ class FakeUpdateSystem final : public UpdateSystem {
   std::map<std::u16string, int> heldFor;  // openReadWrite fails this many more times
   std::set<std::u16string> unmovable;
   bool readOnly = false;
-  std::optional<Sha256Digest> digest;
+  bool digestAvailable = true;
   std::vector<std::u16string> started;
   std::vector<Bubble> bubbles;
   int openAttempts = 0;
