@@ -16,6 +16,8 @@ ended. Paths:
   /short                      Content-Length 100, 40 bytes sent, then the end
   /midway                     Content-Length 100000, 5000 bytes sent, then a reset
   /bytes?n=N                  200 with N bytes of a repeating pattern
+  /sign?key=K&text=T          200, base64 of `openssl dgst -sha256 -sign` over the UTF-8
+                              text T with the key --keys/K.pem (the update tests' keys)
 """
 import argparse
 import base64
@@ -23,6 +25,7 @@ import http.server
 import os
 import socket
 import struct
+import subprocess
 import sys
 import urllib.parse
 
@@ -30,6 +33,7 @@ import urllib.parse
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
     root = "."
+    keys = None
 
     def log_message(self, *args):
         pass
@@ -81,7 +85,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pattern = bytes(range(256))
             body = (pattern * (n // 256 + 1))[:n]
             return self.answer(200, body, n)
+        if path == "/sign":
+            return self.sign(query)
         return self.answer(404, b"", 0)
+
+    def sign(self, query):
+        name = query.get("key", [""])[0]
+        if not self.keys or not name.isalnum():
+            return self.answer(404, b"", 0)
+        signer = subprocess.run(
+            ["openssl", "dgst", "-sha256", "-sign", os.path.join(self.keys, name + ".pem")],
+            input=query.get("text", [""])[0].encode(), capture_output=True, check=False)
+        if signer.returncode != 0:
+            return self.answer(500, b"", 0)
+        body = base64.b64encode(signer.stdout)
+        return self.answer(200, body, len(body))
 
     def serve_file(self, relative, query):
         full = os.path.realpath(os.path.join(self.root, relative))
@@ -99,8 +117,10 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--root", default=".")
+    parser.add_argument("--keys", help="folder of the private keys that /sign uses")
     args = parser.parse_args()
     Handler.root = args.root
+    Handler.keys = args.keys
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     temp = args.port_file + ".part"

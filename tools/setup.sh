@@ -32,6 +32,7 @@ packages=(
   nasm dpkg-dev
   libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev googletest
   wine64 wine xvfb x11-utils imagemagick python3
+  openssl zip  # signing and packing releases (tools/release.sh), the update tests' keys
   fonts-ipafont-gothic  # Japanese glyphs for the Japanese help text under Wine
 )
 missing=()

@@ -38,6 +38,17 @@ bool ReadScalar(const std::uint8_t* der, std::size_t size, std::size_t& at,
 
 }  // namespace
 
+std::optional<EcPublicKey> PublicKeyFromHex(std::string_view hex) {
+  if (hex.size() != 128) return std::nullopt;
+  const std::optional<Sha256Digest> x = ParseSha256Hex(AsciiToUtf16(hex.substr(0, 64)));
+  const std::optional<Sha256Digest> y = ParseSha256Hex(AsciiToUtf16(hex.substr(64)));
+  if (!x || !y) return std::nullopt;
+  EcPublicKey key{};
+  std::copy(x->begin(), x->end(), key.begin());
+  std::copy(y->begin(), y->end(), key.begin() + 32);
+  return key;
+}
+
 std::optional<std::vector<std::uint8_t>> Base64Decode(std::u16string_view text) {
   if (text.size() % 4 != 0) return std::nullopt;
   std::size_t padding = 0;

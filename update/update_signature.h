@@ -20,6 +20,9 @@ using EcPublicKey = std::array<std::uint8_t, 64>;
 // r || s, each 32 bytes big-endian: the form the system's verifier takes.
 using EcSignature = std::array<std::uint8_t, 64>;
 
+// 128 hexadecimal digits of X || Y, as the build writes the key; nothing else is a key.
+std::optional<EcPublicKey> PublicKeyFromHex(std::string_view hex);
+
 // Standard base64 with padding; any other character (spaces and line breaks
 // included) makes it no base64.
 std::optional<std::vector<std::uint8_t>> Base64Decode(std::u16string_view text);
