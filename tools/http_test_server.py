@@ -16,6 +16,7 @@ ended. Paths:
   /short                      Content-Length 100, 40 bytes sent, then the end
   /midway                     Content-Length 100000, 5000 bytes sent, then a reset
   /bytes?n=N                  200 with N bytes of a repeating pattern
+  /trickle?n=N                Content-Length N, then one byte a second
   /sign?key=K&text=T          200, base64 of `openssl dgst -sha256 -sign` over the UTF-8
                               text T with the key --keys/K.pem (the update tests' keys)
 """
@@ -27,6 +28,7 @@ import socket
 import struct
 import subprocess
 import sys
+import time
 import urllib.parse
 
 
@@ -85,6 +87,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pattern = bytes(range(256))
             body = (pattern * (n // 256 + 1))[:n]
             return self.answer(200, body, n)
+        if path == "/trickle":
+            n = int(query.get("n", ["600"])[0])
+            self.answer(200, b"", n)
+            try:
+                for _ in range(n):
+                    time.sleep(1)
+                    self.wfile.write(b"t")
+                    self.wfile.flush()
+            except OSError:
+                pass  # the client gave up, which is what the tests want
+            return None
         if path == "/sign":
             return self.sign(query)
         return self.answer(404, b"", 0)

@@ -190,6 +190,20 @@ TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   EndWithEsc(p, main);
 }
 
+TEST_F(Update, TheShippedProgramTakesTheAddressOnlyFromItsBuild) {
+  Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(p, main);
+  ASSERT_NE(window, nullptr);
+  Click(Control(window, kCheck));
+  EXPECT_TRUE(StatusSays(window, L"Sorry, cannot retrieve update info, error: "));
+  PressKey(window, VK_ESCAPE);
+  ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
+  EndWithEsc(p, main);
+}
+
 TEST_F(Update, RefusedUpdatesLeaveTheProgramAsItWas) {
   const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
   ASSERT_TRUE(exe.has_value());
