@@ -182,7 +182,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   return result;
 }
 
-bool LoginBubble() {
+bool LoginBubble(const std::u16string& host) {
   if (WindowByNumber(id::kLoginBubble) != nullptr) return false;
   HWND owner = WindowByNumber(id::kUpdateWindow);
   RECT area = ScreenArea();
@@ -197,6 +197,8 @@ bool LoginBubble() {
                     id::kLoginOk);
   MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {90, 110, 40, 24},
                     id::kLoginCancel);
+  MakeDialogControl(window, L"Static", host, SS_CENTER | SS_ENDELLIPSIS, 0, {25, 8, 110, 16},
+                    id::kLoginHost);
   MakeDialogControl(window, L"Static", u"username:", SS_CENTER, 0, {30, 24, 100, 20},
                     id::kLoginUserLabel);
   HWND user = MakeDialogControl(window, L"Edit", login.userName, ES_AUTOHSCROLL | WS_TABSTOP,
@@ -210,6 +212,7 @@ bool LoginBubble() {
   const COLORREF labelBack = RGB(0xFF, 0x99, 0xAA);
   const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  paint.colours.push_back({id::kLoginHost, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUserLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});

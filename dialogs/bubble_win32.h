@@ -13,8 +13,9 @@ namespace snapdeck::win32 {
 bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rgb theme,
                    int parentWindow);
 
-// Asks for the update server's user name and password in window 1. True when
-// confirmed; then TheLoginState() holds the entered values.
-bool LoginBubble();
+// Asks for the user name and password for host (shown above the fields, so the
+// user knows whom they are for) in window 1. True when confirmed; then
+// TheLoginState() holds the entered values.
+bool LoginBubble(const std::u16string& host);
 
 }  // namespace snapdeck::win32

@@ -1,4 +1,5 @@
-// The update server's user name and password as the login bubble edits them.
+// The update server's user name and password as the login bubble edits them, with
+// the server they were typed for: they are sent to that server only.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@ namespace snapdeck {
 struct LoginState {
   std::u16string userName;
   std::u16string password;
+  std::u16string origin;  // scheme, host and port that asked for them
 };
 
 inline LoginState& TheLoginState() {

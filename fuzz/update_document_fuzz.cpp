@@ -39,6 +39,7 @@ class FuzzedTransport final : public snapdeck::HttpTransport {
     offset_ += got;
     return true;
   }
+  void abort() override {}
 
  private:
   std::u16string status_, length_;

@@ -103,4 +103,25 @@ void PumpAllEvents() {
   }
 }
 
+bool WaitEventFor(int ms, Event& e) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms < 0 ? 0 : ms);
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+      }
+      if (IsProgramEvent(msg)) {
+        e = EventFrom(msg);
+        return true;
+      }
+      Deliver(msg);
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+}
+
 }  // namespace snapdeck::win32

@@ -52,5 +52,9 @@ bool WaitEvent(Event& e);
 void PumpOneEvent();
 // Processes every pending message the same way.
 void PumpAllEvents();
+// Processes messages for up to ms, or until a program event comes, which is taken
+// into e and returned as true (for a window that keeps one button live during a
+// long operation). False when the time passed or WM_QUIT arrived.
+bool WaitEventFor(int ms, Event& e);
 
 }  // namespace snapdeck::win32

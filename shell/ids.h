@@ -114,6 +114,7 @@ inline constexpr int kLoginUserLabel = 8;
 inline constexpr int kLoginPasswordLabel = 9;
 inline constexpr int kLoginCancel = 10;
 inline constexpr int kLoginOk = 11;
+inline constexpr int kLoginHost = 19;  // the server that asks
 
 // Font
 inline constexpr int kFontWebdings = 1;

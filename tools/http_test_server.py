@@ -17,6 +17,7 @@ ended. Paths:
   /midway                     Content-Length 100000, 5000 bytes sent, then a reset
   /bytes?n=N                  200 with N bytes of a repeating pattern
   /trickle?n=N                Content-Length N, then one byte a second
+  /trickling                  200, how many /trickle answers are being sent right now
   /sign?key=K&text=T          200, base64 of `openssl dgst -sha256 -sign` over the UTF-8
                               text T with the key --keys/K.pem (the update tests' keys)
 """
@@ -28,6 +29,7 @@ import socket
 import struct
 import subprocess
 import sys
+import threading
 import time
 import urllib.parse
 
@@ -36,6 +38,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
     root = "."
     keys = None
+    trickling = 0
+    trickling_lock = threading.Lock()
 
     def log_message(self, *args):
         pass
@@ -90,6 +94,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path == "/trickle":
             n = int(query.get("n", ["600"])[0])
             self.answer(200, b"", n)
+            with Handler.trickling_lock:
+                Handler.trickling += 1
             try:
                 for _ in range(n):
                     time.sleep(1)
@@ -97,7 +103,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.flush()
             except OSError:
                 pass  # the client gave up, which is what the tests want
+            finally:
+                with Handler.trickling_lock:
+                    Handler.trickling -= 1
             return None
+        if path == "/trickling":
+            body = str(Handler.trickling).encode()
+            return self.answer(200, body, len(body))
         if path == "/sign":
             return self.sign(query)
         return self.answer(404, b"", 0)

@@ -28,6 +28,10 @@ class HttpTransport {
   virtual std::u16string contentLength() = 0;
   // False when the read failed; got = 0 at the end of the body.
   virtual bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) = 0;
+  // May be called from another thread at any time: the call blocked now, and every
+  // later one, fails soon. A read that waits for a slow server cannot be stopped
+  // any other way.
+  virtual void abort() = 0;
 };
 
 // Larger announced bodies are refused before anything is allocated.

@@ -4,16 +4,33 @@
 // After windows.h, which it needs.
 #include <wininet.h>
 
+#include <mutex>
+
 #include "platform/text.h"
 #include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
 
+// Not in every SDK's headers; the values WinINet and Schannel define.
+constexpr DWORD kOptionSecureProtocols = 151;  // INTERNET_OPTION_SECURE_PROTOCOLS
+constexpr DWORD kTls12Client = 0x00000800;     // SP_PROT_TLS1_2_CLIENT
+constexpr DWORD kTls13Client = 0x00002000;     // SP_PROT_TLS1_3_CLIENT
+
 // Sets a text option; the length is the text's size in bytes plus one.
 void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& text) {
   InternetSetOptionW(handle, option, const_cast<wchar_t*>(text.c_str()),
                      static_cast<DWORD>(text.size() * sizeof(wchar_t) + 1));
+}
+
+// TLS 1.2 and later, where WinINet takes the option: Windows 7 with its updates
+// offers only older versions otherwise, which servers refuse. A system that refuses
+// 1.3 gets 1.2 alone; one that refuses the option keeps its own choice.
+void AskForModernTls(HINTERNET root) {
+  DWORD protocols = kTls12Client | kTls13Client;
+  if (InternetSetOptionW(root, kOptionSecureProtocols, &protocols, sizeof(protocols))) return;
+  protocols = kTls12Client;
+  InternetSetOptionW(root, kOptionSecureProtocols, &protocols, sizeof(protocols));
 }
 
 std::u16string QueryText(HINTERNET request, DWORD what) {
@@ -24,21 +41,31 @@ std::u16string QueryText(HINTERNET request, DWORD what) {
   return FromWide(buffer);
 }
 
+// The fetch's calls run on its worker thread; abort comes from the waiting one.
+// Closing the request handle is what ends a read that waits for the server.
 class WinInetTransport final : public HttpTransport {
  public:
   bool open() override {
-    root_.reset(InternetOpenW(L"SD@INET", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    UniqueInternet root(
+        InternetOpenW(L"SD@INET", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (root) AskForModernTls(root.get());
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (aborted_) return false;
+    root_ = std::move(root);
     return static_cast<bool>(root_);
   }
 
   bool connect(const std::u16string& host, int port, const std::u16string& userName,
                const std::u16string& password) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (aborted_) return false;
     connection_.reset(InternetConnectW(root_.get(), ToWide(host).c_str(),
                                        static_cast<INTERNET_PORT>(port), L"", L"",
                                        INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection_) return false;
     SetTextOption(connection_.get(), INTERNET_OPTION_USERNAME, ToWide(userName));
     SetTextOption(connection_.get(), INTERNET_OPTION_PASSWORD, ToWide(password));
+    withCredentials_ = !userName.empty() || !password.empty();
     return true;
   }
 
@@ -47,27 +74,46 @@ class WinInetTransport final : public HttpTransport {
     // Certificates are checked as WinINet does by default: no flag relaxes it.
     DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE;
     if (secure) flags |= INTERNET_FLAG_SECURE;
+    // WinINet would answer another host's login request with these credentials.
+    if (withCredentials_) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (aborted_) return false;
     request_.reset(HttpOpenRequestW(connection_.get(), L"GET", ToWide(path).c_str(), L"HTTP/1.0",
                                     ToWide(referrer).c_str(), nullptr, flags, 0));
     return static_cast<bool>(request_);
   }
 
-  bool send() override { return HttpSendRequestW(request_.get(), nullptr, 0, nullptr, 0) != 0; }
+  bool send() override { return HttpSendRequestW(request(), nullptr, 0, nullptr, 0) != 0; }
 
-  std::u16string statusCode() override { return QueryText(request_.get(), HTTP_QUERY_STATUS_CODE); }
+  std::u16string statusCode() override { return QueryText(request(), HTTP_QUERY_STATUS_CODE); }
 
   std::u16string contentLength() override {
-    return QueryText(request_.get(), HTTP_QUERY_CONTENT_LENGTH);
+    return QueryText(request(), HTTP_QUERY_CONTENT_LENGTH);
   }
 
   bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
     DWORD n = 0;
-    if (!InternetReadFile(request_.get(), buffer, static_cast<DWORD>(size), &n)) return false;
+    if (!InternetReadFile(request(), buffer, static_cast<DWORD>(size), &n)) return false;
     got = n;
     return true;
   }
 
+  void abort() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    aborted_ = true;
+    request_.reset();
+  }
+
  private:
+  // Null once aborted, so every later call fails at once.
+  HINTERNET request() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return request_.get();
+  }
+
+  std::mutex mutex_;
+  bool aborted_ = false;
+  bool withCredentials_ = false;
   // Declared outermost first, so they close innermost first.
   UniqueInternet root_;
   UniqueInternet connection_;

@@ -17,6 +17,17 @@
 
 namespace snapdeck {
 
+// A file opened so that no other process can write, delete or rename it until this
+// is destroyed: what was checked is what gets renamed.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+  // The SHA-256 of the file's bytes as they are now; nullopt when they cannot be read.
+  virtual std::optional<Sha256Digest> sha256() = 0;
+  // Renames the file through the held handle; fails when the target exists.
+  virtual bool renameTo(const std::u16string& path) = 0;
+};
+
 class UpdateSystem {
  public:
   virtual ~UpdateSystem() = default;
@@ -35,6 +46,8 @@ class UpdateSystem {
   // Renames; fails when the target exists.
   virtual bool moveFile(const std::u16string& from, const std::u16string& to) = 0;
   virtual bool deleteFile(const std::u16string& path) = 0;
+  // Holds the file for checking and renaming; null when it is missing or in use.
+  virtual std::unique_ptr<HeldFile> holdFile(const std::u16string& path) = 0;
   // Starts the program with one parameter in that working folder, without waiting.
   virtual bool startProgram(const std::u16string& path, const std::u16string& parameter,
                             const std::u16string& workingDir) = 0;
@@ -58,11 +71,17 @@ class UpdateWindowPort {
   virtual void discardEvents() = 0;
   // Disables the window, asks with the login bubble, activates and enables the window
   // again and drops pending events. True when the user confirmed new credentials.
-  virtual bool askLogin() = 0;
+  // The host (with its port when one is written) is named in the bubble.
+  virtual bool askLogin(const std::u16string& host) = 0;
   // The error sound, when there is a sound system.
   virtual void playErrorSound() = 0;
   // Progress of a fetch, as HttpFetch reports it.
   virtual void drawProgress(int maximum, int value) = 0;
+  // A steady clock in milliseconds, for the deadline of a fetch.
+  virtual std::uint64_t nowMs() = 0;
+  // Keeps the window live for up to ms while a fetch runs on its worker; true once
+  // the user has asked to stop it (Cancel or Escape). Other clicks are dropped.
+  virtual bool waitDuringFetch(int ms) = 0;
 };
 
 }  // namespace snapdeck

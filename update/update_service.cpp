@@ -3,33 +3,35 @@
 #include "dialogs/bubble_theme.h"
 #include "platform/text.h"
 #include "shell/tables.h"
+#include "update/fetch_worker.h"
+#include "update/program_swap.h"
 #include "update/update_document.h"
+#include "update/url_parts.h"
 
 namespace snapdeck {
 namespace {
 
-const std::u16string kCopyPrefix = u"tmp!";
-const std::u16string kNewPrefix = u"vex!";
-// Where the old program file waits while the new one is put in its place.
-const std::u16string kAsidePrefix = u"old!";
-
-// Fetches url into body; a 401 asks for credentials and tries again for as long as
-// the user confirms. True with the answer in body; otherwise resultText says why.
-bool FetchWithLogin(UpdateContext& c, const std::u16string& url, FetchedBody& body) {
+// Fetches url into body within the deadline; a 401 asks for credentials and tries
+// again for as long as the user confirms. Credentials go only to the origin they
+// were typed for. True with the answer in body; otherwise resultText says why.
+bool FetchWithLogin(UpdateContext& c, const std::u16string& url, int deadlineMs,
+                    FetchedBody& body) {
+  const std::u16string origin = OriginOf(url);
   for (;;) {
     body = FetchedBody{};
-    std::u16string result;
-    {
-      std::unique_ptr<HttpTransport> net = c.system.transport();
-      result =
-          HttpFetch(*net, url, u"", c.login.userName, c.login.password, body, kUpdateChunkChars,
-                    [&](int maximum, int value) { c.window.drawProgress(maximum, value); });
-    }
+    const bool ours = c.login.origin == origin;
+    const std::u16string result =
+        FetchOnWorker(c.system.transport(), url, ours ? c.login.userName : u"",
+                      ours ? c.login.password : u"", body, kUpdateChunkChars, deadlineMs, c.window);
     const int status = FetchStatus(result);
     c.window.discardEvents();
     if (status == 0) return true;
     c.info.resultText = result;
-    if (status != 401 || !c.window.askLogin()) return false;
+    if (status != 401) return false;
+    // Another host's credentials are not even shown in the bubble.
+    if (!ours) c.login = LoginState{};
+    if (!c.window.askLogin(HostShown(url))) return false;
+    c.login.origin = origin;
   }
 }
 
@@ -67,19 +69,28 @@ std::u16string RemoveAll(std::u16string text, const std::u16string& what) {
   return text;
 }
 
-// Puts "vex!" + name in the place of name. The old file is moved aside first and put
-// back when the new one cannot take its place, so there is always a program file.
-bool SwapProgramFiles(const std::u16string& dir, const std::u16string& name, UpdateSystem& system) {
+// The copy's part of the hand-over: the old program has ended and N is free.
+void SwapAndStart(const std::u16string& dir, const std::u16string& name,
+                  const std::u16string& caption, const std::u16string& expectedHex,
+                  UpdateSystem& system) {
   const std::u16string current = dir + name;
-  const std::u16string aside = dir + kAsidePrefix + name;
-  system.deleteFile(aside);
-  if (!system.moveFile(current, aside)) return false;
-  if (!system.moveFile(dir + kNewPrefix + name, current)) {
-    system.moveFile(aside, current);
-    return false;
+  const std::optional<Sha256Digest> expected = ParseSha256Hex(expectedHex);
+  const SwapResult swap = expected ? SwapInNewVersion(dir, name, *expected, system)
+                                   : SwapResult::Failed;
+  std::u16string why;
+  if (swap == SwapResult::Swapped) {
+    if (system.startProgram(current, u"cleanVEX", dir)) return;
+    why = PutOldVersionBack(dir, name, system)
+              ? u"Update failed!\r\nThe new version did not start; the old one is back."
+              : u"Update failed!\r\nThe new version did not start.";
+  } else if (swap == SwapResult::Changed) {
+    why = u"Update refused!\r\nThe download was changed after it was checked.";
+  } else {
+    why = u"Update failed!";
   }
-  system.deleteFile(aside);
-  return true;
+  // The user asked for a restart: the old version goes on.
+  system.startProgram(current, u"", dir);
+  system.messageBubble(caption, why, kThemeError);
 }
 
 }  // namespace
@@ -89,7 +100,7 @@ bool CheckForUpdate(UpdateContext& c) {
   c.window.setStatus(u"checking for updates...");
   info.resultText.clear();
   FetchedBody body;
-  if (!FetchWithLogin(c, info.infoUrl, body)) {
+  if (!FetchWithLogin(c, info.infoUrl, kDocumentDeadlineMs, body)) {
     c.window.setStatus(u"Sorry, cannot retrieve update info, error: " + info.resultText);
     return false;
   }
@@ -121,19 +132,27 @@ bool DownloadUpdate(UpdateContext& c) {
 
   bool haveFile = false;
   FetchedBody body;
+  info.preparedSha256.reset();
   const std::u16string lineRefusal = RefusalOfLine(info, c.system);
   if (!lineRefusal.empty()) {
     info.resultText = lineRefusal;
-  } else if (FetchWithLogin(c, info.downloadUrl, body)) {
-    const std::u16string refusal = RefusalOf(body, info, c.system);
+  } else if (FetchWithLogin(c, info.downloadUrl, kProgramDeadlineMs, body)) {
+    std::u16string refusal = RefusalOf(body, info, c.system);
     // The file holds the announced bytes, not the terminating zeros.
     body.buffer.resize(static_cast<std::size_t>(body.length));
+    // What was accepted is checked once more when the copy swaps it in.
+    std::optional<Sha256Digest> accepted;
+    if (refusal.empty()) {
+      accepted = c.system.sha256(body.buffer.data(), body.buffer.size());
+      if (!accepted) refusal = u"*SHA-256 not available*";
+    }
     if (!refusal.empty()) {
       info.resultText = refusal;
     } else if (!c.system.writeFile(dir + kNewPrefix + name, body.buffer)) {
       info.resultText = u"*file creation failed*";
     } else {
       haveFile = true;
+      info.preparedSha256 = accepted;
     }
   }
   body = FetchedBody{};
@@ -157,9 +176,10 @@ bool DownloadUpdate(UpdateContext& c) {
   return prepared;
 }
 
-bool StartRestart(const ProgramInfo& program, UpdateSystem& system) {
-  return system.startProgram(program.programDir + kCopyPrefix + program.programFile, u"cloneVEX",
-                             program.programDir);
+bool StartRestart(const UpdateInfo& info, const ProgramInfo& program, UpdateSystem& system) {
+  if (!info.preparedSha256) return false;
+  return system.startProgram(program.programDir + kCopyPrefix + program.programFile,
+                             u"cloneVEX " + Sha256Hex(*info.preparedSha256), program.programDir);
 }
 
 int WaitForFileAccess(const std::u16string& path, UpdateSystem& system) {
@@ -173,30 +193,33 @@ int WaitForFileAccess(const std::u16string& path, UpdateSystem& system) {
 }
 
 SwitchOutcome HandleUpdateSwitches(UpdateInfo& info, ProgramInfo& program,
-                                   const std::u16string& parameter, UpdateSystem& system) {
+                                   const std::u16string& parameter, UpdateSystem& system,
+                                   const std::u16string& expectedSha256) {
   info.commandParameter = parameter;
+  ReadOwnPath(program, system);
+  const std::u16string& dir = program.programDir;
+  // Started under any of the hand-over's names after a stop in the middle of it.
+  RestoreMissingProgram(dir, RemoveAll(RemoveAll(program.programFile, kCopyPrefix), kAsidePrefix),
+                        system);
   if (parameter == u"cloneVEX") {
-    ReadOwnPath(program, system);
-    const std::u16string& dir = program.programDir;
     const std::u16string name = RemoveAll(program.programFile, kCopyPrefix);
-    if (WaitForFileAccess(dir + name, system) == 1 && SwapProgramFiles(dir, name, system)) {
-      system.startProgram(dir + name, u"cleanVEX", dir);
+    if (WaitForFileAccess(dir + name, system) == 1) {
+      SwapAndStart(dir, name, program.programFile, expectedSha256, system);
     } else {
       system.messageBubble(program.programFile, u"Update failed!", kThemeError);
     }
     return SwitchOutcome::End;
   }
   if (parameter == u"cleanVEX") {
-    ReadOwnPath(program, system);
-    const std::u16string copy = program.programDir + kCopyPrefix + program.programFile;
+    const std::u16string copy = dir + kCopyPrefix + program.programFile;
     if (WaitForFileAccess(copy, system) == 1) {
       system.deleteFile(copy);
       system.messageBubble(program.programFile, u"Update completed!", kThemeSuccess);
     } else {
       system.messageBubble(program.programFile, u"Cleanup failed!", kThemeError);
     }
-    // Left over when the copy could not remove it after the swap.
-    system.deleteFile(program.programDir + kAsidePrefix + program.programFile);
+    // The old version was kept until now, in case this one could not start.
+    system.deleteFile(dir + kAsidePrefix + program.programFile);
   }
   return SwitchOutcome::Continue;
 }

@@ -23,6 +23,8 @@ struct UpdateInfo {
   std::u16string downloadSha256;  // field 4, when the document gives one
   std::u16string latestVersion;   // field 2
   std::u16string signature;       // field 5, the maker's signature of fields 1, 2 and 4
+  // The digest of the file "Update" wrote; the copy checks it again at the swap.
+  std::optional<Sha256Digest> preparedSha256;
   std::u16string commandParameter;
   std::u16string infoUrl;
   // The maker's public key, built in; without one no update is installed.
@@ -51,8 +53,9 @@ bool CheckForUpdate(UpdateContext& c);
 // refused before anything is written.
 bool DownloadUpdate(UpdateContext& c);
 
-// Starts "tmp!" + the program file with "cloneVEX" in the program folder.
-bool StartRestart(const ProgramInfo& program, UpdateSystem& system);
+// Starts "tmp!" + the program file with "cloneVEX" and the prepared file's digest in
+// the program folder; false when no download is prepared.
+bool StartRestart(const UpdateInfo& info, const ProgramInfo& program, UpdateSystem& system);
 
 // 1 when the file could be opened for reading and writing, 0 after 10 s of tries,
 // -1 at once when the file is empty. A missing file is created by the attempt.
@@ -60,9 +63,12 @@ int WaitForFileAccess(const std::u16string& path, UpdateSystem& system);
 
 enum class SwitchOutcome { Continue, End };
 
-// Acts on the first command-line parameter at start-up: "cloneVEX" swaps the program
-// files and ends, "cleanVEX" removes the copy and continues; anything else continues.
+// Acts on the first command-line parameter at start-up: "cloneVEX" (with the
+// expected digest of the download as the second) swaps the program files and ends,
+// "cleanVEX" removes the copy and the old version and continues; anything else
+// continues. Every start first restores a program file lost in a hand-over.
 SwitchOutcome HandleUpdateSwitches(UpdateInfo& info, ProgramInfo& program,
-                                   const std::u16string& parameter, UpdateSystem& system);
+                                   const std::u16string& parameter, UpdateSystem& system,
+                                   const std::u16string& expectedSha256 = u"");
 
 }  // namespace snapdeck

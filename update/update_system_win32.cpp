@@ -11,10 +11,57 @@
 #include "platform/text.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/handles_win32.h"
+#include "shell/tables.h"
 #include "update/http_wininet_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
+
+// Read and rename access, shared for reading only: no other process can write,
+// delete or rename the file while it is held. The rename goes through this very
+// handle, so the bytes that were hashed are the bytes that get the program's name,
+// with no moment in between in which the file is not held (closing it first and
+// renaming by name would leave one).
+class Win32HeldFile final : public HeldFile {
+ public:
+  explicit Win32HeldFile(UniqueHandle file) : file_(std::move(file)) {}
+
+  std::optional<Sha256Digest> sha256() override {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart > kMaxFetchBytes) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) return std::nullopt;
+    for (std::size_t done = 0; done < bytes.size();) {
+      DWORD got = 0;
+      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+      if (!ReadFile(file_.get(), bytes.data() + done, want, &got, nullptr) || got == 0) {
+        return std::nullopt;
+      }
+      done += got;
+    }
+    return SystemSha256(bytes.data(), bytes.size());
+  }
+
+  bool renameTo(const std::u16string& path) override {
+    // The name alone: the rename stays in the held file's folder, which is where
+    // the hand-over renames.
+    std::u16string programFile, programDir;
+    SplitProgramPath(path, programFile, programDir);
+    const std::wstring name = ToWide(programFile);
+    std::vector<std::uint8_t> info(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(info.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    return SetFileInformationByHandle(file_.get(), FileRenameInfo, rename,
+                                      static_cast<DWORD>(info.size())) != 0;
+  }
+
+ private:
+  UniqueHandle file_;
+};
 
 class Win32UpdateSystem final : public UpdateSystem {
  public:
@@ -55,6 +102,13 @@ class Win32UpdateSystem final : public UpdateSystem {
   }
 
   bool deleteFile(const std::u16string& path) override { return files_->deleteFile(path); }
+
+  std::unique_ptr<HeldFile> holdFile(const std::u16string& path) override {
+    UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32HeldFile>(std::move(file));
+  }
 
   bool startProgram(const std::u16string& path, const std::u16string& parameter,
                     const std::u16string& workingDir) override {

@@ -72,10 +72,10 @@ class WindowPort final : public UpdateWindowPort {
     UpdateWindow(Item(kStatus));
   }
   void discardEvents() override { PumpAllEvents(); }
-  bool askLogin() override {
+  bool askLogin(const std::u16string& host) override {
     HWND window = TheWindow();
     EnableWindow(window, FALSE);
-    const bool confirmed = LoginBubble();
+    const bool confirmed = LoginBubble(host);
     SetActiveWindow(window);
     EnableWindow(window, TRUE);
     PumpAllEvents();
@@ -83,18 +83,36 @@ class WindowPort final : public UpdateWindowPort {
   }
   void playErrorSound() override { PlaySoundNumber(0); }
   void drawProgress(int maximum, int value) override { DrawUpdateProgress(maximum, value); }
+  std::uint64_t nowMs() override { return GetTickCount64(); }
+  bool waitDuringFetch(int ms) override {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    bool stop = false;
+    Event e;
+    for (ULONGLONG now = GetTickCount64(); !stop && now < end; now = GetTickCount64()) {
+      if (!WaitEventFor(static_cast<int>(end - now), e)) break;
+      if (e.window != TheWindow()) continue;
+      if (e.kind == EventKind::Close) closeRequested = true;
+      stop = closeRequested || (e.kind == EventKind::Control && e.number == kCancel) ||
+             (e.kind == EventKind::Menu && e.number == id::kKeyEscape);
+    }
+    return stop;
+  }
+
+  // A close request that stopped a fetch closes the window once the fetch is over.
+  bool closeRequested = false;
 };
 
 UpdateContext Context(UpdateSystem& system, WindowPort& port) {
   return UpdateContext{TheUpdateInfo(), TheShell().info, TheLoginState(), system, port};
 }
 
-// The first parameter after the program's own name; empty when there is none.
-std::u16string FirstParameter() {
+// The parameter at this place after the program's own name; empty when there is
+// none.
+std::u16string Parameter(int place) {
   int count = 0;
   wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (args == nullptr) return {};
-  std::u16string first = count > 1 ? FromWide(args[1]) : std::u16string();
+  std::u16string first = count > place ? FromWide(args[place]) : std::u16string();
   LocalFree(args);
   return first;
 }
@@ -205,8 +223,8 @@ int RunUpdateWindow() {
     UpdateContext c = Context(*system, port);
     switch (e.number) {
       case kCheck:
+        // Cancel stays live: it stops the fetch.
         Enable(kCheck, false);
-        Enable(kCancel, false);
         ShowDefaultButton();
         if (CheckForUpdate(c)) Enable(kUpdate, true);
         Enable(kCancel, true);
@@ -214,7 +232,6 @@ int RunUpdateWindow() {
         break;
       case kUpdate:
         Enable(kUpdate, false);
-        Enable(kCancel, false);
         ShowDefaultButton();
         if (DownloadUpdate(c)) {
           SetWindowTextW(Item(kCancel), L"restart");
@@ -224,12 +241,13 @@ int RunUpdateWindow() {
         ShowDefaultButton();
         break;
       case kCancel:
-        if (restart) started = StartRestart(TheShell().info, *system);
+        if (restart) started = StartRestart(TheUpdateInfo(), TheShell().info, *system);
         open = false;
         break;
       default:
         break;
     }
+    if (port.closeRequested) open = false;
   }
 
   SetWindowShortcuts(window, nullptr);
@@ -244,8 +262,8 @@ int RunUpdateWindow() {
 
 bool HandleUpdateSwitches() {
   std::unique_ptr<UpdateSystem> system = MakeWin32UpdateSystem();
-  return snapdeck::HandleUpdateSwitches(TheUpdateInfo(), TheShell().info, FirstParameter(),
-                                        *system) == SwitchOutcome::Continue;
+  return snapdeck::HandleUpdateSwitches(TheUpdateInfo(), TheShell().info, Parameter(1), *system,
+                                        Parameter(2)) == SwitchOutcome::Continue;
 }
 
 }  // namespace snapdeck::win32

@@ -63,4 +63,15 @@ UrlParts SplitUrl(std::u16string_view url) {
   return parts;
 }
 
+std::u16string OriginOf(std::u16string_view url) {
+  const UrlParts parts = SplitUrl(url);
+  const int port = parts.port != 0 ? parts.port : 80;
+  return (parts.secure ? u"https://" : u"http://") + AsciiLower(parts.host) + u":" +
+         DecimalText(port);
+}
+
+std::u16string HostShown(std::u16string_view url) {
+  return std::u16string(NthField(url, u'/', 2));
+}
+
 }  // namespace snapdeck

@@ -19,4 +19,11 @@ struct UrlParts {
 // it could never resolve.
 UrlParts SplitUrl(std::u16string_view url);
 
+// Who an address talks to: scheme, host without regard to case, and the port the
+// connection uses. Credentials typed for one origin are sent to that origin only.
+std::u16string OriginOf(std::u16string_view url);
+
+// The host as a user reads it, with the port when one is written.
+std::u16string HostShown(std::u16string_view url);
+
 }  // namespace snapdeck

@@ -5,6 +5,8 @@
 // document's address from SNAPDECK_UPDATE_URL and carries the tests' key, whose
 // signatures the server makes; the release installed is tools/release.sh's
 // (SNAPDECK_TEST_RELEASE).
+#include <cstdio>
+
 #include "driver/fixture.h"
 #include "platform/text.h"
 #include "update/http_fetch.h"
@@ -52,32 +54,36 @@ class Update : public E2eTest {
   std::wstring FileUrl(const std::wstring& name, const std::wstring& query = L"") const {
     return L"http://127.0.0.1:" + port_ + L"/files/" + TestName() + L"/" + name + query;
   }
+  // The body of one of the test server's own answers.
+  std::wstring ServerAnswer(const std::wstring& path) const {
+    std::unique_ptr<snapdeck::HttpTransport> net = snapdeck::win32::MakeWinInetTransport();
+    snapdeck::FetchedBody body;
+    const std::u16string result =
+        snapdeck::HttpFetch(*net, snapdeck::FromWide(L"http://127.0.0.1:" + port_ + path), u"",
+                            u"", u"", body, 32, [](int, int) {});
+    EXPECT_EQ(snapdeck::FetchStatus(result), 0) << Utf8(path) << ": " << Utf8(snapdeck::ToWide(result));
+    return std::wstring(body.buffer.begin(), body.buffer.begin() + body.received);
+  }
   // Base64 of the DER signature that the server's openssl makes over the text
   // with one of the tests' keys ("update" is built in, "other" is not).
   std::wstring Sign(const std::wstring& key, const std::wstring& text) const {
     std::wstring escaped;
     for (wchar_t c : text) escaped += c == L'|' ? std::wstring(L"%7C") : std::wstring(1, c);
-    std::unique_ptr<snapdeck::HttpTransport> net = snapdeck::win32::MakeWinInetTransport();
-    snapdeck::FetchedBody body;
-    const std::u16string result = snapdeck::HttpFetch(
-        *net,
-        snapdeck::FromWide(L"http://127.0.0.1:" + port_ + L"/sign?key=" + key + L"&text=" +
-                           escaped),
-        u"", u"", u"", body, 32, [](int, int) {});
-    EXPECT_EQ(snapdeck::FetchStatus(result), 0) << Utf8(snapdeck::ToWide(result));
-    return std::wstring(body.buffer.begin(), body.buffer.begin() + body.received);
+    return ServerAnswer(L"/sign?key=" + key + L"&text=" + escaped);
   }
   // Publishes a file of this test's folder as the given version, with its
   // digest and a signature over that version and digest (by default the
-  // same).
+  // same); from another address when one is given.
   std::wstring SignedLine(const std::wstring& version, const std::wstring& file,
-                          const std::wstring& key = L"update", std::wstring signedVersion = L"") {
+                          const std::wstring& key = L"update", std::wstring signedVersion = L"",
+                          const std::wstring& address = L"") {
     const std::optional<Bytes> bytes = ReadFileBytes(JoinPath(folder_, file));
     EXPECT_TRUE(bytes.has_value()) << Utf8(file);
     const std::wstring digest =
         bytes ? HexOf(*snapdeck::win32::SystemSha256(bytes->data(), bytes->size())) : L"";
     if (signedVersion.empty()) signedVersion = version;
-    return L"Snapdeck|" + version + L"|" + FileUrl(file) + L"|" + digest + L"|" +
+    return L"Snapdeck|" + version + L"|" + (address.empty() ? FileUrl(file) : address) + L"|" +
+           digest + L"|" +
            Sign(key, L"Snapdeck|" + signedVersion + L"|" + digest);
   }
   // Publishes the update document: UTF-16LE lines ended by CR LF.
@@ -113,7 +119,58 @@ class Update : public E2eTest {
     ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
     ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
     Click(Control(window, kUpdate));
-    ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kCancel)); }, 60000));
+    // Cancel stays enabled during the download; its end shows in the status.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const std::wstring status = Text(Control(window, kStatus));
+          return status.rfind(L"Download", 0) == 0 || status.rfind(L"Update refused!", 0) == 0;
+        },
+        60000))
+        << "the download did not end: " << Utf8(Text(Control(window, kStatus)));
+  }
+  // Publishes the line that tools/release.sh wrote with the tests' key for
+  // version 1.68, with the address of this test's copy of its exe; the exe.
+  std::optional<Bytes> PublishRelease() {
+    const std::wstring release = Env(L"SNAPDECK_TEST_RELEASE");
+    EXPECT_FALSE(release.empty()) << "SNAPDECK_TEST_RELEASE is not set (run through tools/test.sh)";
+    std::optional<Bytes> newer = ReadFileBytes(JoinPath(release, L"Snapdeck.exe"));
+    const std::optional<Bytes> document = ReadFileBytes(JoinPath(release, L"vex!.utx"));
+    if (!newer || !document) return std::nullopt;
+    std::wstring line;
+    for (std::size_t i = 0; i + 1 < document->size(); i += 2) {
+      line += static_cast<wchar_t>((*document)[i] | ((*document)[i + 1] << 8));
+    }
+    EXPECT_EQ(line.substr(line.size() - 2), L"\r\n");
+    const std::size_t third = line.find(L'|', line.find(L'|') + 1);
+    const std::size_t fourth = line.find(L'|', third + 1);
+    if (fourth == std::wstring::npos || !WriteFileBytes(JoinPath(folder_, L"release.exe"), *newer)) {
+      ADD_FAILURE() << "cannot publish " << Utf8(line);
+      return std::nullopt;
+    }
+    Publish(line.substr(0, third + 1) + FileUrl(L"release.exe") + line.substr(fourth));
+    return newer;
+  }
+  // Waits for the message bubble whose text starts with words and takes over
+  // the program that shows it.
+  HWND AdoptBubble(const std::wstring& words) {
+    HWND bubble = nullptr;
+    const bool shown = WaitUntil(
+        [&] {
+          bubble = FindAnyWindowTitled(kBubbleTitle);
+          return bubble != nullptr && Text(Control(bubble, 12)).rfind(words, 0) == 0;
+        },
+        60000);
+    if (!shown) {
+      ADD_FAILURE() << "no bubble saying \"" << Utf8(words) << "\""
+                    << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, 12)))
+                                          : std::string());
+      return nullptr;
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bubble, &pid);
+    programs_.push_back(std::make_unique<Program>());
+    EXPECT_TRUE(programs_.back()->Adopt(pid));
+    return bubble;
   }
 
   std::wstring port_;
@@ -286,23 +343,8 @@ TEST_F(Update, ABuildWithoutKeyChecksButRefusesToInstall) {
 }
 
 TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
-  // The folder tools/release.sh wrote with the tests' key, for version 1.68;
-  // its line is published here with the address of this test's copy.
-  const std::wstring release = Env(L"SNAPDECK_TEST_RELEASE");
-  ASSERT_FALSE(release.empty()) << "SNAPDECK_TEST_RELEASE is not set (run through tools/test.sh)";
-  const std::optional<Bytes> newer = ReadFileBytes(JoinPath(release, L"Snapdeck.exe"));
-  const std::optional<Bytes> document = ReadFileBytes(JoinPath(release, L"vex!.utx"));
-  ASSERT_TRUE(newer.has_value() && document.has_value());
-  std::wstring line;
-  for (std::size_t i = 0; i + 1 < document->size(); i += 2) {
-    line += static_cast<wchar_t>((*document)[i] | ((*document)[i + 1] << 8));
-  }
-  ASSERT_EQ(line.substr(line.size() - 2), L"\r\n");
-  const std::size_t third = line.find(L'|', line.find(L'|') + 1);
-  const std::size_t fourth = line.find(L'|', third + 1);
-  ASSERT_NE(fourth, std::wstring::npos) << Utf8(line);
-  ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"release.exe"), *newer));
-  Publish(line.substr(0, third + 1) + FileUrl(L"release.exe") + line.substr(fourth));
+  const std::optional<Bytes> newer = PublishRelease();
+  ASSERT_TRUE(newer.has_value());
   const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
   ASSERT_TRUE(exe.has_value());
 
@@ -315,7 +357,7 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
   ASSERT_TRUE(StatusSays(window,
                          L"Download succeeded!\r\nUpdate "
                          L"prepared!\r\nProgram restart required..."));
-  EXPECT_EQ(Text(Control(window, kCancel)), L"restart");
+  ASSERT_TRUE(WaitUntil([&] { return Text(Control(window, kCancel)) == L"restart"; }, 5000));
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe")), newer);
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"tmp!Snapdeck.exe")), exe);
 
@@ -325,30 +367,95 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
   EXPECT_EQ(*code, 0u);
 
   // The copy swaps the files and starts the new version, which reports.
-  HWND bubble = nullptr;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        bubble = FindAnyWindowTitled(kBubbleTitle);
-        return bubble != nullptr && Text(Control(bubble, 12)) == L"Update completed!";
-      },
-      60000))
-      << "no \"Update completed!\" bubble"
-      << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, 12))) : std::string());
-  DWORD pid = 0;
-  GetWindowThreadProcessId(bubble, &pid);
-  programs_.push_back(std::make_unique<Program>());
+  HWND bubble = AdoptBubble(L"Update completed!");
+  ASSERT_NE(bubble, nullptr);
   Program& next = *programs_.back();
-  ASSERT_TRUE(next.Adopt(pid));
   EXPECT_EQ(Text(Control(bubble, 13)), L"Snapdeck.exe");
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), newer);
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
-  EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
 
   Click(Control(bubble, 14));
   HWND newMain = WaitMain(next);
   ASSERT_NE(newMain, nullptr);
+  // The old version is kept until the new one has started.
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(JoinPath(folder_, L"old!Snapdeck.exe")); }, 5000));
   EndWithEsc(next, newMain);
+}
+
+TEST_F(Update, ADownloadChangedBeforeRestartIsRefusedAtTheSwap) {
+  const std::optional<Bytes> newer = PublishRelease();
+  ASSERT_TRUE(newer.has_value());
+  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
+  ASSERT_TRUE(exe.has_value());
+  Program& old = StartBuild();
+  HWND main = WaitMain(old);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(old, main);
+  ASSERT_NE(window, nullptr);
+  CheckAndDownload(window);
+  ASSERT_TRUE(StatusSays(window, L"Program restart required..."));
+  ASSERT_TRUE(WaitUntil([&] { return Text(Control(window, kCancel)) == L"restart"; }, 5000));
+
+  // Another program changes the checked file before the user presses restart.
+  Bytes changed = *newer;
+  changed.push_back('!');
+  ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe"), changed));
+  Click(Control(window, kCancel));
+  ASSERT_TRUE(old.WaitExit().has_value());
+
+  // The copy refuses it and lets the old version go on.
+  HWND bubble = AdoptBubble(L"Update refused!");
+  ASSERT_NE(bubble, nullptr);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe) << "the program changed";
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
+  Click(Control(bubble, 14));
+  HWND again = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (again = FindAnyWindowTitled(kMainTitle)) != nullptr; },
+                        30000))
+      << "the old version was not started again";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(again, &pid);
+  programs_.push_back(std::make_unique<Program>());
+  ASSERT_TRUE(programs_.back()->Adopt(pid));
+  EndWithEsc(*programs_.back(), again);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe);
+}
+
+TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
+  ASSERT_TRUE(WriteFileText(JoinPath(folder_, L"new.exe"), "MZ"));
+  Publish(SignedLine(L"1.7", L"new.exe", L"update", L"",
+                     L"http://127.0.0.1:" + port_ + L"/trickle?n=600") +
+          L"\r\n");
+  Program& p = StartBuild();
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(p, main);
+  ASSERT_NE(window, nullptr);
+  Click(Control(window, kCheck));
+  ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
+  Click(Control(window, kUpdate));
+  ASSERT_TRUE(StatusSays(window, L"trying to download..."));
+  ASSERT_TRUE(Enabled(Control(window, kCancel))) << "Cancel stays live during a fetch";
+
+  // Clicks made before the fetch has begun are dropped; this one comes while the
+  // server trickles.
+  ASSERT_TRUE(WaitUntil([&] { return ServerAnswer(L"/trickling") != L"0"; }, 10000));
+  const ULONGLONG clicked = GetTickCount64();
+  Click(Control(window, kCancel));
+  ASSERT_TRUE(StatusSays(window, L"Download failed! *cancelled*", 10000));
+  const ULONGLONG took = GetTickCount64() - clicked;
+  std::printf("Cancel stopped the trickling download after %llu ms\n", took);
+  // A second on the product's side; the rest is room for a loaded test machine.
+  EXPECT_LT(took, 2000u) << "Cancel took " << took << " ms";
+  EXPECT_TRUE(IsWindow(window)) << "Cancel during a fetch stops the fetch, not the window";
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
+  PressKey(window, VK_ESCAPE);
+  ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
+  EndWithEsc(p, main);
 }
 
 }  // namespace

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,6 +28,7 @@ struct HttpScript {
   std::vector<std::uint8_t> body;
   std::size_t maxPerRead = 1 << 20;  // the server delivers at most this much per read
   int failAtRead = -1;               // this read (0-based) fails
+  bool stall = false;                // reads wait until the fetch is aborted
 
   // Filled in by the fetch.
   std::u16string host, path, userName, password;
@@ -31,6 +36,7 @@ struct HttpScript {
   bool secure = false;
   std::vector<std::size_t> readSizes;
   bool closed = false;
+  bool aborted = false;
 };
 
 class ScriptedTransport final : public HttpTransport {
@@ -55,6 +61,11 @@ class ScriptedTransport final : public HttpTransport {
   std::u16string statusCode() override { return s_.status; }
   std::u16string contentLength() override { return s_.contentLength; }
   bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
+    if (s_.stall) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      abortSeen_.wait(lock, [&] { return aborted_; });
+      return false;
+    }
     if (static_cast<int>(s_.readSizes.size()) == s_.failAtRead) return false;
     s_.readSizes.push_back(size);
     got = std::min({size, s_.maxPerRead, s_.body.size() - offset_});
@@ -62,10 +73,19 @@ class ScriptedTransport final : public HttpTransport {
     offset_ += got;
     return true;
   }
+  void abort() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    aborted_ = true;
+    s_.aborted = true;
+    abortSeen_.notify_all();
+  }
 
  private:
   HttpScript& s_;
   std::size_t offset_ = 0;
+  std::mutex mutex_;
+  std::condition_variable abortSeen_;
+  bool aborted_ = false;
 };
 
 // A 200 answer carrying these bytes with a matching Content-Length.
@@ -110,13 +130,13 @@ inline std::vector<std::uint8_t> X64Program(std::size_t size = 512,
   return b;
 }
 
-// A stand-in for SHA-256: 32 bytes that change with every byte of the input.
-inline Sha256Digest FakeDigest(const std::uint8_t* bytes, std::size_t size) {
+// Stands in for SHA-256: any change of the bytes changes it.
+inline Sha256Digest StandInDigest(const std::uint8_t* bytes, std::size_t size) {
   Sha256Digest d{};
-  for (std::size_t n = 0; n < d.size(); ++n) {
-    std::uint32_t h = 2166136261u ^ static_cast<std::uint32_t>(n);
-    for (std::size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 16777619u;
-    d[n] = static_cast<std::uint8_t>(h ^ (h >> 8) ^ (h >> 16) ^ (h >> 24));
+  std::uint64_t h = 1469598103934665603ull ^ size;
+  for (std::size_t i = 0; i < size + 32; ++i) {
+    h = (h ^ (i < size ? bytes[i] : 0)) * 1099511628211ull;
+    d[i % 32] = static_cast<std::uint8_t>(d[i % 32] ^ (h >> 56));
   }
   return d;
 }
@@ -179,11 +199,39 @@ inline std::u16string FakeSign(const EcPublicKey& key, const std::u16string& nam
                                const std::u16string& version, const std::u16string& sha256) {
   const std::string text = Utf16ToUtf8(name + u"|" + version + u"|" + sha256);
   return DerBase64(
-      FakeSignature(key, FakeDigest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+      FakeSignature(key, StandInDigest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+}
+
+inline Sha256Digest StandInDigest(const std::vector<std::uint8_t>& bytes) {
+  return StandInDigest(bytes.data(), bytes.size());
 }
 
 class FakeUpdateSystem final : public UpdateSystem {
  public:
+  // A file held by the program: the other fake calls treat it as another
+  // process would find it.
+  class Held final : public HeldFile {
+   public:
+    Held(FakeUpdateSystem& system, std::u16string path) : system_(system), path_(std::move(path)) {
+      system_.held.insert(path_);
+    }
+    ~Held() override { system_.held.erase(path_); }
+    std::optional<Sha256Digest> sha256() override {
+      return StandInDigest(system_.files.at(path_));
+    }
+    bool renameTo(const std::u16string& to) override {
+      if (!system_.rename(path_, to)) return false;
+      system_.held.erase(path_);
+      path_ = to;
+      system_.held.insert(path_);
+      return true;
+    }
+
+   private:
+    FakeUpdateSystem& system_;
+    std::u16string path_;
+  };
+
   std::unique_ptr<HttpTransport> transport() override {
     if (answers.empty()) answers.push_back(StatusAnswer(u""));
     used.push_back(std::move(answers.front()));
@@ -202,7 +250,7 @@ class FakeUpdateSystem final : public UpdateSystem {
     return true;
   }
   bool writeFile(const std::u16string& path, const std::vector<std::uint8_t>& bytes) override {
-    if (readOnly) return false;
+    if (readOnly || held.count(path)) return false;
     files[path] = bytes;
     return true;
   }
@@ -213,21 +261,42 @@ class FakeUpdateSystem final : public UpdateSystem {
     return true;
   }
   bool moveFile(const std::u16string& from, const std::u16string& to) override {
-    auto it = files.find(from);
-    if (it == files.end() || files.count(to) || unmovable.count(from)) return false;
-    files[to] = std::move(it->second);
-    files.erase(from);
-    return true;
+    return !held.count(from) && rename(from, to);
   }
-  bool deleteFile(const std::u16string& path) override { return files.erase(path) > 0; }
+  bool deleteFile(const std::u16string& path) override {
+    return !held.count(path) && files.erase(path) > 0;
+  }
+  std::unique_ptr<HeldFile> holdFile(const std::u16string& path) override {
+    if (!files.count(path) || held.count(path)) return nullptr;
+    return std::make_unique<Held>(*this, path);
+  }
   bool startProgram(const std::u16string& path, const std::u16string& parameter,
                     const std::u16string& dir) override {
     started.push_back(path + u" " + parameter + u" in " + dir);
-    return files.count(path) > 0;
+    return files.count(path) > 0 && !unstartable.count(files[path]);
   }
   std::optional<Sha256Digest> sha256(const std::uint8_t* bytes, std::size_t size) override {
-    if (!digestAvailable) return std::nullopt;
-    return FakeDigest(bytes, size);
+    if (noSha256) return std::nullopt;
+    return digest ? *digest : StandInDigest(bytes, size);
+  }
+
+  // Every rename goes through here; the folder after each one is kept, as a
+  // machine that stops there would leave it.
+  bool rename(const std::u16string& from, const std::u16string& to) {
+    auto it = files.find(from);
+    if (it == files.end() || files.count(to) || held.count(to) || unmovable.count(from)) {
+      return false;
+    }
+    if (renamesBeforeFailing == 0) return false;
+    if (auto busy = renameFailures.find(from); busy != renameFailures.end() && busy->second > 0) {
+      --busy->second;
+      return false;
+    }
+    files[to] = std::move(it->second);
+    files.erase(from);
+    afterRenames.push_back(files);
+    if (renamesBeforeFailing > 0) --renamesBeforeFailing;
+    return true;
   }
   bool verifySignature(const EcPublicKey& key, const Sha256Digest& d,
                        const EcSignature& signature) override {
@@ -249,8 +318,14 @@ class FakeUpdateSystem final : public UpdateSystem {
   std::map<std::u16string, std::vector<std::uint8_t>> files;
   std::map<std::u16string, int> heldFor;  // openReadWrite fails this many more times
   std::set<std::u16string> unmovable;
+  std::map<std::u16string, int> renameFailures;  // renames from there fail this many more times
+  int renamesBeforeFailing = -1;                 // then every rename fails; -1: never
+  std::set<std::u16string> held;
+  std::set<std::vector<std::uint8_t>> unstartable;  // programs with these bytes do not start
+  std::vector<std::map<std::u16string, std::vector<std::uint8_t>>> afterRenames;
   bool readOnly = false;
-  bool digestAvailable = true;
+  bool noSha256 = false;
+  std::optional<Sha256Digest> digest;  // when set, the digest of any bytes
   std::vector<std::u16string> started;
   std::vector<Bubble> bubbles;
   int openAttempts = 0;
@@ -261,8 +336,10 @@ class FakeUpdateWindow final : public UpdateWindowPort {
  public:
   void setStatus(const std::u16string& text) override { statuses.push_back(text); }
   void discardEvents() override { ++discards; }
-  bool askLogin() override {
+  bool askLogin(const std::u16string& host) override {
     ++logins;
+    loginHosts.push_back(host);
+    if (login != nullptr) shownCredentials.push_back(login->userName + u":" + login->password);
     if (loginAnswers.empty()) return false;
     const auto [user, password] = loginAnswers.front();
     loginAnswers.pop_front();
@@ -274,7 +351,22 @@ class FakeUpdateWindow final : public UpdateWindowPort {
   }
   void playErrorSound() override { ++errorSounds; }
   void drawProgress(int maximum, int value) override { progress.emplace_back(maximum, value); }
+  std::uint64_t nowMs() override { return clock; }
+  // The fake clock moves only when the test lets it run, so a slow worker never
+  // meets the deadline; the real pause just lets the worker go on.
+  bool waitDuringFetch(int ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (clockRuns) clock += static_cast<std::uint64_t>(ms);
+    ++fetchWaits;
+    return cancelAfterWaits >= 0 && fetchWaits > cancelAfterWaits;
+  }
 
+  std::uint64_t clock = 1000;
+  bool clockRuns = false;
+  int cancelAfterWaits = -1;  // Cancel is pressed after this many waits
+  int fetchWaits = 0;
+  std::vector<std::u16string> loginHosts;
+  std::vector<std::u16string> shownCredentials;  // what each bubble was filled with
   LoginState* login = nullptr;
   std::deque<std::pair<std::u16string, std::u16string>> loginAnswers;  // confirmed answers
   std::vector<std::u16string> statuses;

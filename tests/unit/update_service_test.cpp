@@ -4,6 +4,7 @@
 
 #include "dialogs/bubble_theme.h"
 #include "update/emblem.h"
+#include "update/program_swap.h"
 #include "update/update_address.h"
 #include "update/update_progress.h"
 #include "update/url_parts.h"
@@ -37,10 +38,15 @@ class UpdateService : public ::testing::Test {
   void Document(const std::u16string& text) { system.answers.push_back(Answer(Utf16Le(text))); }
   // A check that found version 1.8 (or the given one) at http://updates.test/new.exe,
   // signed for the program bytes with the built-in key.
-  void Checked(const std::vector<std::uint8_t>& program, const std::u16string& version = u"1.8") {
+  void Checked(const std::vector<std::uint8_t>& program = X64Program(),
+               const std::u16string& version = u"1.8") {
     info.downloadUrl = u"http://updates.test/new.exe";
+    SignedFor(program, version);
+  }
+  // The checked line's version, digest and signature for these program bytes.
+  void SignedFor(const std::vector<std::uint8_t>& program, const std::u16string& version) {
     info.latestVersion = version;
-    info.downloadSha256 = HexOf(FakeDigest(program.data(), program.size()));
+    info.downloadSha256 = HexOf(StandInDigest(program.data(), program.size()));
     info.signature = FakeSign(kKey, u"Snapdeck", version, info.downloadSha256);
   }
 
@@ -62,7 +68,8 @@ TEST_F(UpdateService, CheckAnnouncesANewerVersion) {
   EXPECT_EQ(info.downloadSha256, u"ab");
   EXPECT_EQ(info.latestVersion, u"1.7");
   EXPECT_EQ(system.used.front().path, u"/sd/vex!.utx");
-  EXPECT_EQ(window.progress.front(), (std::pair<int, int>{100, 10}));
+  const int length = static_cast<int>(system.used.front().body.size());
+  EXPECT_EQ(window.progress.back(), (std::pair<int, int>{length, length}));
   EXPECT_GE(window.discards, 1);
 }
 
@@ -120,8 +127,14 @@ TEST_F(UpdateService, DownloadPreparesTheNewFileAndTheCopy) {
   EXPECT_EQ(program.programFile, u"Snapdeck.exe");
   EXPECT_EQ(window.errorSounds, 0);
 
-  EXPECT_TRUE(StartRestart(program, system));
-  EXPECT_EQ(system.started.back(), kDir + u"tmp!Snapdeck.exe cloneVEX in " + kDir);
+  EXPECT_TRUE(StartRestart(info, program, system));
+  EXPECT_EQ(system.started.back(), kDir + u"tmp!Snapdeck.exe cloneVEX " +
+                                       Sha256Hex(StandInDigest(program64)) + u" in " + kDir)
+      << "the copy is told what the accepted download hashes to";
+
+  system.answers.push_back(StatusAnswer(u"404"));
+  EXPECT_FALSE(Download());
+  EXPECT_FALSE(StartRestart(info, program, system)) << "nothing prepared any more";
 }
 
 TEST_F(UpdateService, DownloadsThatMustNotReplaceTheProgramLeaveNoFile) {
@@ -159,7 +172,7 @@ TEST_F(UpdateService, DownloadsThatMustNotReplaceTheProgramLeaveNoFile) {
 
 TEST_F(UpdateService, LinesNotSignedForThisProgramAreRefusedBeforeTheDownload) {
   const std::vector<std::uint8_t> good = X64Program(300);
-  const std::u16string sha = HexOf(FakeDigest(good.data(), good.size()));
+  const std::u16string sha = HexOf(StandInDigest(good.data(), good.size()));
   std::u16string otherSha = sha;
   otherSha[0] = otherSha[0] == u'0' ? u'1' : u'0';
   struct Case {
@@ -201,12 +214,12 @@ TEST_F(UpdateService, LinesNotSignedForThisProgramAreRefusedBeforeTheDownload) {
   }
 
   Checked(good);
-  system.digestAvailable = false;
+  system.noSha256 = true;
   EXPECT_FALSE(Download());
   EXPECT_EQ(window.statuses.back(), u"Update refused! *SHA-256 not available*\r\n");
 
   // A build without a key checks as before but installs nothing.
-  system.digestAvailable = true;
+  system.noSha256 = false;
   info.updateKey.reset();
   Document(u"Snapdeck|1.8|http://updates.test/new.exe|" + sha + u"|" + signed18 + u"\r\n");
   EXPECT_TRUE(Check());
@@ -231,6 +244,72 @@ TEST_F(UpdateService, DownloadThatCannotBeWrittenOrCopied) {
   EXPECT_FALSE(Download());
   EXPECT_EQ(window.statuses.back(), u"Download succeeded!\r\nUpdate failed!, Sorry\r\n");
   EXPECT_TRUE(system.files.count(kDir + u"vex!Snapdeck.exe"));
+}
+
+TEST_F(UpdateService, AStalledFetchEndsAtItsDeadlineOrAtCancel) {
+  HttpScript stalled = Answer(X64Program());
+  stalled.stall = true;
+  window.clockRuns = true;
+
+  system.answers.push_back(stalled);
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(window.statuses.back(), u"Sorry, cannot retrieve update info, error: *timed out*");
+  EXPECT_GE(window.clock, 1000u + 2 * 60 * 1000);
+  EXPECT_LT(window.clock, 1000u + 2 * 60 * 1000 + 1000) << "two minutes for the document";
+
+  Checked();
+  window.clock = 1000;
+  system.answers.push_back(stalled);
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(window.statuses.back(), u"Download failed! *timed out*\r\n");
+  EXPECT_GE(window.clock, 1000u + 10 * 60 * 1000);
+  EXPECT_LT(window.clock, 1000u + 10 * 60 * 1000 + 1000) << "ten minutes for the program";
+
+  window.clockRuns = false;
+  window.cancelAfterWaits = window.fetchWaits + 3;
+  system.answers.push_back(stalled);
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(window.statuses.back(), u"Download failed! *cancelled*\r\n");
+  for (const HttpScript& used : system.used) {
+    EXPECT_TRUE(used.aborted);
+    EXPECT_TRUE(used.closed) << "the worker ended and closed its connection";
+  }
+  EXPECT_EQ(system.files.size(), 1u) << "nothing but the program";
+  EXPECT_FALSE(StartRestart(info, program, system));
+}
+
+TEST_F(UpdateService, CredentialsAreSentOnlyToTheServerTheyWereTypedFor) {
+  system.answers.push_back(StatusAnswer(u"401"));
+  Document(u"Snapdeck|1.7|http://elsewhere.test/new.exe\r\n");
+  window.loginAnswers = {{u"ann", u"secret"}};
+  ASSERT_TRUE(Check());
+  SignedFor(X64Program(), u"1.7");
+  EXPECT_EQ(window.loginHosts, (std::vector<std::u16string>{u"updates.test"}));
+  EXPECT_EQ(system.used[1].password, u"secret");
+
+  // The download lives on another host, which asks as well: it is named, and the
+  // bubble does not offer it the first host's credentials.
+  system.answers.push_back(StatusAnswer(u"401"));
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(system.used[2].host, u"elsewhere.test");
+  EXPECT_EQ(system.used[2].userName, u"");
+  EXPECT_EQ(system.used[2].password, u"");
+  EXPECT_EQ(window.loginHosts.back(), u"elsewhere.test");
+  EXPECT_EQ(window.shownCredentials.back(), u":");
+
+  // The same host under another scheme or port is another server.
+  for (const char16_t* url : {u"https://updates.test/new.exe", u"http://updates.test:81/new.exe"}) {
+    login = LoginState{u"ann", u"secret", OriginOf(u"http://updates.test/sd/vex!.utx")};
+    info.downloadUrl = url;
+    system.answers.push_back(Answer(X64Program()));
+    Download();
+    EXPECT_EQ(system.used.back().password, u"") << Utf16ToUtf8(url);
+  }
+  login = LoginState{u"ann", u"secret", OriginOf(u"HTTP://Updates.Test:80/x")};
+  info.downloadUrl = u"http://updates.test/new.exe";
+  system.answers.push_back(Answer(X64Program()));
+  EXPECT_TRUE(Download());
+  EXPECT_EQ(system.used.back().password, u"secret") << "the origin ignores case and a default port";
 }
 
 TEST_F(UpdateService, WaitForFileAccessTriesEveryTenthOfASecondForTenSeconds) {
@@ -258,55 +337,151 @@ class UpdateSwitches : public UpdateService {
  protected:
   void SetUp() override {
     UpdateService::SetUp();
-    system.exePath = kDir + u"tmp!Snapdeck.exe";
-    system.files[kDir + u"tmp!Snapdeck.exe"] = {1, 2, 3};
-    system.files[kDir + u"vex!Snapdeck.exe"] = {9, 9};
+    system.exePath = kCopy;
+    system.files[kCopy] = kOld;
+    system.files[kNew] = kNewer;
   }
-  SwitchOutcome Handle(const std::u16string& parameter) {
-    return HandleUpdateSwitches(info, program, parameter, system);
+  SwitchOutcome Handle(const std::u16string& parameter, const std::u16string& digest = u"") {
+    return HandleUpdateSwitches(info, program, parameter, system, digest);
   }
+  void Fresh() {
+    system = FakeUpdateSystem{};
+    SetUp();
+  }
+  SwitchOutcome Clone() { return Handle(u"cloneVEX", Sha256Hex(StandInDigest(kNewer))); }
+  // The program file is there and is one of the two versions.
+  void ExpectRunnableProgram() {
+    ASSERT_TRUE(system.files.count(kExe)) << "no program file left";
+    EXPECT_TRUE(system.files[kExe] == kOld || system.files[kExe] == kNewer);
+  }
+
+  const std::vector<std::uint8_t> kOld{1, 2, 3}, kNewer{9, 9};
+  const std::u16string kCopy = kDir + u"tmp!Snapdeck.exe";
+  const std::u16string kNew = kDir + u"vex!Snapdeck.exe";
+  const std::u16string kAside = kDir + u"old!Snapdeck.exe";
 };
 
-TEST_F(UpdateSwitches, CloneSwapsTheFilesAndStartsTheNewVersion) {
-  EXPECT_EQ(Handle(u"cloneVEX"), SwitchOutcome::End);
+TEST_F(UpdateSwitches, CloneSwapsTheFilesKeepsTheOldOneAndStartsTheNewVersion) {
+  EXPECT_EQ(Clone(), SwitchOutcome::End);
   EXPECT_EQ(info.commandParameter, u"cloneVEX");
-  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{9, 9}));
-  EXPECT_FALSE(system.files.count(kDir + u"vex!Snapdeck.exe"));
-  EXPECT_FALSE(system.files.count(kDir + u"old!Snapdeck.exe"));
+  EXPECT_EQ(system.files[kExe], kNewer);
+  EXPECT_EQ(system.files[kAside], kOld) << "kept until the new version runs";
+  EXPECT_FALSE(system.files.count(kNew));
+  EXPECT_TRUE(system.held.empty());
   EXPECT_EQ(system.started, (std::vector<std::u16string>{kExe + u" cleanVEX in " + kDir}));
   EXPECT_TRUE(system.bubbles.empty());
+
+  // Renames held for a while (a virus scanner) are tried again.
+  Fresh();
+  system.renameFailures = {{kExe, 5}, {kNew, 5}};
+  Clone();
+  EXPECT_EQ(system.files[kExe], kNewer);
+  EXPECT_EQ(system.slept, 100 + 500 + 500) << "file access once, then 5 + 5 pauses";
 }
 
-TEST_F(UpdateSwitches, CloneNeverLeavesTheUserWithoutAProgram) {
-  system.files.erase(kDir + u"vex!Snapdeck.exe");
-  EXPECT_EQ(Handle(u"cloneVEX"), SwitchOutcome::End);
-  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{1, 2, 3})) << "the old one is back";
-  EXPECT_FALSE(system.files.count(kDir + u"old!Snapdeck.exe"));
-  ASSERT_EQ(system.bubbles.size(), 1u);
-  EXPECT_EQ(system.bubbles[0].caption, u"tmp!Snapdeck.exe");
-  EXPECT_EQ(system.bubbles[0].text, u"Update failed!");
-  EXPECT_EQ(system.bubbles[0].theme, kThemeError);
-  EXPECT_TRUE(system.started.empty());
+TEST_F(UpdateSwitches, EveryFailingRenameLeavesARunnableProgram) {
+  struct Case {
+    const char* what;
+    int renamesBeforeFailing;
+    bool withoutDownload;
+    std::u16string bubble;
+  };
+  const Case cases[] = {
+      {"no download to hold", -1, true, u"Update failed!"},
+      {"the program cannot be moved aside", 0, false, u"Update failed!"},
+      {"the download cannot take its place; the old one is put back", -1, false, u"Update failed!"},
+      {"the download and the way back both fail; restored from the copy", 1, false,
+       u"Update failed!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    if (c.withoutDownload) system.files.erase(kNew);
+    system.renamesBeforeFailing = c.renamesBeforeFailing;
+    if (c.renamesBeforeFailing < 0 && !c.withoutDownload) system.unmovable.insert(kNew);
+    EXPECT_EQ(Clone(), SwitchOutcome::End);
+    ExpectRunnableProgram();
+    EXPECT_EQ(system.files[kExe], kOld);
+    ASSERT_EQ(system.bubbles.size(), 1u);
+    EXPECT_EQ(system.bubbles[0].caption, u"tmp!Snapdeck.exe");
+    EXPECT_EQ(system.bubbles[0].text, c.bubble);
+    EXPECT_EQ(system.bubbles[0].theme, kThemeError);
+    EXPECT_EQ(system.started.back(), kExe + u"  in " + kDir) << "the old version goes on";
+  }
+}
 
-  system.unmovable.insert(kExe);
-  system.files[kDir + u"vex!Snapdeck.exe"] = {9, 9};
-  Handle(u"cloneVEX");
-  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(system.bubbles.back().text, u"Update failed!");
+TEST_F(UpdateSwitches, NewVersionThatDoesNotStartIsReplacedByTheOldOne) {
+  system.unstartable.insert(kNewer);
+  Clone();
+  EXPECT_EQ(system.files[kExe], kOld);
+  EXPECT_FALSE(system.files.count(kAside));
+  EXPECT_EQ(system.started, (std::vector<std::u16string>{kExe + u" cleanVEX in " + kDir,
+                                                         kExe + u"  in " + kDir}));
+  ASSERT_EQ(system.bubbles.size(), 1u);
+  EXPECT_NE(system.bubbles[0].text.find(u"the old one is back"), std::u16string::npos);
+
+  // Putting it back fails half-way: the copy stands in.
+  Fresh();
+  system.unstartable.insert(kNewer);
+  system.renamesBeforeFailing = 3;  // the swap's two, the new one out, not the old one in
+  Clone();
+  ExpectRunnableProgram();
+  EXPECT_EQ(system.files[kExe], kOld);
+}
+
+TEST_F(UpdateSwitches, DownloadChangedSinceItWasCheckedIsRefusedAndDeleted) {
+  system.files[kNew] = {9, 8};
+  Clone();
+  EXPECT_EQ(system.files[kExe], kOld);
+  EXPECT_FALSE(system.files.count(kNew));
+  EXPECT_FALSE(system.files.count(kAside));
+  EXPECT_EQ(system.started, (std::vector<std::u16string>{kExe + u"  in " + kDir}));
+  ASSERT_EQ(system.bubbles.size(), 1u);
+  EXPECT_EQ(system.bubbles[0].text.rfind(u"Update refused!", 0), 0u);
+
+  // Without a digest to compare with nothing is swapped in.
+  for (const char16_t* digest : {u"", u"not hex"}) {
+    system.files[kNew] = kNewer;
+    Handle(u"cloneVEX", digest);
+    EXPECT_EQ(system.files[kExe], kOld);
+    EXPECT_EQ(system.bubbles.back().text, u"Update failed!");
+  }
+}
+
+TEST_F(UpdateSwitches, AStopBetweenAnyTwoRenamesIsRepairedAtTheNextStart) {
+  Clone();
+  const auto snapshots = system.afterRenames;
+  ASSERT_GE(snapshots.size(), 2u);
+  for (const auto& left : snapshots) {
+    for (const std::u16string& startedAs : {kExe, kCopy, kAside}) {
+      if (!left.count(startedAs)) continue;
+      system.files = left;
+      system.exePath = startedAs;
+      EXPECT_EQ(Handle(u""), SwitchOutcome::Continue);
+      ExpectRunnableProgram();
+    }
+  }
+  // The stop right after the old program was moved aside: N is missing.
+  system.files = snapshots.front();
+  ASSERT_FALSE(system.files.count(kExe));
+  system.exePath = kCopy;
+  Handle(u"");
+  EXPECT_EQ(system.files[kExe], kOld);
 }
 
 TEST_F(UpdateSwitches, CloneGivesUpWhileTheOldProgramRuns) {
   system.heldFor[kExe] = 1000;
-  EXPECT_EQ(Handle(u"cloneVEX"), SwitchOutcome::End);
+  EXPECT_EQ(Clone(), SwitchOutcome::End);
   EXPECT_EQ(system.slept, 10000);
-  EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_TRUE(system.files.count(kDir + u"vex!Snapdeck.exe"));
+  EXPECT_EQ(system.files[kExe], kOld);
+  EXPECT_TRUE(system.files.count(kNew));
   EXPECT_EQ(system.bubbles.back().text, u"Update failed!");
+  EXPECT_TRUE(system.started.empty()) << "the old version still runs";
 }
 
 TEST_F(UpdateSwitches, EveryTmpMarkIsRemovedToFindTheProgram) {
   system.exePath = kDir + u"tmp!tmp!Snapdeck.exe";
-  Handle(u"cloneVEX");
+  Clone();
   EXPECT_EQ(system.files[kExe], (std::vector<std::uint8_t>{9, 9}));
 }
 

@@ -118,6 +118,8 @@ TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
         EXPECT_TRUE(SameRect(got, e.left, e.top, e.right, e.bottom))
             << "control " << number << " at " << Describe(got);
       }
+      EXPECT_EQ(TextOf(GetDlgItem(w, id::kLoginHost)), L"updates.test:8080")
+          << "the bubble names whom the credentials are for";
       EXPECT_TRUE(GetWindowLongW(GetDlgItem(w, id::kLoginPassword), GWL_STYLE) & ES_PASSWORD);
       HWND user = GetDlgItem(w, id::kLoginUser);
       EXPECT_EQ(FocusOf(uiThread_), user);
@@ -125,7 +127,7 @@ TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
       TypeText(GetDlgItem(w, id::kLoginPassword), L"se\"cret");
       PressKey(user, VK_RETURN);
     });
-    EXPECT_TRUE(LoginBubble());
+    EXPECT_TRUE(LoginBubble(u"updates.test:8080"));
   }
   EXPECT_EQ(TheLoginState().userName, u"kestrel");
   EXPECT_EQ(TheLoginState().password, u"se\"cret");
@@ -138,7 +140,7 @@ TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
       TypeText(password, L"zz");
       PressKey(password, VK_ESCAPE);
     });
-    EXPECT_FALSE(LoginBubble());
+    EXPECT_FALSE(LoginBubble(u"updates.test:8080"));
   }
   EXPECT_EQ(TheLoginState().password, u"se\"cret");
   EXPECT_EQ(WindowByNumber(id::kLoginBubble), nullptr);
