@@ -17,6 +17,7 @@
 #include "dialogs/requester_win32.h"
 #include "imaging/draw.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "settings/settings_file.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
@@ -104,7 +105,7 @@ void Shutdown() {
   StopThumbnailWork();
   CloseViewer();
   DestroyMainWindow();
-  PlaySoundW(nullptr, nullptr, 0);
+  PlayWaveSound(nullptr, 0);
   shell.sounds.clear();
   shell.backgroundBrush.reset();
   shell.webdings.reset();
@@ -170,7 +171,7 @@ void PrepareProcess(HINSTANCE instance) {
   shell.instance = instance;
   INITCOMMONCONTROLSEX controls{sizeof(controls),
                                 ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
+  InitControls(&controls);
   LoadPicture(id::kPicEmblem);
   CreatePicture(id::kPicUpdateProgress, 200, 11);
   shell.metrics = ReadScreenMetrics();

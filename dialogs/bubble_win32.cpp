@@ -12,6 +12,7 @@
 #include "dialogs/disc_win32.h"
 #include "dialogs/login_state.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -59,7 +60,7 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
       for (const ControlColour& c : paint->colours) {
         if (c.number != number) continue;
         if (c.brush == nullptr) {
-          const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+          const LRESULT result = DefaultSubclassProc(window, message, wParam, lParam);
           SetTextColor(dc, c.text);
           return result;
         }
@@ -72,7 +73,7 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
     default:
       break;
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return DefaultSubclassProc(window, message, wParam, lParam);
 }
 
 HWND OpenBubbleWindow(int number, const RECT& area, HWND owner) {
@@ -99,7 +100,7 @@ UniqueAccel ReturnAndEscape(HWND window) {
 // The shortcut table outlives the window's use of it; the caller's owner frees it.
 void CloseBubbleWindow(int number, HWND window) {
   SetWindowShortcuts(window, nullptr);
-  RemoveWindowSubclass(window, BubblePaintProc, 0);
+  RemoveSubclass(window, BubblePaintProc, 0);
   DestroyWindow(window);
   ForgetWindow(number);
 }
@@ -128,7 +129,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MinimalWindowCallback));
   }
   BubblePaint paint;
-  SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
+  SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
                               {65, 120, 30, 20}, id::kBubbleOk);
@@ -190,7 +191,7 @@ bool LoginBubble(const std::u16string& host) {
   HWND window = OpenBubbleWindow(id::kLoginBubble, area, owner);
   if (window == nullptr) return false;
   BubblePaint paint;
-  SetWindowSubclass(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
+  SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   LoginState& login = TheLoginState();
   MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, {30, 110, 40, 24},

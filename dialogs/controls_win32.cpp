@@ -1,13 +1,14 @@
 #include "dialogs/controls_win32.h"
 
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {
 
 const wchar_t* RichEditClass() {
   static const wchar_t* name = [] {
-    if (LoadLibraryW(L"Msftedit.dll") != nullptr) return L"RICHEDIT50W";
-    if (LoadLibraryW(L"Riched20.dll") != nullptr) return L"RichEdit20W";
+    if (LoadSystemLibrary(L"Msftedit.dll") != nullptr) return L"RICHEDIT50W";
+    if (LoadSystemLibrary(L"Riched20.dll") != nullptr) return L"RichEdit20W";
     return L"Edit";
   }();
   return name;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
 
 namespace snapdeck::win32 {
@@ -236,8 +237,8 @@ void PlaySoundNumber(int number) {
   if (number >= 4 && shell.settings.sound == 0) return;
   auto it = shell.sounds.find(number);
   if (it == shell.sounds.end() || it->second.empty()) return;
-  PlaySoundW(reinterpret_cast<LPCWSTR>(it->second.data()), nullptr,
-             SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
+  PlayWaveSound(reinterpret_cast<LPCWSTR>(it->second.data()),
+                SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
 }
 
 HFONT GuiFont() {

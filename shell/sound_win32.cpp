@@ -4,13 +4,14 @@
 // This needs windows.h first.
 #include <mmsystem.h>
 
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/resources_win32.h"
 #include "shell/shell_win32.h"
 #include "resources/resource_ids.h"
 
 namespace snapdeck::win32 {
 
-bool InitSoundSystem() { return waveOutGetNumDevs() > 0; }
+bool InitSoundSystem() { return WaveOutDeviceCount() > 0; }
 
 void LoadSounds(int first, int last) {
   Shell& shell = TheShell();

@@ -1,13 +1,12 @@
 #include "update/http_wininet_win32.h"
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <wininet.h>
 
 #include <mutex>
 
 #include "platform/text.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -18,25 +17,26 @@ constexpr DWORD kTls12Client = 0x00000800;     // SP_PROT_TLS1_2_CLIENT
 constexpr DWORD kTls13Client = 0x00002000;     // SP_PROT_TLS1_3_CLIENT
 
 // Sets a text option; the length is the text's size in bytes plus one.
-void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& text) {
-  InternetSetOptionW(handle, option, const_cast<wchar_t*>(text.c_str()),
+void SetTextOption(const WinInetApi& net, HINTERNET handle, DWORD option,
+                   const std::wstring& text) {
+  net.InternetSetOptionW(handle, option, const_cast<wchar_t*>(text.c_str()),
                      static_cast<DWORD>(text.size() * sizeof(wchar_t) + 1));
 }
 
 // TLS 1.2 and later, where WinINet takes the option: Windows 7 with its updates
 // offers only older versions otherwise, which servers refuse. A system that refuses
 // 1.3 gets 1.2 alone; one that refuses the option keeps its own choice.
-void AskForModernTls(HINTERNET root) {
+void AskForModernTls(const WinInetApi& net, HINTERNET root) {
   DWORD protocols = kTls12Client | kTls13Client;
-  if (InternetSetOptionW(root, kOptionSecureProtocols, &protocols, sizeof(protocols))) return;
+  if (net.InternetSetOptionW(root, kOptionSecureProtocols, &protocols, sizeof(protocols))) return;
   protocols = kTls12Client;
-  InternetSetOptionW(root, kOptionSecureProtocols, &protocols, sizeof(protocols));
+  net.InternetSetOptionW(root, kOptionSecureProtocols, &protocols, sizeof(protocols));
 }
 
-std::u16string QueryText(HINTERNET request, DWORD what) {
+std::u16string QueryText(const WinInetApi& net, HINTERNET request, DWORD what) {
   wchar_t buffer[1024] = {};
   DWORD bytes = sizeof(buffer);
-  if (!HttpQueryInfoW(request, what, buffer, &bytes, nullptr)) return {};
+  if (!net.HttpQueryInfoW(request, what, buffer, &bytes, nullptr)) return {};
   buffer[1023] = L'\0';
   return FromWide(buffer);
 }
@@ -46,9 +46,10 @@ std::u16string QueryText(HINTERNET request, DWORD what) {
 class WinInetTransport final : public HttpTransport {
  public:
   bool open() override {
+    if (net_ == nullptr) return false;
     UniqueInternet root(
-        InternetOpenW(L"SD@INET", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (root) AskForModernTls(root.get());
+        net_->InternetOpenW(L"SD@INET", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (root) AskForModernTls(*net_, root.get());
     std::lock_guard<std::mutex> lock(mutex_);
     if (aborted_) return false;
     root_ = std::move(root);
@@ -59,12 +60,12 @@ class WinInetTransport final : public HttpTransport {
                const std::u16string& password) override {
     std::lock_guard<std::mutex> lock(mutex_);
     if (aborted_) return false;
-    connection_.reset(InternetConnectW(root_.get(), ToWide(host).c_str(),
+    connection_.reset(net_->InternetConnectW(root_.get(), ToWide(host).c_str(),
                                        static_cast<INTERNET_PORT>(port), L"", L"",
                                        INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection_) return false;
-    SetTextOption(connection_.get(), INTERNET_OPTION_USERNAME, ToWide(userName));
-    SetTextOption(connection_.get(), INTERNET_OPTION_PASSWORD, ToWide(password));
+    SetTextOption(*net_, connection_.get(), INTERNET_OPTION_USERNAME, ToWide(userName));
+    SetTextOption(*net_, connection_.get(), INTERNET_OPTION_PASSWORD, ToWide(password));
     withCredentials_ = !userName.empty() || !password.empty();
     return true;
   }
@@ -78,22 +79,25 @@ class WinInetTransport final : public HttpTransport {
     if (withCredentials_) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     std::lock_guard<std::mutex> lock(mutex_);
     if (aborted_) return false;
-    request_.reset(HttpOpenRequestW(connection_.get(), L"GET", ToWide(path).c_str(), L"HTTP/1.0",
-                                    ToWide(referrer).c_str(), nullptr, flags, 0));
+    request_.reset(net_->HttpOpenRequestW(connection_.get(), L"GET", ToWide(path).c_str(),
+                                          L"HTTP/1.0", ToWide(referrer).c_str(), nullptr, flags,
+                                          0));
     return static_cast<bool>(request_);
   }
 
-  bool send() override { return HttpSendRequestW(request(), nullptr, 0, nullptr, 0) != 0; }
+  bool send() override { return net_->HttpSendRequestW(request(), nullptr, 0, nullptr, 0) != 0; }
 
-  std::u16string statusCode() override { return QueryText(request(), HTTP_QUERY_STATUS_CODE); }
+  std::u16string statusCode() override {
+    return QueryText(*net_, request(), HTTP_QUERY_STATUS_CODE);
+  }
 
   std::u16string contentLength() override {
-    return QueryText(request(), HTTP_QUERY_CONTENT_LENGTH);
+    return QueryText(*net_, request(), HTTP_QUERY_CONTENT_LENGTH);
   }
 
   bool read(std::uint8_t* buffer, std::size_t size, std::size_t& got) override {
     DWORD n = 0;
-    if (!InternetReadFile(request(), buffer, static_cast<DWORD>(size), &n)) return false;
+    if (!net_->InternetReadFile(request(), buffer, static_cast<DWORD>(size), &n)) return false;
     got = n;
     return true;
   }
@@ -111,6 +115,8 @@ class WinInetTransport final : public HttpTransport {
     return request_.get();
   }
 
+  // Null when the system has no WinINet: the fetch then fails at its first step.
+  const WinInetApi* net_ = WinInet();
   std::mutex mutex_;
   bool aborted_ = false;
   bool withCredentials_ = false;

@@ -31,8 +31,12 @@ SwapResult SwapInNewVersion(const std::u16string& dir, const std::u16string& nam
   const std::u16string current = dir + name;
   const std::u16string download = dir + kNewPrefix + name;
   const std::u16string aside = dir + kAsidePrefix + name;
-  std::unique_ptr<HeldFile> held = system.holdFile(download);
-  if (!held) return SwapResult::Failed;
+  if (!Exists(system, download)) return SwapResult::Failed;
+  // A scanner reading the new file keeps it from being held for a moment too.
+  std::unique_ptr<HeldFile> held;
+  if (!Retried(system, [&] { return (held = system.holdFile(download)) != nullptr; })) {
+    return SwapResult::Failed;
+  }
   const std::optional<Sha256Digest> digest = held->sha256();
   if (!digest || *digest != expected) {
     held.reset();

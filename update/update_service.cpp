@@ -80,11 +80,11 @@ void SwapAndStart(const std::u16string& dir, const std::u16string& name,
   std::u16string why;
   if (swap == SwapResult::Swapped) {
     if (system.startProgram(current, u"cleanVEX", dir)) return;
-    why = PutOldVersionBack(dir, name, system)
-              ? u"Update failed!\r\nThe new version did not start; the old one is back."
-              : u"Update failed!\r\nThe new version did not start.";
+    // The bubble's text field holds three short lines.
+    why = PutOldVersionBack(dir, name, system) ? u"Update failed!\r\nold version restored"
+                                               : u"Update failed!\r\nnew version did not start";
   } else if (swap == SwapResult::Changed) {
-    why = u"Update refused!\r\nThe download was changed after it was checked.";
+    why = u"Update refused!\r\ndownload was changed";
   } else {
     why = u"Update failed!";
   }
@@ -212,14 +212,15 @@ SwitchOutcome HandleUpdateSwitches(UpdateInfo& info, ProgramInfo& program,
   }
   if (parameter == u"cleanVEX") {
     const std::u16string copy = dir + kCopyPrefix + program.programFile;
-    if (WaitForFileAccess(copy, system) == 1) {
-      system.deleteFile(copy);
+    const bool copyFree = WaitForFileAccess(copy, system) == 1;
+    if (copyFree) system.deleteFile(copy);
+    // The old version was kept until now, in case this one could not start.
+    system.deleteFile(dir + kAsidePrefix + program.programFile);
+    if (copyFree) {
       system.messageBubble(program.programFile, u"Update completed!", kThemeSuccess);
     } else {
       system.messageBubble(program.programFile, u"Cleanup failed!", kThemeError);
     }
-    // The old version was kept until now, in case this one could not start.
-    system.deleteFile(dir + kAsidePrefix + program.programFile);
   }
   return SwitchOutcome::Continue;
 }

@@ -1,8 +1,6 @@
 #include "update/update_system_win32.h"
 
 #include <windows.h>
-// After windows.h, which they need.
-#include <bcrypt.h>
 
 #include <array>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "platform/text.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/tables.h"
 #include "update/http_wininet_win32.h"
 
@@ -155,26 +154,28 @@ std::unique_ptr<UpdateSystem> MakeWin32UpdateSystem() {
 std::optional<Sha256Digest> SystemSha256(const std::uint8_t* bytes, std::size_t size) {
   // The create, data and finish calls rather than the one-shot BCryptHash,
   // which needs Windows 10; the program still runs on Windows 7.
+  const BcryptApi* api = Bcrypt();
+  if (api == nullptr) return std::nullopt;
   BCRYPT_ALG_HANDLE algorithmHandle = nullptr;
   if (!BCRYPT_SUCCESS(
-          BCryptOpenAlgorithmProvider(&algorithmHandle, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+          api->BCryptOpenAlgorithmProvider(&algorithmHandle, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
     return std::nullopt;
   }
   const UniqueCngAlgorithm algorithm(algorithmHandle);
   BCRYPT_HASH_HANDLE hashHandle = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm.get(), &hashHandle, nullptr, 0, nullptr, 0, 0))) {
+  if (!BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm.get(), &hashHandle, nullptr, 0, nullptr, 0, 0))) {
     return std::nullopt;
   }
   const UniqueCngHash hash(hashHandle);
   for (std::size_t done = 0; done < size;) {
     const ULONG part = static_cast<ULONG>(std::min<std::size_t>(size - done, 1u << 30));
-    if (!BCRYPT_SUCCESS(BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes + done), part, 0))) {
+    if (!BCRYPT_SUCCESS(api->BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes + done), part, 0))) {
       return std::nullopt;
     }
     done += part;
   }
   Sha256Digest digest{};
-  if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), digest.size(), 0))) {
+  if (!BCRYPT_SUCCESS(api->BCryptFinishHash(hash.get(), digest.data(), digest.size(), 0))) {
     return std::nullopt;
   }
   return digest;
@@ -182,9 +183,11 @@ std::optional<Sha256Digest> SystemSha256(const std::uint8_t* bytes, std::size_t 
 
 bool SystemVerifySignature(const EcPublicKey& key, const Sha256Digest& digest,
                            const EcSignature& signature) {
+  const BcryptApi* api = Bcrypt();
+  if (api == nullptr) return false;
   BCRYPT_ALG_HANDLE algorithmHandle = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithmHandle, BCRYPT_ECDSA_P256_ALGORITHM,
-                                                  nullptr, 0))) {
+  if (!BCRYPT_SUCCESS(api->BCryptOpenAlgorithmProvider(
+          &algorithmHandle, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0))) {
     return false;
   }
   const UniqueCngAlgorithm algorithm(algorithmHandle);
@@ -194,12 +197,12 @@ bool SystemVerifySignature(const EcPublicKey& key, const Sha256Digest& digest,
   std::memcpy(blob.data(), &header, sizeof(header));
   std::copy(key.begin(), key.end(), blob.begin() + sizeof(header));
   BCRYPT_KEY_HANDLE keyHandle = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
+  if (!BCRYPT_SUCCESS(api->BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
                                           &keyHandle, blob.data(), blob.size(), 0))) {
     return false;
   }
   const UniqueCngKey publicKey(keyHandle);
-  return BCryptVerifySignature(publicKey.get(), nullptr, const_cast<PUCHAR>(digest.data()),
+  return api->BCryptVerifySignature(publicKey.get(), nullptr, const_cast<PUCHAR>(digest.data()),
                                digest.size(), const_cast<PUCHAR>(signature.data()),
                                signature.size(), 0) == 0;
 }

@@ -5,11 +5,14 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <utility>
+
 #include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "imaging/status.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -60,7 +63,7 @@ LRESULT CALLBACK StatusColourProc(HWND window, UINT message, WPARAM wParam, LPAR
     SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
     return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
   }
-  return DefSubclassProc(window, message, wParam, lParam);
+  return DefaultSubclassProc(window, message, wParam, lParam);
 }
 
 void Enable(int number, bool on) { EnableWindow(Item(number), on ? TRUE : FALSE); }
@@ -71,7 +74,12 @@ class WindowPort final : public UpdateWindowPort {
     SetWindowTextU16(Item(kStatus), text);
     UpdateWindow(Item(kStatus));
   }
-  void discardEvents() override { PumpAllEvents(); }
+  // Cancel is live during a whole check or download, so a press between two
+  // fetches is kept for the next one rather than dropped.
+  void discardEvents() override {
+    Event e;
+    while (WaitEventFor(0, e)) noteStop(e);
+  }
   bool askLogin(const std::u16string& host) override {
     HWND window = TheWindow();
     EnableWindow(window, FALSE);
@@ -86,18 +94,25 @@ class WindowPort final : public UpdateWindowPort {
   std::uint64_t nowMs() override { return GetTickCount64(); }
   bool waitDuringFetch(int ms) override {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-    bool stop = false;
     Event e;
-    for (ULONGLONG now = GetTickCount64(); !stop && now < end; now = GetTickCount64()) {
+    for (ULONGLONG now = GetTickCount64(); !stopRequested && now < end; now = GetTickCount64()) {
       if (!WaitEventFor(static_cast<int>(end - now), e)) break;
-      if (e.window != TheWindow()) continue;
-      if (e.kind == EventKind::Close) closeRequested = true;
-      stop = closeRequested || (e.kind == EventKind::Control && e.number == kCancel) ||
-             (e.kind == EventKind::Menu && e.number == id::kKeyEscape);
+      noteStop(e);
     }
-    return stop;
+    return std::exchange(stopRequested, false);
   }
 
+  // Cancel, Escape or a close request while a check or download runs.
+  void noteStop(const Event& e) {
+    if (e.window != TheWindow()) return;
+    if (e.kind == EventKind::Close) closeRequested = true;
+    if (closeRequested || (e.kind == EventKind::Control && e.number == kCancel) ||
+        (e.kind == EventKind::Menu && e.number == id::kKeyEscape)) {
+      stopRequested = true;
+    }
+  }
+
+  bool stopRequested = false;
   // A close request that stopped a fetch closes the window once the fetch is over.
   bool closeRequested = false;
 };
@@ -172,7 +187,7 @@ int RunUpdateWindow() {
       DiscBrush(id::kPicUpdateDisc, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0x55, 0x66, 0xAA),
                 MakeRgb(0xAA, 0xBB, 0xFF), kSize);
   SetWindowBackground(window, disc.get());
-  SetWindowSubclass(window, StatusColourProc, 0, 0);
+  SubclassWindow(window, StatusColourProc, 0, 0);
   if (parent != nullptr) EnableWindow(parent, FALSE);
 
   const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
@@ -247,11 +262,13 @@ int RunUpdateWindow() {
       default:
         break;
     }
+    // A stop that came after the last fetch stops nothing later.
+    port.stopRequested = false;
     if (port.closeRequested) open = false;
   }
 
   SetWindowShortcuts(window, nullptr);
-  RemoveWindowSubclass(window, StatusColourProc, 0);
+  RemoveSubclass(window, StatusColourProc, 0);
   if (parent != nullptr) EnableWindow(parent, TRUE);
   DestroyWindow(window);
   ForgetWindow(id::kUpdateWindow);

@@ -3,9 +3,8 @@
 #pragma once
 
 #include <windows.h>
-// After windows.h, which they need.
-#include <bcrypt.h>
-#include <wininet.h>
+
+#include "platform/win32/system_libraries_win32.h"
 
 #include <utility>
 
@@ -69,23 +68,25 @@ struct GlobalTraits {
 };
 struct InternetTraits {
   static bool valid(HINTERNET h) { return h != nullptr; }
-  static void close(HINTERNET h) { InternetCloseHandle(h); }
+  // Only a loaded WinINet makes these handles.
+  static void close(HINTERNET h) { WinInet()->InternetCloseHandle(h); }
 };
 struct DcTraits {
   static bool valid(HDC h) { return h != nullptr; }
   static void close(HDC h) { DeleteDC(h); }
 };
+// Only a loaded bcrypt makes CNG handles.
 struct CngAlgorithmTraits {
   static bool valid(BCRYPT_ALG_HANDLE h) { return h != nullptr; }
-  static void close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
+  static void close(BCRYPT_ALG_HANDLE h) { Bcrypt()->BCryptCloseAlgorithmProvider(h, 0); }
 };
 struct CngKeyTraits {
   static bool valid(BCRYPT_KEY_HANDLE h) { return h != nullptr; }
-  static void close(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
+  static void close(BCRYPT_KEY_HANDLE h) { Bcrypt()->BCryptDestroyKey(h); }
 };
 struct CngHashTraits {
   static bool valid(BCRYPT_HASH_HANDLE h) { return h != nullptr; }
-  static void close(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
+  static void close(BCRYPT_HASH_HANDLE h) { Bcrypt()->BCryptDestroyHash(h); }
 };
 
 // A kernel HANDLE (process, pipe, file, mutex, event, thread).

@@ -268,6 +268,10 @@ class FakeUpdateSystem final : public UpdateSystem {
   }
   std::unique_ptr<HeldFile> holdFile(const std::u16string& path) override {
     if (!files.count(path) || held.count(path)) return nullptr;
+    if (holdRefusals > 0) {
+      --holdRefusals;
+      return nullptr;
+    }
     return std::make_unique<Held>(*this, path);
   }
   bool startProgram(const std::u16string& path, const std::u16string& parameter,
@@ -321,6 +325,7 @@ class FakeUpdateSystem final : public UpdateSystem {
   std::map<std::u16string, int> renameFailures;  // renames from there fail this many more times
   int renamesBeforeFailing = -1;                 // then every rename fails; -1: never
   std::set<std::u16string> held;
+  int holdRefusals = 0;  // holdFile fails this many more times (a scanner has the file)
   std::set<std::vector<std::uint8_t>> unstartable;  // programs with these bytes do not start
   std::vector<std::map<std::u16string, std::vector<std::uint8_t>>> afterRenames;
   bool readOnly = false;
@@ -355,8 +360,12 @@ class FakeUpdateWindow final : public UpdateWindowPort {
   // The fake clock moves only when the test lets it run, so a slow worker never
   // meets the deadline; the real pause just lets the worker go on.
   bool waitDuringFetch(int ms) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (clockRuns) clock += static_cast<std::uint64_t>(ms);
+    if (clockRuns) {
+      clock += static_cast<std::uint64_t>(ms);
+      std::this_thread::yield();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     ++fetchWaits;
     return cancelAfterWaits >= 0 && fetchWaits > cancelAfterWaits;
   }
