@@ -44,9 +44,18 @@ echo "[release] building Snapdeck.exe $version in ${build#"$root"/}"
 config=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-posix.cmake" -DCMAKE_BUILD_TYPE=Release
   -DCMAKE_PREFIX_PATH="$root/build/cache/mingw" -DSNAPDECK_TESTS=OFF
   -DSNAPDECK_VERSION="$version" -DSNAPDECK_UPDATE_KEY="$public")
-[ -n "$address" ] && config+=(-DSNAPDECK_UPDATE_URL="$address")
-cmake -S "$root" -B "$build" -G Ninja "${config[@]}" >"$build/configure.log"
-cmake --build "$build" --target Snapdeck -j2 >"$build/build.log"
+# Without an address the build's default applies, not one a former release left.
+if [ -n "$address" ]; then
+  config+=(-DSNAPDECK_UPDATE_URL="$address")
+else
+  config+=(-USNAPDECK_UPDATE_URL)
+fi
+if ! cmake -S "$root" -B "$build" -G Ninja "${config[@]}" >"$build/configure.log" 2>&1 ||
+  ! cmake --build "$build" --target Snapdeck -j2 >"$build/build.log" 2>&1; then
+  echo "release: the build failed; logs: ${build#"$root"/}/configure.log, build.log" >&2
+  tail -n 20 "$build/configure.log" "$build/build.log" >&2
+  exit 1
+fi
 address=$(sed -n 's/^SNAPDECK_UPDATE_URL:STRING=//p' "$build/CMakeCache.txt")
 
 cp "$build/Snapdeck.exe" "$out/Snapdeck.exe"
