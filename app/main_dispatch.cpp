@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/main_logic.h"
+#include "platform/file_names.h"
 #include "shell/ids.h"
 #include "shell/tables.h"
 
@@ -50,7 +51,7 @@ LoopCommand MenuCommand(int number, bool inTray, int activeWindow) {
 }
 
 bool FolderTextAccepted(std::u16string_view text, std::u16string_view currentFolder) {
-  return !text.empty() && text != currentFolder;
+  return !text.empty() && FolderWithSeparator(text) != currentFolder;
 }
 
 int ShadingValue(bool ctrlHeld, int trackPosition) { return ctrlHeld ? 8 : trackPosition; }

@@ -31,8 +31,8 @@ LoopCommand CloseCommand(bool viewerOpen);
 LoopCommand MenuCommand(int number, bool inTray, int activeWindow);
 
 // The folder drop-down's text becomes the current folder (true) when it is not empty
-// and differs, exactly, from the current one; otherwise the drop-down goes back to
-// entry shotfolderid.
+// and, ended by its separator, differs exactly from the current one; otherwise the
+// drop-down goes back to entry shotfolderid.
 bool FolderTextAccepted(std::u16string_view text, std::u16string_view currentFolder);
 
 // Ctrl held while the track bar moves snaps the shading back to neutral.

@@ -21,6 +21,7 @@
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
+#include "platform/file_names.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -106,7 +107,7 @@ void ChooseFolder() {
     PushFolderHistory(entries, selected, folder);
     FillFolderControl(entries, selected);
     Settings().shotfolderid = selected;
-    Settings().currentFolder = WindowText(MainControl(id::kFolderCombo));
+    Settings().currentFolder = FolderWithSeparator(WindowText(MainControl(id::kFolderCombo)));
   }
   ViewerFolderChanged();
 }
@@ -121,7 +122,8 @@ void FolderDropDown() {
       fromList && selection >= 0 ? ComboItemText(combo, selection) : WindowText(combo);
   if (FolderTextAccepted(text, s.currentFolder)) {
     if (selection >= 0) s.shotfolderid = selection;
-    s.currentFolder = text;
+    // The edit text stays as typed; adding to it would move the caret under the user.
+    s.currentFolder = FolderWithSeparator(text);
     ViewerFolderChanged();
     return;
   }

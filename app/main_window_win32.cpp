@@ -10,6 +10,7 @@
 
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
+#include "platform/file_names.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"
 #include "shell/events_win32.h"
@@ -375,7 +376,7 @@ void FillFolderControl(const std::array<std::u16string, 16>& entries, int select
 void PutSettingsIntoControls() {
   AppSettings& s = TheShell().settings;
   FillFolderControl(s.shotfolder, s.shotfolderid);
-  s.currentFolder = WindowText(MainControl(id::kFolderCombo));
+  s.currentFolder = FolderWithSeparator(WindowText(MainControl(id::kFolderCombo)));
   SetWindowTextU16(MainControl(id::kFilenameEdit), s.shotname);
   SendMessageW(MainControl(id::kFormatCombo), CB_SETCURSEL, static_cast<WPARAM>(s.shotext), 0);
   SendMessageW(MainControl(id::kScaleCombo), CB_SETCURSEL, static_cast<WPARAM>(s.shotsize), 0);

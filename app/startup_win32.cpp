@@ -98,7 +98,7 @@ void Shutdown() {
   // The folder history is what the drop-down holds now.
   if (MainWindow() != nullptr) shell.settings.shotfolder = FolderHistoryFromControl();
   if (const auto notice = SaveSettingsAtExit(shell.settings, *services.files, kSettingsFileName,
-                                             *services.random)) {
+                                             *services.random, shell.settingsFileKept)) {
     MessageBubble(notice->caption, notice->text, kThemeError, id::kMainWindow);
   }
   TempCleanup(*services.files, *services.clock, services.host, shell.info.tempDir);
@@ -215,7 +215,8 @@ void LoadProgramResources() {
 
 // The main window, hidden, with the settings loaded into it; nullptr when it could not
 // be built (the settings are loaded all the same, so they are saved unchanged).
-HWND BuildMainWithSettings() {
+// unreadable: what to tell the user when the settings file could not be read.
+HWND BuildMainWithSettings(std::optional<SettingsNotice>& unreadable) {
   Shell& shell = TheShell();
   AppSettings& settings = shell.settings;
   // The first status picture, at the default device-screen size.
@@ -235,7 +236,8 @@ HWND BuildMainWithSettings() {
                                      : std::u16string());
   InstallTray();
   Services& services = TheServices();
-  LoadSettings(settings, *services.files, kSettingsFileName);
+  unreadable = LoadSettingsAtStart(settings, *services.files, kSettingsFileName,
+                                   shell.settingsFileKept);
 
   if (!shell.info.soundAvailable) settings.sound = 0;
   EnableWindow(MainControl(id::kSoundButton), shell.info.soundAvailable ? TRUE : FALSE);
@@ -300,8 +302,15 @@ int RunProgram(HINSTANCE instance) {
   SetMessageHandler(HandlerSlot::Empty, EmptyHandler);
   LoadProgramResources();
 
-  if (HWND main = BuildMainWithSettings()) {
+  std::optional<SettingsNotice> unreadable;
+  if (HWND main = BuildMainWithSettings(unreadable)) {
     ShowMainWindow(main);
+    if (unreadable) {
+      // Over the window it concerns; the focus then goes back where the start put it.
+      MessageBubble(unreadable->caption, unreadable->text, kThemeWarning, id::kMainWindow);
+      SetForegroundWindow(main);
+      SetFocus(MainControl(id::kTakeScreenshot));
+    }
     RunWithDeviceTool();
   }
   Shutdown();

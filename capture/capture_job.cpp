@@ -12,6 +12,7 @@
 #include "imaging/draw.h"
 #include "imaging/frame.h"
 #include "imaging/status.h"
+#include "platform/file_names.h"
 #include "platform/numbers.h"
 #include "platform/text.h"
 #include "settings/frame_style.h"
@@ -185,7 +186,8 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
   bool ok = false;
   if (s.shotext >= 0 && s.shotext <= 2) {
     const std::vector<std::uint8_t> encoded = EncodeForFormat(saved, s.shotext);
-    ok = !encoded.empty() && ctx.files.writeFile(s.currentFolder + name, encoded);
+    // Through a file beside it, so a full disk or a write error keeps the earlier shot.
+    ok = !encoded.empty() && ctx.files.replaceFile(s.currentFolder + name, encoded);
   }
   if (!ok) {
     CaptureSizeStatus(ctx, u" save failed! ");
@@ -301,7 +303,13 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
   JobState job;
   ctx.questionNotShown = false;
   bool ready = session.deviceSessionReady;
-  if (!ready && DetectDevices(ctx) == 0) {
+  if (!StemNamesAFile(ctx.settings.shotname)) {
+    // Refused before the tool runs: the file would land elsewhere or reach a device.
+    if (session.capWidth == 0) session.capWidth = 320;
+    if (session.capHeight == 0) session.capHeight = 240;
+    if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotFailed);
+    CaptureSizeStatus(ctx, u" bad file name! ");
+  } else if (!ready && DetectDevices(ctx) == 0) {
     PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());
   } else if (!ready && !CheckPasswords(ctx)) {
     PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());

@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 
 #include "imaging/picture.h"
+#include "platform/file_names.h"
 #include "platform/text.h"
 #include "settings/password_cipher.h"
 #include "settings/value_text.h"
@@ -92,8 +93,10 @@ void ReadSettings(AppSettings& s, const PreferenceFile& f) {
 // the thickness already in range) to 8192 and together within the picture budget (or
 // else both fall back: the status picture could not be drawn), langcode one of the
 // seven help languages or empty (the help window then shows no language list).
-// On/off values stay as read: any non-zero value is on.
+// On/off values stay as read: any non-zero value is on. Folders end in exactly one
+// separator, since file names are put straight after them.
 void NormalizeSettings(AppSettings& s) {
+  for (std::u16string& folder : s.shotfolder) folder = FolderWithSeparator(folder);
   Fallback(s.shotext, 0, 2, 2);
   Fallback(s.shotsize, 0, 5, 3);
   Fallback(s.framethickness, 0, 9, 1);
@@ -119,13 +122,18 @@ void NormalizeSettings(AppSettings& s) {
   if (!known) s.langcode = u"US";
 }
 
-void LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path) {
+SettingsSource LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path) {
   PreferenceFile file;
-  file.open(fs, path);  // when it cannot be read, every value takes its default
+  // When it cannot be read, every value takes its default.
+  SettingsSource source = SettingsSource::File;
+  if (!file.open(fs, path)) {
+    source = fs.fileSize(path) >= 0 ? SettingsSource::Unreadable : SettingsSource::Missing;
+  }
   ReadSettings(settings, file);
   file.close();
   NormalizeSettings(settings);
   settings.currentFolder = settings.shotfolder[settings.shotfolderid];
+  return source;
 }
 
 namespace {

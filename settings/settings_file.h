@@ -28,9 +28,13 @@ void ReadSettings(AppSettings& settings, const PreferenceFile& file);
 // see the rule at its definition. Leaves in-range values alone.
 void NormalizeSettings(AppSettings& settings);
 
+// Where the loaded values came from. Unreadable: the file exists but could not be read
+// (locked, too large, a read error), so it holds settings that saving would destroy.
+enum class SettingsSource { File, Missing, Unreadable };
+
 // Reads the file (a missing or unreadable one gives the defaults), normalises, and sets
-// currentFolder to the selected history entry. Never fails visibly.
-void LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path);
+// currentFolder to the selected history entry.
+SettingsSource LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path);
 
 // The exact bytes of the settings file for these settings.
 std::vector<std::uint8_t> SerializeSettings(const AppSettings& settings, RandomSource& random);

@@ -30,6 +30,7 @@ struct Shell {
   UniqueGdi<HFONT> webdings;          // font 1
   HFONT guiFont = nullptr;            // the default GUI font: a stock object, never deleted
   std::map<int, std::vector<std::uint8_t>> sounds;  // loaded WAV files by number
+  bool settingsFileKept = false;  // Snapdeck.ini could not be read: never written over
 };
 
 Shell& TheShell();

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 
 #include "platform/text.h"
@@ -29,6 +31,63 @@ bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& data) {
 }
 
 std::atomic<unsigned> g_tempCounter{0};
+
+// FILE_RENAME_INFO as Windows 10 lays it out (Flags over ReplaceIfExists); the headers
+// give the older form for the Windows 7 target.
+struct RenameInfoEx {
+  DWORD flags;
+  HANDLE rootDirectory;
+  DWORD fileNameLength;
+  WCHAR fileName[1];
+};
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
+
+// Renames the open file over target the POSIX way, which also replaces a file that a
+// reader holds open with delete sharing (a thumbnail reader, a virus scanner). False on
+// systems and file systems without it (before Windows 10, FAT).
+bool RenameOverOpenTarget(HANDLE file, const std::wstring& path) {
+  // Without a root handle the name must be a full one.
+  std::wstring target(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+  if (target.empty()) return false;
+  const DWORD got =
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(target.size()), target.data(), nullptr);
+  if (got == 0 || got >= target.size()) return false;
+  target.resize(got);
+  const std::size_t nameBytes = target.size() * sizeof(WCHAR);
+  std::vector<std::uint8_t> buffer(offsetof(RenameInfoEx, fileName) + nameBytes + sizeof(WCHAR));
+  auto* info = reinterpret_cast<RenameInfoEx*>(buffer.data());
+  info->flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+  info->rootDirectory = nullptr;
+  info->fileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(info->fileName, target.c_str(), nameBytes + sizeof(WCHAR));
+  return SetFileInformationByHandle(file, kFileRenameInfoEx, info,
+                                    static_cast<DWORD>(buffer.size())) != 0;
+}
+
+// A name beside a file for work files of this process, unique within it.
+std::wstring WorkSuffix(const wchar_t* kind) {
+  wchar_t suffix[48];
+  std::swprintf(suffix, 48, L".~%lx-%x.%ls", static_cast<unsigned long>(GetCurrentProcessId()),
+                g_tempCounter.fetch_add(1), kind);
+  return suffix;
+}
+
+// Where the system cannot replace a file that a reader holds open (before Windows 10,
+// Wine), it can still rename it when the reader shares deletion: the old file steps
+// aside, the new one takes its name, and the old one goes once the reader lets go. When
+// the new one cannot take the name, the old one comes back.
+bool ReplaceAroundReader(const std::wstring& temp, const std::wstring& target) {
+  const std::wstring aside = target + WorkSuffix(L"old");
+  if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
+  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    return false;
+  }
+  DeleteFileW(aside.c_str());
+  return true;
+}
 
 class Win32FileSystem final : public FileSystem {
  public:
@@ -83,26 +142,25 @@ class Win32FileSystem final : public FileSystem {
   bool replaceFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
     const std::wstring target = ToWide(path);
     if (target.empty() || target.back() == L'\\' || target.back() == L'/') return false;
-    wchar_t suffix[48];
-    std::swprintf(suffix, 48, L".~%lx-%x.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
-                  g_tempCounter.fetch_add(1));
-    const std::wstring temp = target + suffix;
+    const std::wstring temp = target + WorkSuffix(L"tmp");
     // Windows refuses to replace a read-only file; saying so first keeps Wine the same.
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       return false;
     }
 
-    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     bool ok = WriteAll(file.get(), data) && FlushFileBuffers(file.get());
+    const bool renamed = ok && RenameOverOpenTarget(file.get(), target);
     ok = CloseHandle(file.release()) && ok;
-    if (ok) {
+    if (ok && !renamed) {
       ok = MoveFileExW(temp.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+           ReplaceAroundReader(temp, target);
     }
-    if (!ok) DeleteFileW(temp.c_str());
+    if (!ok && !renamed) DeleteFileW(temp.c_str());
     return ok;
   }
 

@@ -402,6 +402,41 @@ TEST_F(Capture, AutoNumberCountsOnFromTheHighestNumberOfTheFormat) {
   EXPECT_EQ(SavedSettings(folder_).Get("shotname"), "shot[9]");
 }
 
+TEST_F(Capture, FolderWithoutItsBackslashNumbersTheShotsInsideIt) {
+  const std::wstring shots = Folder(L"shots");
+  const std::wstring typed = shots.substr(0, shots.size() - 1);
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}},
+                                          {{"shotfolder[0]", Utf8(typed)}, {"autonumber", "1"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  AnswerPasswordPrompt(p);
+  EXPECT_TRUE(WaitPng(JoinPath(shots, L"snapdeck[1].png")).has_value()) << "no shots\\snapdeck[1]";
+  LetTheJobFinish(main);
+  Click(Control(main, 55));
+  EXPECT_TRUE(WaitPng(JoinPath(shots, L"snapdeck[2].png")).has_value()) << "no shots\\snapdeck[2]";
+  LetTheJobFinish(main);
+  EXPECT_EQ(ListFiles(shots, L"*.png").size(), 2u);
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty()) << "a shot landed in the parent folder";
+  EndWithEsc(p, main);
+  EXPECT_EQ(SavedSettings(folder_).Get("shotfolder[0]"), Utf8(shots));
+}
+
+TEST_F(Capture, DeviceNameAsStemIsRefusedAndWritesNothing) {
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"log", "calls.log"}},
+                                          {{"shotname", "NUL"}}));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  Click(Control(main, 55));
+  // The failure caption at capture size, as a failed shot shows it; no device was asked.
+  EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "no failure caption";
+  LetTheJobFinish(main);
+  EXPECT_EQ(Calls(folder_, "screenshot"), 0);
+  EXPECT_TRUE(ListFiles(folder_, L"*.png").empty());
+  EXPECT_TRUE(ListFiles(JoinPath(folder_, L"tmp"), L"*.bmp").empty());
+  EndWithEsc(p, main);
+}
+
 TEST_F(Capture, HalfScaleShrinksThePictureButNotTheFrame) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}, {{"shotsize", "1"}}));
   HWND main = WaitMain(p);

@@ -219,5 +219,32 @@ TEST_F(StartupSettings, ReadOnlySettingsFileIsToldAndLeftIntact) {
   EXPECT_EQ(AsString(*now), old.Text());
 }
 
+TEST_F(StartupSettings, OverLongSettingsFileIsToldAtStartAndKeptAfterExit) {
+  SettingsLines old = SettingsLines::Defaults(folder_);
+  old.Set("width", "300");
+  // Beyond what the reader accepts (1 MiB), so the file cannot be read as a whole.
+  const std::string text = old.Text() + "; " + std::string(1100000, 'x') + "\r\n";
+  const std::wstring ini = JoinPath(folder_, L"Snapdeck.ini");
+  ASSERT_TRUE(WriteFileText(ini, text));
+
+  Program& p = Start(folder_, {});
+  HWND bubble = p.WaitWindow(kBubbleTitle);
+  ASSERT_NE(bubble, nullptr) << "no message bubble about the settings file";
+  EXPECT_EQ(Text(Control(bubble, 13)), L"Snapdeck.ini");
+  EXPECT_EQ(Text(Control(bubble, 12)), L"Could not be read: defaults are in use this time.");
+  Click(Control(bubble, 14));
+  ASSERT_TRUE(p.WaitWindowGone(kBubbleTitle));
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(ClientSize(main).cx, 260) << "not the default width";
+  Click(Control(main, 51));  // a change that would be saved
+  EndWithEsc(p, main);
+
+  auto now = ReadFileBytes(ini);
+  ASSERT_TRUE(now.has_value());
+  EXPECT_TRUE(AsString(*now) == text) << "the settings file was changed";
+  EXPECT_TRUE(ListFiles(folder_, L"Snapdeck.ini*.tmp").empty()) << "a work file was left";
+}
+
 }  // namespace
 }  // namespace e2e

@@ -24,16 +24,23 @@ class MemoryFiles : public FileSystem {
     lastReadLimit = maxBytes;
     auto it = files.find(path);
     if (it == files.end() || it->second.size() > maxBytes) return false;
+    if (locked.count(path) != 0) return false;
     out = it->second;
     return true;
   }
   bool writeFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
+    if (diskFull) {
+      // Opening for writing emptied the file before the write failed.
+      if (files.count(path) != 0) files[path].clear();
+      return false;
+    }
     if (failWrites) return false;
     if (!missingFolder.empty() && path.rfind(missingFolder, 0) == 0) return false;
     files[path] = data;
     return true;
   }
   bool replaceFile(const std::u16string& path, const std::vector<std::uint8_t>& data) override {
+    if (diskFull) return false;  // the work file beside it could not be written
     return writeFile(path, data);
   }
   bool deleteFile(const std::u16string& path) override {
@@ -57,8 +64,10 @@ class MemoryFiles : public FileSystem {
   std::map<std::u16string, std::vector<std::uint8_t>> files;
   std::map<std::u16string, std::vector<std::u16string>> folders;
   bool failWrites = false;
+  bool diskFull = false;
   std::u16string missingFolder;  // writes below it fail
   std::set<std::u16string> undeletable;
+  std::set<std::u16string> locked;  // there, but another program holds them: reads fail
   int deleteAttempts = 0;
   std::size_t lastReadLimit = 0;
   std::u16string lastPattern;

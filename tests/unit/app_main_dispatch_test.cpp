@@ -57,6 +57,9 @@ TEST(MainDispatch, FolderTextRule) {
   EXPECT_FALSE(FolderTextAccepted(u"C:\\old\\", u"C:\\old\\"));
   // The comparison is exact: a change of letter case is a different folder text.
   EXPECT_TRUE(FolderTextAccepted(u"C:\\OLD\\", u"C:\\old\\"));
+  // Typed without its separator it is still the same folder.
+  EXPECT_FALSE(FolderTextAccepted(u"C:\\old", u"C:\\old\\"));
+  EXPECT_TRUE(FolderTextAccepted(u"C:\\old", u"C:\\"));
 }
 
 TEST(MainDispatch, ShadingSnapsToNeutralWithCtrl) {

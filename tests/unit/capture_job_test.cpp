@@ -5,6 +5,7 @@
 #include "capture_fakes.h"
 #include "imaging/codec.h"
 #include "platform/numbers.h"
+#include "platform/text.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {
@@ -278,6 +279,35 @@ TEST(CaptureJob, SaveFailureStillLeavesThePictureOnTheClipboard) {
   EXPECT_EQ(rig.host.shown.back().width, 242);
   EXPECT_TRUE(rig.session.deviceSessionReady);
   EXPECT_EQ(rig.host.sounds, std::vector<int>{4});
+}
+
+TEST(CaptureJob, AFullDiskKeepsTheEarlierShotOfThatName) {
+  CaptureRig rig;
+  ReadySession(rig);
+  CaptureJob(rig.ctx);
+  const std::vector<std::uint8_t> earlier = rig.files.files[u"C:\\shots\\snapdeck.png"];
+  ASSERT_FALSE(earlier.empty());
+  rig.files.diskFull = true;
+  rig.settings.framecolor = MakeRgb(0, 0, 0);
+  CaptureJob(rig.ctx);
+  EXPECT_EQ(rig.lastCaption(), u" save failed! ");
+  EXPECT_EQ(rig.files.files[u"C:\\shots\\snapdeck.png"], earlier);
+}
+
+TEST(CaptureJob, AStemThatCannotBeAFileIsRefusedBeforeTheTool) {
+  for (const char16_t* stem : {u"NUL", u"sub\\shot", u"a:b", u"..", u"com1.x"}) {
+    SCOPED_TRACE(Utf16ToUtf8(stem));
+    CaptureRig rig;
+    ReadySession(rig);
+    rig.settings.shotname = stem;
+    const CaptureResult result = CaptureJob(rig.ctx);
+    EXPECT_EQ(rig.lastCaption(), u" bad file name! ");
+    EXPECT_EQ(result.saved, 0);
+    EXPECT_TRUE(rig.tool.started.empty()) << "the tool ran";
+    EXPECT_TRUE(rig.files.files.empty());
+    EXPECT_EQ(rig.host.shown.back().width, 322);  // at capture size, as a failed shot
+    EXPECT_EQ(rig.host.cursors, (std::vector<bool>{true, false}));
+  }
 }
 
 TEST(CaptureJob, ClipboardFailureIsToldAndTheFileStillSaved) {

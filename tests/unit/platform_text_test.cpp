@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/file_names.h"
 #include "platform/text.h"
 #include "platform/wildcard.h"
 
@@ -81,6 +82,31 @@ TEST(Wildcard, ManyStarsStayFast) {
   const std::u16string name(5000, u'a');
   EXPECT_FALSE(WildcardMatch(pattern + u"b", name));
   EXPECT_TRUE(WildcardMatch(pattern + u"a", name));
+}
+
+TEST(FileNames, FolderEndsInExactlyOneSeparator) {
+  EXPECT_EQ(FolderWithSeparator(u"D:\\shots"), u"D:\\shots\\");
+  EXPECT_EQ(FolderWithSeparator(u"D:\\shots\\"), u"D:\\shots\\");
+  EXPECT_EQ(FolderWithSeparator(u"D:\\shots\\\\/"), u"D:\\shots\\");
+  EXPECT_EQ(FolderWithSeparator(u"/home/shots/"), u"/home/shots/");
+  EXPECT_EQ(FolderWithSeparator(u"\\\\server\\share"), u"\\\\server\\share\\");
+  EXPECT_EQ(FolderWithSeparator(u"C:"), u"C:\\");
+  EXPECT_EQ(FolderWithSeparator(u"\\"), u"\\");
+  EXPECT_EQ(FolderWithSeparator(u""), u"");
+}
+
+TEST(FileNames, StemsThatCannotBeAFileAreRefused) {
+  for (const char16_t* stem :
+       {u"sub\\shot", u"sub/shot", u"C:shot", u"a*", u"a?", u"say\"hi\"", u"<a>", u"a|b",
+        u"tab\tname", u"line\nbreak", u"..", u"NUL", u"nul", u"Con", u"PRN", u"aux", u"COM1",
+        u"com9", u"LPT1", u"lpt9", u"NUL.png", u"con.tar.gz", u"nul ", u"AUX .x"}) {
+    EXPECT_FALSE(StemNamesAFile(stem)) << Utf16ToUtf8(stem);
+  }
+  for (const char16_t* stem :
+       {u"snapdeck", u"shot[12]_menu", u"snapdeck.v2", u".", u"...x", u"CONSOLE", u"nul1",
+        u"COM0", u"COM10", u"LPT", u"my con", u"caf\u00E9", u"\u65E5\u672C \U0001F600"}) {
+    EXPECT_TRUE(StemNamesAFile(stem)) << Utf16ToUtf8(stem);
+  }
 }
 
 }  // namespace

@@ -181,6 +181,21 @@ TEST(SettingsFile, RangeEdgesAreKept) {
   EXPECT_EQ(s.height, 160);
 }
 
+TEST(SettingsFile, FoldersWithoutTheirSeparatorGetOne) {
+  testing::MemoryFiles fs;
+  fs.files[u"Snapdeck.ini"] =
+      Bytes("shotfolderid = 1\r\nshotfolder[0] = C:\\one\\\\\r\nshotfolder[1] = D:\\shots\r\n"
+            "shotfolder[2] = E:/web/\r\n");
+  AppSettings s;
+  StartUpValues(s);
+  EXPECT_EQ(LoadSettings(s, fs, u"Snapdeck.ini"), SettingsSource::File);
+  EXPECT_EQ(s.currentFolder, u"D:\\shots\\");
+  EXPECT_EQ(s.shotfolder[0], u"C:\\one\\");
+  EXPECT_EQ(s.shotfolder[1], u"D:\\shots\\");
+  EXPECT_EQ(s.shotfolder[2], u"E:/web/");
+  EXPECT_EQ(s.shotfolder[3], u"") << "an empty entry stays empty";
+}
+
 TEST(SettingsFile, FailedSaveLeavesTheOldFileOnDisk) {
   testing::TempFolder folder("snapdeck-ini");
   const std::string dir = folder.path().string();

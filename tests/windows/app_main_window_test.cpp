@@ -351,6 +351,34 @@ TEST_F(AppMainWindow, FolderDropDownTakesTheChosenEntry) {
   EXPECT_EQ(TextOf(combo), L"C:\\third\\");
 }
 
+TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
+  // File names are put straight after the folder, so "C:\shots" would save into "C:\".
+  AppSettings& s = TheShell().settings;
+  s.shotfolder = {u"C:\\first\\", u"C:\\history"};
+  s.shotfolderid = 1;
+  PutSettingsIntoControls();
+  EXPECT_EQ(s.currentFolder, u"C:\\history\\");
+
+  HWND combo = Item(36);
+  auto typed = [&](const wchar_t* text) {
+    SetWindowTextW(combo, text);
+    SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+    PostEscape();
+    return LoopEnds();
+  };
+  ASSERT_TRUE(typed(L"D:\\typed"));
+  EXPECT_EQ(s.currentFolder, u"D:\\typed\\");
+  EXPECT_EQ(TextOf(combo), L"D:\\typed") << "the text being typed was changed";
+  ASSERT_TRUE(typed(L"D:\\typed\\\\"));
+  EXPECT_EQ(s.currentFolder, u"D:\\typed\\");
+
+  SendMessageW(combo, CB_SETCURSEL, 1, 0);
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  PostEscape();
+  ASSERT_TRUE(LoopEnds());
+  EXPECT_EQ(s.currentFolder, u"C:\\history\\");
+}
+
 TEST_F(AppMainWindow, ShadingFollowsTheTrackBar) {
   AppSettings& s = TheShell().settings;
   SendMessageW(Item(44), TBM_SETPOS, TRUE, 13);

@@ -107,6 +107,23 @@ TEST_F(Win32FileSystemTest, ReplaceFileKeepsTheOldFileWhenLocked) {
   EXPECT_EQ(allNames(), std::vector<std::u16string>{u"Snapdeck.ini"}) << "temporary file removed";
 }
 
+TEST_F(Win32FileSystemTest, ReplaceFileGoesPastAReaderThatSharesTheFile) {
+  // A thumbnail reader holds the earlier shot open while the next one is saved.
+  const std::u16string file = path(u"shot.png");
+  ASSERT_TRUE(fs_->writeFile(file, kOld));
+  {
+    win32::UniqueHandle reader(CreateFileW(ToWide(file).c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(fs_->replaceFile(file, kNew));
+  }
+  std::vector<std::uint8_t> got;
+  ASSERT_TRUE(fs_->readFile(file, got, 100));
+  EXPECT_EQ(got, kNew);
+  EXPECT_EQ(allNames(), std::vector<std::u16string>{u"shot.png"});
+}
+
 TEST_F(Win32FileSystemTest, ReplaceFileKeepsTheOldFileWhenTheTargetCannotBeWritten) {
   const std::u16string file = path(u"Snapdeck.ini");
   ASSERT_TRUE(fs_->writeFile(file, kOld));
