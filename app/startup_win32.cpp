@@ -32,8 +32,9 @@
 namespace snapdeck::win32 {
 namespace {
 
+// Set by each executable's entry from its build (update_build.h).
 struct UpdateBuild {
-  std::u16string_view version = u"1.67";
+  std::u16string_view version;
   std::string_view keyHex;
   bool addressFromEnvironment = false;
 };
