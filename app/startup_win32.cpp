@@ -28,11 +28,24 @@
 #include "shell/shell_win32.h"
 #include "shell/sound_win32.h"
 #include "update/update_address.h"
+#include "update/update_signature.h"
 #include "update/update_window_win32.h"
 #include "viewer/viewer_window_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
+
+// Set by each executable's entry from its build (update_build.h).
+struct UpdateBuild {
+  std::u16string_view version;
+  std::string_view keyHex;
+  bool addressFromEnvironment = false;
+};
+
+UpdateBuild& TheUpdateBuild() {
+  static UpdateBuild build;
+  return build;
+}
 
 void LoadPicture(int number) {
   Picture picture;
@@ -107,6 +120,11 @@ void Shutdown() {
 }
 
 }  // namespace
+
+void SetUpdateBuild(std::u16string_view version, std::string_view keyHex,
+                    bool addressFromEnvironment) {
+  TheUpdateBuild() = UpdateBuild{version, keyHex, addressFromEnvironment};
+}
 
 ProgramTexts& TheProgramTexts() {
   static ProgramTexts texts;
@@ -216,8 +234,12 @@ HWND BuildMainWithSettings(std::optional<SettingsNotice>& unreadable) {
   UpdateInfo& update = TheUpdateInfo();
   update.parentWindow = id::kMainWindow;
   update.programName = u"Snapdeck";
-  update.currentVersion = u"1.67";
-  update.infoUrl = UpdateInfoUrl(EnvironmentText(L"SNAPDECK_UPDATE_URL"));
+  const UpdateBuild& build = TheUpdateBuild();
+  update.currentVersion = build.version;
+  update.updateKey = PublicKeyFromHex(build.keyHex);
+  update.infoUrl = UpdateInfoUrl(build.addressFromEnvironment
+                                     ? EnvironmentText(L"SNAPDECK_UPDATE_URL")
+                                     : std::u16string());
   InstallTray();
   Services& services = TheServices();
   unreadable = LoadSettingsAtStart(settings, *services.files, kSettingsFileName,

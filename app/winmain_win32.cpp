@@ -3,11 +3,14 @@
 #include "app/help_command_win32.h"
 #include "app/startup_win32.h"
 #include "platform/win32/system_libraries_win32.h"
-// Generated for each executable from the donation-address build setting.
+// Generated for each executable from the donation-address and update build settings.
 #include "donation_address.h"
+#include "update_build.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   snapdeck::win32::RestrictLibrarySearch();
   snapdeck::win32::SetDonationAddress(SNAPDECK_DONATION_ADDRESS);
+  snapdeck::win32::SetUpdateBuild(SNAPDECK_UPDATE_VERSION, SNAPDECK_UPDATE_KEY_HEX,
+                                  SNAPDECK_UPDATE_ADDRESS_FROM_ENVIRONMENT);
   return snapdeck::win32::RunProgram(instance);
 }

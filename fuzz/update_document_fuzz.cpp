@@ -9,6 +9,7 @@
 #include "update/download_check.h"
 #include "update/http_fetch.h"
 #include "update/update_document.h"
+#include "update/update_signature.h"
 #include "update/url_parts.h"
 
 namespace {
@@ -59,10 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(text.size() <= (size + 1) / 2);
   Check(text.find(u'\0') == std::u16string::npos);
   if (auto line = snapdeck::FindUpdateLine(text, u"Snapdeck")) {
-    for (const std::u16string* field : {&line->version, &line->downloadUrl, &line->sha256}) {
+    for (const std::u16string* field :
+         {&line->version, &line->downloadUrl, &line->sha256, &line->signature}) {
       Check(field->find_first_of(u"|\r\n") == std::u16string::npos);
     }
   }
+  if (auto der = snapdeck::Base64Decode(text)) {
+    Check(der->size() == text.size() / 4 * 3 - (text.size() - text.find_last_not_of(u'=') - 1) ||
+          text.empty());
+    (void)snapdeck::SignatureFromDer(der->data(), der->size());
+  }
+  (void)snapdeck::SignatureFromDer(data, size);
 
   const snapdeck::UrlParts url = snapdeck::SplitUrl(text);
   Check(url.port >= -1 && url.port <= 65535);

@@ -16,8 +16,10 @@ ended. Paths:
   /short                      Content-Length 100, 40 bytes sent, then the end
   /midway                     Content-Length 100000, 5000 bytes sent, then a reset
   /bytes?n=N                  200 with N bytes of a repeating pattern
-  /trickle?n=N                Content-Length N, then one byte a second until the
-                              client goes away
+  /trickle?n=N                Content-Length N, then one byte a second
+  /trickling                  200, how many /trickle answers are being sent right now
+  /sign?key=K&text=T          200, base64 of `openssl dgst -sha256 -sign` over the UTF-8
+                              text T with the key --keys/K.pem (the update tests' keys)
 """
 import argparse
 import base64
@@ -25,7 +27,9 @@ import http.server
 import os
 import socket
 import struct
+import subprocess
 import sys
+import threading
 import time
 import urllib.parse
 
@@ -33,6 +37,9 @@ import urllib.parse
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
     root = "."
+    keys = None
+    trickling = 0
+    trickling_lock = threading.Lock()
 
     def log_message(self, *args):
         pass
@@ -79,26 +86,45 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.close_connection = True
             return None
-        if path == "/trickle":
-            n = int(query.get("n", ["1000"])[0])
-            self.send_response(200)
-            self.send_header("Content-Length", str(n))
-            self.end_headers()
-            try:
-                for _ in range(n):
-                    self.wfile.write(b"t")
-                    self.wfile.flush()
-                    time.sleep(1)
-            except OSError:
-                pass
-            self.close_connection = True
-            return None
         if path == "/bytes":
             n = int(query.get("n", ["0"])[0])
             pattern = bytes(range(256))
             body = (pattern * (n // 256 + 1))[:n]
             return self.answer(200, body, n)
+        if path == "/trickle":
+            n = int(query.get("n", ["600"])[0])
+            self.answer(200, b"", n)
+            with Handler.trickling_lock:
+                Handler.trickling += 1
+            try:
+                for _ in range(n):
+                    time.sleep(1)
+                    self.wfile.write(b"t")
+                    self.wfile.flush()
+            except OSError:
+                pass  # the client gave up, which is what the tests want
+            finally:
+                with Handler.trickling_lock:
+                    Handler.trickling -= 1
+            return None
+        if path == "/trickling":
+            body = str(Handler.trickling).encode()
+            return self.answer(200, body, len(body))
+        if path == "/sign":
+            return self.sign(query)
         return self.answer(404, b"", 0)
+
+    def sign(self, query):
+        name = query.get("key", [""])[0]
+        if not self.keys or not name.isalnum():
+            return self.answer(404, b"", 0)
+        signer = subprocess.run(
+            ["openssl", "dgst", "-sha256", "-sign", os.path.join(self.keys, name + ".pem")],
+            input=query.get("text", [""])[0].encode(), capture_output=True, check=False)
+        if signer.returncode != 0:
+            return self.answer(500, b"", 0)
+        body = base64.b64encode(signer.stdout)
+        return self.answer(200, body, len(body))
 
     def serve_file(self, relative, query):
         full = os.path.realpath(os.path.join(self.root, relative))
@@ -116,8 +142,10 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--root", default=".")
+    parser.add_argument("--keys", help="folder of the private keys that /sign uses")
     args = parser.parse_args()
     Handler.root = args.root
+    Handler.keys = args.keys
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     temp = args.port_file + ".part"

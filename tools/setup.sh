@@ -33,6 +33,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev googletest
   wine64 wine xvfb x11-utils imagemagick python3
   adb  # Android's own server and client: the phones' tests, the run command and the benchmark
+  openssl zip  # signing and packing releases (tools/release.sh), the update tests' keys
   fonts-ipafont-gothic  # Japanese glyphs for the Japanese help text under Wine
 )
 missing=()

@@ -44,7 +44,7 @@ start_http_server() {
   rm -f "$port_file"
   mkdir -p "$root/build/e2e-work"
   python3 "$root/tools/http_test_server.py" --port-file "$port_file" --root "$root/build/e2e-work" \
-    >"$logs/http-server.log" 2>&1 &
+    --keys "$test_keys" >"$logs/http-server.log" 2>&1 &
   http_pid=$!
   local i
   for i in $(seq 1 100); do
@@ -137,15 +137,32 @@ run_gtest() {
   return 0
 }
 
-# build preset: configure and build; a failure counts as one failed test.
+# The update tests' keys, made once with openssl and kept under build/ (never
+# committed): "update" is built into the test build and signs its updates, "other"
+# is a stranger's key.
+test_keys=$root/build/test-keys
+make_test_keys() {
+  mkdir -p "$test_keys"
+  local k
+  for k in update other; do
+    if [ ! -s "$test_keys/$k.pem" ]; then
+      openssl ecparam -name prime256v1 -genkey -noout -out "$test_keys/$k.pem.part" &&
+        mv "$test_keys/$k.pem.part" "$test_keys/$k.pem" || return 1
+    fi
+    openssl ec -in "$test_keys/$k.pem" -pubout -out "$test_keys/$k.pub.pem" 2>/dev/null || return 1
+  done
+}
+
+# build preset [cmake arguments]: configure and build; a failure counts as one failed test.
 built_ok=()
 build_preset() {
   local preset=$1 log=$logs/build-$1.log rc=0
+  shift
   local t0
   t0=$(date +%s)
   say "building preset $preset (log: ${log#"$root"/})"
   {
-    cmake --preset "$preset" && cmake --build "build/$preset" -j2 -- -k 0
+    cmake --preset "$preset" "$@" && cmake --build "build/$preset" -j2 -- -k 0
   } >"$log" 2>&1 || rc=$?
   if [ $rc -ne 0 ]; then
     suite_line "build-$preset" 0 1 "log: ${log#"$root"/}"
@@ -171,7 +188,27 @@ fi
 
 if want unit || want integration; then build_preset native; fi
 if want fuzz; then build_preset fuzz; fi
-if want windows || want e2e; then build_preset windows; fi
+if want windows || want e2e; then
+  if make_test_keys >"$logs/test-keys.log" 2>&1; then
+    build_preset windows -DSNAPDECK_TEST_UPDATE_KEY="$test_keys/update.pub.pem"
+  else
+    suite_line test-keys 0 1 "openssl could not make the update tests' keys; log: build/test-logs/test-keys.log"
+  fi
+fi
+
+# A release made by the publishing command with the tests' key, which the e2e tests
+# install; a failure counts as one failed test.
+release_ok=0
+if want e2e && [ -s "$test_keys/update.pem" ]; then
+  say "making a release with the tests' key (log: build/test-logs/release.log)"
+  if bash "$root/tools/release.sh" 1.68 "$test_keys/update.pem" "$root/build/test-release" \
+    >"$logs/release.log" 2>&1; then
+    release_ok=1
+  else
+    suite_line release 0 1 "tools/release.sh failed; log: build/test-logs/release.log"
+    tail -n 15 "$logs/release.log" | sed 's/^/    /'
+  fi
+fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -290,7 +327,9 @@ if want e2e; then
     DEVICESIM_EXE=""
     [ -n "$sim" ] && DEVICESIM_EXE=$(win_path "$sim")
     SNAPDECK_E2E_WORK=$(win_path "$work")
-    export SNAPDECK_EXE DEVICESIM_EXE SNAPDECK_E2E_WORK
+    SNAPDECK_TEST_RELEASE=""
+    [ $release_ok = 1 ] && SNAPDECK_TEST_RELEASE=$(win_path "$root/build/test-release")
+    export SNAPDECK_EXE DEVICESIM_EXE SNAPDECK_E2E_WORK SNAPDECK_TEST_RELEASE
     start_e2e_phones
     run_gtest e2e "$logs/e2e.log" 1500 wine "$bin"
     stop_phones_and_adb

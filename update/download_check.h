@@ -20,13 +20,12 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 std::optional<Sha256Digest> ParseSha256Hex(std::u16string_view text);
 
 // The failure text for a complete download that must not be used, or "" when it may:
-// it must be an x64 program and, when the document names a digest, have that digest.
-// digestOf is asked only when a digest is named.
+// it must be an x64 program and have the expected digest, which must be named.
 template <typename DigestOf>
 std::u16string RefusedDownload(const std::uint8_t* bytes, std::size_t size,
                                std::u16string_view expectedSha256, DigestOf digestOf) {
   if (!IsWindowsX64Executable(bytes, size)) return u"*not a Windows x64 program*";
-  if (expectedSha256.empty()) return u"";
+  if (expectedSha256.empty()) return u"*no SHA-256 in update info*";
   const std::optional<Sha256Digest> expected = ParseSha256Hex(expectedSha256);
   if (!expected) return u"*invalid SHA-256 in update info*";
   const std::optional<Sha256Digest> actual = digestOf(bytes, size);

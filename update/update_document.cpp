@@ -37,9 +37,10 @@ std::optional<UpdateLine> FindUpdateLine(std::u16string_view text,
     const std::u16string_view line = rest.substr(0, cr);
     if (line.empty()) return std::nullopt;
     if (TrimSpaces(NthField(line, u'|', 0)) == programName) {
-      return UpdateLine{std::u16string(NthField(line, u'|', 1)),
+      return UpdateLine{std::u16string(programName), std::u16string(NthField(line, u'|', 1)),
                         std::u16string(NthField(line, u'|', 2)),
-                        std::u16string(TrimSpaces(NthField(line, u'|', 3)))};
+                        std::u16string(TrimSpaces(NthField(line, u'|', 3))),
+                        std::u16string(TrimSpaces(NthField(line, u'|', 4)))};
     }
     if (cr == std::u16string_view::npos) return std::nullopt;
     rest.remove_prefix(cr + 1);

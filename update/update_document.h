@@ -1,5 +1,5 @@
-// The update-information document: UTF-16LE lines "name|version|url[|sha256]", one
-// line per program, ended by CR LF; an empty line ends the document.
+// The update-information document: UTF-16LE lines "name|version|url|sha256|signature",
+// one line per program, ended by CR LF; an empty line ends the document.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +11,11 @@
 namespace snapdeck {
 
 struct UpdateLine {
+  std::u16string name;         // field 1 without surrounding spaces
   std::u16string version;      // field 2, unchanged
   std::u16string downloadUrl;  // field 3, unchanged
   std::u16string sha256;       // field 4 without surrounding spaces; may be empty
+  std::u16string signature;    // field 5 without surrounding spaces; may be empty
 };
 
 // The body as text: UTF-16LE code units up to the first zero unit (an odd last byte

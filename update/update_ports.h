@@ -13,6 +13,7 @@
 #include "imaging/picture.h"
 #include "update/download_check.h"
 #include "update/http_fetch.h"
+#include "update/update_signature.h"
 
 namespace snapdeck {
 
@@ -52,6 +53,9 @@ class UpdateSystem {
                             const std::u16string& workingDir) = 0;
   // The system's SHA-256 of the bytes; nullopt when the system cannot compute it.
   virtual std::optional<Sha256Digest> sha256(const std::uint8_t* bytes, std::size_t size) = 0;
+  // True when the system verifies the ECDSA P-256 signature of the digest with the key.
+  virtual bool verifySignature(const EcPublicKey& key, const Sha256Digest& digest,
+                               const EcSignature& signature) = 0;
   virtual void sleepMs(int ms) = 0;
   // A message bubble without parent window.
   virtual void messageBubble(const std::u16string& caption, const std::u16string& text,

@@ -40,6 +40,18 @@ void ReadOwnPath(ProgramInfo& program, UpdateSystem& system) {
   SplitProgramPath(system.modulePath(), program.programFile, program.programDir);
 }
 
+// Why the checked line must not be installed, or "" when its signature allows it.
+std::u16string RefusalOfLine(const UpdateInfo& info, UpdateSystem& system) {
+  const UpdateLine line{info.programName, info.latestVersion, info.downloadUrl,
+                        info.downloadSha256, info.signature};
+  return RefusedUpdateLine(
+      line, info.updateKey, info.currentVersion,
+      [&](const std::uint8_t* bytes, std::size_t size) { return system.sha256(bytes, size); },
+      [&](const EcPublicKey& key, const Sha256Digest& digest, const EcSignature& signature) {
+        return system.verifySignature(key, digest, signature);
+      });
+}
+
 // Why a fetched program file must not be used, or "" when it may.
 std::u16string RefusalOf(const FetchedBody& body, const UpdateInfo& info, UpdateSystem& system) {
   if (body.received < body.length || body.length == 0) {
@@ -101,6 +113,8 @@ bool CheckForUpdate(UpdateContext& c) {
   }
   info.downloadUrl = line->downloadUrl;
   info.downloadSha256 = line->sha256;
+  info.latestVersion = line->version;
+  info.signature = line->signature;
   const bool newer = IsNewerVersion(line->version, info.currentVersion);
   c.window.setStatus(u"current version: " + info.currentVersion + u"\r\nlatest version: " +
                      line->version + u"\r\n" +
@@ -120,7 +134,10 @@ bool DownloadUpdate(UpdateContext& c) {
   bool haveFile = false;
   FetchedBody body;
   info.preparedSha256.reset();
-  if (FetchWithLogin(c, info.downloadUrl, kProgramDeadlineMs, body)) {
+  const std::u16string lineRefusal = RefusalOfLine(info, c.system);
+  if (!lineRefusal.empty()) {
+    info.resultText = lineRefusal;
+  } else if (FetchWithLogin(c, info.downloadUrl, kProgramDeadlineMs, body)) {
     std::u16string refusal = RefusalOf(body, info, c.system);
     // The file holds the announced bytes, not the terminating zeros.
     body.buffer.resize(static_cast<std::size_t>(body.length));
@@ -153,7 +170,8 @@ bool DownloadUpdate(UpdateContext& c) {
     }
   } else {
     c.window.playErrorSound();
-    message = u"Download failed! " + info.resultText + u"\r\n";
+    message = (lineRefusal.empty() ? u"Download failed! " : u"Update refused! ") + info.resultText +
+              u"\r\n";
   }
   c.window.setStatus(message);
   return prepared;

@@ -21,10 +21,14 @@ struct UpdateInfo {
   std::u16string currentVersion;
   std::u16string downloadUrl;     // field 3 of the matching document line
   std::u16string downloadSha256;  // field 4, when the document gives one
+  std::u16string latestVersion;   // field 2
+  std::u16string signature;       // field 5, the maker's signature of fields 1, 2 and 4
   // The digest of the file "Update" wrote; the copy checks it again at the swap.
   std::optional<Sha256Digest> preparedSha256;
   std::u16string commandParameter;
   std::u16string infoUrl;
+  // The maker's public key, built in; without one no update is installed.
+  std::optional<EcPublicKey> updateKey;
 };
 
 struct UpdateContext {
@@ -43,9 +47,10 @@ inline constexpr int kUpdateChunkChars = 32;
 bool CheckForUpdate(UpdateContext& c);
 
 // Downloads downloadUrl to "vex!" + the program file and copies the program file to
-// "tmp!" + its name; true when "restart" may follow. A download that is incomplete,
-// is not an x64 Windows program or does not match the document's SHA-256 is refused
-// before anything is written.
+// "tmp!" + its name; true when "restart" may follow. A line that is not signed by the
+// built-in key or not newer is refused before the download; a download that is
+// incomplete, is not an x64 Windows program or does not match the signed SHA-256 is
+// refused before anything is written.
 bool DownloadUpdate(UpdateContext& c);
 
 // Starts "tmp!" + the program file with "cloneVEX" and the prepared file's digest in

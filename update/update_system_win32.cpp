@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstring>
+
 #include "dialogs/bubble_win32.h"
 #include "platform/text.h"
 #include "platform/win32/filesystem_win32.h"
@@ -126,6 +129,11 @@ class Win32UpdateSystem final : public UpdateSystem {
     return SystemSha256(bytes, size);
   }
 
+  bool verifySignature(const EcPublicKey& key, const Sha256Digest& digest,
+                       const EcSignature& signature) override {
+    return SystemVerifySignature(key, digest, signature);
+  }
+
   void sleepMs(int ms) override { Sleep(static_cast<DWORD>(ms)); }
 
   void messageBubble(const std::u16string& caption, const std::u16string& text,
@@ -148,28 +156,55 @@ std::optional<Sha256Digest> SystemSha256(const std::uint8_t* bytes, std::size_t 
   // which needs Windows 10; the program still runs on Windows 7.
   const BcryptApi* api = Bcrypt();
   if (api == nullptr) return std::nullopt;
-  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  BCRYPT_ALG_HANDLE algorithmHandle = nullptr;
   if (!BCRYPT_SUCCESS(
-          api->BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+          api->BCryptOpenAlgorithmProvider(&algorithmHandle, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
     return std::nullopt;
   }
-  std::optional<Sha256Digest> result;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  if (BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < size;) {
-      const ULONG part = static_cast<ULONG>(std::min<std::size_t>(size - done, 1u << 30));
-      ok = BCRYPT_SUCCESS(api->BCryptHashData(hash, const_cast<PUCHAR>(bytes + done), part, 0));
-      done += part;
-    }
-    Sha256Digest digest{};
-    if (ok && BCRYPT_SUCCESS(api->BCryptFinishHash(hash, digest.data(), digest.size(), 0))) {
-      result = digest;
-    }
-    api->BCryptDestroyHash(hash);
+  const UniqueCngAlgorithm algorithm(algorithmHandle);
+  BCRYPT_HASH_HANDLE hashHandle = nullptr;
+  if (!BCRYPT_SUCCESS(api->BCryptCreateHash(algorithm.get(), &hashHandle, nullptr, 0, nullptr, 0, 0))) {
+    return std::nullopt;
   }
-  api->BCryptCloseAlgorithmProvider(algorithm, 0);
-  return result;
+  const UniqueCngHash hash(hashHandle);
+  for (std::size_t done = 0; done < size;) {
+    const ULONG part = static_cast<ULONG>(std::min<std::size_t>(size - done, 1u << 30));
+    if (!BCRYPT_SUCCESS(api->BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes + done), part, 0))) {
+      return std::nullopt;
+    }
+    done += part;
+  }
+  Sha256Digest digest{};
+  if (!BCRYPT_SUCCESS(api->BCryptFinishHash(hash.get(), digest.data(), digest.size(), 0))) {
+    return std::nullopt;
+  }
+  return digest;
+}
+
+bool SystemVerifySignature(const EcPublicKey& key, const Sha256Digest& digest,
+                           const EcSignature& signature) {
+  const BcryptApi* api = Bcrypt();
+  if (api == nullptr) return false;
+  BCRYPT_ALG_HANDLE algorithmHandle = nullptr;
+  if (!BCRYPT_SUCCESS(api->BCryptOpenAlgorithmProvider(
+          &algorithmHandle, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0))) {
+    return false;
+  }
+  const UniqueCngAlgorithm algorithm(algorithmHandle);
+  // The public blob is its header followed by X and Y.
+  std::array<std::uint8_t, sizeof(BCRYPT_ECCKEY_BLOB) + 64> blob{};
+  const BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+  std::memcpy(blob.data(), &header, sizeof(header));
+  std::copy(key.begin(), key.end(), blob.begin() + sizeof(header));
+  BCRYPT_KEY_HANDLE keyHandle = nullptr;
+  if (!BCRYPT_SUCCESS(api->BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
+                                          &keyHandle, blob.data(), blob.size(), 0))) {
+    return false;
+  }
+  const UniqueCngKey publicKey(keyHandle);
+  return api->BCryptVerifySignature(publicKey.get(), nullptr, const_cast<PUCHAR>(digest.data()),
+                               digest.size(), const_cast<PUCHAR>(signature.data()),
+                               signature.size(), 0) == 0;
 }
 
 }  // namespace snapdeck::win32

@@ -97,6 +97,19 @@ struct SocketTraits {
   static bool valid(SOCKET h) { return h != 0 && h != INVALID_SOCKET; }
   static void close(SOCKET h) { closesocket(h); }
 };
+// Only a loaded bcrypt makes CNG handles.
+struct CngAlgorithmTraits {
+  static bool valid(BCRYPT_ALG_HANDLE h) { return h != nullptr; }
+  static void close(BCRYPT_ALG_HANDLE h) { Bcrypt()->BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct CngKeyTraits {
+  static bool valid(BCRYPT_KEY_HANDLE h) { return h != nullptr; }
+  static void close(BCRYPT_KEY_HANDLE h) { Bcrypt()->BCryptDestroyKey(h); }
+};
+struct CngHashTraits {
+  static bool valid(BCRYPT_HASH_HANDLE h) { return h != nullptr; }
+  static void close(BCRYPT_HASH_HANDLE h) { Bcrypt()->BCryptDestroyHash(h); }
+};
 
 // A kernel HANDLE (process, pipe, file, mutex, event, thread).
 using UniqueHandle = UniqueOwner<HANDLE, KernelTraits>;
@@ -125,6 +138,10 @@ using UniqueCoTaskMem = UniqueOwner<T, CoTaskMemTraits<T>>;
 // Memory a system call allocated with LocalAlloc for its caller (CommandLineToArgvW).
 template <typename T>
 using UniqueLocal = UniqueOwner<T, LocalTraits<T>>;
+// A CNG algorithm provider, key and hash.
+using UniqueCngAlgorithm = UniqueOwner<BCRYPT_ALG_HANDLE, CngAlgorithmTraits>;
+using UniqueCngKey = UniqueOwner<BCRYPT_KEY_HANDLE, CngKeyTraits>;
+using UniqueCngHash = UniqueOwner<BCRYPT_HASH_HANDLE, CngHashTraits>;
 
 // Closes a file now and says whether that worked: for a file just written, the close is
 // the last place a write error shows.

@@ -1,8 +1,16 @@
 // The update service end to end: the update window from "!" and F6, the check
 // against a published document, and the download with the two-step restart,
 // served by the local test server (its port in SNAPDECK_TEST_HTTP_PORT, its
-// files below the work root).
+// files below the work root). The program is a test build that takes the
+// document's address from SNAPDECK_UPDATE_URL and carries the tests' key, whose
+// signatures the server makes; the release installed is tools/release.sh's
+// (SNAPDECK_TEST_RELEASE).
+#include <cstdio>
+
 #include "driver/fixture.h"
+#include "platform/text.h"
+#include "update/http_fetch.h"
+#include "update/http_wininet_win32.h"
 #include "update/update_system_win32.h"
 
 namespace e2e {
@@ -35,10 +43,48 @@ class Update : public E2eTest {
     E2eTest::TearDown();
   }
 
+  // Starts a test build (by default the one with the tests' key) as Snapdeck.exe.
+  Program& StartBuild(const std::wstring& build = L"SnapdeckSigned.exe") {
+    LaunchOptions options;
+    options.sourceExe = TestBuildExe(build);
+    return Start(folder_, options);
+  }
   // The address under which the test server serves a file of this test's
   // folder.
   std::wstring FileUrl(const std::wstring& name, const std::wstring& query = L"") const {
     return L"http://127.0.0.1:" + port_ + L"/files/" + TestName() + L"/" + name + query;
+  }
+  // The body of one of the test server's own answers.
+  std::wstring ServerAnswer(const std::wstring& path) const {
+    std::unique_ptr<snapdeck::HttpTransport> net = snapdeck::win32::MakeWinInetTransport();
+    snapdeck::FetchedBody body;
+    const std::u16string result =
+        snapdeck::HttpFetch(*net, snapdeck::FromWide(L"http://127.0.0.1:" + port_ + path), u"",
+                            u"", u"", body, 32, [](int, int) {});
+    EXPECT_EQ(snapdeck::FetchStatus(result), 0) << Utf8(path) << ": " << Utf8(snapdeck::ToWide(result));
+    return std::wstring(body.buffer.begin(), body.buffer.begin() + body.received);
+  }
+  // Base64 of the DER signature that the server's openssl makes over the text
+  // with one of the tests' keys ("update" is built in, "other" is not).
+  std::wstring Sign(const std::wstring& key, const std::wstring& text) const {
+    std::wstring escaped;
+    for (wchar_t c : text) escaped += c == L'|' ? std::wstring(L"%7C") : std::wstring(1, c);
+    return ServerAnswer(L"/sign?key=" + key + L"&text=" + escaped);
+  }
+  // Publishes a file of this test's folder as the given version, with its
+  // digest and a signature over that version and digest (by default the
+  // same); from another address when one is given.
+  std::wstring SignedLine(const std::wstring& version, const std::wstring& file,
+                          const std::wstring& key = L"update", std::wstring signedVersion = L"",
+                          const std::wstring& address = L"") {
+    const std::optional<Bytes> bytes = ReadFileBytes(JoinPath(folder_, file));
+    EXPECT_TRUE(bytes.has_value()) << Utf8(file);
+    const std::wstring digest =
+        bytes ? HexOf(*snapdeck::win32::SystemSha256(bytes->data(), bytes->size())) : L"";
+    if (signedVersion.empty()) signedVersion = version;
+    return L"Snapdeck|" + version + L"|" + (address.empty() ? FileUrl(file) : address) + L"|" +
+           digest + L"|" +
+           Sign(key, L"Snapdeck|" + signedVersion + L"|" + digest);
   }
   // Publishes the update document: UTF-16LE lines ended by CR LF.
   void Publish(const std::wstring& lines) {
@@ -73,7 +119,58 @@ class Update : public E2eTest {
     ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
     ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
     Click(Control(window, kUpdate));
-    ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kCancel)); }, 60000));
+    // Cancel stays enabled during the download; its end shows in the status.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const std::wstring status = Text(Control(window, kStatus));
+          return status.rfind(L"Download", 0) == 0 || status.rfind(L"Update refused!", 0) == 0;
+        },
+        60000))
+        << "the download did not end: " << Utf8(Text(Control(window, kStatus)));
+  }
+  // Publishes the line that tools/release.sh wrote with the tests' key for
+  // version 1.68, with the address of this test's copy of its exe; the exe.
+  std::optional<Bytes> PublishRelease() {
+    const std::wstring release = Env(L"SNAPDECK_TEST_RELEASE");
+    EXPECT_FALSE(release.empty()) << "SNAPDECK_TEST_RELEASE is not set (run through tools/test.sh)";
+    std::optional<Bytes> newer = ReadFileBytes(JoinPath(release, L"Snapdeck.exe"));
+    const std::optional<Bytes> document = ReadFileBytes(JoinPath(release, L"vex!.utx"));
+    if (!newer || !document) return std::nullopt;
+    std::wstring line;
+    for (std::size_t i = 0; i + 1 < document->size(); i += 2) {
+      line += static_cast<wchar_t>((*document)[i] | ((*document)[i + 1] << 8));
+    }
+    EXPECT_EQ(line.substr(line.size() - 2), L"\r\n");
+    const std::size_t third = line.find(L'|', line.find(L'|') + 1);
+    const std::size_t fourth = line.find(L'|', third + 1);
+    if (fourth == std::wstring::npos || !WriteFileBytes(JoinPath(folder_, L"release.exe"), *newer)) {
+      ADD_FAILURE() << "cannot publish " << Utf8(line);
+      return std::nullopt;
+    }
+    Publish(line.substr(0, third + 1) + FileUrl(L"release.exe") + line.substr(fourth));
+    return newer;
+  }
+  // Waits for the message bubble whose text starts with words and takes over
+  // the program that shows it.
+  HWND AdoptBubble(const std::wstring& words) {
+    HWND bubble = nullptr;
+    const bool shown = WaitUntil(
+        [&] {
+          bubble = FindAnyWindowTitled(kBubbleTitle);
+          return bubble != nullptr && Text(Control(bubble, 12)).rfind(words, 0) == 0;
+        },
+        60000);
+    if (!shown) {
+      ADD_FAILURE() << "no bubble saying \"" << Utf8(words) << "\""
+                    << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, 12)))
+                                          : std::string());
+      return nullptr;
+    }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bubble, &pid);
+    programs_.push_back(std::make_unique<Program>());
+    EXPECT_TRUE(programs_.back()->Adopt(pid));
+    return bubble;
   }
 
   std::wstring port_;
@@ -83,7 +180,7 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
   Publish(
       L"Other|9.0|http://127.0.0.1/other.exe\r\nSnapdeck|1.67|http://"
       L"127.0.0.1/x.exe\r\n");
-  Program& p = Start(folder_, {});
+  Program& p = StartBuild();
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(p, main);
@@ -125,7 +222,7 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
 
 TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
-  Program& p = Start(folder_, {});
+  Program& p = StartBuild();
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(p, main, true);
@@ -150,16 +247,31 @@ TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   EndWithEsc(p, main);
 }
 
-TEST_F(Update, RefusedDownloadsLeaveTheProgramAsItWas) {
-  const std::optional<Bytes> exe = ReadFileBytes(SnapdeckExe());
+TEST_F(Update, TheShippedProgramTakesTheAddressOnlyFromItsBuild) {
+  Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
+  Program& p = Start(folder_, {});
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(p, main);
+  ASSERT_NE(window, nullptr);
+  Click(Control(window, kCheck));
+  EXPECT_TRUE(StatusSays(window, L"Sorry, cannot retrieve update info, error: "));
+  PressKey(window, VK_ESCAPE);
+  ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
+  EndWithEsc(p, main);
+}
+
+TEST_F(Update, RefusedUpdatesLeaveTheProgramAsItWas) {
+  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
   ASSERT_TRUE(exe.has_value());
   ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"new.exe"), *exe));
   ASSERT_TRUE(WriteFileText(JoinPath(folder_, L"text.exe"), "MZ but not a program at all"));
   const std::wstring digest = HexOf(*snapdeck::win32::SystemSha256(exe->data(), exe->size()));
   std::wstring wrongDigest = digest;
   wrongDigest[0] = wrongDigest[0] == L'0' ? L'1' : L'0';
+  const std::wstring unsignedLine = L"Snapdeck|1.7|" + FileUrl(L"new.exe") + L"|" + digest;
 
-  Program& p = Start(folder_, {});
+  Program& p = StartBuild();
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   struct Case {
@@ -167,17 +279,24 @@ TEST_F(Update, RefusedDownloadsLeaveTheProgramAsItWas) {
     std::wstring failure;
   };
   const Case cases[] = {
-      {FileUrl(L"new.exe", L"?truncate=100000"), L"*incomplete download* 100000 of "},
-      {FileUrl(L"text.exe"), L"*not a Windows x64 program*"},
-      {FileUrl(L"new.exe") + L"|" + wrongDigest, L"*SHA-256 mismatch*"},
+      {L"Snapdeck|1.7|" + FileUrl(L"new.exe", L"?truncate=100000") + L"|" + digest + L"|" +
+           Sign(L"update", L"Snapdeck|1.7|" + digest),
+       L"Download failed! *incomplete download* 100000 of "},
+      {SignedLine(L"1.7", L"text.exe"), L"Download failed! *not a Windows x64 program*"},
+      {L"Snapdeck|1.7|" + FileUrl(L"new.exe") + L"|" + wrongDigest + L"|" +
+           Sign(L"update", L"Snapdeck|1.7|" + wrongDigest),
+       L"Download failed! *SHA-256 mismatch*"},
+      {unsignedLine, L"Update refused! *unsigned update*"},
+      {SignedLine(L"1.7", L"new.exe", L"other"), L"Update refused! *signature mismatch*"},
+      {SignedLine(L"1.7", L"new.exe", L"update", L"1.5"), L"Update refused! *signature mismatch*"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.failure));
-    Publish(L"Snapdeck|1.7|" + c.line + L"\r\n");
+    Publish(c.line + L"\r\n");
     HWND window = OpenUpdateWindow(p, main);
     ASSERT_NE(window, nullptr);
     CheckAndDownload(window);
-    EXPECT_TRUE(StatusSays(window, L"Download failed! " + c.failure));
+    EXPECT_TRUE(StatusSays(window, c.failure));
     EXPECT_EQ(Text(Control(window, kCancel)), L"Cancel") << "no restart is offered";
     EXPECT_FALSE(Enabled(Control(window, kUpdate)));
     PressKey(window, VK_RETURN);
@@ -185,51 +304,51 @@ TEST_F(Update, RefusedDownloadsLeaveTheProgramAsItWas) {
     EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
     EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
   }
+
+  // An older version, however well signed, is not even offered.
+  Publish(SignedLine(L"1.5", L"new.exe") + L"\r\n");
+  HWND window = OpenUpdateWindow(p, main);
+  ASSERT_NE(window, nullptr);
+  Click(Control(window, kCheck));
+  EXPECT_TRUE(StatusSays(window, L"latest version: 1.5\r\nAlready up2date!"));
+  EXPECT_FALSE(Enabled(Control(window, kUpdate)));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kCancel)); }, 5000));
+  PressKey(window, VK_RETURN);
+  ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
+
   EndWithEsc(p, main);
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe) << "the program changed";
 }
 
-TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
-  const std::optional<Bytes> exe = ReadFileBytes(SnapdeckExe());
+TEST_F(Update, ABuildWithoutKeyChecksButRefusesToInstall) {
+  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckKeyless.exe"));
   ASSERT_TRUE(exe.has_value());
-  Publish(L"Snapdeck|1.7|http://127.0.0.1:" + port_ + L"/trickle?n=100000\r\n");
-  Program& p = Start(folder_, {});
+  ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"new.exe"), *exe));
+  Publish(SignedLine(L"1.7", L"new.exe") + L"\r\n");
+  Program& p = StartBuild(L"SnapdeckKeyless.exe");
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(p, main);
   ASSERT_NE(window, nullptr);
-  Click(Control(window, kCheck));
-  ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
-  Click(Control(window, kUpdate));
-  ASSERT_TRUE(StatusSays(window, L"trying to download..."));
-  EXPECT_TRUE(Enabled(Control(window, kCancel))) << "Cancel stays live during the download";
-
-  Click(Control(window, kCancel));
-  EXPECT_TRUE(StatusSays(window, L"Download failed! *cancelled*", 1000));
+  CheckAndDownload(window);
+  EXPECT_TRUE(StatusSays(
+      window, L"Update refused! *this build has no update key and installs no updates*"));
   EXPECT_EQ(Text(Control(window, kCancel)), L"Cancel");
-  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
-  EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
-
-  // The window is live again: Cancel now closes it.
-  Click(Control(window, kCancel));
+  PressKey(window, VK_RETURN);
   ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
   EndWithEsc(p, main);
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe);
 }
 
-TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
-  const std::optional<Bytes> exe = ReadFileBytes(SnapdeckExe());
+TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
+  const std::optional<Bytes> newer = PublishRelease();
+  ASSERT_TRUE(newer.has_value());
+  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
   ASSERT_TRUE(exe.has_value());
-  // The new version: the same program with a marker after its image.
-  Bytes newer = *exe;
-  const std::string marker = "a newer version";
-  newer.insert(newer.end(), marker.begin(), marker.end());
-  ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"new.exe"), newer));
-  const std::wstring digest = HexOf(*snapdeck::win32::SystemSha256(newer.data(), newer.size()));
-  Publish(L"Snapdeck|1.7|" + FileUrl(L"new.exe") + L"|" + digest + L"\r\n");
 
-  Program& old = Start(folder_, {});
+  Program& old = StartBuild();
   HWND main = WaitMain(old);
   ASSERT_NE(main, nullptr);
   HWND window = OpenUpdateWindow(old, main);
@@ -238,7 +357,7 @@ TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
   ASSERT_TRUE(StatusSays(window,
                          L"Download succeeded!\r\nUpdate "
                          L"prepared!\r\nProgram restart required..."));
-  EXPECT_EQ(Text(Control(window, kCancel)), L"restart");
+  ASSERT_TRUE(WaitUntil([&] { return Text(Control(window, kCancel)) == L"restart"; }, 5000));
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe")), newer);
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"tmp!Snapdeck.exe")), exe);
 
@@ -248,31 +367,95 @@ TEST_F(Update, UpdateAndRestartReplaceTheProgramThroughBothSwitches) {
   EXPECT_EQ(*code, 0u);
 
   // The copy swaps the files and starts the new version, which reports.
-  HWND bubble = nullptr;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        bubble = FindAnyWindowTitled(kBubbleTitle);
-        return bubble != nullptr && Text(Control(bubble, id::kBubbleText)) == L"Update completed!";
-      },
-      60000))
-      << "no \"Update completed!\" bubble"
-      << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, id::kBubbleText)))
-                            : std::string());
-  DWORD pid = 0;
-  GetWindowThreadProcessId(bubble, &pid);
-  programs_.push_back(std::make_unique<Program>());
+  HWND bubble = AdoptBubble(L"Update completed!");
+  ASSERT_NE(bubble, nullptr);
   Program& next = *programs_.back();
-  ASSERT_TRUE(next.Adopt(pid));
   EXPECT_EQ(Text(Control(bubble, id::kBubbleCaption)), L"Snapdeck.exe");
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), newer);
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
-  EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
 
   Click(Control(bubble, id::kBubbleOk));
   HWND newMain = WaitMain(next);
   ASSERT_NE(newMain, nullptr);
+  // The old version is kept until the new one has started.
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(JoinPath(folder_, L"old!Snapdeck.exe")); }, 5000));
   EndWithEsc(next, newMain);
+}
+
+TEST_F(Update, ADownloadChangedBeforeRestartIsRefusedAtTheSwap) {
+  const std::optional<Bytes> newer = PublishRelease();
+  ASSERT_TRUE(newer.has_value());
+  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
+  ASSERT_TRUE(exe.has_value());
+  Program& old = StartBuild();
+  HWND main = WaitMain(old);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(old, main);
+  ASSERT_NE(window, nullptr);
+  CheckAndDownload(window);
+  ASSERT_TRUE(StatusSays(window, L"Program restart required..."));
+  ASSERT_TRUE(WaitUntil([&] { return Text(Control(window, kCancel)) == L"restart"; }, 5000));
+
+  // Another program changes the checked file before the user presses restart.
+  Bytes changed = *newer;
+  changed.push_back('!');
+  ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe"), changed));
+  Click(Control(window, kCancel));
+  ASSERT_TRUE(old.WaitExit().has_value());
+
+  // The copy refuses it and lets the old version go on.
+  HWND bubble = AdoptBubble(L"Update refused!");
+  ASSERT_NE(bubble, nullptr);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe) << "the program changed";
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
+  Click(Control(bubble, 14));
+  HWND again = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (again = FindAnyWindowTitled(kMainTitle)) != nullptr; },
+                        30000))
+      << "the old version was not started again";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(again, &pid);
+  programs_.push_back(std::make_unique<Program>());
+  ASSERT_TRUE(programs_.back()->Adopt(pid));
+  EndWithEsc(*programs_.back(), again);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe);
+}
+
+TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
+  ASSERT_TRUE(WriteFileText(JoinPath(folder_, L"new.exe"), "MZ"));
+  Publish(SignedLine(L"1.7", L"new.exe", L"update", L"",
+                     L"http://127.0.0.1:" + port_ + L"/trickle?n=600") +
+          L"\r\n");
+  Program& p = StartBuild();
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  HWND window = OpenUpdateWindow(p, main);
+  ASSERT_NE(window, nullptr);
+  Click(Control(window, kCheck));
+  ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
+  Click(Control(window, kUpdate));
+  ASSERT_TRUE(StatusSays(window, L"trying to download..."));
+  ASSERT_TRUE(Enabled(Control(window, kCancel))) << "Cancel stays live during a fetch";
+
+  // Clicks made before the fetch has begun are dropped; this one comes while the
+  // server trickles.
+  ASSERT_TRUE(WaitUntil([&] { return ServerAnswer(L"/trickling") != L"0"; }, 10000));
+  const ULONGLONG clicked = GetTickCount64();
+  Click(Control(window, kCancel));
+  ASSERT_TRUE(StatusSays(window, L"Download failed! *cancelled*", 10000));
+  const ULONGLONG took = GetTickCount64() - clicked;
+  std::printf("Cancel stopped the trickling download after %llu ms\n", took);
+  // A second on the product's side; the rest is room for a loaded test machine.
+  EXPECT_LT(took, 2000u) << "Cancel took " << took << " ms";
+  EXPECT_TRUE(IsWindow(window)) << "Cancel during a fetch stops the fetch, not the window";
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
+  EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
+  PressKey(window, VK_ESCAPE);
+  ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
+  EndWithEsc(p, main);
 }
 
 }  // namespace

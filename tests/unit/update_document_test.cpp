@@ -84,7 +84,7 @@ TEST(UpdateDownloadCheck, OnlyAnX64ProgramPasses) {
   EXPECT_FALSE(IsWindowsX64Executable(farOff.data(), farOff.size()));
 }
 
-TEST(UpdateDownloadCheck, DigestIsCheckedOnlyWhenNamed) {
+TEST(UpdateDownloadCheck, DigestIsRequiredAndChecked) {
   std::vector<std::uint8_t> program = X64Program();
   const std::u16string hex = u"00112233445566778899AABBCCDDEEFF00112233445566778899aabbccddeeff";
   Sha256Digest digest = *ParseSha256Hex(hex);
@@ -95,7 +95,8 @@ TEST(UpdateDownloadCheck, DigestIsCheckedOnlyWhenNamed) {
     ++asked;
     return std::optional<Sha256Digest>(digest);
   };
-  EXPECT_EQ(RefusedDownload(program.data(), program.size(), u"", digestOf), u"");
+  EXPECT_EQ(RefusedDownload(program.data(), program.size(), u"", digestOf),
+            u"*no SHA-256 in update info*");
   EXPECT_EQ(asked, 0);
   EXPECT_EQ(RefusedDownload(program.data(), program.size(), hex, digestOf), u"");
   std::u16string other = hex;

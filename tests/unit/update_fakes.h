@@ -141,6 +141,67 @@ inline Sha256Digest StandInDigest(const std::uint8_t* bytes, std::size_t size) {
   return d;
 }
 
+inline std::u16string HexOf(const Sha256Digest& digest) {
+  std::u16string out;
+  for (std::uint8_t b : digest) {
+    out += u"0123456789abcdef"[b >> 4];
+    out += u"0123456789abcdef"[b & 15];
+  }
+  return out;
+}
+
+// The fake system's signature: r is the digest mixed with the key's first half,
+// s the key's second half; so it verifies only with that key over that digest.
+inline EcSignature FakeSignature(const EcPublicKey& key, const Sha256Digest& digest) {
+  EcSignature rs{};
+  for (std::size_t i = 0; i < 32; ++i) {
+    rs[i] = digest[i] ^ key[i];
+    rs[32 + i] = key[32 + i];
+  }
+  return rs;
+}
+
+inline EcPublicKey FakeKey(std::uint8_t seed) {
+  EcPublicKey key{};
+  for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(seed + 7 * i);
+  return key;
+}
+
+// Base64 of the DER form of r || s, as `openssl dgst -sign` would give it.
+inline std::u16string DerBase64(const EcSignature& rs) {
+  std::vector<std::uint8_t> der = {0x30, 0};
+  for (int half = 0; half < 2; ++half) {
+    std::size_t skip = 0;
+    while (skip < 31 && rs[half * 32 + skip] == 0) ++skip;
+    const bool pad = rs[half * 32 + skip] & 0x80;
+    der.push_back(0x02);
+    der.push_back(static_cast<std::uint8_t>(32 - skip + (pad ? 1 : 0)));
+    if (pad) der.push_back(0);
+    der.insert(der.end(), rs.begin() + half * 32 + skip, rs.begin() + half * 32 + 32);
+  }
+  der[1] = static_cast<std::uint8_t>(der.size() - 2);
+  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::u16string out;
+  for (std::size_t i = 0; i < der.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, der.size() - i);
+    std::uint32_t bits = der[i] << 16;
+    if (n > 1) bits |= der[i + 1] << 8;
+    if (n > 2) bits |= der[i + 2];
+    for (std::size_t k = 0; k < 4; ++k) {
+      out += k <= n ? static_cast<char16_t>(alphabet[(bits >> (18 - 6 * k)) & 63]) : u'=';
+    }
+  }
+  return out;
+}
+
+// Field 5 for "name|version|sha256" signed with the key, under the fake digest.
+inline std::u16string FakeSign(const EcPublicKey& key, const std::u16string& name,
+                               const std::u16string& version, const std::u16string& sha256) {
+  const std::string text = Utf16ToUtf8(name + u"|" + version + u"|" + sha256);
+  return DerBase64(
+      FakeSignature(key, StandInDigest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+}
+
 inline Sha256Digest StandInDigest(const std::vector<std::uint8_t>& bytes) {
   return StandInDigest(bytes.data(), bytes.size());
 }
@@ -240,6 +301,10 @@ class FakeUpdateSystem final : public UpdateSystem {
     afterRenames.push_back(files);
     if (renamesBeforeFailing > 0) --renamesBeforeFailing;
     return true;
+  }
+  bool verifySignature(const EcPublicKey& key, const Sha256Digest& d,
+                       const EcSignature& signature) override {
+    return signature == FakeSignature(key, d);
   }
   void sleepMs(int ms) override { slept += ms; }
   void messageBubble(const std::u16string& caption, const std::u16string& text,

@@ -22,6 +22,7 @@ class UpdateService : public ::testing::Test {
     info.programName = u"Snapdeck";
     info.currentVersion = u"1.67";
     info.infoUrl = u"http://updates.test/sd/vex!.utx";
+    info.updateKey = kKey;
     window.login = &login;
     system.files[kExe] = {1, 2, 3};
   }
@@ -35,12 +36,21 @@ class UpdateService : public ::testing::Test {
     return DownloadUpdate(c);
   }
   void Document(const std::u16string& text) { system.answers.push_back(Answer(Utf16Le(text))); }
-  // A check that found version 1.8 at http://updates.test/new.exe.
-  void Checked(const std::u16string& sha256 = u"") {
+  // A check that found version 1.8 (or the given one) at http://updates.test/new.exe,
+  // signed for the program bytes with the built-in key.
+  void Checked(const std::vector<std::uint8_t>& program = X64Program(),
+               const std::u16string& version = u"1.8") {
     info.downloadUrl = u"http://updates.test/new.exe";
-    info.downloadSha256 = sha256;
+    SignedFor(program, version);
+  }
+  // The checked line's version, digest and signature for these program bytes.
+  void SignedFor(const std::vector<std::uint8_t>& program, const std::u16string& version) {
+    info.latestVersion = version;
+    info.downloadSha256 = HexOf(StandInDigest(program.data(), program.size()));
+    info.signature = FakeSign(kKey, u"Snapdeck", version, info.downloadSha256);
   }
 
+  const EcPublicKey kKey = FakeKey(1);
   UpdateInfo info;
   ProgramInfo program;
   LoginState login;
@@ -56,6 +66,7 @@ TEST_F(UpdateService, CheckAnnouncesANewerVersion) {
             u"current version: 1.67\r\nlatest version: 1.7\r\nDo you want to update?");
   EXPECT_EQ(info.downloadUrl, u"http://updates.test/new.exe");
   EXPECT_EQ(info.downloadSha256, u"ab");
+  EXPECT_EQ(info.latestVersion, u"1.7");
   EXPECT_EQ(system.used.front().path, u"/sd/vex!.utx");
   const int length = static_cast<int>(system.used.front().body.size());
   EXPECT_EQ(window.progress.back(), (std::pair<int, int>{length, length}));
@@ -103,8 +114,8 @@ TEST_F(UpdateService, UnauthorizedAsksForCredentialsUntilTheUserGivesUp) {
 }
 
 TEST_F(UpdateService, DownloadPreparesTheNewFileAndTheCopy) {
-  Checked();
   std::vector<std::uint8_t> program64 = X64Program(300);
+  Checked(program64);
   system.answers.push_back(Answer(program64));
   EXPECT_TRUE(Download());
   EXPECT_EQ(window.statuses.front(), u"trying to download...");
@@ -129,7 +140,7 @@ TEST_F(UpdateService, DownloadPreparesTheNewFileAndTheCopy) {
 TEST_F(UpdateService, DownloadsThatMustNotReplaceTheProgramLeaveNoFile) {
   struct Case {
     HttpScript answer;
-    std::u16string sha256;
+    std::vector<std::uint8_t> signedFor;
     std::u16string status;
   };
   std::vector<std::uint8_t> good = X64Program(300);
@@ -137,18 +148,17 @@ TEST_F(UpdateService, DownloadsThatMustNotReplaceTheProgramLeaveNoFile) {
   truncated.body.resize(200);
   HttpScript nothing = Answer({});
   nothing.contentLength = u"300";
-  const std::u16string digestHex(64, u'0');
-  system.digest = Sha256Digest{};  // all zero: matches digestHex
+  const std::vector<std::uint8_t> i386 = X64Program(300, 0x014C);
   std::vector<Case> cases = {
-      {truncated, u"", u"*incomplete download* 200 of 300 bytes"},
-      {nothing, u"", u"*incomplete download* 0 of 300 bytes"},
-      {Answer(X64Program(300, 0x014C)), u"", u"*not a Windows x64 program*"},
-      {Answer(good), std::u16string(63, u'0') + u"1", u"*SHA-256 mismatch*"},
-      {StatusAnswer(u"404"), u"", u"*not found*; 404"},
+      {truncated, good, u"*incomplete download* 200 of 300 bytes"},
+      {nothing, good, u"*incomplete download* 0 of 300 bytes"},
+      {Answer(i386), i386, u"*not a Windows x64 program*"},
+      {Answer(good), X64Program(301), u"*SHA-256 mismatch*"},
+      {StatusAnswer(u"404"), good, u"*not found*; 404"},
   };
   for (const Case& c : cases) {
     system.answers.push_back(c.answer);
-    Checked(c.sha256);
+    Checked(c.signedFor);
     const int sounds = window.errorSounds;
     EXPECT_FALSE(Download());
     EXPECT_EQ(window.statuses.back(), u"Download failed! " + c.status + u"\r\n");
@@ -156,12 +166,73 @@ TEST_F(UpdateService, DownloadsThatMustNotReplaceTheProgramLeaveNoFile) {
     EXPECT_EQ(system.files.size(), 1u) << "only the program itself";
   }
   system.answers.push_back(Answer(good));
-  Checked(digestHex);
+  Checked(good);
   EXPECT_TRUE(Download()) << "a matching digest passes";
 }
 
+TEST_F(UpdateService, LinesNotSignedForThisProgramAreRefusedBeforeTheDownload) {
+  const std::vector<std::uint8_t> good = X64Program(300);
+  const std::u16string sha = HexOf(StandInDigest(good.data(), good.size()));
+  std::u16string otherSha = sha;
+  otherSha[0] = otherSha[0] == u'0' ? u'1' : u'0';
+  struct Case {
+    const char* what;
+    std::u16string version, sha256, signature;
+    std::u16string status;
+  };
+  const std::u16string signed18 = FakeSign(kKey, u"Snapdeck", u"1.8", sha);
+  const std::vector<Case> cases = {
+      {"older", u"1.6", sha, FakeSign(kKey, u"Snapdeck", u"1.6", sha),
+       u"*not newer than this version*"},
+      {"same", u"1.67", sha, FakeSign(kKey, u"Snapdeck", u"1.67", sha),
+       u"*not newer than this version*"},
+      {"unsigned", u"1.8", sha, u"", u"*unsigned update*"},
+      {"no digest", u"1.8", u"", signed18, u"*invalid SHA-256 in update info*"},
+      {"not base64", u"1.8", sha, u"!" + signed18.substr(1), u"*invalid signature*"},
+      {"truncated", u"1.8", sha, signed18.substr(0, signed18.size() - 4), u"*invalid signature*"},
+      {"another key", u"1.8", sha, FakeSign(FakeKey(2), u"Snapdeck", u"1.8", sha),
+       u"*signature mismatch*"},
+      {"changed version", u"1.9", sha, signed18, u"*signature mismatch*"},
+      {"changed digest", u"1.8", otherSha, signed18, u"*signature mismatch*"},
+      {"other program", u"1.8", sha, FakeSign(kKey, u"Other", u"1.8", sha),
+       u"*signature mismatch*"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    info.downloadUrl = u"http://updates.test/new.exe";
+    info.latestVersion = c.version;
+    info.downloadSha256 = c.sha256;
+    info.signature = c.signature;
+    system.answers.push_back(Answer(good));
+    const int sounds = window.errorSounds;
+    EXPECT_FALSE(Download());
+    EXPECT_EQ(window.statuses.back(), u"Update refused! " + c.status + u"\r\n");
+    EXPECT_EQ(window.errorSounds, sounds + 1);
+    EXPECT_TRUE(system.used.empty()) << "nothing is fetched";
+    EXPECT_EQ(system.files.size(), 1u) << "only the program itself";
+    system.answers.clear();
+  }
+
+  Checked(good);
+  system.noSha256 = true;
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(window.statuses.back(), u"Update refused! *SHA-256 not available*\r\n");
+
+  // A build without a key checks as before but installs nothing.
+  system.noSha256 = false;
+  info.updateKey.reset();
+  Document(u"Snapdeck|1.8|http://updates.test/new.exe|" + sha + u"|" + signed18 + u"\r\n");
+  EXPECT_TRUE(Check());
+  system.used.clear();
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(window.statuses.back(),
+            u"Update refused! *this build has no update key and installs no updates*\r\n");
+  EXPECT_TRUE(system.used.empty());
+  EXPECT_EQ(system.files.size(), 1u);
+}
+
 TEST_F(UpdateService, DownloadThatCannotBeWrittenOrCopied) {
-  Checked();
+  Checked(X64Program());
   system.answers.push_back(Answer(X64Program()));
   system.readOnly = true;
   EXPECT_FALSE(Download());
@@ -212,6 +283,7 @@ TEST_F(UpdateService, CredentialsAreSentOnlyToTheServerTheyWereTypedFor) {
   Document(u"Snapdeck|1.7|http://elsewhere.test/new.exe\r\n");
   window.loginAnswers = {{u"ann", u"secret"}};
   ASSERT_TRUE(Check());
+  SignedFor(X64Program(), u"1.7");
   EXPECT_EQ(window.loginHosts, (std::vector<std::u16string>{u"updates.test"}));
   EXPECT_EQ(system.used[1].password, u"secret");
 

@@ -175,11 +175,13 @@ std::wstring Env(const wchar_t* name) {
 
 std::wstring SnapdeckExe() { return Env(L"SNAPDECK_EXE"); }
 
-std::wstring DonationExe() {
+std::wstring TestBuildExe(const std::wstring& fileName) {
   const std::wstring exe = SnapdeckExe();
   const std::size_t cut = exe.find_last_of(L"\\/");
-  return (cut == std::wstring::npos ? L"" : exe.substr(0, cut + 1)) + L"SnapdeckDonate.exe";
+  return (cut == std::wstring::npos ? L"" : exe.substr(0, cut + 1)) + fileName;
 }
+
+std::wstring DonationExe() { return TestBuildExe(L"SnapdeckDonate.exe"); }
 
 std::wstring DeviceSimExe() { return Env(L"DEVICESIM_EXE"); }
 

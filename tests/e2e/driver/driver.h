@@ -33,7 +33,10 @@ std::wstring Env(const wchar_t* name);
 // The program under test (SNAPDECK_EXE) and the device simulator (DEVICESIM_EXE).
 std::wstring SnapdeckExe();
 std::wstring DeviceSimExe();
-// The program built with a donation address, beside SnapdeckExe().
+// A test build of the program (SnapdeckDonate.exe, SnapdeckSigned.exe, ...), beside
+// SnapdeckExe().
+std::wstring TestBuildExe(const std::wstring& fileName);
+// The program built with a donation address.
 std::wstring DonationExe();
 // Root of the per-test folders (SNAPDECK_E2E_WORK, else the temporary folder).
 std::wstring WorkRoot();
