@@ -79,6 +79,11 @@ std::wstring WorkSuffix(const wchar_t* kind) {
 // aside, the new one takes its name, and the old one goes once the reader lets go. When
 // the new one cannot take the name, the old one comes back.
 bool ReplaceAroundReader(const std::wstring& temp, const std::wstring& target) {
+  // Only a file steps aside: a folder of that name is never a replaced shot.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
   const std::wstring aside = target + WorkSuffix(L"old");
   if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
   if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
