@@ -471,6 +471,17 @@ void ResizeMainInner(int innerWidth, int innerHeight) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void LargestMainPreview(int& width, int& height) {
+  const ScreenMetrics& m = TheShell().metrics;
+  RECT r{0, 0, 0, 0};
+  if (HWND main = Main()) {
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
+  }
+  LargestPreviewSize(m.workRight - m.workLeft, m.workBottom - m.workTop, r.right - r.left,
+                     r.bottom - r.top, width, height);
+}
+
 void SetWaitCursor(bool wait) {
   if (MainWindowState* state = State()) state->wait = wait;
   SetCursor(LoadCursorW(nullptr, wait ? IDC_WAIT : IDC_ARROW));

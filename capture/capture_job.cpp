@@ -375,9 +375,29 @@ bool SideBySide(const PictureStore& store, int first, int count, Picture& out) {
   return true;
 }
 
+// A phone's screen beside others outgrows the screen: the window shows the previews
+// shrunk, while the files and the clipboard keep every pixel.
+void FitPreview(const CaptureContext& ctx, Picture& preview) {
+  const long long maxW = ctx.maxPreviewWidth;
+  const long long maxH = ctx.maxPreviewHeight;
+  const long long w = preview.width;
+  const long long h = preview.height;
+  if (maxW <= 0 || maxH <= 0 || (w <= maxW && h <= maxH)) return;
+  long long fitW = maxW;
+  long long fitH = maxH;
+  if (w * maxH > h * maxW) {
+    fitH = std::max(1LL, h * maxW / w);
+  } else {
+    fitW = std::max(1LL, w * maxH / h);
+  }
+  Picture shrunk = ResizeAreaAverage(preview, static_cast<int>(fitW), static_cast<int>(fitH));
+  if (!shrunk.empty()) preview = std::move(shrunk);
+}
+
 void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
   Picture previews;
   const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews);
+  if (havePreviews) FitPreview(ctx, previews);
   Picture shots;
   if (SideBySide(ctx.pictures, kPicFirstShot, count, shots)) {
     if (!ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
