@@ -360,7 +360,9 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
       }
       break;
     }
-    data.resize(std::min(have + kChunk, most));
+    // Reads of up to what has come so far (at least kChunk): few calls for a large
+    // picture, while a header that lies still costs at most twice what was sent.
+    data.resize(std::min(have + std::max(kChunk, have), most));
     const std::ptrdiff_t k = r.some(data.data() + have, data.size() - have);
     if (k <= 0) data.resize(have);
     if (k == 0) break;
