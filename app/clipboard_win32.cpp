@@ -96,8 +96,8 @@ bool PutPictureOnClipboard(const Picture& picture, const std::vector<std::uint8_
   }
   // Both encodings are made before the clipboard is opened, so it is held only briefly.
   const std::vector<std::uint8_t> dib = PackedDib(picture);
-  const std::vector<std::uint8_t> made = encodedPng == nullptr ? EncodePng(picture)
-                                                                : std::vector<std::uint8_t>();
+  const std::vector<std::uint8_t> made =
+      encodedPng == nullptr ? EncodePng(picture) : std::vector<std::uint8_t>();
   const std::vector<std::uint8_t>& png = encodedPng == nullptr ? made : *encodedPng;
   UniqueGlobal dibMemory = GlobalCopy(dib.data(), dib.size());
   if (!dibMemory || !OpenTheClipboard()) return false;

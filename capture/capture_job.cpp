@@ -406,8 +406,8 @@ void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
   Picture shots;
   // A single phone's shot is on the clipboard already, and its PNG encoding costs
   // about as much as the rest of the shot.
-  const bool onClipboard = count == 1 && ctx.session.phone[1] && result.finished == 1 &&
-                           !result.clipboardFailed;
+  const bool onClipboard =
+      count == 1 && ctx.session.phone[1] && result.finished == 1 && !result.clipboardFailed;
   if (SideBySide(ctx.pictures, kPicFirstShot, count, shots)) {
     if (!onClipboard && !ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
     ctx.pictures.put(kPicWork, std::move(shots));
