@@ -39,6 +39,11 @@ void MainWindowCaptureHost::clearClipboard() { ClearClipboard(); }
 
 bool MainWindowCaptureHost::putOnClipboard(const Picture& p) { return PutPictureOnClipboard(p); }
 
+bool MainWindowCaptureHost::putOnClipboardWithPng(const Picture& p,
+                                                  const std::vector<std::uint8_t>& png) {
+  return PutPictureOnClipboard(p, &png);
+}
+
 void MainWindowCaptureHost::playSound(int number) { PlaySoundNumber(number); }
 
 void MainWindowCaptureHost::setIncludePinBox(bool enabled, bool checked) {

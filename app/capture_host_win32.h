@@ -23,6 +23,7 @@ class MainWindowCaptureHost : public CaptureHost {
   void pumpAllEvents() override;
   void clearClipboard() override;
   bool putOnClipboard(const Picture& p) override;
+  bool putOnClipboardWithPng(const Picture& p, const std::vector<std::uint8_t>& png) override;
   void playSound(int number) override;
   void setIncludePinBox(bool enabled, bool checked) override;
   int ask(int kind, const std::u16string& message, const std::u16string& firstButton,

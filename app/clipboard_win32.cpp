@@ -88,14 +88,16 @@ bool ClearClipboard() {
   return session && EmptyClipboard() != 0;
 }
 
-bool PutPictureOnClipboard(const Picture& picture) {
+bool PutPictureOnClipboard(const Picture& picture, const std::vector<std::uint8_t>* encodedPng) {
   if (picture.empty() ||
       picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
     return false;
   }
   // Both encodings are made before the clipboard is opened, so it is held only briefly.
   const std::vector<std::uint8_t> dib = PackedDib(picture);
-  const std::vector<std::uint8_t> png = EncodePng(picture);
+  const std::vector<std::uint8_t> made =
+      encodedPng == nullptr ? EncodePng(picture) : std::vector<std::uint8_t>();
+  const std::vector<std::uint8_t>& png = encodedPng == nullptr ? made : *encodedPng;
   UniqueGlobal dibMemory = GlobalCopy(dib.data(), dib.size());
   if (!dibMemory) return false;
   const ClipboardSession session = OpenTheClipboard();

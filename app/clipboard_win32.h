@@ -2,14 +2,19 @@
 // independent bitmap and, for programs that prefer it, as PNG bytes.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "imaging/picture.h"
 
 namespace snapdeck::win32 {
 
 // Empties the clipboard; false when it could not be opened.
 bool ClearClipboard();
-// Replaces the clipboard content with the picture (CF_DIB, 24 bits, and "PNG").
-bool PutPictureOnClipboard(const Picture& picture);
+// Replaces the clipboard content with the picture (CF_DIB, 24 bits, and "PNG"). The
+// PNG bytes are made here unless the caller has them already.
+bool PutPictureOnClipboard(const Picture& picture,
+                           const std::vector<std::uint8_t>* encodedPng = nullptr);
 // The CF_DIB content of the clipboard as a picture; false when there is none or it
 // cannot be read.
 bool ReadClipboardPicture(Picture& picture);

@@ -68,6 +68,11 @@ void MainInnerSize(const AppSettings& s, int& w, int& h) {
   h = static_cast<int>(std::clamp<long long>(s.height + 200LL, 0, 100000));
 }
 
+void LargestPreviewSize(int workW, int workH, int borderW, int borderH, int& w, int& h) {
+  w = static_cast<int>(std::max<long long>(1LL * workW - borderW - 20, 1));
+  h = static_cast<int>(std::max<long long>(1LL * workH - borderH - 200, 1));
+}
+
 std::u16string DirectionGlyph(int direction) {
   return std::u16string(kDirectionGlyphs[direction == 0 ? 0 : 1]);
 }

@@ -45,6 +45,11 @@ void StatusFieldSize(const AppSettings& s, int& w, int& h);
 // Inner size of the main window around a device screen: (width + 20) x (height + 200).
 void MainInnerSize(const AppSettings& s, int& w, int& h);
 
+// Its inverse within the screen: the largest device screen whose main window, with
+// borders of borderW x borderH around the inner area, fits a work area of workW x workH
+// (at least 1 x 1).
+void LargestPreviewSize(int workW, int workH, int borderW, int borderH, int& w, int& h);
+
 // The direction button's glyph: "5" for 0, "6" otherwise.
 std::u16string DirectionGlyph(int direction);
 

@@ -333,6 +333,7 @@ void CaptureWithFieldStem() {
                          shell.info.tempDir,
                          mark};
   context.phones = &ThePhoneLink();
+  LargestMainPreview(context.maxPreviewWidth, context.maxPreviewHeight);
   // A capture runs inside this call; its button stays greyed until it has ended, so the
   // user (and automation) can see when the next one can start.
   HWND button = MainControl(id::kTakeScreenshot);

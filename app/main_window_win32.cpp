@@ -474,8 +474,31 @@ void ResizeMainInner(int innerWidth, int innerHeight) {
   RECT r{0, 0, innerWidth, innerHeight};
   AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
-  SetWindowPos(main, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  // The position stays unless the grown window would reach past the work area's right or
+  // bottom edge: then it moves back just enough (a phone's preview is tall).
+  RECT now{};
+  GetWindowRect(main, &now);
+  const ScreenMetrics& m = TheShell().metrics;
+  const int x =
+      std::max(std::min<int>(now.left, m.workRight - width), std::min<int>(now.left, m.workLeft));
+  const int y =
+      std::max(std::min<int>(now.top, m.workBottom - height), std::min<int>(now.top, m.workTop));
+  const bool move = x != now.left || y != now.top;
+  SetWindowPos(main, nullptr, x, y, width, height,
+               (move ? 0 : SWP_NOMOVE) | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void LargestMainPreview(int& width, int& height) {
+  const ScreenMetrics& m = TheShell().metrics;
+  RECT r{0, 0, 0, 0};
+  if (HWND main = Main()) {
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
+  }
+  LargestPreviewSize(m.workRight - m.workLeft, m.workBottom - m.workTop, r.right - r.left,
+                     r.bottom - r.top, width, height);
 }
 
 void SetWaitCursor(bool wait) {

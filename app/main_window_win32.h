@@ -54,6 +54,9 @@ void RefreshStatusLine();
 
 // Resizes the inner area of window 5, keeping its position.
 void ResizeMainInner(int innerWidth, int innerHeight);
+// The largest device-screen size (settings width x height) whose window 5 fits the
+// desktop work area.
+void LargestMainPreview(int& width, int& height);
 // The wait cursor during long operations, the arrow otherwise.
 void SetWaitCursor(bool wait);
 

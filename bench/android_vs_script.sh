@@ -7,7 +7,8 @@
 # run; prints medians, the ratio and the transfers alone (PNG and raw, by the adb command
 # line).
 #
-#   bench/android_vs_script.sh [ROUNDS]      (default 9)
+#   bench/android_vs_script.sh [ROUNDS]      (default 9; SNAPDECK_EXE=PATH times another
+#                                            build of the program, e.g. an earlier one)
 #
 # Builds what is missing: Snapdeck.exe and android.exe (windows preset), phonesim (bench
 # preset). Starts its own Xvfb, Wine prefix (build/wine-bench), adb server (own port and
@@ -32,6 +33,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+exe=${SNAPDECK_EXE:-build/windows/Snapdeck.exe}
 if [ ! -f build/windows/Snapdeck.exe ] || [ ! -f build/windows/bench/android.exe ]; then
   cmake --preset windows >/dev/null
   cmake --build build/windows -j2 --target Snapdeck android >/dev/null
@@ -59,7 +61,7 @@ time_us() {
 a="HOME=$work/home adb -P $adb_port -s $phone_serial"
 script="cd $work/script && $a exec-out screencap -p > shot.png && $convert shot.png -scale 50% -bordercolor '$color' -border 9 out.png"
 
-wine build/windows/bench/android.exe "$(win_path build/windows/Snapdeck.exe)" "$(win_path "$work/snapdeck")" \
+wine build/windows/bench/android.exe "$(win_path "$exe")" "$(win_path "$work/snapdeck")" \
   "$(win_path "$work/handshake")" "$rounds" >"$work/android.log" 2>&1 &
 driver=$!
 

@@ -52,6 +52,10 @@ struct CaptureContext {
   bool questionNotShown = false;
   // The adb server's phones; null leaves the handhelds alone.
   PhoneLink* phones = nullptr;
+  // The largest preview the main window can show within the screen; a composed preview
+  // beyond it is shown shrunk. 0 sets no bound.
+  int maxPreviewWidth = 0;
+  int maxPreviewHeight = 0;
 };
 
 }  // namespace snapdeck

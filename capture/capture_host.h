@@ -2,7 +2,9 @@
 // over window 5; tests script it.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "imaging/picture.h"
 
@@ -23,6 +25,12 @@ class CaptureHost {
   virtual void pumpAllEvents() = 0;
   virtual void clearClipboard() = 0;
   virtual bool putOnClipboard(const Picture& p) = 0;
+  // The same with the picture's PNG encoding already made (the saved file's bytes), so a
+  // shot is not encoded twice.
+  virtual bool putOnClipboardWithPng(const Picture& p, const std::vector<std::uint8_t>& png) {
+    static_cast<void>(png);
+    return putOnClipboard(p);
+  }
   // Plays an embedded sound under the program's playing rules (0-3 whenever a sound
   // device exists, 4-7 only with the sound switch on too).
   virtual void playSound(int number) = 0;

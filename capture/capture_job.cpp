@@ -212,7 +212,12 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
   Picture& status = ctx.pictures.put(kPicStatus, std::move(decoded.picture));
   ctx.host.clearClipboard();
   DrawFrame(work, frame);
-  const bool copied = ctx.host.putOnClipboard(work);
+  // A PNG file's bytes are the clipboard's PNG as well: made once, before both.
+  const bool png = s.shotext == 2;
+  std::vector<std::uint8_t> encoded;
+  if (png) encoded = EncodeForFormat(work, s.shotext);
+  const bool copied = encoded.empty() ? ctx.host.putOnClipboard(work)
+                                      : ctx.host.putOnClipboardWithPng(work, encoded);
   if (!copied) result.clipboardFailed = true;
   ++result.finished;
   const Picture& saved = ctx.pictures.put(kPicWork, std::move(work));
@@ -220,7 +225,7 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
   const std::u16string name = ShotFileName(s, session, i);
   bool ok = false;
   if (s.shotext >= 0 && s.shotext <= 2) {
-    const std::vector<std::uint8_t> encoded = EncodeForFormat(saved, s.shotext);
+    if (!png) encoded = EncodeForFormat(saved, s.shotext);
     // Through a file beside it, so a full disk or a write error keeps the earlier shot.
     ok = !encoded.empty() && ctx.files.replaceFile(s.currentFolder + name, encoded);
   }
@@ -377,12 +382,36 @@ bool SideBySide(const PictureStore& store, int first, int count, Picture& out) {
   return true;
 }
 
+// A phone's screen beside others outgrows the screen: the window shows the previews
+// shrunk, while the files and the clipboard keep every pixel.
+void FitPreview(const CaptureContext& ctx, Picture& preview) {
+  const long long maxW = ctx.maxPreviewWidth;
+  const long long maxH = ctx.maxPreviewHeight;
+  const long long w = preview.width;
+  const long long h = preview.height;
+  if (maxW <= 0 || maxH <= 0 || (w <= maxW && h <= maxH)) return;
+  long long fitW = maxW;
+  long long fitH = maxH;
+  if (w * maxH > h * maxW) {
+    fitH = std::max(1LL, h * maxW / w);
+  } else {
+    fitW = std::max(1LL, w * maxH / h);
+  }
+  Picture shrunk = ResizeAreaAverage(preview, static_cast<int>(fitW), static_cast<int>(fitH));
+  if (!shrunk.empty()) preview = std::move(shrunk);
+}
+
 void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
   Picture previews;
   const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews);
+  if (havePreviews) FitPreview(ctx, previews);
   Picture shots;
+  // A single phone's shot is on the clipboard already, and its PNG encoding costs
+  // about as much as the rest of the shot.
+  const bool onClipboard =
+      count == 1 && ctx.session.phone[1] && result.finished == 1 && !result.clipboardFailed;
   if (SideBySide(ctx.pictures, kPicFirstShot, count, shots)) {
-    if (!ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
+    if (!onClipboard && !ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
     ctx.pictures.put(kPicWork, std::move(shots));
   } else {
     ctx.pictures.release(kPicWork);

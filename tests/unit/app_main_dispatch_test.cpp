@@ -90,6 +90,14 @@ TEST(MainDispatch, SizesFollowTheDeviceScreenAndFrame) {
   s.width = 2147483647;
   MainInnerSize(s, w, h);
   EXPECT_GT(w, 0);
+  // The inverse within a 1920 x 1040 work area and borders of 6 x 29: the window of
+  // that screen fills the work area exactly; a tiny screen still leaves a picture.
+  LargestPreviewSize(1920, 1040, 6, 29, w, h);
+  EXPECT_EQ(w, 1894);
+  EXPECT_EQ(h, 811);
+  LargestPreviewSize(20, 150, 6, 29, w, h);
+  EXPECT_EQ(w, 1);
+  EXPECT_EQ(h, 1);
 }
 
 TEST(MainDispatch, TextsOfTheControls) {

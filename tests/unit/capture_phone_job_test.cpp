@@ -84,6 +84,37 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
   EXPECT_EQ(Saved(rig, u"C:\\shots\\0x2100000B-snapdeck.png").width, 102);
 }
 
+TEST(PhoneCapture, PreviewBeyondTheScreenIsShownShrunk) {
+  CaptureRig rig;
+  rig.withPhones(true);
+  AddPhone(rig, "127.0.0.1:5555");
+  rig.host.answers = {20};
+  rig.ctx.maxPreviewWidth = 1000;
+  rig.ctx.maxPreviewHeight = 1000;
+  CaptureJob(rig.ctx);
+  const Picture* status = rig.pictures.find(id::kPicStatus);
+  ASSERT_NE(status, nullptr);
+  const int fullW = status->width;
+  const int fullH = status->height;
+  EXPECT_EQ(rig.settings.width, fullW);  // within the bound: as before
+  EXPECT_EQ(rig.settings.height, fullH);
+
+  rig.ctx.maxPreviewWidth = fullW / 2;
+  rig.ctx.maxPreviewHeight = fullH;
+  CaptureJob(rig.ctx);
+  status = rig.pictures.find(id::kPicStatus);
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(status->width, fullW / 2);
+  EXPECT_EQ(status->height, fullH * (fullW / 2) / fullW);
+  EXPECT_EQ(rig.settings.width, status->width);
+  EXPECT_EQ(rig.settings.height, status->height);
+  // The window shows the framed previews shrunk; files and clipboard keep every pixel.
+  const Picture* composed = rig.host.lastClip();
+  ASSERT_NE(composed, nullptr);
+  EXPECT_EQ(composed->width, 2 * 242);
+  EXPECT_EQ(Saved(rig, u"C:\\shots\\127_0_0_1_5555-snapdeck.png").height, 102);
+}
+
 TEST(PhoneCapture, PhoneStates) {
   CaptureRig rig;
   rig.withPhones(false);
