@@ -16,6 +16,7 @@
 #include "dialogs/bubble_win32.h"
 #include "dialogs/requester_win32.h"
 #include "imaging/draw.h"
+#include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
 #include "settings/settings_file.h"
 #include "shell/events_win32.h"
@@ -36,7 +37,7 @@ void LoadPicture(int number) {
 }
 
 void CreatePicture(int number, int w, int h) {
-  TheShell().pictures.put(number, MakePicture(w, h, MakeRgb(0x22, 0x22, 0x33)));
+  TheShell().pictures.put(number, MakePicture(w, h, palette::kHouse));
 }
 
 std::u16string EnvironmentText(const wchar_t* name) {

@@ -11,6 +11,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
+#include "imaging/palette.h"
 #include "imaging/status.h"
 #include "platform/file_names.h"
 #include "platform/numbers.h"
@@ -25,8 +26,8 @@ using id::kPicFirstPreview;
 using id::kPicFirstShot;
 using id::kPicStatus;
 using id::kPicWork;
-constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
-constexpr Rgb kWhite = MakeRgb(0xFF, 0xFF, 0xFF);
+constexpr Rgb kBackground = palette::kHouse;
+constexpr Rgb kWhite = palette::kWhite;
 // Bounds the status picture whatever the record holds; real previews are far smaller.
 constexpr long long kMaxPreviewSide = 4096;
 

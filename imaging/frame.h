@@ -3,12 +3,13 @@
 
 #include <array>
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 
 namespace snapdeck {
 
 struct FrameStyle {
-  Rgb color = MakeRgb(0xBB, 0x11, 0x22);
+  Rgb color = palette::kRed;
   int thickness = 1;  // 0..9
   int effect = 8;     // 0..16, 8 neutral
   int direction = 1;  // 0 or 1

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 
 namespace snapdeck {
@@ -27,7 +28,7 @@ struct AppSettings {
   std::int32_t framethickness = 1;
   std::int32_t frameeffect = 8;
   std::int32_t frameeffectdir = 1;
-  Rgb framecolor = MakeRgb(0xBB, 0x11, 0x22);
+  Rgb framecolor = palette::kRed;
   std::array<Rgb, 16> framecolorlist{};
   std::int32_t stayontop = 1;
   std::int32_t sound = 1;

@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "platform/file_names.h"
 #include "platform/text.h"
@@ -28,23 +29,23 @@ void Fallback(std::atomic<std::int32_t>& v, std::int32_t lo, std::int32_t hi, st
 }  // namespace
 
 std::array<Rgb, 16> DefaultFrameColorList() {
-  const Rgb red = MakeRgb(0xBB, 0x11, 0x22);
+  const Rgb red = palette::kRed;
   return {red,
           red,
           red,
           red,
           red,
           red,
-          MakeRgb(0xFF, 0xBB, 0x77),
-          MakeRgb(0xFF, 0x88, 0x11),
+          palette::kPeach,
+          palette::kOrange,
           red,
-          MakeRgb(0xFF, 0x99, 0xAA),
-          MakeRgb(0x11, 0x77, 0x22),
-          MakeRgb(0x99, 0xEE, 0xAA),
-          MakeRgb(0x11, 0x22, 0x55),
-          MakeRgb(0xAA, 0xBB, 0xFF),
-          MakeRgb(0xFF, 0xFF, 0x99),
-          MakeRgb(0xEE, 0xEE, 0x22)};
+          palette::kPink,
+          palette::kGreen,
+          palette::kMint,
+          palette::kNavy,
+          palette::kSky,
+          palette::kPale,
+          palette::kStraw};
 }
 
 void ReadSettings(AppSettings& s, const PreferenceFile& f) {
