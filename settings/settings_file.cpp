@@ -3,6 +3,7 @@
 #include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "platform/file_names.h"
+#include "platform/numbers.h"
 #include "platform/text.h"
 #include "settings/password_cipher.h"
 #include "settings/value_text.h"
@@ -106,7 +107,10 @@ void NormalizeSettings(AppSettings& s) {
   Fallback(s.shotfolderid, 0, kFolderHistorySize - 1, 0);
   Fallback(s.hotkey, 0, 13, 0);
   Fallback(s.hotkeyCAS, 0, 7, 0);
-  if (s.sortview != 1 && s.sortview != 2 && s.sortview != 4) s.sortview = 4;
+  if (s.sortview != id::kSortByName && s.sortview != id::kSortByNumber &&
+      s.sortview != id::kSortByDate) {
+    s.sortview = id::kSortByDate;
+  }
   Fallback(s.sortdir, 0, 1, 1);
   Fallback(s.connecttimeout, 1, 100000, 255);
   Fallback(s.passwordtimeout, 1, 100000, 255);
