@@ -292,7 +292,7 @@ HWND BuildMainWindow() {
   }
 
   AddItems(id::kFormatCombo, kFileFormats);
-  AddItems(id::kScaleCombo, kScaleSizes);
+  AddItems(id::kScaleCombo, ScaleTexts());
   SendMessageW(GetDlgItem(main, id::kScaleCombo), CB_SETCURSEL, 3, 0);
   static constexpr std::u16string_view kThicknesses[] = {u"0", u"1", u"2", u"3", u"4",
                                                          u"5", u"6", u"7", u"8", u"9"};

@@ -160,8 +160,7 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
   const long long t = frame.thickness;
   const long long w = decoded.picture.width;
   const long long h = decoded.picture.height;
-  const int pct =
-      (s.shotsize >= 0 && s.shotsize <= 5 && s.shotsize != 3) ? ScalePercent(s.shotsize) : 100;
+  const int pct = ScalePercent(s.shotsize);
   const long long sw = std::max(1LL, w * pct / 100);
   const long long sh = std::max(1LL, h * pct / 100);
   // Every picture made from the bitmap must stay within the picture limits.

@@ -169,7 +169,7 @@ void DrawFrame(Picture& p, const FrameStyle& style) {
 }
 
 int ScalePercent(int shotsize) {
-  if (shotsize < 0 || shotsize > 5) return 100;
+  if (shotsize < 0 || shotsize >= kScaleCount) return 100;
   return kScalePercents[shotsize];
 }
 
