@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/main_logic.h"
+#include "imaging/codec.h"
 #include "platform/file_names.h"
 #include "shell/ids.h"
 #include "shell/tables.h"
@@ -81,8 +82,9 @@ std::u16string TrayIconTip(int hotkey, int hotkeyCAS) {
 }
 
 std::u16string FormatExtension(int shotext) {
-  if (shotext < 0 || shotext >= static_cast<int>(kFileFormats.size())) shotext = 2;
-  return std::u16string(kFileFormats[static_cast<std::size_t>(shotext)]);
+  const ShotFormat format =
+      IsShotFormat(shotext) ? static_cast<ShotFormat>(shotext) : ShotFormat::Png;
+  return std::u16string(ExtensionOf(format));
 }
 
 std::u16string PrepareShotStem(std::u16string_view typed, const AppSettings& s, FileSystem& fs) {

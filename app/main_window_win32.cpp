@@ -10,6 +10,7 @@
 
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
+#include "imaging/codec.h"
 #include "platform/file_names.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"
@@ -291,7 +292,7 @@ HWND BuildMainWindow() {
     if (IsComboBox(control)) state.comboHeights[c.id] = c.h;
   }
 
-  AddItems(id::kFormatCombo, kFileFormats);
+  AddItems(id::kFormatCombo, kShotExtensions);
   AddItems(id::kScaleCombo, ScaleTexts());
   SendMessageW(GetDlgItem(main, id::kScaleCombo), CB_SETCURSEL, 3, 0);
   static constexpr std::u16string_view kThicknesses[] = {u"0", u"1", u"2", u"3", u"4",

@@ -31,7 +31,6 @@ constexpr Rgb kWhite = palette::kWhite;
 // Bounds the status picture whatever the record holds; real previews are far smaller.
 constexpr long long kMaxPreviewSide = 4096;
 
-constexpr const char16_t* kExtensions[] = {u".bmp", u".jpg", u".png"};
 
 struct JobState {
   long long largestProgress = 0;  // largest output-phase progress drawn in this job
@@ -184,7 +183,7 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result) {
 
   const std::u16string name = ShotFileName(s, session, i);
   bool ok = false;
-  if (s.shotext >= 0 && s.shotext <= 2) {
+  if (IsShotFormat(s.shotext)) {
     const std::vector<std::uint8_t> encoded = EncodeForFormat(saved, s.shotext);
     // Through a file beside it, so a full disk or a write error keeps the earlier shot.
     ok = !encoded.empty() && ctx.files.replaceFile(s.currentFolder + name, encoded);
@@ -275,7 +274,7 @@ void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
 std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& session, int i) {
   const bool pinPrefix = settings.includepin != 0 || session.count > 1;
   const std::u16string ext =
-      (settings.shotext >= 0 && settings.shotext <= 2) ? kExtensions[settings.shotext] : u"";
+      IsShotFormat(settings.shotext) ? std::u16string(kShotExtensions[settings.shotext]) : u"";
   std::u16string name;
   if (pinPrefix && i >= 1 && i <= kMaxDevices) name = PinForFileName(session.PIN[i]) + u"-";
   return name + settings.shotname + ext;

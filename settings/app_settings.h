@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imaging/codec.h"
 #include "imaging/frame.h"
 #include "imaging/palette.h"
 #include "imaging/picture.h"
@@ -20,7 +21,7 @@ struct AppSettings {
   std::int32_t shotfolderid = 0;
   std::array<std::u16string, kFolderHistorySize> shotfolder{};  // folder history
   std::u16string shotname = u"snapdeck";
-  std::int32_t shotext = 2;
+  std::int32_t shotext = static_cast<std::int32_t>(ShotFormat::Png);
   std::int32_t shotsize = kUnscaledIndex;
   std::int32_t width = 240;
   std::int32_t height = 160;

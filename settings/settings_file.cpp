@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "imaging/codec.h"
 #include "imaging/frame.h"
 #include "imaging/palette.h"
 #include "imaging/picture.h"
@@ -100,7 +101,7 @@ void ReadSettings(AppSettings& s, const PreferenceFile& f) {
 // separator, since file names are put straight after them.
 void NormalizeSettings(AppSettings& s) {
   for (std::u16string& folder : s.shotfolder) folder = FolderWithSeparator(folder);
-  Fallback(s.shotext, 0, 2, 2);
+  Fallback(s.shotext, 0, kShotFormatCount - 1, static_cast<std::int32_t>(ShotFormat::Png));
   Fallback(s.shotsize, 0, kScaleCount - 1, kUnscaledIndex);
   Fallback(s.framethickness, 0, 9, 1);
   Fallback(s.frameeffect, 0, 16, 8);

@@ -41,7 +41,6 @@ const std::array<KeyRow, 5>& ModifierTable();
 // index shows as "-off-", so any pair of values gives a text.
 std::u16string HotkeyText(int hotkey, int cas);
 
-inline constexpr std::array<std::u16string_view, 3> kFileFormats = {u".bmp", u".jpg", u".png"};
 // The scale list's entries, "25%" .. "200%".
 std::array<std::u16string, kScaleCount> ScaleTexts();
 // Shown in the "webdings" font they are an up (0) and a down (1) triangle.
