@@ -7,6 +7,7 @@
 #include "platform/file_names.h"
 #include "shell/ids.h"
 #include "shell/tables.h"
+#include "program_version.h"
 
 namespace snapdeck {
 
@@ -78,7 +79,7 @@ std::u16string TrayButtonTip(int hotkey, int hotkeyCAS) {
 }
 
 std::u16string TrayIconTip(int hotkey, int hotkeyCAS) {
-  return u"Snapdeck 1.67\r\n" + HotkeyText(hotkey, hotkeyCAS);
+  return u"Snapdeck " SNAPDECK_VERSION_TEXT "\r\n" + HotkeyText(hotkey, hotkeyCAS);
 }
 
 std::u16string FormatExtension(int shotext) {

@@ -18,6 +18,7 @@
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
+#include "program_version.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -256,8 +257,8 @@ HWND BuildMainWindow() {
   const int h = outer.bottom - outer.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  HWND main = CreateWindowExW(0, ProgramWindowClass(), L"Snapdeck 1.67", style, x, y, w, h, nullptr,
-                              nullptr, shell.instance, nullptr);
+  HWND main = CreateWindowExW(0, ProgramWindowClass(), L"Snapdeck " SNAPDECK_VERSION_TEXT, style, x,
+                              y, w, h, nullptr, nullptr, shell.instance, nullptr);
   if (main == nullptr) return nullptr;
   auto owned = std::make_unique<MainWindowState>();
   owned->window = main;

@@ -27,6 +27,7 @@
 #include "update/update_address.h"
 #include "update/update_window_win32.h"
 #include "viewer/viewer_window_win32.h"
+#include "program_version.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -211,7 +212,7 @@ HWND BuildMainWithSettings(std::optional<SettingsNotice>& unreadable) {
   UpdateInfo& update = TheUpdateInfo();
   update.parentWindow = id::kMainWindow;
   update.programName = u"Snapdeck";
-  update.currentVersion = u"1.67";
+  update.currentVersion = u"" SNAPDECK_VERSION_TEXT;
   update.infoUrl = UpdateInfoUrl(EnvironmentText(L"SNAPDECK_UPDATE_URL"));
   InstallTray();
   Services& services = TheServices();
