@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "app/main_logic.h"
+#include "imaging/codec.h"
 #include "platform/file_names.h"
 #include "shell/ids.h"
 #include "shell/tables.h"
+#include "program_version.h"
 
 namespace snapdeck {
 
@@ -82,12 +84,13 @@ std::u16string TrayButtonTip(int hotkey, int hotkeyCAS) {
 }
 
 std::u16string TrayIconTip(int hotkey, int hotkeyCAS) {
-  return u"Snapdeck 1.67\r\n" + HotkeyText(hotkey, hotkeyCAS);
+  return u"Snapdeck " SNAPDECK_VERSION_TEXT "\r\n" + HotkeyText(hotkey, hotkeyCAS);
 }
 
 std::u16string FormatExtension(int shotext) {
-  if (shotext < 0 || shotext >= static_cast<int>(kFileFormats.size())) shotext = 2;
-  return std::u16string(kFileFormats[static_cast<std::size_t>(shotext)]);
+  const ShotFormat format =
+      IsShotFormat(shotext) ? static_cast<ShotFormat>(shotext) : ShotFormat::Png;
+  return std::u16string(ExtensionOf(format));
 }
 
 std::u16string PrepareShotStem(std::u16string_view typed, const AppSettings& s, FileSystem& fs) {

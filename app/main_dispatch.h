@@ -58,7 +58,7 @@ std::u16string TrayButtonTip(int hotkey, int hotkeyCAS);
 // Tool tip of the tray icon: the title, CR LF, the hotkey.
 std::u16string TrayIconTip(int hotkey, int hotkeyCAS);
 
-// Extension of a format index (0 ".bmp", 1 ".jpg", 2 ".png"); out of range gives ".png".
+// Extension of a format index (ShotFormat); out of range gives ".png".
 std::u16string FormatExtension(int shotext);
 
 // The stem as a screenshot uses it: a typed extension removed, then the next free

@@ -11,6 +11,7 @@
 #include "app/main_dispatch.h"
 #include "app/main_logic.h"
 #include "dialogs/symbol_buttons_win32.h"
+#include "imaging/codec.h"
 #include "platform/file_names.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/resource_ids.h"
@@ -18,6 +19,7 @@
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
+#include "program_version.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -260,8 +262,8 @@ HWND BuildMainWindow() {
   const int h = outer.bottom - outer.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  HWND main = CreateWindowExW(0, ProgramWindowClass(), L"Snapdeck 1.67", style, x, y, w, h, nullptr,
-                              nullptr, shell.instance, nullptr);
+  HWND main = CreateWindowExW(0, ProgramWindowClass(), L"Snapdeck " SNAPDECK_VERSION_TEXT, style, x,
+                              y, w, h, nullptr, nullptr, shell.instance, nullptr);
   if (main == nullptr) return nullptr;
   auto owned = std::make_unique<MainWindowState>();
   owned->window = main;
@@ -298,8 +300,8 @@ HWND BuildMainWindow() {
     if (IsComboBox(control)) state.comboHeights[c.id] = c.h;
   }
 
-  AddItems(id::kFormatCombo, kFileFormats);
-  AddItems(id::kScaleCombo, kScaleSizes);
+  AddItems(id::kFormatCombo, kShotExtensions);
+  AddItems(id::kScaleCombo, ScaleTexts());
   SendMessageW(GetDlgItem(main, id::kScaleCombo), CB_SETCURSEL, 3, 0);
   static constexpr std::u16string_view kThicknesses[] = {u"0", u"1", u"2", u"3", u"4",
                                                          u"5", u"6", u"7", u"8", u"9"};

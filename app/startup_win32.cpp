@@ -18,6 +18,7 @@
 #include "dialogs/requester_win32.h"
 #include "dialogs/symbol_buttons_win32.h"
 #include "imaging/draw.h"
+#include "imaging/palette.h"
 #include "platform/paths.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
@@ -31,6 +32,7 @@
 #include "update/update_signature.h"
 #include "update/update_window_win32.h"
 #include "viewer/viewer_window_win32.h"
+#include "program_version.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -53,7 +55,7 @@ void LoadPicture(int number) {
 }
 
 void CreatePicture(int number, int w, int h) {
-  TheShell().pictures.put(number, MakePicture(w, h, MakeRgb(0x22, 0x22, 0x33)));
+  TheShell().pictures.put(number, MakePicture(w, h, palette::kHouse));
 }
 
 std::u16string EnvironmentText(const wchar_t* name) {

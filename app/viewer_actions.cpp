@@ -125,8 +125,8 @@ int StandardWidth(int width) {
 }
 
 int FormatIndexOf(std::u16string_view extension) {
-  for (std::size_t i = 0; i < kFileFormats.size(); ++i) {
-    if (extension == kFileFormats[i]) return static_cast<int>(i);
+  for (std::size_t i = 0; i < kShotExtensions.size(); ++i) {
+    if (extension == kShotExtensions[i]) return static_cast<int>(i);
   }
   return 0;
 }

@@ -17,7 +17,7 @@ namespace snapdeck {
 // and from 1024 on are their own standard width.
 int StandardWidth(int width);
 
-// 0 ".bmp", 1 ".jpg", 2 ".png", compared exactly; 0 when none matches.
+// The format index (ShotFormat) of an extension, compared exactly; 0 when none matches.
 int FormatIndexOf(std::u16string_view extension);
 
 enum class ShotAction { Copy, RemoveFrame, AddFrame, Delete };

@@ -85,7 +85,9 @@ bool OnViewerControl(int control, int type) {
     case id::kViewerSortName:
     case id::kViewerSortNumber:
     case id::kViewerSortTime:
-      s.sortview = control == id::kViewerSortName ? 1 : (control == id::kViewerSortNumber ? 2 : 4);
+      s.sortview = control == id::kViewerSortName     ? id::kSortByName
+                   : control == id::kViewerSortNumber ? id::kSortByNumber
+                                                      : id::kSortByDate;
       ClickControl(id::kViewerRefresh);
       return true;
     case id::kViewerScroll:

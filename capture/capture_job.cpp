@@ -14,6 +14,7 @@
 #include "imaging/draw.h"
 #include "imaging/frame.h"
 #include "imaging/scale.h"
+#include "imaging/palette.h"
 #include "imaging/status.h"
 #include "platform/file_names.h"
 #include "platform/numbers.h"
@@ -28,12 +29,11 @@ using id::kPicFirstPreview;
 using id::kPicFirstShot;
 using id::kPicStatus;
 using id::kPicWork;
-constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
-constexpr Rgb kWhite = MakeRgb(0xFF, 0xFF, 0xFF);
+constexpr Rgb kBackground = palette::kHouse;
+constexpr Rgb kWhite = palette::kWhite;
 // Bounds the status picture whatever the record holds; real previews are far smaller.
 constexpr long long kMaxPreviewSide = 4096;
 
-constexpr const char16_t* kExtensions[] = {u".bmp", u".jpg", u".png"};
 
 struct JobState {
   long long largestProgress = 0;  // largest output-phase progress drawn in this job
@@ -194,8 +194,7 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
   const long long t = frame.thickness;
   const long long w = decoded.picture.width;
   const long long h = decoded.picture.height;
-  const int pct =
-      (s.shotsize >= 0 && s.shotsize <= 5 && s.shotsize != 3) ? ScalePercent(s.shotsize) : 100;
+  const int pct = ScalePercent(s.shotsize);
   const long long sw = std::max(1LL, w * pct / 100);
   const long long sh = std::max(1LL, h * pct / 100);
   // Every picture made from the bitmap must stay within the picture limits.
@@ -224,7 +223,7 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
 
   const std::u16string name = ShotFileName(s, session, i);
   bool ok = false;
-  if (s.shotext >= 0 && s.shotext <= 2) {
+  if (IsShotFormat(s.shotext)) {
     if (!png) encoded = EncodeForFormat(saved, s.shotext);
     // Through a file beside it, so a full disk or a write error keeps the earlier shot.
     ok = !encoded.empty() && ctx.files.replaceFile(s.currentFolder + name, encoded);
@@ -428,7 +427,7 @@ void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
 std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& session, int i) {
   const bool pinPrefix = settings.includepin != 0 || session.count > 1;
   const std::u16string ext =
-      (settings.shotext >= 0 && settings.shotext <= 2) ? kExtensions[settings.shotext] : u"";
+      IsShotFormat(settings.shotext) ? std::u16string(kShotExtensions[settings.shotext]) : u"";
   std::u16string name;
   if (pinPrefix && i >= 1 && i <= kMaxDevices) {
     name = (session.phone[i] ? SerialForFileName(session.PIN[i]) : PinForFileName(session.PIN[i])) +

@@ -1,5 +1,7 @@
 #include "dialogs/bubble_theme.h"
 
+#include "imaging/palette.h"
+
 namespace snapdeck {
 namespace {
 
@@ -25,15 +27,14 @@ BubbleTheme BubbleThemeFor(Rgb themeColor) {
   constexpr std::array<BeepTone, 3> kAlert{{{600, 100}, {100, 30}, {400, 100}}};
   switch (themeColor) {
     case kThemeError:
-      return Disc(kThemeError, MakeRgb(0xDD, 0x44, 0x55), MakeRgb(0xFF, 0x99, 0xAA), 0, kFalling);
+      return Disc(kThemeError, palette::kRose, palette::kPink, 0, kFalling);
     case kThemeInformation:
-      return Disc(kThemeInformation, MakeRgb(0x55, 0x66, 0xAA), MakeRgb(0xAA, 0xBB, 0xFF), 1,
-                  kChime);
+      return Disc(kThemeInformation, palette::kSteel, palette::kSky, 1, kChime);
     case kThemeSuccess:
-      return Disc(kThemeSuccess, MakeRgb(0x44, 0xAA, 0x55), MakeRgb(0x99, 0xEE, 0xAA), 1, kChime);
+      return Disc(kThemeSuccess, palette::kLeaf, palette::kMint, 1, kChime);
     case kThemeWarning:
     case kThemeCaution:
-      return Disc(kThemeCaution, MakeRgb(0xFF, 0xAA, 0x33), MakeRgb(0xFF, 0xFF, 0x99), 2, kAlert);
+      return Disc(kThemeCaution, palette::kAmber, palette::kPale, 2, kAlert);
     default:
       return BubbleTheme{};
   }

@@ -4,15 +4,16 @@
 
 #include <array>
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 
 namespace snapdeck {
 
-inline constexpr Rgb kThemeError = MakeRgb(0xBB, 0x11, 0x22);
-inline constexpr Rgb kThemeInformation = MakeRgb(0x11, 0x22, 0x55);
-inline constexpr Rgb kThemeSuccess = MakeRgb(0x11, 0x77, 0x22);
-inline constexpr Rgb kThemeWarning = MakeRgb(0xFF, 0xFF, 0x22);
-inline constexpr Rgb kThemeCaution = MakeRgb(0xFF, 0x88, 0x11);
+inline constexpr Rgb kThemeError = palette::kRed;
+inline constexpr Rgb kThemeInformation = palette::kNavy;
+inline constexpr Rgb kThemeSuccess = palette::kGreen;
+inline constexpr Rgb kThemeWarning = palette::kYellow;
+inline constexpr Rgb kThemeCaution = palette::kOrange;
 
 struct BeepTone {
   int frequency = 0;  // Hz

@@ -11,6 +11,7 @@
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "dialogs/login_state.h"
+#include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
@@ -22,8 +23,8 @@ namespace {
 
 const wchar_t kTitle[] = L"VEX - kestrel's update info";
 constexpr int kBubbleSize = 160;
-constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
-constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kTextColor = palette::kHouse;
+constexpr COLORREF kWhite = palette::kWhite;
 
 // Colours of one control; without a brush the default background stays. The brushes
 // here are borrowed: the bubble's function owns them, or they are stock brushes.
@@ -210,7 +211,7 @@ bool LoginBubble(const std::u16string& host) {
       MakeDialogControl(window, L"Edit", login.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
                         WS_EX_CLIENTEDGE, {30, 80, 100, 20}, id::kLoginPassword);
 
-  const COLORREF labelBack = RGB(0xFF, 0x99, 0xAA);
+  const COLORREF labelBack = palette::kPink;
   const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   paint.colours.push_back({id::kLoginHost, kTextColor, labelBack, labelBrush.get()});
@@ -219,8 +220,7 @@ bool LoginBubble(const std::u16string& host) {
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});
   paint.colours.push_back({id::kLoginPassword, kTextColor, kWhite, white});
   const UniqueGdi<HBRUSH> disc =
-      DiscBrush(id::kPicBubbleDisc, MakeRgb(0xBB, 0x11, 0x22), MakeRgb(0xDD, 0x44, 0x55),
-                MakeRgb(0xFF, 0x99, 0xAA), kBubbleSize);
+      DiscBrush(id::kPicBubbleDisc, palette::kRed, palette::kRose, palette::kPink, kBubbleSize);
   paint.background = disc.get();
   ShapeAsDisc(window, kBubbleSize);
   const UniqueAccel shortcuts = ReturnAndEscape(window);

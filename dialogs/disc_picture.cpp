@@ -1,6 +1,7 @@
 #include "dialogs/disc_picture.h"
 
 #include "imaging/draw.h"
+#include "imaging/palette.h"
 
 namespace snapdeck {
 
@@ -17,10 +18,10 @@ Picture MakeDiscPicture(int size, Rgb rim, Rgb ring, Rgb centre) {
 Picture MakeRequesterDiscPicture(int size, Rgb rim, Rgb ring, Rgb centre) {
   Picture p = MakeDiscPicture(size, rim, ring, centre);
   if (p.empty()) return p;
-  const ColorStops plate{{0.0, MakeRgb(0xFF, 0xFF, 0xFF)},
-                         {0.9, MakeRgb(0xFF, 0xFF, 0xFF)},
-                         {0.94, MakeRgb(0xCC, 0xCC, 0xCC)},
-                         {1.0, MakeRgb(0x66, 0x66, 0x66)}};
+  const ColorStops plate{{0.0, palette::kWhite},
+                         {0.9, palette::kWhite},
+                         {0.94, palette::kSilver},
+                         {1.0, palette::kGrey}};
   FillCircleGradient(p, size / 2 - 1, size / 6 - 1, 36, plate);
   return p;
 }

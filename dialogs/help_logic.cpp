@@ -1,5 +1,7 @@
 #include "dialogs/help_logic.h"
 
+#include "program_version.h"
+
 #include <array>
 
 namespace snapdeck {
@@ -19,7 +21,7 @@ bool Listed(std::u16string_view code) {
 }  // namespace
 
 std::u16string HelpDocument(std::u16string_view helpText, std::u16string_view infoText) {
-  std::u16string text = u"Snapdeck 1.67\r\n\r\n";
+  std::u16string text = u"Snapdeck " SNAPDECK_VERSION_TEXT "\r\n\r\n";
   text += helpText;
   text += u"\r\n";
   text += infoText;

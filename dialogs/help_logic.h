@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dialogs/requester_layout.h"
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "shell/tables.h"
 
@@ -25,7 +26,7 @@ struct HelpInfo {
   long linkEnd = 0;
   std::u16string linkText;  // at most kLinkTextCapacity characters
   bool linkPressed = false;
-  Rgb backgroundColor = MakeRgb(0x22, 0x22, 0x33);
+  Rgb backgroundColor = palette::kHouse;
   int statusIcon = 4;              // picture number of the 16 x 16 icon
   int donationPicture = 5;         // picture number of the 62 x 31 button
   std::u16string donationAddress;  // empty: no donation button

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialogs/controls_win32.h"
+#include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
@@ -20,7 +21,7 @@
 namespace snapdeck::win32 {
 namespace {
 
-constexpr COLORREF kTextBackground = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kTextBackground = palette::kWhite;
 // Item height of the language list: the 11-pixel flag with two pixels above and below.
 constexpr int kListItemHeight = 15;
 

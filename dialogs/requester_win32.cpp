@@ -9,6 +9,7 @@
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "dialogs/requester_layout.h"
+#include "imaging/palette.h"
 #include "platform/paths.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
@@ -19,8 +20,8 @@ namespace snapdeck::win32 {
 namespace {
 
 const wchar_t kTitle[] = L"ask -kestrel's requester";
-constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
-constexpr COLORREF kFieldColor = RGB(0xFF, 0xFF, 0xFF);
+constexpr COLORREF kTextColor = palette::kHouse;
+constexpr COLORREF kFieldColor = palette::kWhite;
 // Enough for any path the open-file dialog can hand back.
 constexpr std::size_t kPathBuffer = 32768;
 

@@ -6,15 +6,16 @@
 
 #include <string>
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
 
 struct RequesterState {
-  Rgb rimColor = MakeRgb(0xFF, 0x88, 0x11);
-  Rgb ringColor = MakeRgb(0xFF, 0xAA, 0x33);
-  Rgb centreColor = MakeRgb(0xFF, 0xFF, 0x99);
+  Rgb rimColor = palette::kOrange;
+  Rgb ringColor = palette::kAmber;
+  Rgb centreColor = palette::kPale;
   int size = 0;
   std::u16string firstButtonText;
   std::u16string secondButtonText;

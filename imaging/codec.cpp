@@ -28,17 +28,21 @@ DecodeResult DecodeImageAtLeast(const std::uint8_t* data, std::size_t size, int 
   return r;
 }
 
-std::vector<std::uint8_t> EncodeForFormat(const Picture& p, int formatIndex) {
-  switch (formatIndex) {
-    case 0:
+std::vector<std::uint8_t> Encode(const Picture& p, ShotFormat format) {
+  switch (format) {
+    case ShotFormat::Bmp:
       return EncodeBmp24(p);
-    case 1:
+    case ShotFormat::Jpeg:
       return EncodeJpeg(p, 100);
-    case 2:
+    case ShotFormat::Png:
       return EncodePng(p);
-    default:
-      return {};
   }
+  return {};
+}
+
+std::vector<std::uint8_t> EncodeForFormat(const Picture& p, int formatIndex) {
+  if (!IsShotFormat(formatIndex)) return {};
+  return Encode(p, static_cast<ShotFormat>(formatIndex));
 }
 
 }  // namespace snapdeck

@@ -3,8 +3,11 @@
 // picture budget (picture.h) as soon as the header is read, before pixels are allocated.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/picture.h"
@@ -38,7 +41,23 @@ std::vector<std::uint8_t> EncodeBmp24(const Picture& p);
 std::vector<std::uint8_t> EncodePng(const Picture& p);
 std::vector<std::uint8_t> EncodeJpeg(const Picture& p, int quality);  // quality 1..100
 
-// Encoder by format index: 0 BMP, 1 JPEG at quality 100, 2 PNG. Empty on failure.
+// The screenshot formats. The value is the shotext setting and the format list's row.
+enum class ShotFormat { Bmp, Jpeg, Png };
+inline constexpr int kShotFormatCount = 3;
+// By format: ".bmp", ".jpg", ".png".
+inline constexpr std::array<std::u16string_view, kShotFormatCount> kShotExtensions = {
+    u".bmp", u".jpg", u".png"};
+
+constexpr bool IsShotFormat(int formatIndex) {
+  return formatIndex >= 0 && formatIndex < kShotFormatCount;
+}
+constexpr std::u16string_view ExtensionOf(ShotFormat format) {
+  return kShotExtensions[static_cast<std::size_t>(format)];
+}
+
+// The format's encoder; JPEG at quality 100. Empty on failure.
+std::vector<std::uint8_t> Encode(const Picture& p, ShotFormat format);
+// As Encode for a format index; empty for an index that is no format.
 std::vector<std::uint8_t> EncodeForFormat(const Picture& p, int formatIndex);
 
 }  // namespace snapdeck

@@ -128,7 +128,7 @@ Picture AverageBlocks(const Picture& src, int w, int h) {
 }  // namespace
 
 int ScalePercent(int shotsize) {
-  if (shotsize < 0 || shotsize > 5) return 100;
+  if (shotsize < 0 || shotsize >= kScaleCount) return 100;
   return kScalePercents[shotsize];
 }
 

@@ -3,14 +3,15 @@
 #include <cmath>
 
 #include "imaging/draw.h"
+#include "imaging/palette.h"
 #include "imaging/pixels.h"
 
 namespace snapdeck {
 
 namespace {
 
-constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
-constexpr Rgb kWhite = MakeRgb(0xFF, 0xFF, 0xFF);
+constexpr Rgb kBackground = palette::kHouse;
+constexpr Rgb kWhite = palette::kWhite;
 
 ColorStops LabelStops(Rgb a1, Rgb a2) { return {{0.0, a1}, {0.9, a1}, {1.0, a2}}; }
 
@@ -48,16 +49,16 @@ void DrawLabel(Picture& p, int gx, int gy, int bx, int tw, int th, const std::u1
 }  // namespace
 
 CaptionColors SnapdeckCaptionColors() {
-  return {kBackground, kWhite, MakeRgb(0xFF, 0x88, 0x11), MakeRgb(0xFF, 0xFF, 0x99)};
+  return {kBackground, kWhite, palette::kOrange, palette::kPale};
 }
 CaptionColors WaitCaptionColors() {
-  return {kBackground, kWhite, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0xAA, 0xBB, 0xFF)};
+  return {kBackground, kWhite, palette::kNavy, palette::kSky};
 }
 CaptionColors DoneCaptionColors() {
-  return {kBackground, kWhite, MakeRgb(0x11, 0x77, 0x22), MakeRgb(0x99, 0xEE, 0xAA)};
+  return {kBackground, kWhite, palette::kGreen, palette::kMint};
 }
 CaptionColors FailCaptionColors() {
-  return {kBackground, kWhite, MakeRgb(0xBB, 0x11, 0x22), MakeRgb(0xFF, 0x99, 0xAA)};
+  return {kBackground, kWhite, palette::kRed, palette::kPink};
 }
 
 void RenderStatusPicture(Picture& p, int w, int h, const std::u16string& caption,
@@ -121,18 +122,18 @@ bool ProgressBar::draw(double m, double v) {
   if (picture_.empty()) return false;
   FillEllipseGradient(picture_, 0, 0, B, 11, x, 5, B, 5,
                       {{0.0, kWhite},
-                       {0.3, MakeRgb(0xFF, 0xFF, 0x99)},
-                       {0.7, MakeRgb(0xFF, 0xAA, 0x33)},
-                       {1.0, MakeRgb(0xFF, 0x88, 0x11)}});
+                       {0.3, palette::kPale},
+                       {0.7, palette::kAmber},
+                       {1.0, palette::kOrange}});
   FillEllipseGradient(picture_, 0, 0, x, 11, x, 5, B, 5,
                       {{0.0, kWhite},
-                       {0.3, MakeRgb(0xFF, 0x99, 0xAA)},
-                       {0.7, MakeRgb(0xDD, 0x44, 0x55)},
-                       {1.0, MakeRgb(0xBB, 0x11, 0x22)}});
+                       {0.3, palette::kPink},
+                       {0.7, palette::kRose},
+                       {1.0, palette::kRed}});
   FillCircleGradient(picture_, x, 5, 5,
-                     {{0.0, MakeRgb(0x99, 0xEE, 0xAA)},
-                      {0.8, MakeRgb(0x44, 0xAA, 0x55)},
-                      {1.0, MakeRgb(0x11, 0x77, 0x22)}});
+                     {{0.0, palette::kMint},
+                      {0.8, palette::kLeaf},
+                      {1.0, palette::kGreen}});
   if (show_) show_(picture_);
   lastX_ = x;
   return true;

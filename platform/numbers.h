@@ -1,5 +1,6 @@
-// The numbers of pictures, sounds and requester questions and answers. The capture job
-// and the device checks below the shell use them too, so they live in the lowest layer;
+// The numbers of pictures, sounds, requester questions and answers and the viewer's sort
+// keys. The capture job, the device checks and the settings below the shell use them
+// too, so they live in the lowest layer;
 // shell/ids.h includes this file and holds every other number of the program.
 #pragma once
 
@@ -47,6 +48,12 @@ inline constexpr int kPicTrayIdle = 34;
 inline constexpr int kPicTrayBusy = 35;
 inline constexpr int kPicFirstShot = 37;     // 37 + device slot (1..4)
 inline constexpr int kPicFirstPreview = 42;  // 42 + device slot (1..4)
+
+// Viewer sort keys: the sortview setting and the option buttons. Any other value keeps
+// the listing order.
+inline constexpr int kSortByName = 1;
+inline constexpr int kSortByNumber = 2;
+inline constexpr int kSortByDate = 4;
 
 // Sounds played only while the user's sound switch is on (0-3 play whenever a sound
 // device exists)

@@ -14,34 +14,37 @@ inline constexpr int kFolderHistorySize = 16;
 inline constexpr int kPasswordSlots = 5;  // slot 0 is never used; devices are 1..4
 
 struct AppSettings {
+  // Every setting of the file at its default (the table in settings_file.cpp).
+  AppSettings();
+
   std::u16string JLpath;  // folder of the device tool, ends with a backslash
-  std::int32_t shotfolderid = 0;
+  std::int32_t shotfolderid;
   std::array<std::u16string, kFolderHistorySize> shotfolder{};  // folder history
-  std::u16string shotname = u"snapdeck";
-  std::int32_t shotext = 2;
-  std::int32_t shotsize = 3;
-  std::int32_t width = 240;
-  std::int32_t height = 160;
-  std::int32_t autonumber = 0;
-  std::int32_t includepin = 0;
-  std::int32_t framethickness = 1;
-  std::int32_t frameeffect = 8;
-  std::int32_t frameeffectdir = 1;
-  Rgb framecolor = MakeRgb(0xBB, 0x11, 0x22);
+  std::u16string shotname;
+  std::int32_t shotext;   // a ShotFormat
+  std::int32_t shotsize;  // index into kScalePercents
+  std::int32_t width;
+  std::int32_t height;
+  std::int32_t autonumber;
+  std::int32_t includepin;
+  std::int32_t framethickness;
+  std::int32_t frameeffect;
+  std::int32_t frameeffectdir;
+  Rgb framecolor;
   std::array<Rgb, 16> framecolorlist{};
-  std::int32_t stayontop = 1;
-  std::int32_t sound = 1;
-  std::u16string langcode = u"US";
-  std::int32_t rememberPassword = 1;
+  std::int32_t stayontop;
+  std::int32_t sound;
+  std::u16string langcode;
+  std::int32_t rememberPassword;
   std::array<std::u16string, kPasswordSlots> passwords{};  // plain text in memory
-  std::int32_t killtimeout = 32;
-  std::int32_t connecttimeout = 255;
-  std::int32_t passwordtimeout = 255;
-  std::int32_t sortview = 4;
-  std::int32_t sortdir = 1;
+  std::int32_t killtimeout;
+  std::int32_t connecttimeout;
+  std::int32_t passwordtimeout;
+  std::int32_t sortview;
+  std::int32_t sortdir;
   // Read by the hotkey poller thread while the UI thread may change them.
-  std::atomic<std::int32_t> hotkey{0};
-  std::atomic<std::int32_t> hotkeyCAS{0};
+  std::atomic<std::int32_t> hotkey;
+  std::atomic<std::int32_t> hotkeyCAS;
 
   // Not persisted: the folder new screenshots go to (text of the selected history entry).
   std::u16string currentFolder;

@@ -1,7 +1,15 @@
 #include "settings/settings_file.h"
 
+#include <cstdint>
+#include <vector>
+
+#include "imaging/codec.h"
+#include "imaging/frame.h"
+#include "imaging/scale.h"
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "platform/file_names.h"
+#include "platform/numbers.h"
 #include "platform/text.h"
 #include "settings/password_cipher.h"
 #include "settings/value_text.h"
@@ -15,111 +23,236 @@ std::u16string CipherKey(int n) { return u"cipherString[" + DecimalText(n) + u"]
 
 constexpr const char16_t* kLanguageCodes[] = {u"US", u"DE", u"FR", u"IT", u"TR", u"ES", u"JP"};
 
-bool InRange(std::int32_t v, std::int32_t lo, std::int32_t hi) { return v >= lo && v <= hi; }
+constexpr std::int32_t kAny = INT32_MAX;  // as hi: any value is kept (on/off switches)
 
-void Fallback(std::int32_t& v, std::int32_t lo, std::int32_t hi, std::int32_t def) {
-  if (!InRange(v, lo, hi)) v = def;
+enum class Kind { Text, Number, SharedNumber, Color, Folders, Palette, Passwords };
+
+// One line (or run of lines) of the file. A number outside lo..hi falls back to its
+// default; no clamping, since a hand-edited value out of range means nothing.
+struct SettingRow {
+  const char16_t* key;  // the lists write their own keys
+  Kind kind;
+  std::int32_t AppSettings::*number = nullptr;
+  std::atomic<std::int32_t> AppSettings::*sharedNumber = nullptr;
+  std::u16string AppSettings::*text = nullptr;
+  Rgb AppSettings::*color = nullptr;
+  std::int32_t numberDefault = 0;
+  std::int32_t lo = 0;
+  std::int32_t hi = kAny;
+  const char16_t* textDefault = u"";
+  Rgb colorDefault = 0;
+  // Reading keeps the value already in the record as the default: start-up sets these
+  // from the program's own folder first.
+  bool defaultIsCurrent = false;
+};
+
+SettingRow Number(const char16_t* key, std::int32_t AppSettings::*field, std::int32_t def,
+                  std::int32_t lo = 0, std::int32_t hi = kAny) {
+  SettingRow r{key, Kind::Number};
+  r.number = field;
+  r.numberDefault = def;
+  r.lo = lo;
+  r.hi = hi;
+  return r;
 }
 
-void Fallback(std::atomic<std::int32_t>& v, std::int32_t lo, std::int32_t hi, std::int32_t def) {
-  if (!InRange(v.load(), lo, hi)) v.store(def);
+SettingRow Shared(const char16_t* key, std::atomic<std::int32_t> AppSettings::*field,
+                  std::int32_t def, std::int32_t lo, std::int32_t hi) {
+  SettingRow r{key, Kind::SharedNumber};
+  r.sharedNumber = field;
+  r.numberDefault = def;
+  r.lo = lo;
+  r.hi = hi;
+  return r;
+}
+
+SettingRow Text(const char16_t* key, std::u16string AppSettings::*field, const char16_t* def,
+                bool defaultIsCurrent = false) {
+  SettingRow r{key, Kind::Text};
+  r.text = field;
+  r.textDefault = def;
+  r.defaultIsCurrent = defaultIsCurrent;
+  return r;
+}
+
+SettingRow Color(const char16_t* key, Rgb AppSettings::*field, Rgb def) {
+  SettingRow r{key, Kind::Color};
+  r.color = field;
+  r.colorDefault = def;
+  return r;
+}
+
+SettingRow List(Kind kind) { return SettingRow{u"", kind}; }
+
+// Every setting in the order of the written file. The rows that depend on other rows
+// (width and height on framethickness, the passwords on rememberPassword) and the
+// choices of sortview and langcode are checked after the rows, in NormalizeSettings.
+const std::vector<SettingRow>& SettingRows() {
+  static const std::vector<SettingRow> rows = [] {
+    SettingRow folderId =
+        Number(u"shotfolderid", &AppSettings::shotfolderid, 0, 0, kFolderHistorySize - 1);
+    folderId.defaultIsCurrent = true;
+    return std::vector<SettingRow>{
+        Text(u"JLpath", &AppSettings::JLpath, u"", true),
+        folderId,
+        List(Kind::Folders),
+        Text(u"shotname", &AppSettings::shotname, u"snapdeck", true),
+        Number(u"shotext", &AppSettings::shotext, static_cast<std::int32_t>(ShotFormat::Png), 0,
+               kShotFormatCount - 1),
+        Number(u"shotsize", &AppSettings::shotsize, kUnscaledIndex, 0, kScaleCount - 1),
+        Number(u"width", &AppSettings::width, 240, 1, kMaxPictureSide),
+        Number(u"height", &AppSettings::height, 160, 1, kMaxPictureSide),
+        Number(u"autonumber", &AppSettings::autonumber, 0, INT32_MIN),
+        Number(u"includepin", &AppSettings::includepin, 0, INT32_MIN),
+        Number(u"framethickness", &AppSettings::framethickness, 1, 0, 9),
+        Number(u"frameeffect", &AppSettings::frameeffect, 8, 0, 16),
+        Number(u"frameeffectdir", &AppSettings::frameeffectdir, 1, 0, 1),
+        Color(u"framecolor", &AppSettings::framecolor, palette::kRed),
+        List(Kind::Palette),
+        Number(u"rememberPassword", &AppSettings::rememberPassword, 1, INT32_MIN),
+        List(Kind::Passwords),
+        Number(u"killtimeout", &AppSettings::killtimeout, 32, 0, 100000),
+        Number(u"connecttimeout", &AppSettings::connecttimeout, 255, 1, 100000),
+        Number(u"passwordtimeout", &AppSettings::passwordtimeout, 255, 1, 100000),
+        Number(u"stayontop", &AppSettings::stayontop, 1, INT32_MIN),
+        Number(u"sound", &AppSettings::sound, 1, INT32_MIN),
+        Text(u"langcode", &AppSettings::langcode, u"US"),
+        Number(u"sortview", &AppSettings::sortview, id::kSortByDate, id::kSortByName,
+               id::kSortByDate),
+        Number(u"sortdir", &AppSettings::sortdir, 1, 0, 1),
+        Shared(u"hotkey", &AppSettings::hotkey, 0, 0, 13),
+        Shared(u"hotkeyCAS", &AppSettings::hotkeyCAS, 0, 0, 7),
+    };
+  }();
+  return rows;
+}
+
+const SettingRow& RowOf(std::int32_t AppSettings::*field) {
+  for (const SettingRow& r : SettingRows()) {
+    if (r.number == field) return r;
+  }
+  return SettingRows().front();  // not reached: every number field has a row
+}
+
+const SettingRow& RowOf(std::u16string AppSettings::*field) {
+  for (const SettingRow& r : SettingRows()) {
+    if (r.text == field) return r;
+  }
+  return SettingRows().front();  // not reached: every text field has a row
+}
+
+bool InRange(std::int32_t v, const SettingRow& r) { return v >= r.lo && v <= r.hi; }
+
+void Fallback(AppSettings& s, std::int32_t AppSettings::*field, std::int32_t smallest) {
+  if (s.*field < smallest) s.*field = RowOf(field).numberDefault;
 }
 
 }  // namespace
 
+AppSettings::AppSettings() {
+  for (const SettingRow& r : SettingRows()) {
+    switch (r.kind) {
+      case Kind::Text: this->*r.text = r.textDefault; break;
+      case Kind::Number: this->*r.number = r.numberDefault; break;
+      case Kind::SharedNumber: (this->*r.sharedNumber).store(r.numberDefault); break;
+      case Kind::Color: this->*r.color = r.colorDefault; break;
+      case Kind::Palette:  // filled from DefaultFrameColorList when a file is read
+      case Kind::Folders:
+      case Kind::Passwords: break;
+    }
+  }
+}
+
 std::array<Rgb, 16> DefaultFrameColorList() {
-  const Rgb red = MakeRgb(0xBB, 0x11, 0x22);
+  const Rgb red = palette::kRed;
   return {red,
           red,
           red,
           red,
           red,
           red,
-          MakeRgb(0xFF, 0xBB, 0x77),
-          MakeRgb(0xFF, 0x88, 0x11),
+          palette::kPeach,
+          palette::kOrange,
           red,
-          MakeRgb(0xFF, 0x99, 0xAA),
-          MakeRgb(0x11, 0x77, 0x22),
-          MakeRgb(0x99, 0xEE, 0xAA),
-          MakeRgb(0x11, 0x22, 0x55),
-          MakeRgb(0xAA, 0xBB, 0xFF),
-          MakeRgb(0xFF, 0xFF, 0x99),
-          MakeRgb(0xEE, 0xEE, 0x22)};
+          palette::kPink,
+          palette::kGreen,
+          palette::kMint,
+          palette::kNavy,
+          palette::kSky,
+          palette::kPale,
+          palette::kStraw};
 }
 
 void ReadSettings(AppSettings& s, const PreferenceFile& f) {
-  s.JLpath = f.readText(u"JLpath", s.JLpath);
-  s.shotfolderid = f.readNumber(u"shotfolderid", s.shotfolderid);
-  const std::u16string firstFolder = s.shotfolder[0].empty() ? s.currentFolder : s.shotfolder[0];
-  s.shotfolder[0] = f.readText(FolderKey(0), firstFolder);
-  for (int i = 1; i < kFolderHistorySize; ++i) s.shotfolder[i] = f.readText(FolderKey(i), u"");
-  s.shotname = f.readText(u"shotname", s.shotname);
-  s.shotext = f.readNumber(u"shotext", 2);
-  s.shotsize = f.readNumber(u"shotsize", 3);
-  s.width = f.readNumber(u"width", 240);
-  s.height = f.readNumber(u"height", 160);
-  s.autonumber = f.readNumber(u"autonumber", 0);
-  s.includepin = f.readNumber(u"includepin", 0);
-  s.framethickness = f.readNumber(u"framethickness", 1);
-  s.frameeffect = f.readNumber(u"frameeffect", 8);
-  s.frameeffectdir = f.readNumber(u"frameeffectdir", 1);
-  s.framecolor = ColorFromText(f.readText(u"framecolor", u"#BB1122"));
   const std::array<Rgb, 16> palette = DefaultFrameColorList();
-  for (int i = 0; i < 16; ++i) {
-    s.framecolorlist[i] = ColorFromText(f.readText(PaletteKey(i), ColorToText(palette[i])));
+  for (const SettingRow& r : SettingRows()) {
+    switch (r.kind) {
+      case Kind::Text:
+        s.*r.text = f.readText(r.key, r.defaultIsCurrent ? s.*r.text : r.textDefault);
+        break;
+      case Kind::Number:
+        s.*r.number = f.readNumber(r.key, r.defaultIsCurrent ? s.*r.number : r.numberDefault);
+        break;
+      case Kind::SharedNumber:
+        (s.*r.sharedNumber).store(f.readNumber(r.key, r.numberDefault));
+        break;
+      case Kind::Color:
+        s.*r.color = ColorFromText(f.readText(r.key, ColorToText(r.colorDefault)));
+        break;
+      case Kind::Folders: {
+        const std::u16string first = s.shotfolder[0].empty() ? s.currentFolder : s.shotfolder[0];
+        s.shotfolder[0] = f.readText(FolderKey(0), first);
+        for (int i = 1; i < kFolderHistorySize; ++i) s.shotfolder[i] = f.readText(FolderKey(i), u"");
+        break;
+      }
+      case Kind::Palette:
+        for (int i = 0; i < 16; ++i) {
+          s.framecolorlist[i] = ColorFromText(f.readText(PaletteKey(i), ColorToText(palette[i])));
+        }
+        break;
+      case Kind::Passwords:
+        if (s.rememberPassword != 0) {
+          for (int n = 1; n <= 4; ++n) {
+            s.passwords[n] = DecipherPassword(f.readText(CipherKey(n), u""));
+          }
+        }
+        break;
+    }
   }
-  s.stayontop = f.readNumber(u"stayontop", 1);
-  s.sound = f.readNumber(u"sound", 1);
-  s.langcode = AsciiUpper(f.readText(u"langcode", u"US"));
-  s.rememberPassword = f.readNumber(u"rememberPassword", 1);
-  if (s.rememberPassword != 0) {
-    for (int n = 1; n <= 4; ++n) s.passwords[n] = DecipherPassword(f.readText(CipherKey(n), u""));
-  }
-  s.killtimeout = f.readNumber(u"killtimeout", 32);
-  s.connecttimeout = f.readNumber(u"connecttimeout", 255);
-  s.passwordtimeout = f.readNumber(u"passwordtimeout", 255);
-  s.sortview = f.readNumber(u"sortview", 4);
-  s.sortdir = f.readNumber(u"sortdir", 1);
-  s.hotkey.store(f.readNumber(u"hotkey", 0));
-  s.hotkeyCAS.store(f.readNumber(u"hotkeyCAS", 0));
+  s.langcode = AsciiUpper(s.langcode);
 }
 
 // The file may be edited by hand, and the rest of the program indexes tables, divides
-// by time-outs and sizes pictures with these values. So every value outside its range
-// falls back to its default (no clamping): shotext 0..2, shotsize 0..5, framethickness
-// 0..9, frameeffect 0..16, frameeffectdir 0..1, shotfolderid 0..15, hotkey 0..13,
-// hotkeyCAS 0..7, sortview 1, 2 or 4, sortdir 0..1, connecttimeout and passwordtimeout
-// 1..100000, killtimeout 0..100000, width and height from 2 * framethickness + 1 (with
-// the thickness already in range) to 8192 and together within the picture budget (or
-// else both fall back: the status picture could not be drawn), langcode one of the
-// seven help languages or empty (the help window then shows no language list).
-// On/off values stay as read: any non-zero value is on. Folders end in exactly one
-// separator, since file names are put straight after them.
+// by time-outs and sizes pictures with these values. So every number outside its row's
+// range falls back to its default; on/off values stay as read (any non-zero value is
+// on). Then what one row cannot say: width and height from 2 * framethickness + 1 (with
+// the thickness already in range) and together within the picture budget (or else both
+// fall back: the status picture could not be drawn), sortview one of the sort keys,
+// langcode one of the seven help languages or empty (the help window then shows no
+// language list). Folders end in exactly one separator, since file names are put
+// straight after them.
 void NormalizeSettings(AppSettings& s) {
   for (std::u16string& folder : s.shotfolder) folder = FolderWithSeparator(folder);
-  Fallback(s.shotext, 0, 2, 2);
-  Fallback(s.shotsize, 0, 5, 3);
-  Fallback(s.framethickness, 0, 9, 1);
-  Fallback(s.frameeffect, 0, 16, 8);
-  Fallback(s.frameeffectdir, 0, 1, 1);
-  Fallback(s.shotfolderid, 0, kFolderHistorySize - 1, 0);
-  Fallback(s.hotkey, 0, 13, 0);
-  Fallback(s.hotkeyCAS, 0, 7, 0);
-  if (s.sortview != 1 && s.sortview != 2 && s.sortview != 4) s.sortview = 4;
-  Fallback(s.sortdir, 0, 1, 1);
-  Fallback(s.connecttimeout, 1, 100000, 255);
-  Fallback(s.passwordtimeout, 1, 100000, 255);
-  Fallback(s.killtimeout, 0, 100000, 32);
+  for (const SettingRow& r : SettingRows()) {
+    if (r.kind == Kind::Number && !InRange(s.*r.number, r)) s.*r.number = r.numberDefault;
+    if (r.kind == Kind::SharedNumber && !InRange((s.*r.sharedNumber).load(), r)) {
+      (s.*r.sharedNumber).store(r.numberDefault);
+    }
+  }
   const std::int32_t smallest = 2 * s.framethickness + 1;
-  Fallback(s.width, smallest, 8192, 240);
-  Fallback(s.height, smallest, 8192, 160);
+  Fallback(s, &AppSettings::width, smallest);
+  Fallback(s, &AppSettings::height, smallest);
   if (!PictureSizeAllowed(s.width, s.height)) {
-    s.width = 240;
-    s.height = 160;
+    s.width = RowOf(&AppSettings::width).numberDefault;
+    s.height = RowOf(&AppSettings::height).numberDefault;
+  }
+  if (s.sortview != id::kSortByName && s.sortview != id::kSortByNumber &&
+      s.sortview != id::kSortByDate) {
+    s.sortview = RowOf(&AppSettings::sortview).numberDefault;
   }
   bool known = s.langcode.empty();
   for (const char16_t* code : kLanguageCodes) known = known || s.langcode == code;
-  if (!known) s.langcode = u"US";
+  if (!known) s.langcode = RowOf(&AppSettings::langcode).textDefault;
 }
 
 SettingsSource LoadSettings(AppSettings& settings, FileSystem& fs, const std::u16string& path) {
@@ -139,36 +272,27 @@ SettingsSource LoadSettings(AppSettings& settings, FileSystem& fs, const std::u1
 namespace {
 
 void WriteSettings(const AppSettings& s, PreferenceFile& f, RandomSource& random) {
-  f.writeText(u"JLpath", s.JLpath);
-  f.writeNumber(u"shotfolderid", s.shotfolderid);
-  for (int i = 0; i < kFolderHistorySize; ++i) f.writeText(FolderKey(i), s.shotfolder[i]);
-  f.writeText(u"shotname", s.shotname);
-  f.writeNumber(u"shotext", s.shotext);
-  f.writeNumber(u"shotsize", s.shotsize);
-  f.writeNumber(u"width", s.width);
-  f.writeNumber(u"height", s.height);
-  f.writeNumber(u"autonumber", s.autonumber);
-  f.writeNumber(u"includepin", s.includepin);
-  f.writeNumber(u"framethickness", s.framethickness);
-  f.writeNumber(u"frameeffect", s.frameeffect);
-  f.writeNumber(u"frameeffectdir", s.frameeffectdir);
-  f.writeText(u"framecolor", ColorToText(s.framecolor));
-  for (int i = 0; i < 16; ++i) f.writeText(PaletteKey(i), ColorToText(s.framecolorlist[i]));
-  f.writeNumber(u"rememberPassword", s.rememberPassword);
-  if (s.rememberPassword != 0) {
-    for (int n = 1; n <= 4; ++n)
-      f.writeText(CipherKey(n), EncipherPassword(s.passwords[n], random));
+  for (const SettingRow& r : SettingRows()) {
+    switch (r.kind) {
+      case Kind::Text: f.writeText(r.key, s.*r.text); break;
+      case Kind::Number: f.writeNumber(r.key, s.*r.number); break;
+      case Kind::SharedNumber: f.writeNumber(r.key, (s.*r.sharedNumber).load()); break;
+      case Kind::Color: f.writeText(r.key, ColorToText(s.*r.color)); break;
+      case Kind::Folders:
+        for (int i = 0; i < kFolderHistorySize; ++i) f.writeText(FolderKey(i), s.shotfolder[i]);
+        break;
+      case Kind::Palette:
+        for (int i = 0; i < 16; ++i) f.writeText(PaletteKey(i), ColorToText(s.framecolorlist[i]));
+        break;
+      case Kind::Passwords:
+        if (s.rememberPassword != 0) {
+          for (int n = 1; n <= 4; ++n) {
+            f.writeText(CipherKey(n), EncipherPassword(s.passwords[n], random));
+          }
+        }
+        break;
+    }
   }
-  f.writeNumber(u"killtimeout", s.killtimeout);
-  f.writeNumber(u"connecttimeout", s.connecttimeout);
-  f.writeNumber(u"passwordtimeout", s.passwordtimeout);
-  f.writeNumber(u"stayontop", s.stayontop);
-  f.writeNumber(u"sound", s.sound);
-  f.writeText(u"langcode", s.langcode);
-  f.writeNumber(u"sortview", s.sortview);
-  f.writeNumber(u"sortdir", s.sortdir);
-  f.writeNumber(u"hotkey", s.hotkey.load());
-  f.writeNumber(u"hotkeyCAS", s.hotkeyCAS.load());
 }
 
 }  // namespace

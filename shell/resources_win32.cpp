@@ -1,5 +1,6 @@
 #include "shell/resources_win32.h"
 
+#include "imaging/palette.h"
 #include <cstring>
 
 #include "imaging/codec.h"
@@ -14,7 +15,7 @@ namespace {
 // Picture numbers map onto 1000..1099; beyond that start the emblems.
 constexpr int kLastPictureNumber = SNAPDECK_RC_EMBLEM_BASE - SNAPDECK_RC_PICTURE_BASE - 1;
 
-constexpr Rgb kIconBackground = MakeRgb(0x22, 0x22, 0x33);
+constexpr Rgb kIconBackground = palette::kHouse;
 
 // Bytes of a resource of any type, or an empty span when it is missing.
 struct ResourceBytes {

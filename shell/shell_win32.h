@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "imaging/text_port.h"
 #include "platform/win32/handles_win32.h"
@@ -17,8 +18,8 @@
 namespace snapdeck::win32 {
 
 // Fixed colours as COLORREF values (the program's Rgb has the same layout).
-inline constexpr COLORREF kBackgroundColor = RGB(0x22, 0x22, 0x33);
-inline constexpr COLORREF kLabelColor = RGB(0xCC, 0xCC, 0xCC);
+inline constexpr COLORREF kBackgroundColor = palette::kHouse;
+inline constexpr COLORREF kLabelColor = palette::kSilver;
 
 struct Shell {
   HINSTANCE instance = nullptr;

@@ -6,6 +6,12 @@
 
 namespace snapdeck {
 
+std::array<std::u16string, kScaleCount> ScaleTexts() {
+  std::array<std::u16string, kScaleCount> texts;
+  for (int i = 0; i < kScaleCount; ++i) texts[i] = DecimalText(kScalePercents[i]) + u"%";
+  return texts;
+}
+
 std::vector<LanguageRow> BuildLanguageTable() {
   return {
       {6, u"English", u"US", {}, -1},           {7, u"Deutsch", u"DE", {}, -1},

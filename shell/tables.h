@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "imaging/frame.h"
+#include "imaging/scale.h"
+
 namespace snapdeck {
 
 struct LanguageRow {
@@ -39,9 +42,8 @@ const std::array<KeyRow, 5>& ModifierTable();
 // index shows as "-off-", so any pair of values gives a text.
 std::u16string HotkeyText(int hotkey, int cas);
 
-inline constexpr std::array<std::u16string_view, 3> kFileFormats = {u".bmp", u".jpg", u".png"};
-inline constexpr std::array<std::u16string_view, 6> kScaleSizes = {u"25%",  u"50%",  u"75%",
-                                                                   u"100%", u"150%", u"200%"};
+// The scale list's entries, "25%" .. "200%".
+std::array<std::u16string, kScaleCount> ScaleTexts();
 // Shown in the "webdings" font they are an up (0) and a down (1) triangle.
 inline constexpr std::array<std::u16string_view, 2> kDirectionGlyphs = {u"5", u"6"};
 

@@ -1,5 +1,6 @@
 #include "update/update_window_win32.h"
 
+#include "imaging/palette.h"
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
@@ -26,7 +27,7 @@ namespace {
 
 const wchar_t kTitle[] = L"vex! -kestrel's update info";
 constexpr int kSize = 240;
-constexpr COLORREF kTextColor = RGB(0x22, 0x22, 0x33);
+constexpr COLORREF kTextColor = palette::kHouse;
 
 // Controls of the update window.
 constexpr int kEmblem = 0;
@@ -61,7 +62,7 @@ LRESULT CALLBACK StatusColourProc(HWND window, UINT message, WPARAM wParam, LPAR
   if (message == WM_CTLCOLORSTATIC && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == kStatus) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     SetTextColor(dc, kTextColor);
-    SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
+    SetBkColor(dc, palette::kWhite);
     return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
   }
   return DefaultSubclassProc(window, message, wParam, lParam);
@@ -183,8 +184,7 @@ int RunUpdateWindow() {
   RegisterWindow(id::kUpdateWindow, window);
   // Declared after the window, so they are released once it is gone.
   const UniqueGdi<HBRUSH> disc =
-      DiscBrush(id::kPicUpdateDisc, MakeRgb(0x11, 0x22, 0x55), MakeRgb(0x55, 0x66, 0xAA),
-                MakeRgb(0xAA, 0xBB, 0xFF), kSize);
+      DiscBrush(id::kPicUpdateDisc, palette::kNavy, palette::kSteel, palette::kSky, kSize);
   SetWindowBackground(window, disc.get());
   SubclassWindow(window, StatusColourProc, 0, 0);
   if (parent != nullptr) EnableWindow(parent, FALSE);

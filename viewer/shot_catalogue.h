@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/folder_listing.h"
+#include "platform/numbers.h"
 #include "viewer/viewer_state.h"
 
 namespace snapdeck {
@@ -39,10 +40,9 @@ struct ShotCatalogue {
   }
 };
 
-// Sort keys of sortview; any other value keeps the listing order.
-inline constexpr int kSortByName = 1;
-inline constexpr int kSortByNumber = 2;
-inline constexpr int kSortByDate = 4;
+using id::kSortByDate;
+using id::kSortByName;
+using id::kSortByNumber;
 
 // The number between the first "[" and the first "]" of a file name: blanks and tabs,
 // a sign, then "$" hexadecimal, "%" binary or decimal digits, wrapping at 32 bits.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "imaging/picture_size.h"
 #include "shell/ids.h"
@@ -19,10 +20,10 @@ inline constexpr int kControlsPerEntry = 3;
 // Window coordinates stop at this height; rows reaching it are counted as hidden.
 inline constexpr int kColumnLimit = 32768;
 
-inline constexpr Rgb kCaptionColor = MakeRgb(0xFF, 0xFF, 0x99);
-inline constexpr Rgb kResizedCaptionColor = MakeRgb(0xFF, 0xBB, 0x77);
-inline constexpr Rgb kFailedCaptionColor = MakeRgb(0xFF, 0x99, 0xAA);
-inline constexpr Rgb kCaptionTextColor = MakeRgb(0x22, 0x22, 0x33);
+inline constexpr Rgb kCaptionColor = palette::kPale;
+inline constexpr Rgb kResizedCaptionColor = palette::kPeach;
+inline constexpr Rgb kFailedCaptionColor = palette::kPink;
+inline constexpr Rgb kCaptionTextColor = palette::kHouse;
 
 inline int ThumbnailControl(int index) {
   return kFirstThumbnailControl + kControlsPerEntry * index;

@@ -1,5 +1,6 @@
 #include "viewer/viewer_window_win32.h"
 
+#include "imaging/palette.h"
 #include <commctrl.h>
 
 #include <algorithm>
@@ -26,7 +27,7 @@ constexpr UINT kThumbnailsReady = WM_APP + 16;
 constexpr int kScrollStep = 40;
 constexpr int kWheelSteps = 3;
 
-constexpr COLORREF kPlaceholderColor = RGB(0x33, 0x33, 0x44);
+constexpr COLORREF kPlaceholderColor = palette::kHouseLight;
 
 struct ControlSpec {
   int id;
