@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dialogs/bubble_win32.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/handles_win32.h"
