@@ -6,6 +6,7 @@
 #include "app/main_window_win32.h"
 #include "dialogs/requester_win32.h"
 #include "platform/win32/clock_win32.h"
+#include "platform/win32/environment_win32.h"
 #include "platform/win32/filesystem_win32.h"
 #include "platform/win32/runner_win32.h"
 #include "platform/win32/socket_win32.h"
@@ -89,28 +90,15 @@ Services& TheServices() {
   return services;
 }
 
-namespace {
-
-std::u16string Environment(const wchar_t* name) {
-  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring value(needed, L'\0');
-  const DWORD got = GetEnvironmentVariableW(name, value.data(), needed);
-  value.resize(got < needed ? got : 0);
-  return FromWide(value.c_str());
-}
-
-}  // namespace
-
 PhoneLink& ThePhoneLink() {
   Services& s = TheServices();
   if (!s.phones) {
     const Shell& shell = TheShell();
     s.phones = std::make_unique<PhoneLink>(
         *s.sockets, *s.clock, *s.runner, *s.files,
-        AdbServerPort(Environment(L"ANDROID_ADB_SERVER_PORT")),
-        AdbCandidates(shell.info.programDir, shell.settings.JLpath, Environment(L"PATH"),
-                      Environment(L"LOCALAPPDATA")));
+        AdbServerPort(EnvironmentText(L"ANDROID_ADB_SERVER_PORT")),
+        AdbCandidates(shell.info.programDir, shell.settings.JLpath, EnvironmentText(L"PATH"),
+                      EnvironmentText(L"LOCALAPPDATA")));
   }
   return *s.phones;
 }

@@ -20,6 +20,7 @@
 #include "imaging/draw.h"
 #include "imaging/palette.h"
 #include "platform/paths.h"
+#include "platform/win32/environment_win32.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
 #include "settings/settings_file.h"
@@ -56,15 +57,6 @@ void LoadPicture(int number) {
 
 void CreatePicture(int number, int w, int h) {
   TheShell().pictures.put(number, MakePicture(w, h, palette::kHouse));
-}
-
-std::u16string EnvironmentText(const wchar_t* name) {
-  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring value(needed, L'\0');
-  const DWORD got = GetEnvironmentVariableW(name, value.data(), needed);
-  value.resize(got < needed ? got : 0);
-  return FromWide(value.c_str());
 }
 
 // The mutex named after the executable's file name, owned from now on; empty when

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace snapdeck {
 
 namespace {
@@ -23,18 +25,11 @@ std::uint32_t Le32(const std::uint8_t* p) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-int HexValue(std::uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Four hex digits of a length; -1 when they are not.
 int HexLength(const std::uint8_t* p) {
   int v = 0;
   for (int k = 0; k < 4; ++k) {
-    const int d = HexValue(p[k]);
+    const int d = HexDigitValue(p[k]);
     if (d < 0) return -1;
     v = v * 16 + d;
   }

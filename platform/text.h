@@ -20,6 +20,13 @@ std::u16string AsciiToUtf16(std::string_view text);
 
 constexpr char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
 constexpr char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+// 0 to 15 for a hexadecimal digit of either case, -1 for any other character.
+constexpr int HexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
 std::u16string AsciiUpper(std::u16string_view text);
 std::u16string AsciiLower(std::u16string_view text);
 // Compares code unit by code unit with ASCII letters folded to upper case: <0, 0 or >0.

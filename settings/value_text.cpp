@@ -1,14 +1,9 @@
 #include "settings/value_text.h"
 
+#include "platform/text.h"
+
 namespace snapdeck {
 namespace {
-
-int HexDigitValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
 
 constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
 

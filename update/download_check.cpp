@@ -1,5 +1,7 @@
 #include "update/download_check.h"
 
+#include "platform/text.h"
+
 namespace snapdeck {
 namespace {
 
@@ -7,13 +9,6 @@ std::uint32_t Le(const std::uint8_t* p, int n) {
   std::uint32_t v = 0;
   for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
   return v;
-}
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -37,8 +32,8 @@ std::optional<Sha256Digest> ParseSha256Hex(std::u16string_view text) {
   if (text.size() != 64) return std::nullopt;
   Sha256Digest digest{};
   for (std::size_t i = 0; i < 32; ++i) {
-    const int high = HexDigit(text[2 * i]);
-    const int low = HexDigit(text[2 * i + 1]);
+    const int high = HexDigitValue(text[2 * i]);
+    const int low = HexDigitValue(text[2 * i + 1]);
     if (high < 0 || low < 0) return std::nullopt;
     digest[i] = static_cast<std::uint8_t>(high * 16 + low);
   }

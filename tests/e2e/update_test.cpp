@@ -43,10 +43,11 @@ class Update : public E2eTest {
     E2eTest::TearDown();
   }
 
-  // Starts a test build (by default the one with the tests' key) as Snapdeck.exe.
+  // Starts a test build (by default the one with the tests' key; "" for the shipped
+  // program) as Snapdeck.exe.
   Program& StartBuild(const std::wstring& build = L"SnapdeckSigned.exe") {
     LaunchOptions options;
-    options.sourceExe = TestBuildExe(build);
+    if (!build.empty()) options.sourceExe = TestBuildExe(build);
     return Start(folder_, options);
   }
   // The address under which the test server serves a file of this test's
@@ -105,6 +106,20 @@ class Update : public E2eTest {
     EXPECT_NE(window, nullptr) << "no update window";
     return window;
   }
+  // A build started with its update window open; window is null when either did not
+  // come up.
+  struct Opened {
+    Program& p;
+    HWND main;
+    HWND window;
+  };
+  Opened StartWithUpdateWindow(const std::wstring& build = L"SnapdeckSigned.exe",
+                               bool withF6 = false) {
+    Program& p = StartBuild(build);
+    HWND main = WaitMain(p);
+    EXPECT_NE(main, nullptr) << "no main window";
+    return {p, main, main != nullptr ? OpenUpdateWindow(p, main, withF6) : nullptr};
+  }
   // Waits until the status text contains the words.
   bool StatusSays(HWND window, const std::wstring& words, int timeoutMs = 30000) {
     const bool said =
@@ -113,12 +128,16 @@ class Update : public E2eTest {
     if (!said) ADD_FAILURE() << "status is \"" << Utf8(Text(Control(window, kStatus))) << "\"";
     return said;
   }
-  // Check, then Update; leaves the window with the download's status shown.
-  void CheckAndDownload(HWND window) {
+  // Check, then Update once it is offered.
+  void StartDownload(HWND window) {
     Click(Control(window, kCheck));
     ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
     ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
     Click(Control(window, kUpdate));
+  }
+  // Check, then Update; leaves the window with the download's status shown.
+  void CheckAndDownload(HWND window) {
+    ASSERT_NO_FATAL_FAILURE(StartDownload(window));
     // Cancel stays enabled during the download; its end shows in the status.
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -150,6 +169,39 @@ class Update : public E2eTest {
     Publish(line.substr(0, third + 1) + FileUrl(L"release.exe") + line.substr(fourth));
     return newer;
   }
+  // The release published and downloaded by the signed build, up to the offered restart.
+  struct Downloaded {
+    Program* old = nullptr;
+    HWND window = nullptr;
+    Bytes newer;  // the release
+    Bytes exe;    // the running build
+  };
+  void DownloadRelease(Downloaded& d) {
+    const std::optional<Bytes> newer = PublishRelease();
+    ASSERT_TRUE(newer.has_value());
+    const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
+    ASSERT_TRUE(exe.has_value());
+    d.newer = *newer;
+    d.exe = *exe;
+    Opened opened = StartWithUpdateWindow();
+    ASSERT_NE(opened.window, nullptr);
+    d.old = &opened.p;
+    d.window = opened.window;
+    ASSERT_NO_FATAL_FAILURE(CheckAndDownload(d.window));
+    ASSERT_TRUE(StatusSays(d.window,
+                           L"Download succeeded!\r\nUpdate "
+                           L"prepared!\r\nProgram restart required..."));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Text(Control(d.window, kCancel)) == L"restart"; }, 5000));
+  }
+  // Takes over the program that shows the window, so that the test ends it.
+  Program& AdoptProgramOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    programs_.push_back(std::make_unique<Program>());
+    EXPECT_TRUE(programs_.back()->Adopt(pid));
+    return *programs_.back();
+  }
   // Waits for the message bubble whose text starts with words and takes over
   // the program that shows it.
   HWND AdoptBubble(const std::wstring& words) {
@@ -166,10 +218,7 @@ class Update : public E2eTest {
                                           : std::string());
       return nullptr;
     }
-    DWORD pid = 0;
-    GetWindowThreadProcessId(bubble, &pid);
-    programs_.push_back(std::make_unique<Program>());
-    EXPECT_TRUE(programs_.back()->Adopt(pid));
+    AdoptProgramOf(bubble);
     return bubble;
   }
 
@@ -180,10 +229,7 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
   Publish(
       L"Other|9.0|http://127.0.0.1/other.exe\r\nSnapdeck|1.67|http://"
       L"127.0.0.1/x.exe\r\n");
-  Program& p = StartBuild();
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(p, main);
+  auto [p, main, window] = StartWithUpdateWindow();
   ASSERT_NE(window, nullptr);
 
   EXPECT_FALSE(Enabled(main)) << "the main window waits while the update window is open";
@@ -222,10 +268,7 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
 
 TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
-  Program& p = StartBuild();
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(p, main, true);
+  auto [p, main, window] = StartWithUpdateWindow(L"SnapdeckSigned.exe", true);
   ASSERT_NE(window, nullptr);
   Click(Control(window, kCheck));
   ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
@@ -249,10 +292,7 @@ TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
 
 TEST_F(Update, TheShippedProgramTakesTheAddressOnlyFromItsBuild) {
   Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
-  Program& p = Start(folder_, {});
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(p, main);
+  auto [p, main, window] = StartWithUpdateWindow(L"");
   ASSERT_NE(window, nullptr);
   Click(Control(window, kCheck));
   EXPECT_TRUE(StatusSays(window, L"Sorry, cannot retrieve update info, error: "));
@@ -325,10 +365,7 @@ TEST_F(Update, ABuildWithoutKeyChecksButRefusesToInstall) {
   ASSERT_TRUE(exe.has_value());
   ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"new.exe"), *exe));
   Publish(SignedLine(L"1.7", L"new.exe") + L"\r\n");
-  Program& p = StartBuild(L"SnapdeckKeyless.exe");
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(p, main);
+  auto [p, main, window] = StartWithUpdateWindow(L"SnapdeckKeyless.exe");
   ASSERT_NE(window, nullptr);
   CheckAndDownload(window);
   EXPECT_TRUE(StatusSays(
@@ -343,26 +380,13 @@ TEST_F(Update, ABuildWithoutKeyChecksButRefusesToInstall) {
 }
 
 TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
-  const std::optional<Bytes> newer = PublishRelease();
-  ASSERT_TRUE(newer.has_value());
-  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
-  ASSERT_TRUE(exe.has_value());
+  Downloaded d;
+  ASSERT_NO_FATAL_FAILURE(DownloadRelease(d));
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe")), d.newer);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"tmp!Snapdeck.exe")), d.exe);
 
-  Program& old = StartBuild();
-  HWND main = WaitMain(old);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(old, main);
-  ASSERT_NE(window, nullptr);
-  CheckAndDownload(window);
-  ASSERT_TRUE(StatusSays(window,
-                         L"Download succeeded!\r\nUpdate "
-                         L"prepared!\r\nProgram restart required..."));
-  ASSERT_TRUE(WaitUntil([&] { return Text(Control(window, kCancel)) == L"restart"; }, 5000));
-  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe")), newer);
-  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"tmp!Snapdeck.exe")), exe);
-
-  Click(Control(window, kCancel));
-  auto code = old.WaitExit();
+  Click(Control(d.window, kCancel));
+  auto code = d.old->WaitExit();
   ASSERT_TRUE(code.has_value()) << "the old version did not end after restart";
   EXPECT_EQ(*code, 0u);
 
@@ -371,7 +395,7 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
   ASSERT_NE(bubble, nullptr);
   Program& next = *programs_.back();
   EXPECT_EQ(Text(Control(bubble, id::kBubbleCaption)), L"Snapdeck.exe");
-  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), newer);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), d.newer);
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"tmp!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
 
@@ -384,30 +408,20 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
 }
 
 TEST_F(Update, ADownloadChangedBeforeRestartIsRefusedAtTheSwap) {
-  const std::optional<Bytes> newer = PublishRelease();
-  ASSERT_TRUE(newer.has_value());
-  const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
-  ASSERT_TRUE(exe.has_value());
-  Program& old = StartBuild();
-  HWND main = WaitMain(old);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(old, main);
-  ASSERT_NE(window, nullptr);
-  CheckAndDownload(window);
-  ASSERT_TRUE(StatusSays(window, L"Program restart required..."));
-  ASSERT_TRUE(WaitUntil([&] { return Text(Control(window, kCancel)) == L"restart"; }, 5000));
+  Downloaded d;
+  ASSERT_NO_FATAL_FAILURE(DownloadRelease(d));
 
   // Another program changes the checked file before the user presses restart.
-  Bytes changed = *newer;
+  Bytes changed = d.newer;
   changed.push_back('!');
   ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe"), changed));
-  Click(Control(window, kCancel));
-  ASSERT_TRUE(old.WaitExit().has_value());
+  Click(Control(d.window, kCancel));
+  ASSERT_TRUE(d.old->WaitExit().has_value());
 
   // The copy refuses it and lets the old version go on.
   HWND bubble = AdoptBubble(L"Update refused!");
   ASSERT_NE(bubble, nullptr);
-  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe) << "the program changed";
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), d.exe) << "the program changed";
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
   Click(Control(bubble, 14));
@@ -415,12 +429,8 @@ TEST_F(Update, ADownloadChangedBeforeRestartIsRefusedAtTheSwap) {
   ASSERT_TRUE(WaitUntil([&] { return (again = FindAnyWindowTitled(kMainTitle)) != nullptr; },
                         30000))
       << "the old version was not started again";
-  DWORD pid = 0;
-  GetWindowThreadProcessId(again, &pid);
-  programs_.push_back(std::make_unique<Program>());
-  ASSERT_TRUE(programs_.back()->Adopt(pid));
-  EndWithEsc(*programs_.back(), again);
-  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), exe);
+  EndWithEsc(AdoptProgramOf(again), again);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), d.exe);
 }
 
 TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
@@ -428,15 +438,9 @@ TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
   Publish(SignedLine(L"1.7", L"new.exe", L"update", L"",
                      L"http://127.0.0.1:" + port_ + L"/trickle?n=600") +
           L"\r\n");
-  Program& p = StartBuild();
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND window = OpenUpdateWindow(p, main);
+  auto [p, main, window] = StartWithUpdateWindow();
   ASSERT_NE(window, nullptr);
-  Click(Control(window, kCheck));
-  ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
-  Click(Control(window, kUpdate));
+  ASSERT_NO_FATAL_FAILURE(StartDownload(window));
   ASSERT_TRUE(StatusSays(window, L"trying to download..."));
   ASSERT_TRUE(Enabled(Control(window, kCancel))) << "Cancel stays live during a fetch";
 

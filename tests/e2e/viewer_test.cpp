@@ -18,7 +18,34 @@
 namespace e2e {
 namespace {
 
-using Viewer = E2eTest;
+class Viewer : public E2eTest {
+ protected:
+  // The program started in the test's folder with its viewer open; viewer is null when
+  // either window did not come up.
+  struct Opened {
+    Program& p;
+    HWND main;
+    HWND viewer;
+  };
+  Opened StartWithViewer(const LaunchOptions& options = {}) {
+    Program& p = Start(folder_, options);
+    HWND main = WaitMain(p);
+    EXPECT_NE(main, nullptr) << "no main window";
+    return {p, main, main != nullptr ? OpenViewerWindow(p, main) : nullptr};
+  }
+};
+
+// Settings that sort the column by name, A first.
+LaunchOptions ByNameAscending() {
+  LaunchOptions options;
+  options.settings = ToBytes(IniText({{"sortview", "2"}, {"sortdir", "0"}}));
+  return options;
+}
+
+// True once the image control shows a decoded picture.
+bool HasPicture(HWND image) {
+  return image != nullptr && SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+}
 
 // A w x h picture file of one colour in the given format (0 BMP, 1 JPEG, 2 PNG).
 void WritePicture(const std::wstring& path, int w, int h, int format = 2,
@@ -110,10 +137,7 @@ TEST_F(Viewer, ToggleOpensTheWindowWithItsControlsAndCount) {
   WritePicture(JoinPath(folder_, L"one.png"), 120, 80);
   WritePicture(JoinPath(folder_, L"two.bmp"), 100, 60, 0);
   WritePicture(JoinPath(folder_, L"skip.PNG"), 100, 60);
-  Program& p = Start(folder_, {});
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer();
   ASSERT_NE(viewer, nullptr);
   EXPECT_EQ(Checked(Control(main, id::kToggleViewer)), BST_CHECKED);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"2 items. (0 hidden)"));
@@ -178,12 +202,7 @@ TEST_F(Viewer, WidePictureShrinksAndBrokenFileGivesAFailedRow) {
   Bytes cut = snapdeck::EncodeForFormat(snapdeck::MakePicture(300, 200, 0x123456), 0);
   cut.resize(cut.size() / 2);
   ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"d[4].bmp"), cut));
-  LaunchOptions options;
-  options.settings = ToBytes(IniText({{"sortview", "2"}, {"sortdir", "0"}}));
-  Program& p = Start(folder_, options);
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer(ByNameAscending());
   ASSERT_NE(viewer, nullptr);
 
   // Resize the viewer so that the column is 330 wide, as a user dragging its edge would;
@@ -237,10 +256,7 @@ TEST_F(Viewer, SortsByNumberBothWaysAndByName) {
   WritePicture(JoinPath(folder_, L"x[3].png"), 40, 30);
   WritePicture(JoinPath(folder_, L"z[1].png"), 40, 30);
   WritePicture(JoinPath(folder_, L"y[2].png"), 40, 30);
-  Program& p = Start(folder_, {});
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer();
   ASSERT_NE(viewer, nullptr);
 
   Click(Control(viewer, id::kViewerSortNumber));  // by number, descending (sortdir 1)
@@ -262,10 +278,7 @@ TEST_F(Viewer, SortsByNumberBothWaysAndByName) {
 }
 
 TEST_F(Viewer, F9CloseRequestsAndTheToggleCloseOnlyTheViewerAndRestoreItWhenMinimised) {
-  Program& p = Start(folder_, {});
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer();
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"0 items. (0 hidden)"));
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == viewer; }, 5000) ||
@@ -300,10 +313,7 @@ TEST_F(Viewer, F9CloseRequestsAndTheToggleCloseOnlyTheViewerAndRestoreItWhenMini
 
 TEST_F(Viewer, ACaptureWhileOpenAddsItsThumbnail) {
   WritePicture(JoinPath(folder_, L"old.png"), 60, 40);
-  Program& p = Start(folder_, WithDevices({{"devices", "1"}}));
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer(WithDevices({{"devices", "1"}}));
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
   SetForegroundWindow(viewer);
@@ -326,10 +336,7 @@ TEST_F(Viewer, FollowsAFolderChosenInTheMainWindow) {
   WritePicture(JoinPath(folder_, L"here.png"), 60, 40);
   WritePicture(JoinPath(other, L"a.png"), 60, 40);
   WritePicture(JoinPath(other, L"b.jpg"), 60, 40, 1);
-  Program& p = Start(folder_, WithFolderEntry(folder_, 1, other));
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer(WithFolderEntry(folder_, 1, other));
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(WaitViewerStatus(viewer, L"1 items. (0 hidden)"));
   SelectCombo(Control(main, id::kFolderCombo), 1);
@@ -347,10 +354,7 @@ TEST_F(Viewer, FollowsAFolderBeingTypedWhileTheFocusStaysInTheFolderBox) {
   WritePicture(JoinPath(folder_, L"here.png"), 60, 40);
   WritePicture(JoinPath(sub, L"a.png"), 60, 40);
   WritePicture(JoinPath(sub, L"b.jpg"), 60, 40, 1);
-  Program& p = Start(folder_, {});
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer();
   ASSERT_NE(viewer, nullptr);
   HWND combo = Control(main, 36);
   HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
@@ -385,10 +389,7 @@ TEST_F(Viewer, FollowsAFolderBeingTypedWhileTheFocusStaysInTheFolderBox) {
 // Without a symbol font (Wine has none) the buttons show the triangles and the refresh
 // arrow drawn, not the letters "5", "6" and "q" that stand for them in that font.
 TEST_F(Viewer, GlyphButtonsShowTheirSymbols) {
-  Program& p = Start(folder_, {});
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer();
   ASSERT_NE(viewer, nullptr);
   HWND direction = Control(viewer, 64);
   EXPECT_TRUE(WaitUntil([&] { return ShowsTriangle(direction, false); }));  // sortdir 1
@@ -437,20 +438,13 @@ TEST_F(Viewer, AFolderOfPaddedPicturesOpensWithEveryThumbnail) {
     ASSERT_TRUE(WriteFileBytes(path, bytes));
     ASSERT_TRUE(Pad(path, 40LL << 20)) << Utf8(name);
   }
-  LaunchOptions options;
-  options.settings = ToBytes(IniText({{"sortview", "2"}, {"sortdir", "0"}}));
-  Program& p = Start(folder_, options);
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer(ByNameAscending());
   ASSERT_NE(viewer, nullptr);
   for (int i = 0; i < 4; ++i) {
     EXPECT_TRUE(WaitCaption(viewer, i, files[static_cast<std::size_t>(i)].first + L"   (40x30)   ["))
         << "row " << i << ": " << Utf8(Text(ThumbnailCaption(viewer, i)));
-    EXPECT_TRUE(WaitUntil([&] {
-      HWND image = ThumbnailImage(viewer, i);
-      return image != nullptr && SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
-    })) << "no picture in row " << i;
+    EXPECT_TRUE(WaitUntil([&] { return HasPicture(ThumbnailImage(viewer, i)); }))
+        << "no picture in row " << i;
   }
   EXPECT_TRUE(WaitViewerStatus(viewer, L"4 items. (0 hidden)"));
   EXPECT_TRUE(IsWindow(main));
@@ -465,10 +459,7 @@ TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   for (int i = 0; i < 300; ++i) {
     ASSERT_TRUE(WriteFileBytes(JoinPath(shots, L"shot[" + std::to_wstring(i) + L"].png"), picture));
   }
-  Program& p = Start(folder_, WithFolderEntry(folder_, 0, shots));
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  HWND viewer = OpenViewerWindow(p, main);
+  auto [p, main, viewer] = StartWithViewer(WithFolderEntry(folder_, 0, shots));
   ASSERT_NE(viewer, nullptr);
   // Every row is laid out from the headers at once; rows past the window system's
   // 32768-pixel limit are counted as hidden and get no controls.
@@ -485,7 +476,7 @@ TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
   // While the pictures arrive the window answers at once, every time it is asked. They
   // are decoded in column order, so the last row's picture is among the last to come.
   const auto loading = [&] {
-    return SendMessageW(ThumbnailImage(viewer, shown - 1), STM_GETIMAGE, IMAGE_BITMAP, 0) == 0;
+    return !HasPicture(ThumbnailImage(viewer, shown - 1));
   };
   int answeredWhileLoading = 0;
   bool hung = false;
@@ -503,8 +494,7 @@ TEST_F(Viewer, ALargeFolderOpensWhileTheWindowKeepsAnswering) {
       120000, 20))
       << "the last thumbnail never arrived";
   for (int i = 0; i < shown; ++i) {
-    EXPECT_NE(SendMessageW(ThumbnailImage(viewer, i), STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
-        << "no picture in row " << i;
+    EXPECT_TRUE(HasPicture(ThumbnailImage(viewer, i))) << "no picture in row " << i;
   }
   EXPECT_FALSE(hung) << "the viewer did not answer within 500 ms while loading";
   EXPECT_GT(answeredWhileLoading, 0);

@@ -57,6 +57,25 @@ class RunnerContract : public ::testing::Test {
       EXPECT_TRUE(Platform::NoChildLeft());
     }
   }
+  // Kills a run that has not ended: it ends, and once closed leaves no child.
+  static void killAndClose(std::unique_ptr<ToolRun>& run) {
+    run->kill();
+    EXPECT_TRUE(run->waitEnd(10000));
+    run.reset();
+    expectNoChildLeft();
+  }
+  // A run closed while its tool still works (once `meanwhile` has seen it working)
+  // leaves no child behind either.
+  template <typename Meanwhile>
+  void expectCloseEndsTheTool(const Sim& sim, Meanwhile meanwhile) {
+    if constexpr (Platform::kCountsChildren) {
+      auto run = start(sim, EnumParameters());
+      ASSERT_NE(run, nullptr);
+      meanwhile(*run);
+      run.reset();
+      EXPECT_TRUE(Platform::NoChildLeft());
+    }
+  }
 };
 
 TYPED_TEST_SUITE_P(RunnerContract);
@@ -138,18 +157,8 @@ TYPED_TEST_P(RunnerContract, HangingToolIsKilled) {
   if constexpr (TypeParam::kCountsChildren) {
     EXPECT_FALSE(TypeParam::NoChildLeft());
   }
-  run->kill();
-  EXPECT_TRUE(run->waitEnd(10000));
-  run.reset();
-  this->expectNoChildLeft();
-
-  if constexpr (TypeParam::kCountsChildren) {
-    // Closed while still running: the run still leaves no child behind.
-    auto again = this->start(sim, EnumParameters());
-    ASSERT_NE(again, nullptr);
-    again.reset();
-    EXPECT_TRUE(TypeParam::NoChildLeft());
-  }
+  this->killAndClose(run);
+  this->expectCloseEndsTheTool(sim, [](ToolRun&) {});
 }
 
 TYPED_TEST_P(RunnerContract, FloodingToolCanBeKilledWhileWriting) {
@@ -160,20 +169,11 @@ TYPED_TEST_P(RunnerContract, FloodingToolCanBeKilledWhileWriting) {
   std::uint8_t block[4096];
   EXPECT_EQ(run->read(block, sizeof block), sizeof block);
   EXPECT_FALSE(run->waitEnd(50));
-  run->kill();
-  EXPECT_TRUE(run->waitEnd(10000));
-  run.reset();
-  this->expectNoChildLeft();
-
-  if constexpr (TypeParam::kCountsChildren) {
-    // Closed while it floods: the run ends it.
-    auto again = this->start(sim, EnumParameters());
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(again->read(block, sizeof block), sizeof block);
-    EXPECT_GT(again->outputAvailable(), 0u);
-    again.reset();
-    EXPECT_TRUE(TypeParam::NoChildLeft());
-  }
+  this->killAndClose(run);
+  this->expectCloseEndsTheTool(sim, [&](ToolRun& flooding) {
+    EXPECT_EQ(flooding.read(block, sizeof block), sizeof block);
+    EXPECT_GT(flooding.outputAvailable(), 0u);
+  });
 }
 
 TYPED_TEST_P(RunnerContract, MissingToolDoesNotStart) {

@@ -18,6 +18,7 @@
 #include "capture/adb_client.h"
 #include "capture/capture_context.h"
 #include "capture/command_lines.h"
+#include "imaging/codec.h"
 #include "imaging/fixed_text.h"
 #include "platform/posix/runner_posix.h"
 #include "tests/support/fake_clock.h"
@@ -433,12 +434,15 @@ inline std::string RawScreencap(std::uint32_t w, std::uint32_t h, std::uint32_t 
   return out + pixels;
 }
 
+// The frame colour every rig's settings start with.
+inline constexpr Rgb kFrame = MakeRgb(0xBB, 0x11, 0x22);
+
 // Everything a capture test needs, wired together.
 struct CaptureRig {
   CaptureRig() {
     settings.JLpath = u"C:\\tool\\";
     settings.currentFolder = u"C:\\shots\\";
-    settings.framecolor = MakeRgb(0xBB, 0x11, 0x22);
+    settings.framecolor = kFrame;
     tool.bitmap = PatternBmp(240, 160, false);
   }
   std::u16string tempBitmap() const { return ctx.tempDir + u"~devshot.bmp"; }
@@ -464,6 +468,14 @@ struct CaptureRig {
     if (loaderThere) files.files[settings.JLpath + kToolFileName] = {'M', 'Z'};
   }
 };
+
+// The picture the job saved under that name, decoded; empty when there is none.
+inline Picture Saved(const CaptureRig& rig, const std::u16string& name) {
+  auto it = rig.files.files.find(name);
+  if (it == rig.files.files.end()) return {};
+  DecodeResult r = DecodeImage(it->second.data(), it->second.size());
+  return r.ok ? r.picture : Picture{};
+}
 
 // A picture as exec:screencap sends it in RGBX_8888, with the colour-space field.
 inline std::string RawOfPicture(const Picture& p) {

@@ -13,21 +13,15 @@ namespace {
 
 using testing::CaptureRig;
 using testing::kBlue;
+using testing::kFrame;
 using testing::kGreen;
 using testing::kRed;
 using testing::PatternBmp;
+using testing::Saved;
 
-constexpr Rgb kFrame = MakeRgb(0xBB, 0x11, 0x22);
 constexpr Rgb kBackground = MakeRgb(0x22, 0x22, 0x33);
 
 using testing::At;
-
-Picture Saved(CaptureRig& rig, const std::u16string& name) {
-  auto it = rig.files.files.find(name);
-  if (it == rig.files.files.end()) return {};
-  DecodeResult r = DecodeImage(it->second.data(), it->second.size());
-  return r.ok ? r.picture : Picture{};
-}
 
 // The session of an earlier job: one device, password known good.
 void ReadySession(CaptureRig& rig, int count = 1) {

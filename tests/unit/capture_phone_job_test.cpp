@@ -9,7 +9,6 @@
 namespace snapdeck::testing {
 namespace {
 
-constexpr Rgb kFrame = MakeRgb(0xBB, 0x11, 0x22);
 constexpr Rgb kPhoneTop = MakeRgb(10, 120, 230);
 constexpr Rgb kPhoneBottom = MakeRgb(200, 100, 0);
 
@@ -20,13 +19,6 @@ Picture PhoneScreen() {
     for (int x = 0; x < 60; ++x) p.at(x, y) = PixelOf(kPhoneBottom);
   }
   return p;
-}
-
-Picture Saved(CaptureRig& rig, const std::u16string& name) {
-  auto it = rig.files.files.find(name);
-  if (it == rig.files.files.end()) return {};
-  DecodeResult r = DecodeImage(it->second.data(), it->second.size());
-  return r.ok ? r.picture : Picture{};
 }
 
 void AddPhone(CaptureRig& rig, const std::string& serial, const std::string& state = "device") {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim_os.h"
+#include "test_pattern.h"
 
 namespace devicesim {
 
@@ -268,25 +269,6 @@ const Device* FindDevice(const Config& cfg, const std::string& pinArg, bool hasP
   return nullptr;
 }
 
-// The test picture, upright: red top-left, green top-right, blue bottom-left and a grey
-// ramp from black to white (left to right) bottom-right.
-void PatternPixel(int x, int y, int w, int h, unsigned char bgr[3]) {
-  const int hw = w / 2;
-  const int hh = h / 2;
-  int r = 0, g = 0, b = 0;
-  if (y < hh) {
-    (x < hw ? r : g) = 255;
-  } else if (x < hw) {
-    b = 255;
-  } else {
-    const int span = std::max(1, w - hw - 1);
-    r = g = b = (x - hw) * 255 / span;
-  }
-  bgr[0] = static_cast<unsigned char>(b);
-  bgr[1] = static_cast<unsigned char>(g);
-  bgr[2] = static_cast<unsigned char>(r);
-}
-
 void Put16(std::string& s, unsigned v) {
   s += static_cast<char>(v & 255);
   s += static_cast<char>((v >> 8) & 255);
@@ -347,7 +329,14 @@ bool WriteBitmap(const Config& cfg, const Device& d, const std::string& path) {
     std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes), 0);
     for (int k = 0; k < rows && ok; ++k) {
       const int y = cfg.topDown ? k : h - 1 - k;
-      for (int x = 0; x < w; ++x) PatternPixel(x, y, w, h, &row[static_cast<std::size_t>(x) * 3]);
+      for (int x = 0; x < w; ++x) {
+        std::uint8_t rgb[3];
+        PatternPixel(x, y, w, h, rgb);
+        unsigned char* bgr = &row[static_cast<std::size_t>(x) * 3];
+        bgr[0] = rgb[2];
+        bgr[1] = rgb[1];
+        bgr[2] = rgb[0];
+      }
       ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
     }
   }

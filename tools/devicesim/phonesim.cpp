@@ -26,8 +26,11 @@
 #include <vector>
 
 #include "imaging/codec.h"
+#include "test_pattern.h"
 
 namespace {
+
+using devicesim::PatternPixel;
 
 constexpr std::uint32_t kCnxn = 0x4e584e43;
 constexpr std::uint32_t kAuth = 0x48545541;
@@ -134,24 +137,6 @@ std::string SelfDirectory() {
 void Log(const Config& c, const std::string& line) {
   if (c.log.empty()) return;
   std::ofstream(c.log, std::ios::app) << line << '\n';
-}
-
-// The test picture, the handheld simulator's: red top-left, green top-right, blue
-// bottom-left and a grey ramp from black to white bottom-right. Gives R, G, B.
-void PatternPixel(int x, int y, int w, int h, std::uint8_t rgb[3]) {
-  const int hw = w / 2;
-  const int hh = h / 2;
-  int r = 0, g = 0, b = 0;
-  if (y < hh) {
-    (x < hw ? r : g) = 255;
-  } else if (x < hw) {
-    b = 255;
-  } else {
-    r = g = b = (x - hw) * 255 / std::max(1, w - hw - 1);
-  }
-  rgb[0] = static_cast<std::uint8_t>(r);
-  rgb[1] = static_cast<std::uint8_t>(g);
-  rgb[2] = static_cast<std::uint8_t>(b);
 }
 
 void Put32(std::string& s, std::uint32_t v) {
