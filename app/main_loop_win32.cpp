@@ -129,6 +129,9 @@ void FolderDropDown() {
     ViewerFolderChanged();
     return;
   }
+  // Typing that names the current folder again (its final separator added) is no change,
+  // and going back to the entry would undo the typing.
+  if (!fromList && !text.empty()) return;
   // Going back to the entry also selects the whole edit text, so it is done only when
   // something differs; otherwise typing would overwrite the field.
   if (selection != s.shotfolderid || WindowText(combo) != ComboItemText(combo, s.shotfolderid)) {
