@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 #include "platform/text.h"
 
@@ -317,6 +319,29 @@ std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
 
 namespace {
 
+// Reads of at most this much: few calls (each a round trip to Wine's server) without
+// asking for more than a socket buffer holds.
+constexpr std::size_t kMostAtOnce = std::size_t{4} << 20;
+
+// Reads into buffer until the stream ends, capacity bytes came (then one byte more
+// means the header lied) or the deadline passes. Returns the error, or nullptr.
+const char* ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
+                       const std::function<void(std::size_t)>& received) {
+  for (;;) {
+    if (have == capacity) {
+      std::uint8_t extra = 0;
+      const std::ptrdiff_t k = r.some(&extra, 1);
+      if (k > 0) return "screenshot longer than its header says";
+      return k < 0 ? "screenshot timed out" : nullptr;
+    }
+    const std::ptrdiff_t k = r.some(buffer + have, std::min(capacity - have, kMostAtOnce));
+    if (k == 0) return nullptr;
+    if (k < 0) return "screenshot timed out";
+    have += static_cast<std::size_t>(k);
+    received(have);
+  }
+}
+
 // The raw picture. ok false with fallBack set when the phone cannot give it this way.
 DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack) {
   DecodeResult result;
@@ -333,54 +358,67 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   }
   const std::uint32_t w = Le32(head);
   const std::uint32_t h = Le32(head + 4);
-  const int bpp = ScreencapBytesPerPixel(Le32(head + 8));
+  const std::uint32_t format = Le32(head + 8);
+  const int bpp = ScreencapBytesPerPixel(format);
   if (bpp == 0) {
     fallBack = true;
-    result.error = "unsupported pixel format " + std::to_string(Le32(head + 8));
+    result.error = "unsupported pixel format " + std::to_string(format);
     return result;
   }
-  // Before anything is allocated: a header can claim any size.
+  // Before anything is allocated: a header can claim any size. Within the budget the
+  // picture's room is taken at once, so the bytes land where they stay.
   if (const char* problem = PictureSizeProblem(w, h)) {
     result.error = problem;
     return result;
   }
-  const std::uint64_t announced =
-      kRawHeader + std::uint64_t{w} * h * static_cast<std::uint64_t>(bpp);
-  // Grown as the bytes come, so a header that lies costs no more than what was sent.
-  const std::size_t most = static_cast<std::size_t>(announced) + 4;
-  std::vector<std::uint8_t> data(head, head + kRawHeader);
-  std::size_t have = kRawHeader;
-  if (progress) progress(have, announced);
-  for (;;) {
-    if (have == most) {
-      // One byte beyond the longer header: the header lies.
-      std::uint8_t extra = 0;
-      const std::ptrdiff_t k = r.some(&extra, 1);
-      if (k > 0) {
-        result.error = "screenshot longer than its header says";
-        return result;
-      }
-      if (k < 0) {
-        result.error = "screenshot timed out";
-        return result;
-      }
-      break;
-    }
-    // Reads of up to what has come so far (at least kChunk): few calls for a large
-    // picture, while a header that lies still costs at most twice what was sent.
-    data.resize(std::min(have + std::max(kChunk, have), most));
-    const std::ptrdiff_t k = r.some(data.data() + have, data.size() - have);
-    if (k <= 0) data.resize(have);
-    if (k == 0) break;
-    if (k < 0) {
-      result.error = "screenshot timed out";
+  const std::size_t count = std::size_t{w} * h;
+  const std::size_t bytes = count * static_cast<std::size_t>(bpp);
+  const std::uint64_t announced = kRawHeader + std::uint64_t{bytes};
+  const auto received = [&](std::size_t have) {
+    if (progress) progress(std::min<std::uint64_t>(kRawHeader + have, announced), announced);
+  };
+  received(0);
+  // Room for the colour space word the longer header puts before the rows.
+  constexpr std::size_t kSpace = kRawHeaderWithColourSpace - kRawHeader;
+  std::size_t have = 0;
+  if (bpp != 4) {
+    std::vector<std::uint8_t> data(kRawHeader + bytes + kSpace);
+    std::copy(head, head + kRawHeader, data.begin());
+    if (const char* error = ReceiveAll(r, data.data() + kRawHeader, bytes + kSpace, have, received)) {
+      result.error = error;
       return result;
     }
-    have += static_cast<std::size_t>(k);
-    data.resize(have);
-    if (progress) progress(std::min<std::uint64_t>(have, announced), announced);
+    return DecodeRawScreencap(data.data(), kRawHeader + have);
   }
-  return DecodeRawScreencap(data.data(), have);
+  // Four bytes a pixel, the common case: the rows arrive straight in the picture's
+  // pixels and are turned into ours in place.
+  Picture& p = result.picture;
+  p.pixels.resize(count + kSpace / 4);
+  if (const char* error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
+                                     (count + kSpace / 4) * 4, have, received)) {
+    result.picture = {};
+    result.error = error;
+    return result;
+  }
+  if (have != bytes && have != bytes + kSpace) {
+    result.picture = {};
+    result.error = have < bytes ? "screenshot cut short" : "screenshot longer than its header says";
+    return result;
+  }
+  const std::size_t skip = (have - bytes) / 4;
+  const std::uint32_t opaque = format == kScreencapRgbx8888 ? 0xFF000000u : 0;
+  std::uint32_t* px = p.pixels.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t in[4];
+    std::memcpy(in, px + i + skip, 4);
+    px[i] = (std::uint32_t{in[3]} << 24 | opaque) | (std::uint32_t{in[0]} << 16) |
+            (std::uint32_t{in[1]} << 8) | in[2];
+  }
+  p.pixels.resize(count);
+  p.width = static_cast<int>(w);
+  p.height = static_cast<int>(h);
+  result.ok = true;
+  return result;
 }
 
 DecodeResult ReadPng(Reader& r) {
