@@ -8,22 +8,75 @@
 
 #include "imaging/codec.h"
 #include "platform/win32/handles_win32.h"
-#include "shell/ids.h"
-#include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {
 namespace {
 
-// SetClipboardData fails unless the clipboard was opened by a window, so without the
-// main window a hidden message-only window stands in.
-HWND ClipboardOwner() {
-  if (HWND main = WindowByNumber(id::kMainWindow)) return main;
-  static HWND standIn = nullptr;
-  if (standIn == nullptr || !IsWindow(standIn)) {
-    standIn = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+// The clipboard is promised the picture and renders it only when a program asks
+// (WM_RENDERFORMAT), so a shot does not wait for megabytes to be copied into the
+// system's clipboard. The promise lives on the owner window's thread, the UI thread.
+struct Promise {
+  Picture picture;
+  std::vector<std::uint8_t> png;  // empty: made when asked for
+};
+
+Promise& Promised() {
+  static Promise promise;
+  return promise;
+}
+
+UINT PngFormat() {
+  static const UINT format = RegisterClipboardFormatW(L"PNG");
+  return format;
+}
+
+void Render(UINT format);
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_RENDERFORMAT:
+      Render(static_cast<UINT>(wParam));
+      return 0;
+    case WM_RENDERALLFORMATS:
+      // The owner goes: what is still promised is handed over now.
+      if (OpenClipboard(window)) {
+        if (GetClipboardOwner() == window) {
+          Render(CF_DIB);
+          Render(PngFormat());
+        }
+        CloseClipboard();
+      }
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      Promised() = {};
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
   }
-  return standIn;
+}
+
+// A hidden message-only window of its own owns the clipboard, so its rendering does not
+// depend on which program window is open.
+HWND& OwnerSlot() {
+  static HWND owner = nullptr;
+  return owner;
+}
+
+HWND ClipboardOwner() {
+  HWND& owner = OwnerSlot();
+  if (owner == nullptr || !IsWindow(owner)) {
+    static const ATOM kind = [] {
+      WNDCLASSW c{};
+      c.lpfnWndProc = OwnerProc;
+      c.hInstance = GetModuleHandleW(nullptr);
+      c.lpszClassName = L"SnapdeckClipboardOwner";
+      return RegisterClassW(&c);
+    }();
+    if (kind == 0) return nullptr;
+    owner = CreateWindowExW(0, MAKEINTATOM(kind), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+  }
+  return owner;
 }
 
 // Another program may hold the clipboard for a moment.
@@ -81,6 +134,21 @@ std::vector<std::uint8_t> PackedDib(const Picture& p) {
   return dib;
 }
 
+void Render(UINT format) {
+  const Promise& p = Promised();
+  if (p.picture.empty()) return;
+  UniqueGlobal memory;
+  if (format == CF_DIB) {
+    const std::vector<std::uint8_t> dib = PackedDib(p.picture);
+    memory = GlobalCopy(dib.data(), dib.size());
+  } else if (format == PngFormat() && format != 0) {
+    const std::vector<std::uint8_t> made = p.png.empty() ? EncodePng(p.picture) : std::vector<std::uint8_t>();
+    const std::vector<std::uint8_t>& png = p.png.empty() ? made : p.png;
+    if (!png.empty()) memory = GlobalCopy(png.data(), png.size());
+  }
+  if (memory) HandToClipboard(format, memory);
+}
+
 }  // namespace
 
 bool ClearClipboard() {
@@ -93,24 +161,26 @@ bool PutPictureOnClipboard(const Picture& picture, const std::vector<std::uint8_
       picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
     return false;
   }
-  // Both encodings are made before the clipboard is opened, so it is held only briefly.
-  const std::vector<std::uint8_t> dib = PackedDib(picture);
-  const std::vector<std::uint8_t> made =
-      encodedPng == nullptr ? EncodePng(picture) : std::vector<std::uint8_t>();
-  const std::vector<std::uint8_t>& png = encodedPng == nullptr ? made : *encodedPng;
-  UniqueGlobal dibMemory = GlobalCopy(dib.data(), dib.size());
-  if (!dibMemory) return false;
   const ClipboardSession session = OpenTheClipboard();
   if (!session) return false;
+  // Emptying tells the owner to drop the earlier promise, so the new one comes after.
   EmptyClipboard();
-  const bool ok = HandToClipboard(CF_DIB, dibMemory);
-  static const UINT pngFormat = RegisterClipboardFormatW(L"PNG");
-  if (ok && pngFormat != 0 && !png.empty()) {
-    if (UniqueGlobal pngMemory = GlobalCopy(png.data(), png.size())) {
-      HandToClipboard(pngFormat, pngMemory);
-    }
-  }
+  Promise& p = Promised();
+  p.picture = picture;
+  if (encodedPng != nullptr) p.png = *encodedPng;
+  // A promise has no handle to answer with: success shows in the last error alone.
+  SetLastError(ERROR_SUCCESS);
+  const bool ok = SetClipboardData(CF_DIB, nullptr) != nullptr || GetLastError() == ERROR_SUCCESS;
+  if (ok && PngFormat() != 0) SetClipboardData(PngFormat(), nullptr);
+  if (!ok) p = {};
   return ok;
+}
+
+void HandOverClipboard() {
+  // Destroying the owner makes it render what it still promises.
+  HWND& owner = OwnerSlot();
+  if (owner != nullptr && IsWindow(owner)) DestroyWindow(owner);
+  owner = nullptr;
 }
 
 bool ReadClipboardPicture(Picture& picture) {

@@ -11,12 +11,15 @@ namespace snapdeck::win32 {
 
 // Empties the clipboard; false when it could not be opened.
 bool ClearClipboard();
-// Replaces the clipboard content with the picture (CF_DIB, 24 bits, and "PNG"). The
-// PNG bytes are made here unless the caller has them already.
+// Replaces the clipboard content with the picture (CF_DIB, 24 bits, and "PNG"), rendered
+// when a program asks for it; the PNG bytes are the caller's when it has them. Call on
+// the thread that runs the program's message loop, which answers those requests.
 bool PutPictureOnClipboard(const Picture& picture,
                            const std::vector<std::uint8_t>* encodedPng = nullptr);
 // The CF_DIB content of the clipboard as a picture; false when there is none or it
 // cannot be read.
 bool ReadClipboardPicture(Picture& picture);
+// Renders what the clipboard was promised, before the program ends.
+void HandOverClipboard();
 
 }  // namespace snapdeck::win32

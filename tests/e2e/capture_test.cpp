@@ -182,6 +182,12 @@ TEST_F(Capture, SecondShotReusesTheDeviceSession) {
   EXPECT_NE(std::string(log->begin(), log->end()).find(escaped + "\n"), std::string::npos)
       << "no call " << escaped;
   EndWithEsc(p, main);
+  // Never asked for while the program ran, the shot is on the clipboard after it ends.
+  const auto kept = ClipboardPicture();
+  ASSERT_TRUE(kept.has_value()) << "the shot left the clipboard with the program";
+  const auto saved = DecodePngFile(file);
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_TRUE(SamePixels(*saved, *kept));
 }
 
 TEST_F(Capture, TwoDevicesGivePinFilesAndSideBySideClipboard) {
