@@ -26,6 +26,8 @@ constexpr std::size_t kPartBytes = 256 * 1024;
 constexpr int kMaxParts = 4;
 // Photo-like pictures up to this many bytes of pixels get a short match search.
 constexpr std::size_t kShortSearchBytes = 1024 * 1024;
+// Deflate's window: how far back a match may reach.
+constexpr std::size_t kWindowBytes = 32768;
 // Large IDAT chunks: 12 bytes of chunk frame per MiB.
 constexpr std::size_t kIdatBytes = 1024 * 1024;
 
@@ -263,14 +265,17 @@ struct DeflatedPart {
   bool ok = false;
 };
 
+// The window is what precedes the part in the stream (its last 32 KiB are used).
 void DeflatePart(const std::uint8_t* data, std::size_t from, std::size_t to, bool last,
-                 const RowPlan& plan, DeflatedPart& out) {
+                 const RowPlan& plan, const std::vector<std::uint8_t>& window,
+                 DeflatedPart& out) {
   z_stream z{};
   if (deflateInit2(&z, plan.level, Z_DEFLATED, -15, plan.memLevel, plan.strategy) != Z_OK) return;
   if (plan.shortSearch) deflateTune(&z, 4, 4, 16, 3);
-  const std::size_t dictionary = std::min<std::size_t>(from, 32768);
+  const std::size_t dictionary = std::min<std::size_t>(window.size(), kWindowBytes);
   if (dictionary > 0)
-    deflateSetDictionary(&z, data + from - dictionary, static_cast<uInt>(dictionary));
+    deflateSetDictionary(&z, window.data() + window.size() - dictionary,
+                         static_cast<uInt>(dictionary));
   const std::size_t room = deflateBound(&z, static_cast<uLong>(to - from)) + 16;
   out.bytes.reset(new (std::nothrow) std::uint8_t[room]);
   if (out.bytes) {
@@ -321,27 +326,38 @@ bool WritePng(const PngLayout& l, const RowPlan& plan, std::vector<std::uint8_t>
                               static_cast<std::size_t>(kMaxParts)));
   auto firstRow = [&](int part) { return height * static_cast<std::size_t>(part) / parts; };
 
-  const bool filtered = ForEachPart(parts, [&](int part) {
+  // Filters rows [begin, end) into out, a line of lineBytes each.
+  auto filterRows = [&](std::size_t begin, std::size_t end, std::uint8_t* out) {
     std::vector<std::uint8_t> prev(rowBytes, 0), row(rowBytes);
-    const std::size_t begin = firstRow(part), end = firstRow(part + 1);
     if (begin > 0) RawRow(l, static_cast<int>(begin - 1), prev.data());
     for (std::size_t y = begin; y < end; ++y) {
       RawRow(l, static_cast<int>(y), row.data());
       int type = plan.filters[y];
       if (type == kSmallest) type = SmallestFilter(row.data(), prev.data(), rowBytes, bpp);
-      std::uint8_t* line = data.get() + lineBytes * y;
+      std::uint8_t* line = out + lineBytes * (y - begin);
       line[0] = static_cast<std::uint8_t>(type);
       FilterRow(type, row.data(), prev.data(), rowBytes, bpp, line + 1);
       row.swap(prev);
     }
-  });
-
-  if (!filtered) return false;
+  };
+  // Each part filters and deflates its own rows in one go (one set of threads, which
+  // are dear under Wine). The window before a part is filtered once more by that part,
+  // as the part before it may still be at work on those rows; filtering is the same
+  // every time, so the bytes are too.
   std::vector<DeflatedPart> deflated(static_cast<std::size_t>(parts));
-  ForEachPart(parts, [&](int part) {
-    DeflatePart(data.get(), firstRow(part) * lineBytes, firstRow(part + 1) * lineBytes,
-                part == parts - 1, plan, deflated[static_cast<std::size_t>(part)]);
+  const bool done = ForEachPart(parts, [&](int part) {
+    const std::size_t begin = firstRow(part), end = firstRow(part + 1);
+    filterRows(begin, end, data.get() + lineBytes * begin);
+    std::vector<std::uint8_t> window;
+    if (begin > 0) {
+      const std::size_t rows = std::min(begin, (kWindowBytes + lineBytes - 1) / lineBytes);
+      window.resize(rows * lineBytes);
+      filterRows(begin - rows, begin, window.data());
+    }
+    DeflatePart(data.get(), begin * lineBytes, end * lineBytes, part == parts - 1, plan, window,
+                deflated[static_cast<std::size_t>(part)]);
   });
+  if (!done) return false;
 
   // zlib frame: header (deflate, 32 KiB window), the parts, the checksum of the whole.
   std::size_t streamBytes = 6;
