@@ -87,6 +87,26 @@ Picture AverageBlocks(const Picture& src, int w, int h) {
   Picture out = MakePicture(w, h, 0);
   if (out.empty()) return out;
   const int fx = src.width / w, fy = src.height / h;
+  if (fx == 2 && fy == 2) {
+    // 50 %, the common reduction of a phone's screen: the channels two by two in
+    // 16-bit lanes of a 32-bit word (four bytes sum to at most 1020), exact and
+    // rounded as below.
+    constexpr std::uint32_t kLanes = 0x00FF00FFu;
+    for (int y = 0; y < h; ++y) {
+      const std::uint32_t* a = RowPtr(src, 2 * y);
+      const std::uint32_t* b = RowPtr(src, 2 * y + 1);
+      std::uint32_t* row = RowPtr(out, y);
+      for (int x = 0; x < w; ++x) {
+        const std::uint32_t p0 = a[2 * x], p1 = a[2 * x + 1], p2 = b[2 * x], p3 = b[2 * x + 1];
+        const std::uint32_t even =
+            (p0 & kLanes) + (p1 & kLanes) + (p2 & kLanes) + (p3 & kLanes) + 0x00020002u;
+        const std::uint32_t odd = ((p0 >> 8) & kLanes) + ((p1 >> 8) & kLanes) +
+                                  ((p2 >> 8) & kLanes) + ((p3 >> 8) & kLanes) + 0x00020002u;
+        row[x] = ((even >> 2) & kLanes) | (((odd >> 2) & kLanes) << 8);
+      }
+    }
+    return out;
+  }
   const std::uint64_t n = static_cast<std::uint64_t>(fx) * static_cast<std::uint64_t>(fy);
   const RoundingDivider divide(n);
   // 50% and 25% make blocks of 4 and 16 pixels: a shift instead of a division.

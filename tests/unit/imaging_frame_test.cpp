@@ -103,10 +103,10 @@ TEST(ImagingScale, AreaAverageIsExactAndRounded) {
   sq.at(0, 0) = PixelOf(MakeRgb(10, 0, 255));
   sq.at(1, 0) = PixelOf(MakeRgb(20, 0, 0));
   sq.at(0, 1) = PixelOf(MakeRgb(30, 1, 0));
-  sq.at(1, 1) = PixelOf(MakeRgb(41, 0, 0));
+  sq.at(1, 1) = PixelOf(MakeRgb(42, 1, 0));
   const Picture one = ResizeAreaAverage(sq, 1, 1);
   ASSERT_EQ(one.width, 1);
-  EXPECT_EQ(At(one, 0, 0), MakeRgb(25, 0, 64));  // 101/4 = 25.25, 1/4 -> 0, 255/4 = 63.75
+  EXPECT_EQ(At(one, 0, 0), MakeRgb(26, 1, 64));  // halves round up: 102/4, 2/4; 255/4 = 63.75
   EXPECT_EQ(one.at(0, 0) >> 24, 255u);
 
   // 4 -> 3: weights (3,1), (2,2), (1,3) in quarters of a target pixel.
@@ -127,21 +127,27 @@ TEST(ImagingScale, AreaAverageIsExactAndRounded) {
   EXPECT_EQ(RedOf(At(up, 1, 0)), 128);  // 127.5 rounds up
   EXPECT_EQ(RedOf(At(up, 2, 0)), 255);
 
-  // Whole-number reductions take the rounded mean of each block.
+  // Whole-number reductions take the rounded mean of each block, alpha included
+  // (3 x 2 blocks, and the 2 x 2 of 50 %, which has a loop of its own).
   Picture big = MakePicture(6, 6, 0);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 6; ++x)
-      big.at(x, y) = PixelOf(MakeRgb((x * 53 + y * 17) % 256, (x * x + y * 29) % 256, x * y * 7));
-  const Picture third = ResizeAreaAverage(big, 2, 3);  // 3 x 2 blocks
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 2; ++x)
-      for (int shift : {0, 8, 16}) {
-        int sum = 0;
-        for (int j = 0; j < 2; ++j)
-          for (int i = 0; i < 3; ++i) sum += (big.at(3 * x + i, 2 * y + j) >> shift) & 0xFF;
-        EXPECT_EQ((third.at(x, y) >> shift) & 0xFF, static_cast<std::uint32_t>((sum + 3) / 6))
-            << x << "," << y;
-      }
+      big.at(x, y) = PixelOf(MakeRgb((x * 53 + y * 17) % 256, (x * x + y * 29) % 256, x * y * 7)) -
+                     (static_cast<std::uint32_t>(x * 40 + y) << 24);
+  for (const auto& [w, h] : {std::pair{2, 3}, std::pair{3, 3}}) {
+    const Picture small = ResizeAreaAverage(big, w, h);
+    const int fx = 6 / w, fy = 6 / h;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        for (int shift : {0, 8, 16, 24}) {
+          int sum = 0;
+          for (int j = 0; j < fy; ++j)
+            for (int i = 0; i < fx; ++i) sum += (big.at(fx * x + i, fy * y + j) >> shift) & 0xFF;
+          EXPECT_EQ((small.at(x, y) >> shift) & 0xFF,
+                    static_cast<std::uint32_t>((sum + fx * fy / 2) / (fx * fy)))
+              << w << "x" << h << " at " << x << "," << y << " channel " << shift;
+        }
+  }
 
   // Whole-number enlargement replicates pixels exactly.
   const Picture src = Numbered(3, 2);
