@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "app/clipboard_win32.h"
 #include "app/main_window_win32.h"
 #include "dialogs/requester_win32.h"
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/environment_win32.h"
 #include "platform/win32/filesystem_win32.h"
+#include "platform/win32/handles_win32.h"
 #include "platform/win32/runner_win32.h"
 #include "platform/win32/socket_win32.h"
 #include "shell/events_win32.h"
@@ -26,10 +29,76 @@ void MainWindowCaptureHost::resizeMainWindow(int innerWidth, int innerHeight) {
 
 void MainWindowCaptureHost::setWaitCursor(bool wait) { SetWaitCursor(wait); }
 
-void MainWindowCaptureHost::drawProgress(double value) {
+namespace {
+
+// Work running beside the window: the progress it reports waits here for the window's
+// thread, which draws the latest value.
+struct Beside {
+  std::atomic<DWORD> windowThread{0};  // non-zero while work runs beside
+  std::atomic<double> value{0};
+  UniqueHandle reported{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+};
+
+Beside& TheBeside() {
+  static Beside beside;
+  return beside;
+}
+
+void DrawMainProgress(double value) {
   SetProgressPumping(true);
   MainProgress().draw(100, value);
   SetProgressPumping(false);
+}
+
+DWORD WINAPI RunWork(void* work) {
+  try {
+    (*static_cast<const std::function<void()>*>(work))();
+  } catch (...) {
+    // Out of memory in the work: its result stays the failure it starts as.
+  }
+  return 0;
+}
+
+}  // namespace
+
+void MainWindowCaptureHost::drawProgress(double value) {
+  Beside& beside = TheBeside();
+  const DWORD windowThread = beside.windowThread;
+  if (windowThread != 0 && windowThread != GetCurrentThreadId()) {
+    beside.value = value;
+    SetEvent(beside.reported.get());
+    return;
+  }
+  DrawMainProgress(value);
+}
+
+void MainWindowCaptureHost::runBeside(const std::function<void()>& work) {
+  Beside& beside = TheBeside();
+  if (!beside.reported || beside.windowThread != 0) {
+    work();
+    return;
+  }
+  beside.windowThread = GetCurrentThreadId();
+  UniqueHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work),
+                                   0, nullptr));
+  if (!thread) {
+    beside.windowThread = 0;
+    work();
+    return;
+  }
+  const HANDLE handles[2] = {thread.get(), beside.reported.get()};
+  for (;;) {
+    const DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);
+    if (woken == WAIT_OBJECT_0 + 1) {
+      DrawMainProgress(beside.value);
+    } else if (woken == WAIT_OBJECT_0 + 2) {
+      PumpAllEvents();
+    } else {
+      break;  // the work ended (or waiting failed: then the join below waits)
+    }
+  }
+  WaitForSingleObject(thread.get(), INFINITE);
+  beside.windowThread = 0;
 }
 
 void MainWindowCaptureHost::pumpOneEvent() { PumpOneEvent(); }

@@ -21,6 +21,8 @@ class MainWindowCaptureHost : public CaptureHost {
   void drawProgress(double value) override;
   void pumpOneEvent() override;
   void pumpAllEvents() override;
+  // On a thread of its own; progress it reports is drawn by the window's thread.
+  void runBeside(const std::function<void()>& work) override;
   void clearClipboard() override;
   bool putOnClipboard(const Picture& p) override;
   bool putOnClipboardWithPng(const Picture& p, const std::vector<std::uint8_t>& png) override;

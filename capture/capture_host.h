@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ class CaptureHost {
   virtual void drawProgress(double value) = 0;
   virtual void pumpOneEvent() = 0;
   virtual void pumpAllEvents() = 0;
+  // Runs work to its end while the window keeps answering: a host may run it on a
+  // thread of its own and draw the progress work reports meanwhile. Here, in place.
+  virtual void runBeside(const std::function<void()>& work) { work(); }
   virtual void clearClipboard() = 0;
   virtual bool putOnClipboard(const Picture& p) = 0;
   // The same with the picture's PNG encoding already made (the saved file's bytes), so a

@@ -173,7 +173,10 @@ DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
     }
   };
   ctx.host.drawProgress(0);
-  DecodeResult r = ctx.phones->client().screenshot(session.serial[i], killMs, progress);
+  // The window goes on painting while the bytes come, rather than between reads.
+  DecodeResult r;
+  ctx.host.runBeside(
+      [&] { r = ctx.phones->client().screenshot(session.serial[i], killMs, progress); });
   ctx.host.drawProgress(100);
   return r;
 }
