@@ -238,6 +238,7 @@ HWND BuildMainWithSettings(std::optional<SettingsNotice>& unreadable) {
   Services& services = TheServices();
   unreadable = LoadSettingsAtStart(settings, *services.files, kSettingsFileName,
                                    shell.settingsFileKept);
+  PublishHotkey();
 
   if (!shell.info.soundAvailable) settings.sound = 0;
   EnableWindow(MainControl(id::kSoundButton), shell.info.soundAvailable ? TRUE : FALSE);

@@ -60,8 +60,7 @@ UiHandoff& Handoff() {
 HotkeyPoller& Poller() {
   static AsyncKeyState keys;
   static std::unique_ptr<Clock> clock = MakeWin32Clock();
-  static HotkeyPoller poller(keys, *clock, TheShell().settings.hotkey,
-                             TheShell().settings.hotkeyCAS, [] { Handoff().runAndWait(); });
+  static HotkeyPoller poller(keys, *clock, [] { Handoff().runAndWait(); });
   return poller;
 }
 
@@ -118,9 +117,14 @@ void ArmPoller() {
   }
 }
 
-int AskHotkey() {
-  return Requester(id::kKindHotkey, kHotkeyQuestion, u"", u"Yes, set key", u"No, leave it", 320,
-                   id::kMainWindow);
+// True when the user chose a hotkey; the settings and the poller have it then.
+bool AskHotkey() {
+  if (Requester(id::kKindHotkey, kHotkeyQuestion, u"", u"Yes, set key", u"No, leave it", 320,
+                id::kMainWindow) != id::kAnswerFirst) {
+    return false;
+  }
+  PublishHotkey();
+  return true;
 }
 
 void ShowTrayMenu() {
@@ -176,10 +180,15 @@ void InstallTray() {
 
 bool InTray() { return Tray().iconShown; }
 
+void PublishHotkey() {
+  const AppSettings& s = TheShell().settings;
+  Poller().setHotkey(s.hotkey, s.hotkeyCAS);
+}
+
 void PushToTray() {
   HWND main = MainWindow();
   if (main == nullptr || InTray()) return;
-  if (TheShell().settings.hotkey == 0 && AskHotkey() != id::kAnswerFirst) return;
+  if (TheShell().settings.hotkey == 0 && !AskHotkey()) return;
   Tray().iconShown = AddIcon();
   ShowHotkeyTips();
   // Hidden without an icon, the window could only come back by the hotkey, if at all.
@@ -190,7 +199,7 @@ void PushToTray() {
 }
 
 void DefineHotkey() {
-  if (!InTray() || AskHotkey() != id::kAnswerFirst) return;
+  if (!InTray() || !AskHotkey()) return;
   ArmPoller();
   ShowHotkeyTips();
 }

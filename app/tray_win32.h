@@ -10,6 +10,9 @@ namespace snapdeck::win32 {
 void InstallTray();
 // The program sits in the tray: tray icon 33 exists.
 bool InTray();
+// Hands the hotkey of the settings to the poller thread; called whenever it changes
+// (settings read, hotkey chosen).
+void PublishHotkey();
 
 // Control 53.
 void PushToTray();

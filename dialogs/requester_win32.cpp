@@ -34,7 +34,7 @@ bool IsTicked(HWND window, int number) {
 void ApplyModifierBoxes(HWND window) {
   const int selection =
       static_cast<int>(SendDlgItemMessageW(window, id::kReqKeyCombo, CB_GETCURSEL, 0, 0));
-  const ModifierBoxes boxes = ModifierBoxesFor(selection, TheShell().settings.hotkeyCAS.load());
+  const ModifierBoxes boxes = ModifierBoxesFor(selection, TheShell().settings.hotkeyCAS);
   const std::pair<int, bool> ticks[] = {
       {id::kReqCtrl, boxes.ctrl}, {id::kReqAlt, boxes.alt}, {id::kReqShift, boxes.shift}};
   for (const auto& [number, ticked] : ticks) {
@@ -64,7 +64,7 @@ void MakeHotkeyRow(HWND window, const RequesterLayout& l) {
   }
   FitClosedDropDown(list, l.keyList.height);
   SendMessageW(list, CB_SETCURSEL,
-               static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey.load())), 0);
+               static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey)), 0);
   ApplyModifierBoxes(window);
 }
 
