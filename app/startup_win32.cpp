@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "app/capture_host_win32.h"
+#include "app/help_command_win32.h"
 #include "app/main_dispatch.h"
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
@@ -29,6 +30,7 @@
 #include "shell/resources_win32.h"
 #include "shell/shell_win32.h"
 #include "shell/sound_win32.h"
+#include "shell/tables.h"
 #include "update/update_address.h"
 #include "update/update_signature.h"
 #include "update/update_window_win32.h"
@@ -118,11 +120,6 @@ void Shutdown() {
 void SetUpdateBuild(std::u16string_view version, std::string_view keyHex,
                     bool addressFromEnvironment) {
   TheUpdateBuild() = UpdateBuild{version, keyHex, addressFromEnvironment};
-}
-
-ProgramTexts& TheProgramTexts() {
-  static ProgramTexts texts;
-  return texts;
 }
 
 ScreenMetrics ReadScreenMetrics() {

@@ -9,7 +9,6 @@
 
 #include "app/hotkey_poller.h"
 #include "app/main_dispatch.h"
-#include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
 #include "dialogs/requester_win32.h"
 #include "platform/win32/clock_win32.h"
@@ -143,12 +142,12 @@ void ShowTrayMenu() {
   PostMessageW(main, WM_NULL, 0, 0);
 }
 
-void HotkeyCapture() {
+void HotkeyCapture(void (*capture)()) {
   TrayState& tray = Tray();
   tray.hotkeyCaptureRunning = true;
   tray.busyPicture = true;
   ModifyIcon(NIF_ICON);
-  CaptureWithFieldStem();
+  capture();
   tray.busyPicture = false;
   ModifyIcon(NIF_ICON);
   // The viewer follows, hidden or not; unlike the button, no window is activated.
@@ -221,7 +220,9 @@ void OnTrayIcon(int type) {
   if (type == kRightClick) ShowTrayMenu();
 }
 
-void RunPendingHotkeyCapture() { Handoff().runPending(HotkeyCapture); }
+void RunPendingHotkeyCapture(void (*capture)()) {
+  Handoff().runPending([capture] { HotkeyCapture(capture); });
+}
 
 void EndTrayMode() {
   Poller().stop();

@@ -23,9 +23,9 @@ void RestoreFromTray();
 // A click on the tray icon (kLeftClick, kRightClick, kDoubleClick).
 void OnTrayIcon(int type);
 
-// Called by the main loop between its events: runs the capture the poller handed over,
-// if one waits.
-void RunPendingHotkeyCapture();
+// Called by the main loop between its events: when the poller handed a capture over,
+// runs `capture` with the tray icon showing the work.
+void RunPendingHotkeyCapture(void (*capture)());
 
 // Shutdown: stops the poller, releases it when it waits for a capture, waits for its
 // end and removes the tray icon.
