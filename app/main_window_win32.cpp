@@ -322,7 +322,7 @@ HWND BuildMainWindow() {
   state.shortcuts.reset(MakeShortcutTable(keys, numbers, 5));
   SetWindowShortcuts(main, state.shortcuts.get());
 
-  SetMessageHandler(HandlerSlot::Main, MainHandler);
+  AddMessageHandler(main, MainHandler);
   RECT client;
   GetClientRect(main, &client);
   LayoutMain(state, client.right, client.bottom);
@@ -337,7 +337,6 @@ void DestroyMainWindow() {
     ReleaseShownPicture(GetDlgItem(main, control));
   }
   DestroyWindow(main);  // frees the window's state on its way out
-  SetMessageHandler(HandlerSlot::Main, nullptr);
   ForgetWindow(id::kMainWindow);
 }
 

@@ -82,8 +82,6 @@ HFONT CreateWebdings() {
   return SymbolFontUsable(font.get()) ? font.release() : nullptr;
 }
 
-bool EmptyHandler(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return false; }
-
 void LoadLanguageTable() {
   ProgramTexts& texts = TheProgramTexts();
   texts.languages = BuildLanguageTable();
@@ -303,8 +301,6 @@ int RunProgram(HINSTANCE instance) {
   if (!HandleUpdateSwitches()) return 0;
   info.mainRunning = true;
   OleInitialize(nullptr);  // the folder chooser's new dialog style needs it
-  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
-  SetMessageHandler(HandlerSlot::Empty, EmptyHandler);
   LoadProgramResources();
 
   std::optional<SettingsNotice> unreadable;

@@ -174,7 +174,7 @@ bool TrayHandler(HWND window, UINT message, WPARAM, LPARAM lParam, LRESULT&) {
 
 void InstallTray() {
   Tray().taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-  SetMessageHandler(HandlerSlot::Tray, TrayHandler);
+  AddMessageHandler(MainWindow(), TrayHandler);
 }
 
 bool InTray() { return Tray().iconShown; }

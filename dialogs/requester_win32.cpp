@@ -237,7 +237,6 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
   (void)input;
   // One requester at a time: window 4 and the state are single.
   if (WindowByNumber(id::kRequester) != nullptr) return id::kAnswerNotShown;
-  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
   RequesterState& st = TheRequesterState();
   st.size = size;
   st.message = message;
@@ -254,6 +253,7 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
     return id::kAnswerNotShown;
   }
   RegisterWindow(id::kRequester, window);
+  AddMessageHandler(window, RequesterLabelColors);
   if (parent != nullptr) EnableWindow(parent, FALSE);
   ShowAsDisc(window, size);
   SetFocus(focus);

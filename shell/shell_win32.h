@@ -72,12 +72,13 @@ const wchar_t* ProgramWindowClass();
 // Background painted for a window on WM_ERASEBKGND (the brush stays the caller's).
 void SetWindowBackground(HWND window, HBRUSH brush);
 
-// Handlers of the shared window procedure, asked in slot order after default
-// processing; each may replace the result and returns true when it did.
+// A window's own handler of the shared window procedure, asked after default
+// processing; it may replace the result and returns true when it did.
 using MessageHandler = bool (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                 LRESULT& result);
-enum class HandlerSlot : int { RequesterLabels = 0, Empty = 1, Help = 2, Viewer = 3, Main = 4, Tray = 5 };
-void SetMessageHandler(HandlerSlot slot, MessageHandler handler);
+// Adds a handler to a program window; its handlers are asked in the order they were
+// added (once each, however often added). The window drops them after WM_NCDESTROY.
+void AddMessageHandler(HWND window, MessageHandler handler);
 
 // The shared window procedure of every program window.
 LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -616,7 +616,7 @@ void OpenViewer(bool activate) {
   if (window == nullptr) return;
   g_viewer.window = window;
   RegisterWindow(id::kViewer, window);
-  SetMessageHandler(HandlerSlot::Viewer, ViewerHandler);
+  AddMessageHandler(window, ViewerHandler);
 
   const wchar_t* scrollClass = RegisterChildClass(L"SnapdeckScrollArea", ScrollAreaProc);
   g_viewer.scroll = CreateWindowExW(
@@ -666,7 +666,6 @@ void CloseViewer() {
   g_readyTarget = nullptr;
   ClearColumn();
   SetWindowShortcuts(g_viewer.window, nullptr);
-  SetMessageHandler(HandlerSlot::Viewer, nullptr);
   DestroyWindow(g_viewer.window);
   ForgetWindow(id::kViewer);
   g_viewer = Viewer{};  // frees the menu, shortcut table and brushes the window used

@@ -31,7 +31,6 @@ class DialogsRequester : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(owner_, nullptr);
-    SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
     uiThread_ = GetCurrentThreadId();
     RegisterWindow(id::kMainWindow, owner_);
   }
