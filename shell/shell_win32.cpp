@@ -285,6 +285,20 @@ void SetToolTip(HWND control, const std::u16string& text) {
   }
 }
 
+HWND CreateControl(HWND parent, const ControlSpec& spec, DWORD symbolStyle) {
+  const Shell& shell = TheShell();
+  const DWORD style = spec.symbols ? symbolStyle : spec.style;
+  HWND control = CreateWindowExW(spec.exStyle, spec.cls, Wide(spec.text).c_str(),
+                                 WS_CHILD | WS_VISIBLE | style, spec.x, spec.y, spec.w, spec.h,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                 shell.instance, nullptr);
+  if (control == nullptr) return nullptr;
+  HFONT font = spec.symbols && shell.webdings ? shell.webdings.get() : GuiFont();
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (spec.tip != nullptr) SetToolTip(control, spec.tip);
+  return control;
+}
+
 const wchar_t* ProgramWindowClass() {
   static const wchar_t kName[] = L"SnapdeckWindow";
   static bool registered = false;

@@ -66,6 +66,21 @@ TextPort& GdiText();
 // Adds or replaces the tool tip of a control.
 void SetToolTip(HWND control, const std::u16string& text);
 
+// One control of a window's table; its number is its control ID.
+struct ControlSpec {
+  int id;
+  const wchar_t* cls;
+  DWORD style;
+  DWORD exStyle;
+  int x, y, w, h;
+  const char16_t* text;
+  const char16_t* tip;  // nullptr: none
+  bool symbols;         // a symbol button (Webdings glyphs as its text)
+};
+// Creates the control, visible, in the GUI font with its tool tip. A symbol button gets
+// `symbolStyle` instead of its own and the Webdings font when the shell has one.
+HWND CreateControl(HWND parent, const ControlSpec& spec, DWORD symbolStyle);
+
 // The one window class of all program windows (shared window procedure, double
 // clicks, no class background). Registered on first use.
 const wchar_t* ProgramWindowClass();

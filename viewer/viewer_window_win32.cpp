@@ -29,34 +29,24 @@ constexpr int kWheelSteps = 3;
 
 constexpr COLORREF kPlaceholderColor = palette::kHouseLight;
 
-struct ControlSpec {
-  int id;
-  const wchar_t* cls;
-  DWORD style;
-  int x, y, w, h;
-  const char16_t* text;
-  const char16_t* tip;
-  bool webdings;
-};
-
 constexpr DWORD kOption = BS_AUTORADIOBUTTON | WS_TABSTOP;
 
 const ControlSpec kControls[] = {
-    {id::kViewerSortLabel, L"Static", SS_LEFT, 12, 600, 40, 20, u"Sort by:", nullptr, false},
-    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 55, 600, 16, 20, u"",
+    {id::kViewerSortLabel, L"Static", SS_LEFT, 0, 12, 600, 40, 20, u"Sort by:", nullptr, false},
+    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 0, 55, 600, 16, 20, u"",
      u"sort in alphabetical order", false},
-    {id::kViewerNameLabel, L"Static", SS_LEFT, 71, 600, 40, 20, u"name", nullptr, false},
-    {id::kViewerSortNumber, L"Button", kOption, 110, 600, 16, 20, u"",
+    {id::kViewerNameLabel, L"Static", SS_LEFT, 0, 71, 600, 40, 20, u"name", nullptr, false},
+    {id::kViewerSortNumber, L"Button", kOption, 0, 110, 600, 16, 20, u"",
      u"sort by number in brackets", false},
-    {id::kViewerNumberLabel, L"Static", SS_LEFT, 126, 600, 45, 20, u"number", nullptr, false},
-    {id::kViewerSortTime, L"Button", kOption, 170, 600, 16, 20, u"",
+    {id::kViewerNumberLabel, L"Static", SS_LEFT, 0, 126, 600, 45, 20, u"number", nullptr, false},
+    {id::kViewerSortTime, L"Button", kOption, 0, 170, 600, 16, 20, u"",
      u"sort by creation date and time", false},
-    {id::kViewerTimeLabel, L"Static", SS_LEFT, 186, 600, 50, 20, u"timestamp", nullptr, false},
-    {id::kViewerClose, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 10, 600, 340, 20, u"close", nullptr,
+    {id::kViewerTimeLabel, L"Static", SS_LEFT, 0, 186, 600, 50, 20, u"timestamp", nullptr, false},
+    {id::kViewerClose, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0, 10, 600, 340, 20, u"close", nullptr,
      false},
-    {id::kViewerSortDir, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 240, 600, 30, 20, u"5",
+    {id::kViewerSortDir, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0, 240, 600, 30, 20, u"5",
      u"sorting direction", true},
-    {id::kViewerRefresh, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 300, 600, 30, 20, u"q", u"refresh",
+    {id::kViewerRefresh, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0, 300, 600, 30, 20, u"q", u"refresh",
      true},
 };
 
@@ -628,15 +618,8 @@ void OpenViewer(bool activate) {
   g_viewer.column = CreateColumn();
   g_readyTarget = g_viewer.scroll;
 
-  for (const ControlSpec& c : kControls) {
-    const DWORD style = c.webdings ? SymbolButtonStyle(static_cast<bool>(shell.webdings)) : c.style;
-    HWND control = MakeDialogControl(window, c.cls, c.text, style, 0, {c.x, c.y, c.w, c.h}, c.id);
-    if (control == nullptr) continue;
-    if (c.webdings && shell.webdings) {
-      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings.get()), FALSE);
-    }
-    if (c.tip != nullptr) SetToolTip(control, c.tip);
-  }
+  const DWORD symbolStyle = SymbolButtonStyle(static_cast<bool>(shell.webdings));
+  for (const ControlSpec& c : kControls) CreateControl(window, c, symbolStyle);
   ShowSortDirection();
   CheckSortOptions();
   SetWindowBackground(window, shell.backgroundBrush.get());
