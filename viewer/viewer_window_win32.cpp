@@ -18,6 +18,7 @@
 #include "shell/shell_win32.h"
 #include "viewer/thumbnail_layout.h"
 #include "viewer/thumbnail_loader.h"
+#include "viewer/viewer_layout.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -30,24 +31,23 @@ constexpr int kWheelSteps = 3;
 constexpr COLORREF kPlaceholderColor = palette::kHouseLight;
 
 constexpr DWORD kOption = BS_AUTORADIOBUTTON | WS_TABSTOP;
+constexpr DWORD kPush = BS_PUSHBUTTON | WS_TABSTOP;
 
+// Every control but the scroll area and the status bar; ViewerLayoutFor places them.
 const ControlSpec kControls[] = {
-    {id::kViewerSortLabel, L"Static", SS_LEFT, 0, 12, 600, 40, 20, u"Sort by:", nullptr, false},
-    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 0, 55, 600, 16, 20, u"",
+    {id::kViewerSortLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"Sort by:", nullptr, false},
+    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 0, 0, 0, 0, 0, u"",
      u"sort in alphabetical order", false},
-    {id::kViewerNameLabel, L"Static", SS_LEFT, 0, 71, 600, 40, 20, u"name", nullptr, false},
-    {id::kViewerSortNumber, L"Button", kOption, 0, 110, 600, 16, 20, u"",
-     u"sort by number in brackets", false},
-    {id::kViewerNumberLabel, L"Static", SS_LEFT, 0, 126, 600, 45, 20, u"number", nullptr, false},
-    {id::kViewerSortTime, L"Button", kOption, 0, 170, 600, 16, 20, u"",
-     u"sort by creation date and time", false},
-    {id::kViewerTimeLabel, L"Static", SS_LEFT, 0, 186, 600, 50, 20, u"timestamp", nullptr, false},
-    {id::kViewerClose, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0, 10, 600, 340, 20, u"close", nullptr,
+    {id::kViewerNameLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"name", nullptr, false},
+    {id::kViewerSortNumber, L"Button", kOption, 0, 0, 0, 0, 0, u"", u"sort by number in brackets",
      false},
-    {id::kViewerSortDir, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0, 240, 600, 30, 20, u"5",
-     u"sorting direction", true},
-    {id::kViewerRefresh, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0, 300, 600, 30, 20, u"q", u"refresh",
-     true},
+    {id::kViewerNumberLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"number", nullptr, false},
+    {id::kViewerSortTime, L"Button", kOption, 0, 0, 0, 0, 0, u"", u"sort by creation date and time",
+     false},
+    {id::kViewerTimeLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"timestamp", nullptr, false},
+    {id::kViewerClose, L"Button", kPush, 0, 0, 0, 0, 0, u"close", nullptr, false},
+    {id::kViewerSortDir, L"Button", kPush, 0, 0, 0, 0, 0, u"5", u"sorting direction", true},
+    {id::kViewerRefresh, L"Button", kPush, 0, 0, 0, 0, 0, u"q", u"refresh", true},
 };
 
 // One row of the column on screen: its controls, and whether its picture was asked for.
@@ -492,31 +492,15 @@ UniqueMenu BuildShotMenu() {
   return menu;
 }
 
-void MoveControl(int id, int x, int y, int w, int h) {
-  HWND control = GetDlgItem(g_viewer.window, id);
-  if (control == nullptr) return;
-  RECT r{};
-  GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, g_viewer.window, reinterpret_cast<POINT*>(&r), 2);
-  SetWindowPos(control, nullptr, x < 0 ? r.left : x, y < 0 ? r.top : y,
-               w < 0 ? r.right - r.left : w, h < 0 ? r.bottom - r.top : h,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// The bottom row follows the lower edge; the scroll area takes the rest.
+// The sort row and the close button follow the lower edge; the scroll area takes the rest.
 void LayOutViewer(int W, int H) {
-  const int frame = TheShell().metrics.dialogFrameHeight;
-  MoveControl(id::kViewerScroll, -1, -1, W - 20, H - 100);
-  MoveControl(id::kViewerSortLabel, -1, H - 80 + frame, -1, -1);
-  for (int id : {id::kViewerSortName, id::kViewerSortNumber, id::kViewerSortTime}) {
-    MoveControl(id, -1, H - 80, -1, -1);
+  const ViewerLayout layout = ViewerLayoutFor(W, H, TheShell().metrics);
+  for (const ViewerPlace& place : layout.controls) {
+    HWND control = GetDlgItem(g_viewer.window, place.id);
+    if (control == nullptr) continue;
+    SetWindowPos(control, nullptr, place.box.x, place.box.y, place.box.width, place.box.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  for (int id : {id::kViewerNameLabel, id::kViewerNumberLabel, id::kViewerTimeLabel}) {
-    MoveControl(id, -1, H - 78, -1, -1);
-  }
-  MoveControl(id::kViewerClose, -1, H - 50, W - 20, -1);
-  MoveControl(id::kViewerRefresh, (W - 320) / 2 + 280, H - 80, (W - 260) / 2, -1);
-  MoveControl(id::kViewerSortDir, -1, H - 80, (W - 260) / 2, -1);
   if (g_viewer.status != nullptr) SendMessageW(g_viewer.status, WM_SIZE, 0, 0);
   RedrawWindow(g_viewer.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -527,7 +511,8 @@ bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
   switch (message) {
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-      info->ptMinTrackSize = {m.frameWidth2 + m.scrollSize + 290, m.frameHeight2Caption + 390};
+      const OuterSize smallest = ViewerMinimumSize(m);
+      info->ptMinTrackSize = {smallest.width, smallest.height};
       info->ptMaxTrackSize = {m.workRight, m.workBottom};
       result = 0;
       return true;
@@ -608,18 +593,30 @@ void OpenViewer(bool activate) {
   RegisterWindow(id::kViewer, window);
   AddMessageHandler(window, ViewerHandler);
 
+  RECT client{};
+  GetClientRect(window, &client);
+  const ViewerLayout layout = ViewerLayoutFor(client.right, client.bottom, shell.metrics);
+  const Box& scrollBox = *layout.find(id::kViewerScroll);
   const wchar_t* scrollClass = RegisterChildClass(L"SnapdeckScrollArea", ScrollAreaProc);
   g_viewer.scroll = CreateWindowExW(
-      WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 10,
-      10, 340, 500, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerScroll)),
-      shell.instance, nullptr);
+      WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN,
+      scrollBox.x, scrollBox.y, scrollBox.width, scrollBox.height, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerScroll)), shell.instance, nullptr);
   g_viewer.scrollPos = 0;
   g_viewer.columnHeight = 100;
   g_viewer.column = CreateColumn();
   g_readyTarget = g_viewer.scroll;
 
   const DWORD symbolStyle = SymbolButtonStyle(static_cast<bool>(shell.webdings));
-  for (const ControlSpec& c : kControls) CreateControl(window, c, symbolStyle);
+  for (ControlSpec c : kControls) {
+    if (const Box* box = layout.find(c.id)) {
+      c.x = box->x;
+      c.y = box->y;
+      c.w = box->width;
+      c.h = box->height;
+    }
+    CreateControl(window, c, symbolStyle);
+  }
   ShowSortDirection();
   CheckSortOptions();
   SetWindowBackground(window, shell.backgroundBrush.get());
@@ -716,8 +713,7 @@ int ViewerInnerWidth() {
 
 void SetColumnWidthFromWindow() {
   ViewerState& state = TheViewerState();
-  const ScreenMetrics& m = TheShell().metrics;
-  state.innerWidth = state.width - m.frameWidth2 - m.scrollSize - 20;
+  state.innerWidth = ViewerLayoutFor(state.width, state.height, TheShell().metrics).columnWidth;
 }
 
 void ShowSortDirection() {
