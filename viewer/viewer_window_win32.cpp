@@ -357,8 +357,7 @@ LRESULT ColumnColors(Viewer& v, HDC dc, HWND control) {
       return reinterpret_cast<LRESULT>(CaptionBrush(v, color));
     }
   }
-  if (!v.placeholderBrush)
-    v.placeholderBrush.reset(CreateSolidBrush(kPlaceholderColor));
+  if (!v.placeholderBrush) v.placeholderBrush.reset(CreateSolidBrush(kPlaceholderColor));
   return reinterpret_cast<LRESULT>(v.placeholderBrush.get());
 }
 
@@ -370,10 +369,7 @@ void PostControlEvent(const Viewer& v, int control, int type) {
   }
 }
 
-LRESULT CALLBACK ColumnProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Viewer* state = StateAbove(window);
-  if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  Viewer& v = *state;
+LRESULT ColumnProc(Viewer& v, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       const int code = HIWORD(wParam);
@@ -407,10 +403,7 @@ LRESULT CALLBACK ColumnProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Viewer* state = StateAbove(window);
-  if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  Viewer& v = *state;
+LRESULT ScrollAreaProc(Viewer& v, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_VSCROLL: {
       RECT r{};
@@ -471,6 +464,15 @@ LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
+// The window procedure of a child of the viewer (scroll area, column): `proc` with the
+// viewer's state, default processing while there is none.
+template <LRESULT (*Proc)(Viewer&, HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK WithViewerState(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Viewer* state = StateAbove(window);
+  if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return Proc(*state, window, message, wParam, lParam);
+}
+
 const wchar_t* RegisterChildClass(const wchar_t* name, WNDPROC proc) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
@@ -486,7 +488,7 @@ const wchar_t* RegisterChildClass(const wchar_t* name, WNDPROC proc) {
 }
 
 HWND CreateColumn(const Viewer& v) {
-  const wchar_t* cls = RegisterChildClass(L"SnapdeckThumbnailColumn", ColumnProc);
+  const wchar_t* cls = RegisterChildClass(L"SnapdeckThumbnailColumn", WithViewerState<ColumnProc>);
   return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, ColumnWidth(),
                          100, v.scroll, nullptr, TheShell().instance, nullptr);
 }
@@ -636,7 +638,8 @@ void OpenViewer(bool activate) {
   GetClientRect(window, &client);
   const ViewerLayout layout = ViewerLayoutFor(client.right, client.bottom, shell.metrics);
   const Box& scrollBox = *layout.find(id::kViewerScroll);
-  const wchar_t* scrollClass = RegisterChildClass(L"SnapdeckScrollArea", ScrollAreaProc);
+  const wchar_t* scrollClass =
+      RegisterChildClass(L"SnapdeckScrollArea", WithViewerState<ScrollAreaProc>);
   v.scroll = CreateWindowExW(
       WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN,
       scrollBox.x, scrollBox.y, scrollBox.width, scrollBox.height, window,

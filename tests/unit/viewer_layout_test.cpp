@@ -25,7 +25,8 @@ TEST(ViewerLayout, ControlsStayInsideAndTheListTakesWhatIsLeft) {
     const OuterSize smallest = ViewerMinimumSize(m);
     const int minW = smallest.width - m.frameWidth2;
     const int minH = smallest.height - m.frameHeight2Caption;
-    const std::pair<int, int> sizes[] = {{minW, minH}, {minW + 1, minH + 1}, {800, 600}, {1920, 1200}};
+    const std::pair<int, int> sizes[] = {
+        {minW, minH}, {minW + 1, minH + 1}, {800, 600}, {1920, 1200}};
     for (const auto& [W, H] : sizes) {
       SCOPED_TRACE(testing::Message() << W << " x " << H << ", scroll bar " << m.scrollSize);
       const ViewerLayout l = ViewerLayoutFor(W, H, m);
