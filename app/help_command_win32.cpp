@@ -1,6 +1,5 @@
 #include "app/help_command_win32.h"
 
-#include "app/startup_win32.h"
 #include "dialogs/help_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
@@ -14,6 +13,11 @@ std::u16string& DonationAddress() {
 }
 
 }  // namespace
+
+ProgramTexts& TheProgramTexts() {
+  static ProgramTexts texts;
+  return texts;
+}
 
 void SetDonationAddress(const std::u16string& address) { DonationAddress() = address; }
 

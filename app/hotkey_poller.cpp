@@ -59,9 +59,15 @@ void UiHandoff::close() {
   changed_.notify_all();
 }
 
-HotkeyPoller::HotkeyPoller(KeyState& keys, Clock& clock, const std::atomic<std::int32_t>& hotkey,
-                           const std::atomic<std::int32_t>& cas, std::function<void()> capture)
-    : keys_(keys), clock_(clock), hotkey_(hotkey), cas_(cas), capture_(std::move(capture)) {}
+HotkeyPoller::HotkeyPoller(KeyState& keys, Clock& clock, std::function<void()> capture)
+    : keys_(keys), clock_(clock), capture_(std::move(capture)) {}
+
+void HotkeyPoller::setHotkey(int hotkey, int cas) {
+  // A row outside the table never matches, as "-off-" does; only the three modifier
+  // bits are ever looked at.
+  const auto key = static_cast<std::uint32_t>(hotkey > 0 && hotkey < kHotkeyCount ? hotkey : 0);
+  hotkey_ = key << 16 | static_cast<std::uint32_t>(cas & 7);
+}
 
 HotkeyPoller::~HotkeyPoller() { join(); }
 
@@ -104,7 +110,8 @@ bool HotkeyPoller::keepRunning() {
 
 void HotkeyPoller::run() {
   do {
-    if (HotkeyPressed(hotkey_.load(), cas_.load(), keys_)) {
+    const std::uint32_t hotkey = hotkey_.load();
+    if (HotkeyPressed(static_cast<int>(hotkey >> 16), static_cast<int>(hotkey & 0xFFFF), keys_)) {
       capture_();
       clock_.sleepMs(kHotkeyRestAfterCaptureMs);
     }

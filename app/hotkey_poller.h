@@ -59,16 +59,19 @@ class UiHandoff {
   std::uint64_t done_ = 0;  // jobs run so far
 };
 
-// The one polling thread. Every pass (30 ms) it reads `hotkey` and `hotkeyCAS` afresh;
-// when the combination is down it runs `capture` (which returns when the capture has
-// ended) and rests 100 ms, so a held hotkey captures again 130 ms after a capture.
+// The one polling thread. Every pass (30 ms) it reads the hotkey afresh; when the
+// combination is down it runs `capture` (which returns when the capture has ended) and
+// rests 100 ms, so a held hotkey captures again 130 ms after a capture.
 class HotkeyPoller {
  public:
-  HotkeyPoller(KeyState& keys, Clock& clock, const std::atomic<std::int32_t>& hotkey,
-               const std::atomic<std::int32_t>& cas, std::function<void()> capture);
+  HotkeyPoller(KeyState& keys, Clock& clock, std::function<void()> capture);
   ~HotkeyPoller();
   HotkeyPoller(const HotkeyPoller&) = delete;
   HotkeyPoller& operator=(const HotkeyPoller&) = delete;
+
+  // The hotkey to watch (as HotkeyPressed takes it); "-off-" until set. Any thread may
+  // set it, also while the poller runs: a pass sees key and modifiers of one call.
+  void setHotkey(int hotkey, int cas);
 
   // Sets the run flag and starts the thread unless one is running; a thread that is
   // still finishing a capture after stop() keeps running instead of ending. True when
@@ -87,8 +90,8 @@ class HotkeyPoller {
 
   KeyState& keys_;
   Clock& clock_;
-  const std::atomic<std::int32_t>& hotkey_;
-  const std::atomic<std::int32_t>& cas_;
+  // Key row in the upper half, modifier bits in the lower: one load gives both.
+  std::atomic<std::uint32_t> hotkey_{0};
   std::function<void()> capture_;
   std::atomic<int> runFlag_{0};
   std::mutex mutex_;

@@ -304,7 +304,7 @@ void RunMainLoop() {
   Event e;
   for (;;) {
     // Between events no command runs, so a hotkey capture cannot overlap one.
-    RunPendingHotkeyCapture();
+    RunPendingHotkeyCapture(CaptureWithFieldStem);
     if (!WaitEvent(e)) return;
     if (Dispatch(e)) return;
   }

@@ -55,19 +55,6 @@ HWND Main() {
   return state != nullptr ? state->window : nullptr;
 }
 
-enum class Font { Gui, Webdings };
-
-struct ControlSpec {
-  int id;
-  const wchar_t* cls;
-  DWORD style;
-  DWORD exStyle;
-  int x, y, w, h;
-  const char16_t* text;
-  const char16_t* tip;
-  Font font;
-};
-
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD kPictureButton = BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP;
 constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
@@ -76,55 +63,44 @@ constexpr DWORD kList = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 // some of them at each size change.
 const ControlSpec kControls[] = {
     {id::kStayOnTopButton, L"Button", kPictureButton, 0, 10, 10, 20, 20, u"",
-     u"toggle topmost window", Font::Gui},
-    {id::kSoundButton, L"Button", kPictureButton, 0, 40, 10, 20, 20, u"", u"toggle sound",
-     Font::Gui},
+     u"toggle topmost window", false},
+    {id::kSoundButton, L"Button", kPictureButton, 0, 40, 10, 20, 20, u"", u"toggle sound", false},
     {id::kTrayButton, L"Button", kPictureButton, 0, 70, 10, 20, 20, u"", u"push to tray - Hotkey: ",
-     Font::Gui},
-    {id::kProgressPicture, L"Static", SS_BITMAP, 0, 100, 15, 40, 11, u"", nullptr, Font::Gui},
+     false},
+    {id::kProgressPicture, L"Static", SS_BITMAP, 0, 100, 15, 40, 11, u"", nullptr, false},
     {id::kToggleViewer, L"Button", BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP, 0, 150, 10, 100, 20,
-     u"toggle viewer", u"turn viewer on/off [F9]", Font::Gui},
-    {id::kLabelFolder, L"Static", SS_RIGHT, 0, 10, 42, 55, 20, u"Folder:", nullptr, Font::Gui},
+     u"toggle viewer", u"turn viewer on/off [F9]", false},
+    {id::kLabelFolder, L"Static", SS_RIGHT, 0, 10, 42, 55, 20, u"Folder:", nullptr, false},
     {id::kFolderCombo, L"ComboBox", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, 70,
-     40, 170, 280, u"", u"folder history", Font::Gui},
-    {id::kChooseFolder, L"Button", kButton, 0, 220, 40, 30, 20, u"...", u"select a folder",
-     Font::Gui},
-    {id::kLabelFilename, L"Static", SS_RIGHT, 0, 10, 72, 55, 20, u"Filename:", nullptr, Font::Gui},
+     40, 170, 280, u"", u"folder history", false},
+    {id::kChooseFolder, L"Button", kButton, 0, 220, 40, 30, 20, u"...", u"select a folder", false},
+    {id::kLabelFilename, L"Static", SS_RIGHT, 0, 10, 72, 55, 20, u"Filename:", nullptr, false},
     {id::kFilenameEdit, L"Edit", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 70, 70, 80, 20,
-     u"snapdeck", nullptr, Font::Gui},
-    {id::kFormatCombo, L"ComboBox", kList, 0, 150, 70, 50, 100, u"", u"graphics format", Font::Gui},
-    {id::kScaleCombo, L"ComboBox", kList, 0, 200, 70, 50, 150, u"", u"scale size", Font::Gui},
+     u"snapdeck", nullptr, false},
+    {id::kFormatCombo, L"ComboBox", kList, 0, 150, 70, 50, 100, u"", u"graphics format", false},
+    {id::kScaleCombo, L"ComboBox", kList, 0, 200, 70, 50, 150, u"", u"scale size", false},
     {id::kAutoNumberCheck, L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0, 70, 90, 16, 20, u"", nullptr,
-     Font::Gui},
-    {id::kLabelAutoNumber, L"Static", SS_LEFT, 0, 86, 92, 90, 20, u"auto-number", nullptr,
-     Font::Gui},
+     false},
+    {id::kLabelAutoNumber, L"Static", SS_LEFT, 0, 86, 92, 90, 20, u"auto-number", nullptr, false},
     {id::kIncludePinCheck, L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0, 170, 90, 16, 20, u"",
-     nullptr, Font::Gui},
-    {id::kLabelIncludePin, L"Static", SS_LEFT, 0, 186, 92, 110, 20, u"include PIN", nullptr,
-     Font::Gui},
-    {id::kLabelFrame, L"Static", SS_RIGHT, 0, 10, 117, 55, 20, u"Frame:", nullptr, Font::Gui},
-    {id::kThicknessCombo, L"ComboBox", kList, 0, 70, 115, 40, 220, u"", u"frame thickness",
-     Font::Gui},
+     nullptr, false},
+    {id::kLabelIncludePin, L"Static", SS_LEFT, 0, 186, 92, 110, 20, u"include PIN", nullptr, false},
+    {id::kLabelFrame, L"Static", SS_RIGHT, 0, 10, 117, 55, 20, u"Frame:", nullptr, false},
+    {id::kThicknessCombo, L"ComboBox", kList, 0, 70, 115, 40, 220, u"", u"frame thickness", false},
     {id::kColorSwatch, L"Static", SS_BITMAP | SS_NOTIFY, 0, 110, 115, 60, 20, u"",
-     u"select a frame color", Font::Gui},
+     u"select a frame color", false},
     {id::kShadingTrack, TRACKBAR_CLASSW, TBS_HORZ | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP, 0, 150,
-     115, 140, 20, u"", u"shading effect", Font::Gui},
+     115, 140, 20, u"", u"shading effect", false},
     {id::kDirectionButton, L"Button", kButton, 0, 290, 115, 40, 20, u"6", u"effect direction",
-     Font::Webdings},
+     true},
     {id::kStatusPicture, L"Static", SS_BITMAP | SS_NOTIFY, 0, 8, 148, 182, 162, u"", nullptr,
-     Font::Gui},
-    {id::kHelpButton, L"Button", kButton, 0, 40, 320, 20, 20, u"?", nullptr, Font::Gui},
-    {id::kUpdateButton, L"Button", kButton, 0, 10, 320, 20, 20, u"!", nullptr, Font::Gui},
-    {id::kExitButton, L"Button", kButton, 0, 210, 320, 50, 20, u"exit", nullptr, Font::Gui},
+     false},
+    {id::kHelpButton, L"Button", kButton, 0, 40, 320, 20, 20, u"?", nullptr, false},
+    {id::kUpdateButton, L"Button", kButton, 0, 10, 320, 20, 20, u"!", nullptr, false},
+    {id::kExitButton, L"Button", kButton, 0, 210, 320, 50, 20, u"exit", nullptr, false},
     {id::kTakeScreenshot, L"Button", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 70, 320, 100, 30,
-     u"take screenshot", nullptr, Font::Gui},
+     u"take screenshot", nullptr, false},
 };
-
-HFONT FontOf(Font font) {
-  const Shell& shell = TheShell();
-  if (font == Font::Webdings && shell.webdings) return shell.webdings.get();
-  return GuiFont();
-}
 
 bool IsComboBox(HWND control) {
   wchar_t name[16] = {};
@@ -287,17 +263,10 @@ HWND BuildMainWindow() {
     SendMessageW(main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state.smallIcon.get()));
   }
 
+  const DWORD symbolStyle = SymbolButtonStyle(static_cast<bool>(shell.webdings));
   for (const ControlSpec& c : kControls) {
-    const std::wstring text = Wide(c.text);
-    const DWORD style =
-        c.font == Font::Webdings ? SymbolButtonStyle(static_cast<bool>(shell.webdings)) : c.style;
-    HWND control = CreateWindowExW(
-        c.exStyle, c.cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, c.x, c.y, c.w, c.h, main,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), shell.instance, nullptr);
-    if (control == nullptr) continue;
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(c.font)), FALSE);
-    if (c.tip != nullptr) SetToolTip(control, c.tip);
-    if (IsComboBox(control)) state.comboHeights[c.id] = c.h;
+    HWND control = CreateControl(main, c, symbolStyle);
+    if (control != nullptr && IsComboBox(control)) state.comboHeights[c.id] = c.h;
   }
 
   AddItems(id::kFormatCombo, kShotExtensions);
@@ -322,7 +291,7 @@ HWND BuildMainWindow() {
   state.shortcuts.reset(MakeShortcutTable(keys, numbers, 5));
   SetWindowShortcuts(main, state.shortcuts.get());
 
-  SetMessageHandler(HandlerSlot::Main, MainHandler);
+  AddMessageHandler(main, MainHandler);
   RECT client;
   GetClientRect(main, &client);
   LayoutMain(state, client.right, client.bottom);
@@ -337,7 +306,6 @@ void DestroyMainWindow() {
     ReleaseShownPicture(GetDlgItem(main, control));
   }
   DestroyWindow(main);  // frees the window's state on its way out
-  SetMessageHandler(HandlerSlot::Main, nullptr);
   ForgetWindow(id::kMainWindow);
 }
 

@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "app/capture_host_win32.h"
+#include "app/help_command_win32.h"
 #include "app/main_dispatch.h"
 #include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
@@ -29,6 +30,7 @@
 #include "shell/resources_win32.h"
 #include "shell/shell_win32.h"
 #include "shell/sound_win32.h"
+#include "shell/tables.h"
 #include "update/update_address.h"
 #include "update/update_signature.h"
 #include "update/update_window_win32.h"
@@ -80,8 +82,6 @@ HFONT CreateWebdings() {
   return SymbolFontUsable(font.get()) ? font.release() : nullptr;
 }
 
-bool EmptyHandler(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return false; }
-
 void LoadLanguageTable() {
   ProgramTexts& texts = TheProgramTexts();
   texts.languages = BuildLanguageTable();
@@ -118,11 +118,6 @@ void Shutdown() {
 void SetUpdateBuild(std::u16string_view version, std::string_view keyHex,
                     bool addressFromEnvironment) {
   TheUpdateBuild() = UpdateBuild{version, keyHex, addressFromEnvironment};
-}
-
-ProgramTexts& TheProgramTexts() {
-  static ProgramTexts texts;
-  return texts;
 }
 
 ScreenMetrics ReadScreenMetrics() {
@@ -238,6 +233,7 @@ HWND BuildMainWithSettings(std::optional<SettingsNotice>& unreadable) {
   Services& services = TheServices();
   unreadable = LoadSettingsAtStart(settings, *services.files, kSettingsFileName,
                                    shell.settingsFileKept);
+  PublishHotkey();
 
   if (!shell.info.soundAvailable) settings.sound = 0;
   EnableWindow(MainControl(id::kSoundButton), shell.info.soundAvailable ? TRUE : FALSE);
@@ -305,8 +301,6 @@ int RunProgram(HINSTANCE instance) {
   if (!HandleUpdateSwitches()) return 0;
   info.mainRunning = true;
   OleInitialize(nullptr);  // the folder chooser's new dialog style needs it
-  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
-  SetMessageHandler(HandlerSlot::Empty, EmptyHandler);
   LoadProgramResources();
 
   std::optional<SettingsNotice> unreadable;

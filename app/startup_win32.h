@@ -5,20 +5,10 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "shell/program_info.h"
-#include "shell/tables.h"
 
 namespace snapdeck::win32 {
-
-// The help languages (sorted by name, help texts filled) and the information text,
-// loaded at start-up for the help window.
-struct ProgramTexts {
-  std::vector<LanguageRow> languages;
-  std::u16string infoText;
-};
-ProgramTexts& TheProgramTexts();
 
 // Screen metrics and the desktop work area as the operating system reports them.
 ScreenMetrics ReadScreenMetrics();

@@ -9,7 +9,6 @@
 
 #include "app/hotkey_poller.h"
 #include "app/main_dispatch.h"
-#include "app/main_loop_win32.h"
 #include "app/main_window_win32.h"
 #include "dialogs/requester_win32.h"
 #include "platform/win32/clock_win32.h"
@@ -60,8 +59,7 @@ UiHandoff& Handoff() {
 HotkeyPoller& Poller() {
   static AsyncKeyState keys;
   static std::unique_ptr<Clock> clock = MakeWin32Clock();
-  static HotkeyPoller poller(keys, *clock, TheShell().settings.hotkey,
-                             TheShell().settings.hotkeyCAS, [] { Handoff().runAndWait(); });
+  static HotkeyPoller poller(keys, *clock, [] { Handoff().runAndWait(); });
   return poller;
 }
 
@@ -118,9 +116,14 @@ void ArmPoller() {
   }
 }
 
-int AskHotkey() {
-  return Requester(id::kKindHotkey, kHotkeyQuestion, u"", u"Yes, set key", u"No, leave it", 320,
-                   id::kMainWindow);
+// True when the user chose a hotkey; the settings and the poller have it then.
+bool AskHotkey() {
+  if (Requester(id::kKindHotkey, kHotkeyQuestion, u"", u"Yes, set key", u"No, leave it", 320,
+                id::kMainWindow) != id::kAnswerFirst) {
+    return false;
+  }
+  PublishHotkey();
+  return true;
 }
 
 void ShowTrayMenu() {
@@ -139,12 +142,12 @@ void ShowTrayMenu() {
   PostMessageW(main, WM_NULL, 0, 0);
 }
 
-void HotkeyCapture() {
+void HotkeyCapture(void (*capture)()) {
   TrayState& tray = Tray();
   tray.hotkeyCaptureRunning = true;
   tray.busyPicture = true;
   ModifyIcon(NIF_ICON);
-  CaptureWithFieldStem();
+  capture();
   tray.busyPicture = false;
   ModifyIcon(NIF_ICON);
   // The viewer follows, hidden or not; unlike the button, no window is activated.
@@ -171,15 +174,20 @@ bool TrayHandler(HWND window, UINT message, WPARAM, LPARAM lParam, LRESULT&) {
 
 void InstallTray() {
   Tray().taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-  SetMessageHandler(HandlerSlot::Tray, TrayHandler);
+  AddMessageHandler(MainWindow(), TrayHandler);
 }
 
 bool InTray() { return Tray().iconShown; }
 
+void PublishHotkey() {
+  const AppSettings& s = TheShell().settings;
+  Poller().setHotkey(s.hotkey, s.hotkeyCAS);
+}
+
 void PushToTray() {
   HWND main = MainWindow();
   if (main == nullptr || InTray()) return;
-  if (TheShell().settings.hotkey == 0 && AskHotkey() != id::kAnswerFirst) return;
+  if (TheShell().settings.hotkey == 0 && !AskHotkey()) return;
   Tray().iconShown = AddIcon();
   ShowHotkeyTips();
   // Hidden without an icon, the window could only come back by the hotkey, if at all.
@@ -190,7 +198,7 @@ void PushToTray() {
 }
 
 void DefineHotkey() {
-  if (!InTray() || AskHotkey() != id::kAnswerFirst) return;
+  if (!InTray() || !AskHotkey()) return;
   ArmPoller();
   ShowHotkeyTips();
 }
@@ -212,7 +220,9 @@ void OnTrayIcon(int type) {
   if (type == kRightClick) ShowTrayMenu();
 }
 
-void RunPendingHotkeyCapture() { Handoff().runPending(HotkeyCapture); }
+void RunPendingHotkeyCapture(void (*capture)()) {
+  Handoff().runPending([capture] { HotkeyCapture(capture); });
+}
 
 void EndTrayMode() {
   Poller().stop();

@@ -10,6 +10,9 @@ namespace snapdeck::win32 {
 void InstallTray();
 // The program sits in the tray: tray icon 33 exists.
 bool InTray();
+// Hands the hotkey of the settings to the poller thread; called whenever it changes
+// (settings read, hotkey chosen).
+void PublishHotkey();
 
 // Control 53.
 void PushToTray();
@@ -20,9 +23,9 @@ void RestoreFromTray();
 // A click on the tray icon (kLeftClick, kRightClick, kDoubleClick).
 void OnTrayIcon(int type);
 
-// Called by the main loop between its events: runs the capture the poller handed over,
-// if one waits.
-void RunPendingHotkeyCapture();
+// Called by the main loop between its events: when the poller handed a capture over,
+// runs `capture` with the tray icon showing the work.
+void RunPendingHotkeyCapture(void (*capture)());
 
 // Shutdown: stops the poller, releases it when it waits for a capture, waits for its
 // end and removes the tray icon.

@@ -319,7 +319,6 @@ void SetAddressOpener(AddressOpener opener) {
 
 void ShowHelp() {
   if (WindowByNumber(id::kHelpWindow) != nullptr) return;  // window 3 is single
-  SetMessageHandler(HandlerSlot::Help, HelpMessageHandler);
   HelpInfo& info = TheHelpInfo();
   info.linkPressed = false;
   HWND parent = WindowByNumber(info.parentWindow);
@@ -354,6 +353,7 @@ void ShowHelp() {
   const UniqueGdi<HBRUSH> background(CreateSolidBrush(static_cast<COLORREF>(info.backgroundColor)));
   SetWindowBackground(help, background.get());
   RegisterWindow(id::kHelpWindow, help);
+  AddMessageHandler(help, HelpMessageHandler);
   if (box != nullptr) ShowHelpText(help);
   LayOut(help);
 

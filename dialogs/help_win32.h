@@ -18,7 +18,7 @@ HelpInfo& TheHelpInfo();
 // window cannot be created.
 void ShowHelp();
 
-// Shared-window-procedure handler (HandlerSlot::Help): re-lays the window out on a size
+// The help window's handler of the shared window procedure: re-lays the window out on a size
 // change, notes pressed links and draws the language list's items. Acts only while the
 // help window and its text box exist; never changes the result.
 bool HelpMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);

@@ -34,7 +34,7 @@ bool IsTicked(HWND window, int number) {
 void ApplyModifierBoxes(HWND window) {
   const int selection =
       static_cast<int>(SendDlgItemMessageW(window, id::kReqKeyCombo, CB_GETCURSEL, 0, 0));
-  const ModifierBoxes boxes = ModifierBoxesFor(selection, TheShell().settings.hotkeyCAS.load());
+  const ModifierBoxes boxes = ModifierBoxesFor(selection, TheShell().settings.hotkeyCAS);
   const std::pair<int, bool> ticks[] = {
       {id::kReqCtrl, boxes.ctrl}, {id::kReqAlt, boxes.alt}, {id::kReqShift, boxes.shift}};
   for (const auto& [number, ticked] : ticks) {
@@ -64,7 +64,7 @@ void MakeHotkeyRow(HWND window, const RequesterLayout& l) {
   }
   FitClosedDropDown(list, l.keyList.height);
   SendMessageW(list, CB_SETCURSEL,
-               static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey.load())), 0);
+               static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey)), 0);
   ApplyModifierBoxes(window);
 }
 
@@ -237,7 +237,6 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
   (void)input;
   // One requester at a time: window 4 and the state are single.
   if (WindowByNumber(id::kRequester) != nullptr) return id::kAnswerNotShown;
-  SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
   RequesterState& st = TheRequesterState();
   st.size = size;
   st.message = message;
@@ -254,6 +253,7 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
     return id::kAnswerNotShown;
   }
   RegisterWindow(id::kRequester, window);
+  AddMessageHandler(window, RequesterLabelColors);
   if (parent != nullptr) EnableWindow(parent, FALSE);
   ShowAsDisc(window, size);
   SetFocus(focus);

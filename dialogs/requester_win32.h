@@ -41,7 +41,7 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
               const std::u16string& firstButton, const std::u16string& secondButton, int size,
               int ownerWindow);
 
-// Shared-window-procedure handler (HandlerSlot::RequesterLabels): while the requester
+// The requester window's handler of the shared window procedure: while the requester
 // is open, static-control colour requests get a transparent background, #222233 text
 // and the label brush; the requester's own input fields stay #222233 on white.
 bool RequesterLabelColors(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -42,9 +41,8 @@ struct AppSettings {
   std::int32_t passwordtimeout;
   std::int32_t sortview;
   std::int32_t sortdir;
-  // Read by the hotkey poller thread while the UI thread may change them.
-  std::atomic<std::int32_t> hotkey;
-  std::atomic<std::int32_t> hotkeyCAS;
+  std::int32_t hotkey;     // row of the hotkey table, 0 "-off-"
+  std::int32_t hotkeyCAS;  // modifier bits: 1 Ctrl, 2 Alt, 4 Shift
 
   // Not persisted: the folder new screenshots go to (text of the selected history entry).
   std::u16string currentFolder;

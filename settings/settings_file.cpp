@@ -25,7 +25,7 @@ constexpr const char16_t* kLanguageCodes[] = {u"US", u"DE", u"FR", u"IT", u"TR",
 
 constexpr std::int32_t kAny = INT32_MAX;  // as hi: any value is kept (on/off switches)
 
-enum class Kind { Text, Number, SharedNumber, Color, Folders, Palette, Passwords };
+enum class Kind { Text, Number, Color, Folders, Palette, Passwords };
 
 // One line (or run of lines) of the file. A number outside lo..hi falls back to its
 // default; no clamping, since a hand-edited value out of range means nothing.
@@ -33,7 +33,6 @@ struct SettingRow {
   const char16_t* key;  // the lists write their own keys
   Kind kind;
   std::int32_t AppSettings::*number = nullptr;
-  std::atomic<std::int32_t> AppSettings::*sharedNumber = nullptr;
   std::u16string AppSettings::*text = nullptr;
   Rgb AppSettings::*color = nullptr;
   std::int32_t numberDefault = 0;
@@ -50,16 +49,6 @@ SettingRow Number(const char16_t* key, std::int32_t AppSettings::*field, std::in
                   std::int32_t lo = 0, std::int32_t hi = kAny) {
   SettingRow r{key, Kind::Number};
   r.number = field;
-  r.numberDefault = def;
-  r.lo = lo;
-  r.hi = hi;
-  return r;
-}
-
-SettingRow Shared(const char16_t* key, std::atomic<std::int32_t> AppSettings::*field,
-                  std::int32_t def, std::int32_t lo, std::int32_t hi) {
-  SettingRow r{key, Kind::SharedNumber};
-  r.sharedNumber = field;
   r.numberDefault = def;
   r.lo = lo;
   r.hi = hi;
@@ -120,8 +109,8 @@ const std::vector<SettingRow>& SettingRows() {
         Number(u"sortview", &AppSettings::sortview, id::kSortByDate, id::kSortByName,
                id::kSortByDate),
         Number(u"sortdir", &AppSettings::sortdir, 1, 0, 1),
-        Shared(u"hotkey", &AppSettings::hotkey, 0, 0, 13),
-        Shared(u"hotkeyCAS", &AppSettings::hotkeyCAS, 0, 0, 7),
+        Number(u"hotkey", &AppSettings::hotkey, 0, 0, 13),
+        Number(u"hotkeyCAS", &AppSettings::hotkeyCAS, 0, 0, 7),
     };
   }();
   return rows;
@@ -154,7 +143,6 @@ AppSettings::AppSettings() {
     switch (r.kind) {
       case Kind::Text: this->*r.text = r.textDefault; break;
       case Kind::Number: this->*r.number = r.numberDefault; break;
-      case Kind::SharedNumber: (this->*r.sharedNumber).store(r.numberDefault); break;
       case Kind::Color: this->*r.color = r.colorDefault; break;
       case Kind::Palette:  // filled from DefaultFrameColorList when a file is read
       case Kind::Folders:
@@ -192,9 +180,6 @@ void ReadSettings(AppSettings& s, const PreferenceFile& f) {
         break;
       case Kind::Number:
         s.*r.number = f.readNumber(r.key, r.defaultIsCurrent ? s.*r.number : r.numberDefault);
-        break;
-      case Kind::SharedNumber:
-        (s.*r.sharedNumber).store(f.readNumber(r.key, r.numberDefault));
         break;
       case Kind::Color:
         s.*r.color = ColorFromText(f.readText(r.key, ColorToText(r.colorDefault)));
@@ -235,9 +220,6 @@ void NormalizeSettings(AppSettings& s) {
   for (std::u16string& folder : s.shotfolder) folder = FolderWithSeparator(folder);
   for (const SettingRow& r : SettingRows()) {
     if (r.kind == Kind::Number && !InRange(s.*r.number, r)) s.*r.number = r.numberDefault;
-    if (r.kind == Kind::SharedNumber && !InRange((s.*r.sharedNumber).load(), r)) {
-      (s.*r.sharedNumber).store(r.numberDefault);
-    }
   }
   const std::int32_t smallest = 2 * s.framethickness + 1;
   Fallback(s, &AppSettings::width, smallest);
@@ -276,7 +258,6 @@ void WriteSettings(const AppSettings& s, PreferenceFile& f, RandomSource& random
     switch (r.kind) {
       case Kind::Text: f.writeText(r.key, s.*r.text); break;
       case Kind::Number: f.writeNumber(r.key, s.*r.number); break;
-      case Kind::SharedNumber: f.writeNumber(r.key, (s.*r.sharedNumber).load()); break;
       case Kind::Color: f.writeText(r.key, ColorToText(s.*r.color)); break;
       case Kind::Folders:
         for (int i = 0; i < kFolderHistorySize; ++i) f.writeText(FolderKey(i), s.shotfolder[i]);

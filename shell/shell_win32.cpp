@@ -3,8 +3,9 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
-#include <array>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
@@ -18,13 +19,15 @@ std::map<int, HWND>& Windows() {
   return windows;
 }
 
-std::array<MessageHandler, 6>& Handlers() {
-  static std::array<MessageHandler, 6> handlers{};
-  return handlers;
-}
-
 const wchar_t kBackgroundProperty[] = L"SnapdeckBackground";
 const wchar_t kTooltipProperty[] = L"SnapdeckTooltip";
+const wchar_t kHandlersProperty[] = L"SnapdeckHandlers";
+
+using HandlerList = std::vector<MessageHandler>;
+
+HandlerList* HandlersOf(HWND window) {
+  return static_cast<HandlerList*>(GetPropW(window, kHandlersProperty));
+}
 
 std::wstring ClassNameOf(HWND window) {
   wchar_t name[64] = {};
@@ -282,6 +285,20 @@ void SetToolTip(HWND control, const std::u16string& text) {
   }
 }
 
+HWND CreateControl(HWND parent, const ControlSpec& spec, DWORD symbolStyle) {
+  const Shell& shell = TheShell();
+  const DWORD style = spec.symbols ? symbolStyle : spec.style;
+  HWND control = CreateWindowExW(spec.exStyle, spec.cls, Wide(spec.text).c_str(),
+                                 WS_CHILD | WS_VISIBLE | style, spec.x, spec.y, spec.w, spec.h,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                 shell.instance, nullptr);
+  if (control == nullptr) return nullptr;
+  HFONT font = spec.symbols && shell.webdings ? shell.webdings.get() : GuiFont();
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (spec.tip != nullptr) SetToolTip(control, spec.tip);
+  return control;
+}
+
 const wchar_t* ProgramWindowClass() {
   static const wchar_t kName[] = L"SnapdeckWindow";
   static bool registered = false;
@@ -304,8 +321,15 @@ void SetWindowBackground(HWND window, HBRUSH brush) {
   InvalidateRect(window, nullptr, TRUE);
 }
 
-void SetMessageHandler(HandlerSlot slot, MessageHandler handler) {
-  Handlers()[static_cast<std::size_t>(slot)] = handler;
+void AddMessageHandler(HWND window, MessageHandler handler) {
+  if (window == nullptr || handler == nullptr || !IsWindow(window)) return;
+  HandlerList* list = HandlersOf(window);
+  if (list == nullptr) {
+    auto owned = std::make_unique<HandlerList>();
+    if (!SetPropW(window, kHandlersProperty, owned.get())) return;
+    list = owned.release();  // the window's until its WM_NCDESTROY
+  }
+  if (std::find(list->begin(), list->end(), handler) == list->end()) list->push_back(handler);
 }
 
 LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -331,8 +355,16 @@ LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LP
   }
   const bool consumed = PostProgramEvent(window, message, wParam, lParam);
   if (!consumed) result = DefWindowProcW(window, message, wParam, lParam);
-  for (MessageHandler handler : Handlers()) {
-    if (handler != nullptr) handler(window, message, wParam, lParam, result);
+  if (HandlerList* handlers = HandlersOf(window)) {
+    // By index: a handler may add another one to this window while it runs.
+    for (std::size_t i = 0; i < handlers->size(); ++i) {
+      const MessageHandler handler = (*handlers)[i];
+      handler(window, message, wParam, lParam, result);
+    }
+    if (message == WM_NCDESTROY) {
+      RemovePropW(window, kHandlersProperty);
+      delete handlers;
+    }
   }
   return result;
 }

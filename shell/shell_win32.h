@@ -66,18 +66,34 @@ TextPort& GdiText();
 // Adds or replaces the tool tip of a control.
 void SetToolTip(HWND control, const std::u16string& text);
 
+// One control of a window's table; its number is its control ID.
+struct ControlSpec {
+  int id;
+  const wchar_t* cls;
+  DWORD style;
+  DWORD exStyle;
+  int x, y, w, h;
+  const char16_t* text;
+  const char16_t* tip;  // nullptr: none
+  bool symbols;         // a symbol button (Webdings glyphs as its text)
+};
+// Creates the control, visible, in the GUI font with its tool tip. A symbol button gets
+// `symbolStyle` instead of its own and the Webdings font when the shell has one.
+HWND CreateControl(HWND parent, const ControlSpec& spec, DWORD symbolStyle);
+
 // The one window class of all program windows (shared window procedure, double
 // clicks, no class background). Registered on first use.
 const wchar_t* ProgramWindowClass();
 // Background painted for a window on WM_ERASEBKGND (the brush stays the caller's).
 void SetWindowBackground(HWND window, HBRUSH brush);
 
-// Handlers of the shared window procedure, asked in slot order after default
-// processing; each may replace the result and returns true when it did.
+// A window's own handler of the shared window procedure, asked after default
+// processing; it may replace the result and returns true when it did.
 using MessageHandler = bool (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                 LRESULT& result);
-enum class HandlerSlot : int { RequesterLabels = 0, Empty = 1, Help = 2, Viewer = 3, Main = 4, Tray = 5 };
-void SetMessageHandler(HandlerSlot slot, MessageHandler handler);
+// Adds a handler to a program window; its handlers are asked in the order they were
+// added (once each, however often added). The window drops them after WM_NCDESTROY.
+void AddMessageHandler(HWND window, MessageHandler handler);
 
 // The shared window procedure of every program window.
 LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

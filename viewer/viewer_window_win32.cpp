@@ -18,6 +18,7 @@
 #include "shell/shell_win32.h"
 #include "viewer/thumbnail_layout.h"
 #include "viewer/thumbnail_loader.h"
+#include "viewer/viewer_layout.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -29,35 +30,24 @@ constexpr int kWheelSteps = 3;
 
 constexpr COLORREF kPlaceholderColor = palette::kHouseLight;
 
-struct ControlSpec {
-  int id;
-  const wchar_t* cls;
-  DWORD style;
-  int x, y, w, h;
-  const char16_t* text;
-  const char16_t* tip;
-  bool webdings;
-};
-
 constexpr DWORD kOption = BS_AUTORADIOBUTTON | WS_TABSTOP;
+constexpr DWORD kPush = BS_PUSHBUTTON | WS_TABSTOP;
 
+// Every control but the scroll area and the status bar; ViewerLayoutFor places them.
 const ControlSpec kControls[] = {
-    {id::kViewerSortLabel, L"Static", SS_LEFT, 12, 600, 40, 20, u"Sort by:", nullptr, false},
-    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 55, 600, 16, 20, u"",
+    {id::kViewerSortLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"Sort by:", nullptr, false},
+    {id::kViewerSortName, L"Button", kOption | WS_GROUP, 0, 0, 0, 0, 0, u"",
      u"sort in alphabetical order", false},
-    {id::kViewerNameLabel, L"Static", SS_LEFT, 71, 600, 40, 20, u"name", nullptr, false},
-    {id::kViewerSortNumber, L"Button", kOption, 110, 600, 16, 20, u"",
-     u"sort by number in brackets", false},
-    {id::kViewerNumberLabel, L"Static", SS_LEFT, 126, 600, 45, 20, u"number", nullptr, false},
-    {id::kViewerSortTime, L"Button", kOption, 170, 600, 16, 20, u"",
-     u"sort by creation date and time", false},
-    {id::kViewerTimeLabel, L"Static", SS_LEFT, 186, 600, 50, 20, u"timestamp", nullptr, false},
-    {id::kViewerClose, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 10, 600, 340, 20, u"close", nullptr,
+    {id::kViewerNameLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"name", nullptr, false},
+    {id::kViewerSortNumber, L"Button", kOption, 0, 0, 0, 0, 0, u"", u"sort by number in brackets",
      false},
-    {id::kViewerSortDir, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 240, 600, 30, 20, u"5",
-     u"sorting direction", true},
-    {id::kViewerRefresh, L"Button", BS_PUSHBUTTON | WS_TABSTOP, 300, 600, 30, 20, u"q", u"refresh",
-     true},
+    {id::kViewerNumberLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"number", nullptr, false},
+    {id::kViewerSortTime, L"Button", kOption, 0, 0, 0, 0, 0, u"", u"sort by creation date and time",
+     false},
+    {id::kViewerTimeLabel, L"Static", SS_LEFT, 0, 0, 0, 0, 0, u"timestamp", nullptr, false},
+    {id::kViewerClose, L"Button", kPush, 0, 0, 0, 0, 0, u"close", nullptr, false},
+    {id::kViewerSortDir, L"Button", kPush, 0, 0, 0, 0, 0, u"5", u"sorting direction", true},
+    {id::kViewerRefresh, L"Button", kPush, 0, 0, 0, 0, 0, u"q", u"refresh", true},
 };
 
 // One row of the column on screen: its controls, and whether its picture was asked for.
@@ -67,6 +57,8 @@ struct RowWindows {
   bool requested = false;
 };
 
+// What the viewer window keeps besides its controls. The window holds it as a property
+// and frees it on WM_NCDESTROY, so it lives exactly as long as the window.
 struct Viewer {
   HWND window = nullptr;
   HWND scroll = nullptr;  // control 61
@@ -84,9 +76,20 @@ struct Viewer {
   UniqueGdi<HBRUSH> placeholderBrush;
 };
 
-Viewer g_viewer;
+constexpr wchar_t kStateProperty[] = L"SnapdeckViewerState";
+
+Viewer* StateOf(HWND window) {
+  return window != nullptr ? static_cast<Viewer*>(GetPropW(window, kStateProperty)) : nullptr;
+}
+
+// The open viewer's state; nullptr while the viewer is closed.
+Viewer* OpenState() { return StateOf(WindowByNumber(id::kViewer)); }
+
+// The state of the viewer a child window (scroll area, column) belongs to.
+Viewer* StateAbove(HWND child) { return StateOf(GetAncestor(child, GA_ROOT)); }
+
 ThumbnailHandler g_thumbnailHandler = nullptr;
-// Read by the loader's threads to post the ready message.
+// Read by the loader's threads to post the ready message; the loader outlives the window.
 std::atomic<HWND> g_readyTarget{nullptr};
 
 FolderReader& Reader() {
@@ -128,34 +131,34 @@ SIZE ImageWindowSize(int w, int h) {
 
 int ColumnWidth() { return std::max(1, TheViewerState().innerWidth); }
 
-int MaxScroll() {
-  if (g_viewer.scroll == nullptr) return 0;
+int MaxScroll(const Viewer& v) {
+  if (v.scroll == nullptr) return 0;
   RECT r{};
-  GetClientRect(g_viewer.scroll, &r);
-  return std::max(0, g_viewer.columnHeight - static_cast<int>(r.bottom));
+  GetClientRect(v.scroll, &r);
+  return std::max(0, v.columnHeight - static_cast<int>(r.bottom));
 }
 
-void UpdateScrollBar() {
-  if (g_viewer.scroll == nullptr) return;
+void UpdateScrollBar(const Viewer& v) {
+  if (v.scroll == nullptr) return;
   RECT r{};
-  GetClientRect(g_viewer.scroll, &r);
+  GetClientRect(v.scroll, &r);
   SCROLLINFO info{};
   info.cbSize = sizeof(info);
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
   info.nMin = 0;
-  info.nMax = std::max(0, g_viewer.columnHeight - 1);
+  info.nMax = std::max(0, v.columnHeight - 1);
   info.nPage = static_cast<UINT>(std::max(0L, r.bottom));
-  info.nPos = g_viewer.scrollPos;
-  SetScrollInfo(g_viewer.scroll, SB_VERT, &info, TRUE);
+  info.nPos = v.scrollPos;
+  SetScrollInfo(v.scroll, SB_VERT, &info, TRUE);
 }
 
-void ScrollTo(int position) {
-  g_viewer.scrollPos = std::clamp(position, 0, MaxScroll());
-  if (g_viewer.column != nullptr) {
-    SetWindowPos(g_viewer.column, nullptr, 0, -g_viewer.scrollPos, 0, 0,
+void ScrollTo(Viewer& v, int position) {
+  v.scrollPos = std::clamp(position, 0, MaxScroll(v));
+  if (v.column != nullptr) {
+    SetWindowPos(v.column, nullptr, 0, -v.scrollPos, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  UpdateScrollBar();
+  UpdateScrollBar(v);
 }
 
 void ReleaseImage(HWND image) {
@@ -165,15 +168,15 @@ void ReleaseImage(HWND image) {
 }
 
 // Removes every row's controls and forgets the pictures; the loader's work is dropped.
-void ClearColumn() {
+void ClearColumn(Viewer& v) {
   if (LoaderSlot()) LoaderSlot()->cancel();
-  for (RowWindows& row : g_viewer.rows) {
+  for (RowWindows& row : v.rows) {
     ReleaseImage(row.image);
     if (row.caption != nullptr) DestroyWindow(row.caption);
   }
-  g_viewer.rows.clear();
-  g_viewer.pictures.clear();
-  g_viewer.layout = ColumnLayout{};
+  v.rows.clear();
+  v.pictures.clear();
+  v.layout = ColumnLayout{};
 }
 
 // The column's height: up to the end of the last row that is not hidden.
@@ -186,13 +189,13 @@ int VisibleColumnHeight(const ColumnLayout& layout) {
   return layout.hiddenCount == 0 ? layout.innerHeight : height;
 }
 
-void SetCaption(int index) {
-  const ColumnRow& row = g_viewer.layout.rows[static_cast<std::size_t>(index)];
-  HWND& caption = g_viewer.rows[static_cast<std::size_t>(index)].caption;
+void SetCaption(Viewer& v, int index) {
+  const ColumnRow& row = v.layout.rows[static_cast<std::size_t>(index)];
+  HWND& caption = v.rows[static_cast<std::size_t>(index)].caption;
   const std::u16string text =
       CaptionText(TheShotCatalogue().entries[static_cast<std::size_t>(index)], row);
   if (caption == nullptr) {
-    caption = MakeDialogControl(g_viewer.column, L"Static", text, kCaptionStyle, kCaptionExStyle,
+    caption = MakeDialogControl(v.column, L"Static", text, kCaptionStyle, kCaptionExStyle,
                                 {0, row.captionY, ColumnWidth(), 20}, CaptionControl(index));
     return;
   }
@@ -201,12 +204,12 @@ void SetCaption(int index) {
   InvalidateRect(caption, nullptr, TRUE);
 }
 
-void SetImage(int index) {
-  const ColumnRow& row = g_viewer.layout.rows[static_cast<std::size_t>(index)];
-  HWND& image = g_viewer.rows[static_cast<std::size_t>(index)].image;
+void SetImage(Viewer& v, int index) {
+  const ColumnRow& row = v.layout.rows[static_cast<std::size_t>(index)];
+  HWND& image = v.rows[static_cast<std::size_t>(index)].image;
   const SIZE size = ImageWindowSize(row.thumb.width, row.thumb.height);
   if (image == nullptr) {
-    image = MakeDialogControl(g_viewer.column, L"Static", u"", kImageStyle, kImageExStyle,
+    image = MakeDialogControl(v.column, L"Static", u"", kImageStyle, kImageExStyle,
                               {row.imageX, row.imageY, size.cx, size.cy}, ThumbnailControl(index));
   } else {
     SetWindowPos(image, nullptr, row.imageX, row.imageY, size.cx, size.cy,
@@ -216,12 +219,12 @@ void SetImage(int index) {
 
 // Puts every row's controls where the layout wants them and asks for the pictures
 // of rows that show one; rows past the column's limit get no controls.
-void ApplyLayout() {
+void ApplyLayout(Viewer& v) {
   std::vector<ThumbnailJob> jobs;
   const ShotCatalogue& catalogue = TheShotCatalogue();
-  for (int i = 0; i < static_cast<int>(g_viewer.layout.rows.size()); ++i) {
-    const ColumnRow& row = g_viewer.layout.rows[static_cast<std::size_t>(i)];
-    RowWindows& windows = g_viewer.rows[static_cast<std::size_t>(i)];
+  for (int i = 0; i < static_cast<int>(v.layout.rows.size()); ++i) {
+    const ColumnRow& row = v.layout.rows[static_cast<std::size_t>(i)];
+    RowWindows& windows = v.rows[static_cast<std::size_t>(i)];
     if (row.hidden) {
       ReleaseImage(std::exchange(windows.image, nullptr));
       if (windows.caption != nullptr) DestroyWindow(std::exchange(windows.caption, nullptr));
@@ -229,41 +232,41 @@ void ApplyLayout() {
       continue;
     }
     if (row.loaded) {
-      SetImage(i);
+      SetImage(v, i);
     } else {
       ReleaseImage(std::exchange(windows.image, nullptr));
     }
     if ((row.loaded || row.pending) && !windows.requested) {
       windows.requested = true;
       jobs.push_back(JobForRow(i, catalogue.entries[static_cast<std::size_t>(i)],
-                               g_viewer.pictures[static_cast<std::size_t>(i)], ColumnWidth()));
+                               v.pictures[static_cast<std::size_t>(i)], ColumnWidth()));
     }
-    SetCaption(i);
+    SetCaption(v, i);
   }
-  g_viewer.columnHeight = VisibleColumnHeight(g_viewer.layout);
-  SetWindowPos(g_viewer.column, nullptr, 0, 0, ColumnWidth(), std::max(1, g_viewer.columnHeight),
+  v.columnHeight = VisibleColumnHeight(v.layout);
+  SetWindowPos(v.column, nullptr, 0, 0, ColumnWidth(), std::max(1, v.columnHeight),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (!jobs.empty()) Loader().submit(std::move(jobs));
 }
 
-void ShowCountWithHidden() {
-  SetViewerStatus(ItemsHiddenText(TheShotCatalogue().count(), g_viewer.layout.hiddenCount));
+void ShowCountWithHidden(const Viewer& v) {
+  SetViewerStatus(ItemsHiddenText(TheShotCatalogue().count(), v.layout.hiddenCount));
 }
 
 // Thumbnails made by the loader: shown, or their rows turned into failed ones (or re-sized
 // when the file changed since its header was read); a pending row's probed size lays it
 // out and asks for its picture. The column is laid out again before pictures are shown.
-void TakeThumbnails() {
-  if (!LoaderSlot() || g_viewer.column == nullptr) return;
+void TakeThumbnails(Viewer& v) {
+  if (!LoaderSlot() || v.column == nullptr) return;
   bool relayout = false;
   std::vector<ThumbnailResult> results = Loader().take();
   for (ThumbnailResult& result : results) {
     const auto index = static_cast<std::size_t>(result.index);
-    if (index >= g_viewer.pictures.size()) continue;
-    RowPicture& picture = g_viewer.pictures[index];
+    if (index >= v.pictures.size()) continue;
+    RowPicture& picture = v.pictures[index];
     if (result.probed) {
       picture = RowPicture{result.ok, result.width, result.height, false, result.cost};
-      g_viewer.rows[index].requested = false;
+      v.rows[index].requested = false;
       relayout = true;
       continue;
     }
@@ -276,50 +279,50 @@ void TakeThumbnails() {
     }
   }
   if (relayout) {
-    g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
-    ApplyLayout();
-    ScrollTo(g_viewer.scrollPos);
-    ShowCountWithHidden();
+    v.layout = LayOutColumn(v.pictures, ColumnWidth());
+    ApplyLayout(v);
+    ScrollTo(v, v.scrollPos);
+    ShowCountWithHidden(v);
   }
   for (const ThumbnailResult& result : results) {
     const auto index = static_cast<std::size_t>(result.index);
-    if (!result.ok || result.probed || index >= g_viewer.rows.size()) continue;
-    if (g_viewer.rows[index].image != nullptr) {
-      ShowPictureInControl(g_viewer.rows[index].image, result.thumbnail);
+    if (!result.ok || result.probed || index >= v.rows.size()) continue;
+    if (v.rows[index].image != nullptr) {
+      ShowPictureInControl(v.rows[index].image, result.thumbnail);
     }
   }
 }
 
-bool ColumnKey(WPARAM key) {
+bool ColumnKey(Viewer& v, WPARAM key) {
   RECT r{};
-  GetClientRect(g_viewer.scroll, &r);
+  GetClientRect(v.scroll, &r);
   switch (key) {
     case VK_UP:
-      ScrollTo(g_viewer.scrollPos - kScrollStep);
+      ScrollTo(v, v.scrollPos - kScrollStep);
       return true;
     case VK_DOWN:
-      ScrollTo(g_viewer.scrollPos + kScrollStep);
+      ScrollTo(v, v.scrollPos + kScrollStep);
       return true;
     case VK_PRIOR:
-      ScrollTo(g_viewer.scrollPos - std::max(kScrollStep, static_cast<int>(r.bottom)));
+      ScrollTo(v, v.scrollPos - std::max(kScrollStep, static_cast<int>(r.bottom)));
       return true;
     case VK_NEXT:
-      ScrollTo(g_viewer.scrollPos + std::max(kScrollStep, static_cast<int>(r.bottom)));
+      ScrollTo(v, v.scrollPos + std::max(kScrollStep, static_cast<int>(r.bottom)));
       return true;
     case VK_HOME:
-      ScrollTo(0);
+      ScrollTo(v, 0);
       return true;
     case VK_END:
-      ScrollTo(MaxScroll());
+      ScrollTo(v, MaxScroll(v));
       return true;
     default:
       return false;
   }
 }
 
-void Wheel(WPARAM wParam) {
+void Wheel(Viewer& v, WPARAM wParam) {
   const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-  ScrollTo(g_viewer.scrollPos - notches * kWheelSteps * kScrollStep);
+  ScrollTo(v, v.scrollPos - notches * kWheelSteps * kScrollStep);
 }
 
 void FillBackground(HWND window, HDC dc) {
@@ -329,69 +332,68 @@ void FillBackground(HWND window, HDC dc) {
   FillRect(dc, &r, brush != nullptr ? brush : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
-HBRUSH CaptionBrush(Rgb color) {
+HBRUSH CaptionBrush(Viewer& v, Rgb color) {
   const Rgb colors[3] = {kCaptionColor, kResizedCaptionColor, kFailedCaptionColor};
   for (int i = 0; i < 3; ++i) {
     if (colors[i] != color) continue;
-    if (!g_viewer.captionBrushes[i]) {
-      g_viewer.captionBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(color)));
+    if (!v.captionBrushes[i]) {
+      v.captionBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(color)));
     }
-    return g_viewer.captionBrushes[i].get();
+    return v.captionBrushes[i].get();
   }
   return TheShell().backgroundBrush.get();
 }
 
 // Captions in their row's colour with dark text; images still loading as a dim box.
-LRESULT ColumnColors(HDC dc, HWND control) {
+LRESULT ColumnColors(Viewer& v, HDC dc, HWND control) {
   const int id = GetDlgCtrlID(control);
   const int index = EntryOfControl(id);
   if (id >= kFirstThumbnailControl && index >= 0 &&
-      index < static_cast<int>(g_viewer.layout.rows.size())) {
+      index < static_cast<int>(v.layout.rows.size())) {
     if (id == CaptionControl(index)) {
-      const Rgb color = CaptionColor(g_viewer.layout.rows[static_cast<std::size_t>(index)]);
+      const Rgb color = CaptionColor(v.layout.rows[static_cast<std::size_t>(index)]);
       SetTextColor(dc, static_cast<COLORREF>(kCaptionTextColor));
       SetBkColor(dc, static_cast<COLORREF>(color));
-      return reinterpret_cast<LRESULT>(CaptionBrush(color));
+      return reinterpret_cast<LRESULT>(CaptionBrush(v, color));
     }
   }
-  if (!g_viewer.placeholderBrush)
-    g_viewer.placeholderBrush.reset(CreateSolidBrush(kPlaceholderColor));
-  return reinterpret_cast<LRESULT>(g_viewer.placeholderBrush.get());
+  if (!v.placeholderBrush) v.placeholderBrush.reset(CreateSolidBrush(kPlaceholderColor));
+  return reinterpret_cast<LRESULT>(v.placeholderBrush.get());
 }
 
 // Stamped with the column's catalogue, so a click queued before a rebuild is not taken
 // for the file that now has the control's number.
-void PostControlEvent(int control, int type) {
-  if (g_viewer.window != nullptr) {
-    PostEvent(g_viewer.window, EventKind::Control, control, type, g_viewer.generation);
+void PostControlEvent(const Viewer& v, int control, int type) {
+  if (v.window != nullptr) {
+    PostEvent(v.window, EventKind::Control, control, type, v.generation);
   }
 }
 
-LRESULT CALLBACK ColumnProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ColumnProc(Viewer& v, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       const int code = HIWORD(wParam);
-      if (code == STN_CLICKED) PostControlEvent(LOWORD(wParam), kLeftClick);
-      if (code == STN_DBLCLK) PostControlEvent(LOWORD(wParam), kDoubleClick);
+      if (code == STN_CLICKED) PostControlEvent(v, LOWORD(wParam), kLeftClick);
+      if (code == STN_DBLCLK) PostControlEvent(v, LOWORD(wParam), kDoubleClick);
       return 0;
     }
     case WM_CONTEXTMENU: {
       HWND source = reinterpret_cast<HWND>(wParam);
-      if (source != window) PostControlEvent(GetDlgCtrlID(source), kRightClick);
+      if (source != window) PostControlEvent(v, GetDlgCtrlID(source), kRightClick);
       return 0;
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-      PostControlEvent(id::kViewerScroll, kLeftClick);
+      PostControlEvent(v, id::kViewerScroll, kLeftClick);
       return 0;
     case WM_MOUSEWHEEL:
-      Wheel(wParam);
+      Wheel(v, wParam);
       return 0;
     case WM_KEYDOWN:
-      if (ColumnKey(wParam)) return 0;
+      if (ColumnKey(v, wParam)) return 0;
       break;
     case WM_CTLCOLORSTATIC:
-      return ColumnColors(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      return ColumnColors(v, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_ERASEBKGND:
       FillBackground(window, reinterpret_cast<HDC>(wParam));
       return 1;
@@ -401,13 +403,13 @@ LRESULT CALLBACK ColumnProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ScrollAreaProc(Viewer& v, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_VSCROLL: {
       RECT r{};
       GetClientRect(window, &r);
       const int page = std::max(kScrollStep, static_cast<int>(r.bottom));
-      int pos = g_viewer.scrollPos;
+      int pos = v.scrollPos;
       switch (LOWORD(wParam)) {
         case SB_LINEUP:
           pos -= kScrollStep;
@@ -425,7 +427,7 @@ LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM
           pos = 0;
           break;
         case SB_BOTTOM:
-          pos = MaxScroll();
+          pos = MaxScroll(v);
           break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: {
@@ -439,20 +441,20 @@ LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM
         default:
           break;
       }
-      ScrollTo(pos);
+      ScrollTo(v, pos);
       return 0;
     }
     case WM_MOUSEWHEEL:
-      Wheel(wParam);
+      Wheel(v, wParam);
       return 0;
     case WM_SIZE:
-      ScrollTo(g_viewer.scrollPos);
+      ScrollTo(v, v.scrollPos);
       return 0;
     case WM_LBUTTONDOWN:
-      PostControlEvent(id::kViewerScroll, kLeftClick);
+      PostControlEvent(v, id::kViewerScroll, kLeftClick);
       return 0;
     case kThumbnailsReady:
-      TakeThumbnails();
+      TakeThumbnails(v);
       return 0;
     case WM_ERASEBKGND:
       FillBackground(window, reinterpret_cast<HDC>(wParam));
@@ -460,6 +462,15 @@ LRESULT CALLBACK ScrollAreaProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }
+}
+
+// The window procedure of a child of the viewer (scroll area, column): `proc` with the
+// viewer's state, default processing while there is none.
+template <LRESULT (*Proc)(Viewer&, HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK WithViewerState(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Viewer* state = StateAbove(window);
+  if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return Proc(*state, window, message, wParam, lParam);
 }
 
 const wchar_t* RegisterChildClass(const wchar_t* name, WNDPROC proc) {
@@ -476,10 +487,10 @@ const wchar_t* RegisterChildClass(const wchar_t* name, WNDPROC proc) {
   return name;
 }
 
-HWND CreateColumn() {
-  const wchar_t* cls = RegisterChildClass(L"SnapdeckThumbnailColumn", ColumnProc);
+HWND CreateColumn(const Viewer& v) {
+  const wchar_t* cls = RegisterChildClass(L"SnapdeckThumbnailColumn", WithViewerState<ColumnProc>);
   return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, ColumnWidth(),
-                         100, g_viewer.scroll, nullptr, TheShell().instance, nullptr);
+                         100, v.scroll, nullptr, TheShell().instance, nullptr);
 }
 
 // --- the window ---------------------------------------------------------------------------
@@ -502,49 +513,48 @@ UniqueMenu BuildShotMenu() {
   return menu;
 }
 
-void MoveControl(int id, int x, int y, int w, int h) {
-  HWND control = GetDlgItem(g_viewer.window, id);
-  if (control == nullptr) return;
-  RECT r{};
-  GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, g_viewer.window, reinterpret_cast<POINT*>(&r), 2);
-  SetWindowPos(control, nullptr, x < 0 ? r.left : x, y < 0 ? r.top : y,
-               w < 0 ? r.right - r.left : w, h < 0 ? r.bottom - r.top : h,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// The bottom row follows the lower edge; the scroll area takes the rest.
-void LayOutViewer(int W, int H) {
-  const int frame = TheShell().metrics.dialogFrameHeight;
-  MoveControl(id::kViewerScroll, -1, -1, W - 20, H - 100);
-  MoveControl(id::kViewerSortLabel, -1, H - 80 + frame, -1, -1);
-  for (int id : {id::kViewerSortName, id::kViewerSortNumber, id::kViewerSortTime}) {
-    MoveControl(id, -1, H - 80, -1, -1);
+// The sort row and the close button follow the lower edge; the scroll area takes the rest.
+void LayOutViewer(const Viewer& v, int W, int H) {
+  const ViewerLayout layout = ViewerLayoutFor(W, H, TheShell().metrics);
+  for (const ViewerPlace& place : layout.controls) {
+    HWND control = GetDlgItem(v.window, place.id);
+    if (control == nullptr) continue;
+    SetWindowPos(control, nullptr, place.box.x, place.box.y, place.box.width, place.box.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  for (int id : {id::kViewerNameLabel, id::kViewerNumberLabel, id::kViewerTimeLabel}) {
-    MoveControl(id, -1, H - 78, -1, -1);
-  }
-  MoveControl(id::kViewerClose, -1, H - 50, W - 20, -1);
-  MoveControl(id::kViewerRefresh, (W - 320) / 2 + 280, H - 80, (W - 260) / 2, -1);
-  MoveControl(id::kViewerSortDir, -1, H - 80, (W - 260) / 2, -1);
-  if (g_viewer.status != nullptr) SendMessageW(g_viewer.status, WM_SIZE, 0, 0);
-  RedrawWindow(g_viewer.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  if (v.status != nullptr) SendMessageW(v.status, WM_SIZE, 0, 0);
+  RedrawWindow(v.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (g_viewer.window == nullptr || window != g_viewer.window) return false;
+  Viewer* state = StateOf(window);
+  if (state == nullptr) return false;
   const ScreenMetrics& m = TheShell().metrics;
   switch (message) {
+    case WM_DESTROY:
+      // The children still exist: the pictures they show are freed before they go, and
+      // the loader stops posting to the scroll area.
+      g_readyTarget = nullptr;
+      ClearColumn(*state);
+      SetWindowShortcuts(window, nullptr);
+      return false;
+    case WM_NCDESTROY:
+      // The last message of the window: its state, menu, shortcuts and brushes go with it,
+      // however it was destroyed.
+      RemovePropW(window, kStateProperty);
+      delete state;
+      return false;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-      info->ptMinTrackSize = {m.frameWidth2 + m.scrollSize + 290, m.frameHeight2Caption + 390};
+      const OuterSize smallest = ViewerMinimumSize(m);
+      info->ptMinTrackSize = {smallest.width, smallest.height};
       info->ptMaxTrackSize = {m.workRight, m.workBottom};
       result = 0;
       return true;
     }
     case WM_SIZE:
-      if (wParam != SIZE_MINIMIZED && GetDlgItem(window, id::kViewerScroll) != nullptr) {
-        LayOutViewer(LOWORD(lParam), HIWORD(lParam));
+      if (wParam != SIZE_MINIMIZED && state->scroll != nullptr) {
+        LayOutViewer(*state, LOWORD(lParam), HIWORD(lParam));
       }
       return false;
     case WM_DRAWITEM:
@@ -566,13 +576,13 @@ bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
   }
 }
 
-void CheckSortOptions() {
+void CheckSortOptions(HWND window) {
   const int sortview = TheShell().settings.sortview;
   const std::array<std::pair<int, int>, 3> options = {{{id::kViewerSortName, kSortByName},
                                                        {id::kViewerSortNumber, kSortByNumber},
                                                        {id::kViewerSortTime, kSortByDate}}};
   for (const auto& [control, bit] : options) {
-    SendMessageW(GetDlgItem(g_viewer.window, control), BM_SETCHECK,
+    SendMessageW(GetDlgItem(window, control), BM_SETCHECK,
                  (sortview & bit) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }
@@ -596,8 +606,8 @@ ShotCatalogue& TheShotCatalogue() {
 }
 
 HWND ViewerWindow() {
-  if (g_viewer.window != nullptr && !IsWindow(g_viewer.window)) g_viewer.window = nullptr;
-  return g_viewer.window;
+  const Viewer* v = OpenState();
+  return v != nullptr ? v->window : nullptr;
 }
 
 bool ViewerExists() { return ViewerWindow() != nullptr; }
@@ -614,38 +624,50 @@ void OpenViewer(bool activate) {
                                 state.y, outer.right - outer.left, outer.bottom - outer.top,
                                 nullptr, nullptr, shell.instance, nullptr);
   if (window == nullptr) return;
-  g_viewer.window = window;
+  auto owned = std::make_unique<Viewer>();
+  owned->window = window;
+  if (!SetPropW(window, kStateProperty, owned.get())) {
+    DestroyWindow(window);
+    return;
+  }
+  Viewer& v = *owned.release();  // the window's from now on
   RegisterWindow(id::kViewer, window);
-  SetMessageHandler(HandlerSlot::Viewer, ViewerHandler);
+  AddMessageHandler(window, ViewerHandler);
 
-  const wchar_t* scrollClass = RegisterChildClass(L"SnapdeckScrollArea", ScrollAreaProc);
-  g_viewer.scroll = CreateWindowExW(
-      WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 10,
-      10, 340, 500, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerScroll)),
-      shell.instance, nullptr);
-  g_viewer.scrollPos = 0;
-  g_viewer.columnHeight = 100;
-  g_viewer.column = CreateColumn();
-  g_readyTarget = g_viewer.scroll;
+  RECT client{};
+  GetClientRect(window, &client);
+  const ViewerLayout layout = ViewerLayoutFor(client.right, client.bottom, shell.metrics);
+  const Box& scrollBox = *layout.find(id::kViewerScroll);
+  const wchar_t* scrollClass =
+      RegisterChildClass(L"SnapdeckScrollArea", WithViewerState<ScrollAreaProc>);
+  v.scroll = CreateWindowExW(
+      WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN,
+      scrollBox.x, scrollBox.y, scrollBox.width, scrollBox.height, window,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerScroll)), shell.instance, nullptr);
+  v.scrollPos = 0;
+  v.columnHeight = 100;
+  v.column = CreateColumn(v);
+  g_readyTarget = v.scroll;
 
-  for (const ControlSpec& c : kControls) {
-    const DWORD style = c.webdings ? SymbolButtonStyle(static_cast<bool>(shell.webdings)) : c.style;
-    HWND control = MakeDialogControl(window, c.cls, c.text, style, 0, {c.x, c.y, c.w, c.h}, c.id);
-    if (control == nullptr) continue;
-    if (c.webdings && shell.webdings) {
-      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(shell.webdings.get()), FALSE);
+  const DWORD symbolStyle = SymbolButtonStyle(static_cast<bool>(shell.webdings));
+  for (ControlSpec c : kControls) {
+    if (const Box* box = layout.find(c.id)) {
+      c.x = box->x;
+      c.y = box->y;
+      c.w = box->width;
+      c.h = box->height;
     }
-    if (c.tip != nullptr) SetToolTip(control, c.tip);
+    CreateControl(window, c, symbolStyle);
   }
   ShowSortDirection();
-  CheckSortOptions();
+  CheckSortOptions(window);
   SetWindowBackground(window, shell.backgroundBrush.get());
-  g_viewer.menu = BuildShotMenu();
-  g_viewer.status = CreateWindowExW(
+  v.menu = BuildShotMenu();
+  v.status = CreateWindowExW(
       0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, window,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerStatusBar)), shell.instance, nullptr);
   int parts[1] = {-1};
-  SendMessageW(g_viewer.status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
+  SendMessageW(v.status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
   RECT inner{0, 0, state.width, state.height};
   AdjustWindowRectEx(&inner, style, FALSE, 0);
@@ -655,53 +677,52 @@ void OpenViewer(bool activate) {
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   static const int keys[] = {VK_F9, VK_F5};
   static const int numbers[] = {id::kKeyF9, id::kKeyF5};
-  g_viewer.shortcuts.reset(MakeShortcutTable(keys, numbers, 2));
-  SetWindowShortcuts(window, g_viewer.shortcuts.get());
+  v.shortcuts.reset(MakeShortcutTable(keys, numbers, 2));
+  SetWindowShortcuts(window, v.shortcuts.get());
   ShowWindow(window, activate ? SW_SHOW : SW_SHOWNOACTIVATE);
 }
 
 void CloseViewer() {
-  if (!ViewerExists()) return;
+  HWND window = ViewerWindow();
+  if (window == nullptr) return;
   StoreViewerGeometry();
-  g_readyTarget = nullptr;
-  ClearColumn();
-  SetWindowShortcuts(g_viewer.window, nullptr);
-  SetMessageHandler(HandlerSlot::Viewer, nullptr);
-  DestroyWindow(g_viewer.window);
+  DestroyWindow(window);  // its column, shortcuts and state go with it
   ForgetWindow(id::kViewer);
-  g_viewer = Viewer{};  // frees the menu, shortcut table and brushes the window used
 }
 
 void ScanShots() {
-  if (!ViewerExists()) return;
+  Viewer* v = OpenState();
+  if (v == nullptr) return;
   RememberScrollPosition();
-  ClearColumn();
+  ClearColumn(*v);
   const AppSettings& settings = TheShell().settings;
   ScanFolder(TheShotCatalogue(), TheViewerState(), settings.sortview, settings.sortdir, Reader());
   SetViewerStatus(ItemsText(TheShotCatalogue().count()));
 }
 
 void BuildThumbnails() {
-  if (!ViewerExists() || g_viewer.column == nullptr) return;
-  ClearColumn();
+  Viewer* state = OpenState();
+  if (state == nullptr || state->column == nullptr) return;
+  Viewer& v = *state;
+  ClearColumn(v);
   ShotCatalogue& catalogue = TheShotCatalogue();
-  g_viewer.generation = catalogue.generation;
-  ShowWindow(g_viewer.column, SW_HIDE);
-  g_viewer.pictures.reserve(catalogue.entries.size());
+  v.generation = catalogue.generation;
+  ShowWindow(v.column, SW_HIDE);
+  v.pictures.reserve(catalogue.entries.size());
   for (int i = 0; i < catalogue.count(); ++i) {
     ShotEntry& entry = catalogue.entries[static_cast<std::size_t>(i)];
     entry.control = ThumbnailControl(i);
-    g_viewer.pictures.push_back(ProbeShot(entry, Reader()));
+    v.pictures.push_back(ProbeShot(entry, Reader()));
   }
-  g_viewer.layout = LayOutColumn(g_viewer.pictures, ColumnWidth());
-  g_viewer.rows.assign(g_viewer.pictures.size(), RowWindows{});
-  ApplyLayout();
-  ShowWindow(g_viewer.column, SW_SHOW);
-  ScrollTo(TheViewerState().scrollPosition);
-  ShowCountWithHidden();
+  v.layout = LayOutColumn(v.pictures, ColumnWidth());
+  v.rows.assign(v.pictures.size(), RowWindows{});
+  ApplyLayout(v);
+  ShowWindow(v.column, SW_SHOW);
+  ScrollTo(v, TheViewerState().scrollPosition);
+  ShowCountWithHidden(v);
   // So the mouse wheel scrolls the column; focusing a window of an inactive viewer would
   // activate it and take the keyboard from wherever the user is typing.
-  if (GetActiveWindow() == g_viewer.window) FocusThumbnailColumn();
+  if (GetActiveWindow() == v.window) FocusThumbnailColumn();
 }
 
 void RefreshThumbnails() {
@@ -734,8 +755,7 @@ int ViewerInnerWidth() {
 
 void SetColumnWidthFromWindow() {
   ViewerState& state = TheViewerState();
-  const ScreenMetrics& m = TheShell().metrics;
-  state.innerWidth = state.width - m.frameWidth2 - m.scrollSize - 20;
+  state.innerWidth = ViewerLayoutFor(state.width, state.height, TheShell().metrics).columnWidth;
 }
 
 void ShowSortDirection() {
@@ -745,38 +765,47 @@ void ShowSortDirection() {
 }
 
 void SetViewerStatus(const std::u16string& text) {
-  if (g_viewer.status == nullptr) return;
-  SendMessageW(g_viewer.status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  const Viewer* v = OpenState();
+  if (v == nullptr || v->status == nullptr) return;
+  SendMessageW(v->status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
 std::u16string ViewerStatus() {
-  if (g_viewer.status == nullptr) return {};
-  const LRESULT length = LOWORD(SendMessageW(g_viewer.status, SB_GETTEXTLENGTHW, 0, 0));
+  const Viewer* v = OpenState();
+  if (v == nullptr || v->status == nullptr) return {};
+  const LRESULT length = LOWORD(SendMessageW(v->status, SB_GETTEXTLENGTHW, 0, 0));
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  SendMessageW(g_viewer.status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+  SendMessageW(v->status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
   return FromWide(text.c_str());
 }
 
 void RemoveThumbnail(int control) {
+  Viewer* v = OpenState();
   const int index = EntryOfControl(control);
-  if (control != ThumbnailControl(index) || index < 0 ||
-      index >= static_cast<int>(g_viewer.rows.size())) {
+  if (v == nullptr || control != ThumbnailControl(index) || index < 0 ||
+      index >= static_cast<int>(v->rows.size())) {
     return;
   }
-  ReleaseImage(std::exchange(g_viewer.rows[static_cast<std::size_t>(index)].image, nullptr));
+  ReleaseImage(std::exchange(v->rows[static_cast<std::size_t>(index)].image, nullptr));
 }
 
-HWND ThumbnailColumn() { return g_viewer.column; }
+HWND ThumbnailColumn() {
+  const Viewer* v = OpenState();
+  return v != nullptr ? v->column : nullptr;
+}
 
 void FocusThumbnailColumn() {
-  if (g_viewer.column != nullptr) SetFocus(g_viewer.column);
+  if (HWND column = ThumbnailColumn()) SetFocus(column);
 }
 
 void RememberScrollPosition() {
-  if (ViewerExists()) TheViewerState().scrollPosition = g_viewer.scrollPos;
+  if (const Viewer* v = OpenState()) TheViewerState().scrollPosition = v->scrollPos;
 }
 
-HMENU ShotMenu() { return g_viewer.menu.get(); }
+HMENU ShotMenu() {
+  const Viewer* v = OpenState();
+  return v != nullptr ? v->menu.get() : nullptr;
+}
 
 bool IsThumbnailControl(int control) {
   return control >= kFirstThumbnailControl &&
@@ -784,7 +813,9 @@ bool IsThumbnailControl(int control) {
 }
 
 bool ThumbnailEventCurrent(int control, std::uint32_t stamp) {
-  return stamp == g_viewer.generation && EntryOfEvent(TheShotCatalogue(), control, stamp) >= 0;
+  const Viewer* v = OpenState();
+  return v != nullptr && stamp == v->generation &&
+         EntryOfEvent(TheShotCatalogue(), control, stamp) >= 0;
 }
 
 void SetThumbnailHandler(ThumbnailHandler handler) { g_thumbnailHandler = handler; }

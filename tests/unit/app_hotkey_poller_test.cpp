@@ -69,11 +69,6 @@ bool WaitFor(const std::function<bool()>& condition) {
   return testing::WaitUntil(condition, 10000, 1);
 }
 
-struct Hotkey {
-  std::atomic<std::int32_t> key{0};
-  std::atomic<std::int32_t> cas{0};
-};
-
 TEST(HotkeyPressed, RequiredModifiersMustBeDownExtraOnesDoNotMatter) {
   const int f3 = 3;
   const int ctrl = 1;
@@ -102,14 +97,12 @@ TEST(HotkeyPressed, RequiredModifiersMustBeDownExtraOnesDoNotMatter) {
 
 TEST(HotkeyPoller, HeldKeyCapturesAgain130MsAfterEachCapture) {
   PollerClock clock;
-  Hotkey hotkey;
-  hotkey.key = 3;
-  hotkey.cas = 1;
   // Ctrl+F3 held from 0 to 400 ms, then released.
   TimedKeys keys(clock,
                  [](int vk, std::uint64_t t) { return (vk == kCtrl || vk == kF3) && t < 400; });
   std::vector<std::uint64_t> captures;
-  HotkeyPoller poller(keys, clock, hotkey.key, hotkey.cas, [&] { captures.push_back(clock.now); });
+  HotkeyPoller poller(keys, clock, [&] { captures.push_back(clock.now); });
+  poller.setHotkey(3, 1);
   clock.onTime = [&](std::uint64_t t) {
     if (t >= 1000) poller.stop();
   };
@@ -119,14 +112,13 @@ TEST(HotkeyPoller, HeldKeyCapturesAgain130MsAfterEachCapture) {
   EXPECT_EQ(captures, (std::vector<std::uint64_t>{0, 130, 260, 390}));
 }
 
-TEST(HotkeyPoller, SettingsAreReadAfreshEveryPass) {
+TEST(HotkeyPoller, TheHotkeyIsReadAfreshEveryPass) {
   PollerClock clock;
-  Hotkey hotkey;  // "-off-" at first
   TimedKeys keys(clock, [](int vk, std::uint64_t) { return vk == kPrintScreen; });
   std::vector<std::uint64_t> captures;
-  HotkeyPoller poller(keys, clock, hotkey.key, hotkey.cas, [&] { captures.push_back(clock.now); });
+  HotkeyPoller poller(keys, clock, [&] { captures.push_back(clock.now); });
   clock.onTime = [&](std::uint64_t t) {
-    if (t == 300) hotkey.key = 13;
+    if (t == 300) poller.setHotkey(13, 0);
     if (t >= 400) poller.stop();
   };
   ASSERT_TRUE(poller.start());
@@ -138,17 +130,15 @@ TEST(HotkeyPoller, SettingsAreReadAfreshEveryPass) {
 
 TEST(HotkeyPoller, SecondStartKeepsOnePollerOnePressOneCapture) {
   PollerClock clock;
-  Hotkey hotkey;
-  hotkey.key = 3;
-  hotkey.cas = 1;
   std::atomic<bool> pressed{false};
   TimedKeys keys(clock,
                  [&](int vk, std::uint64_t) { return (vk == kCtrl || vk == kF3) && pressed; });
   std::atomic<int> captures{0};
-  HotkeyPoller poller(keys, clock, hotkey.key, hotkey.cas, [&] {
+  HotkeyPoller poller(keys, clock, [&] {
     ++captures;
     pressed = false;  // the user lets go while the capture runs
   });
+  poller.setHotkey(3, 1);
   ASSERT_TRUE(poller.start());
   EXPECT_FALSE(poller.start());  // "Define Hotkey" again while it runs
   EXPECT_TRUE(poller.running());
@@ -164,10 +154,9 @@ TEST(HotkeyPoller, SecondStartKeepsOnePollerOnePressOneCapture) {
 
 TEST(HotkeyPoller, ClearingTheRunFlagEndsItWithinOnePass) {
   PollerClock clock;
-  Hotkey hotkey;
-  hotkey.key = 3;
   TimedKeys keys(clock, [](int, std::uint64_t) { return false; });
-  HotkeyPoller poller(keys, clock, hotkey.key, hotkey.cas, [] {});
+  HotkeyPoller poller(keys, clock, [] {});
+  poller.setHotkey(3, 0);
   std::atomic<std::uint64_t> stoppedAt{0};
   clock.onTime = [&](std::uint64_t t) {
     if (t == 300) {
@@ -213,15 +202,14 @@ struct HeldCapture {
 
 TEST(HotkeyPoller, StoppedDuringACaptureItEndsAfterItUnlessStartedAgain) {
   PollerClock clock;
-  Hotkey hotkey;
-  hotkey.key = 13;
   std::atomic<bool> pressed{true};
   TimedKeys keys(clock, [&](int vk, std::uint64_t) { return vk == kPrintScreen && pressed; });
   HeldCapture capture;
-  HotkeyPoller poller(keys, clock, hotkey.key, hotkey.cas, [&] {
+  HotkeyPoller poller(keys, clock, [&] {
     pressed = false;
     capture.run();
   });
+  poller.setHotkey(13, 0);
   ASSERT_TRUE(poller.start());
   capture.waitInside(1);
   // Restore, then back to the tray while the capture still runs: the same poller
@@ -243,13 +231,12 @@ TEST(HotkeyPoller, StoppedDuringACaptureItEndsAfterItUnlessStartedAgain) {
 
 TEST(UiHandoff, CapturesRunOnTheUiThreadWhileThePollerWaits) {
   PollerClock clock;
-  Hotkey hotkey;
-  hotkey.key = 3;
   std::atomic<int> presses{2};
   TimedKeys keys(clock, [&](int vk, std::uint64_t) { return vk == kF3 && presses > 0; });
   std::atomic<int> wakes{0};
   UiHandoff handoff([&] { ++wakes; });
-  HotkeyPoller poller(keys, clock, hotkey.key, hotkey.cas, [&] { handoff.runAndWait(); });
+  HotkeyPoller poller(keys, clock, [&] { handoff.runAndWait(); });
+  poller.setHotkey(3, 0);
   ASSERT_TRUE(poller.start());
 
   // This thread plays the UI loop.

@@ -73,8 +73,8 @@ TEST(SettingsFile, SavedValuesLoadBackUnchanged) {
   EXPECT_EQ(b.framecolorlist, a.framecolorlist);
   EXPECT_EQ(b.passwords, a.passwords);
   EXPECT_EQ(b.langcode, u"JP");
-  EXPECT_EQ(b.hotkey.load(), 13);
-  EXPECT_EQ(b.hotkeyCAS.load(), 5);
+  EXPECT_EQ(b.hotkey, 13);
+  EXPECT_EQ(b.hotkeyCAS, 5);
 }
 
 TEST(SettingsFile, RememberPasswordOffDropsAndIgnoresCipherLines) {
@@ -124,8 +124,8 @@ TEST(SettingsFile, OutOfRangeValuesFallBackToDefaults) {
   EXPECT_EQ(s.frameeffect, 8);
   EXPECT_EQ(s.frameeffectdir, 1);
   EXPECT_EQ(s.shotfolderid, 0);
-  EXPECT_EQ(s.hotkey.load(), 0);
-  EXPECT_EQ(s.hotkeyCAS.load(), 0);
+  EXPECT_EQ(s.hotkey, 0);
+  EXPECT_EQ(s.hotkeyCAS, 0);
   EXPECT_EQ(s.sortview, 4);
   EXPECT_EQ(s.sortdir, 1);
   EXPECT_EQ(s.connecttimeout, 255);
@@ -164,8 +164,8 @@ TEST(SettingsFile, RangeEdgesAreKept) {
   EXPECT_EQ(s.killtimeout, 0);
   EXPECT_EQ(s.connecttimeout, 1);
   EXPECT_EQ(s.sortview, 2);
-  EXPECT_EQ(s.hotkey.load(), 13);
-  EXPECT_EQ(s.hotkeyCAS.load(), 7);
+  EXPECT_EQ(s.hotkey, 13);
+  EXPECT_EQ(s.hotkeyCAS, 7);
   EXPECT_EQ(s.langcode, u"TR");
   s.width = 18;
   NormalizeSettings(s);

@@ -31,7 +31,6 @@ class DialogsRequester : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(owner_, nullptr);
-    SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
     uiThread_ = GetCurrentThreadId();
     RegisterWindow(id::kMainWindow, owner_);
   }
@@ -275,8 +274,8 @@ TEST_F(DialogsRequester, HotkeyKindOffClearsBoxesAndKeyTicksStoredModifiers) {
     });
     EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerFirst);
   }
-  EXPECT_EQ(TheShell().settings.hotkey.load(), 3);
-  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 7);
+  EXPECT_EQ(TheShell().settings.hotkey, 3);
+  EXPECT_EQ(TheShell().settings.hotkeyCAS, 7);
   EXPECT_EQ(TheRequesterState().hotkeyText, u"[Ctrl] + [Alt] + [Shift] + [F3]");
 }
 
@@ -291,8 +290,8 @@ TEST_F(DialogsRequester, HotkeyKindOffAndYesClearsKeyAndModifiers) {
     });
     EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerFirst);
   }
-  EXPECT_EQ(TheShell().settings.hotkey.load(), 0);
-  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 0);
+  EXPECT_EQ(TheShell().settings.hotkey, 0);
+  EXPECT_EQ(TheShell().settings.hotkeyCAS, 0);
   EXPECT_EQ(TheRequesterState().hotkeyText, u"-off-");
 }
 
@@ -307,8 +306,8 @@ TEST_F(DialogsRequester, HotkeyKindEscapeLeavesSettingsAlone) {
     });
     EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerSecond);
   }
-  EXPECT_EQ(TheShell().settings.hotkey.load(), 5);
-  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 3);
+  EXPECT_EQ(TheShell().settings.hotkey, 5);
+  EXPECT_EQ(TheShell().settings.hotkeyCAS, 3);
 }
 
 TEST_F(DialogsRequester, DiscBackgroundAndLabelColours) {
