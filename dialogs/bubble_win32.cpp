@@ -169,8 +169,7 @@ std::optional<Credentials> LoginBubble(const std::u16string& host, const Credent
   BubblePaint paint;
   const COLORREF labelBack = palette::kPink;
   const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
-  const UniqueGdi<HBRUSH> disc =
-      DiscBrush(id::kPicBubbleDisc, palette::kRed, palette::kRose, palette::kPink, kBubbleSize);
+  UniqueGdi<HBRUSH> disc;
   ModalWindow bubble(BubbleSpec(id::kLoginBubble, WindowByNumber(id::kUpdateWindow), false));
   if (!bubble) return std::nullopt;
   HWND window = bubble.get();
@@ -198,6 +197,7 @@ std::optional<Credentials> LoginBubble(const std::u16string& host, const Credent
   paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});
   paint.colours.push_back({id::kLoginPassword, kTextColor, kWhite, white});
+  disc = DiscBrush(id::kPicBubbleDisc, palette::kRed, palette::kRose, palette::kPink, kBubbleSize);
   paint.background = disc.get();
   ShapeAsDisc(window, kBubbleSize);
   SetForegroundWindow(window);
