@@ -116,12 +116,17 @@ void ArmPoller() {
   }
 }
 
-// True when the user chose a hotkey; the settings and the poller have it then.
+// Asks for the hotkey and keeps a confirmed choice in the settings.
 bool AskHotkey() {
-  if (Requester(id::kKindHotkey, kHotkeyQuestion, u"", u"Yes, set key", u"No, leave it", 320,
-                id::kMainWindow) != id::kAnswerFirst) {
-    return false;
-  }
+  AppSettings& s = TheShell().settings;
+  RequesterQuestion question =
+      QuestionOf(id::kKindHotkey, kHotkeyQuestion, u"Yes, set key", u"No, leave it");
+  question.hotkey = s.hotkey;
+  question.hotkeyCAS = s.hotkeyCAS;
+  const RequesterAnswer answer = Requester(question);
+  if (answer.button != id::kAnswerFirst) return false;
+  s.hotkey = answer.hotkey.hotkey;
+  s.hotkeyCAS = answer.hotkey.cas;
   PublishHotkey();
   return true;
 }
