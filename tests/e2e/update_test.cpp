@@ -147,8 +147,9 @@ class Update : public E2eTest {
         << "the download did not end: " << Utf8(Text(Control(window, id::kUpdateStatus)));
   }
   // Publishes the line that tools/release.sh wrote with the tests' key for
-  // version 1.68, with the address of this test's copy of its exe; the exe.
-  std::optional<Bytes> PublishRelease() {
+  // version 1.68, with the address of this test's copy of its exe; the exe, and the
+  // version of that line in version.
+  std::optional<Bytes> PublishRelease(std::wstring& version) {
     const std::wstring release = Env(L"SNAPDECK_TEST_RELEASE");
     EXPECT_FALSE(release.empty()) << "SNAPDECK_TEST_RELEASE is not set (run through tools/test.sh)";
     std::optional<Bytes> newer = ReadFileBytes(JoinPath(release, L"Snapdeck.exe"));
@@ -159,12 +160,14 @@ class Update : public E2eTest {
       line += static_cast<wchar_t>((*document)[i] | ((*document)[i + 1] << 8));
     }
     EXPECT_EQ(line.substr(line.size() - 2), L"\r\n");
-    const std::size_t third = line.find(L'|', line.find(L'|') + 1);
+    const std::size_t second = line.find(L'|');
+    const std::size_t third = line.find(L'|', second + 1);
     const std::size_t fourth = line.find(L'|', third + 1);
     if (fourth == std::wstring::npos || !WriteFileBytes(JoinPath(folder_, L"release.exe"), *newer)) {
       ADD_FAILURE() << "cannot publish " << Utf8(line);
       return std::nullopt;
     }
+    version = line.substr(second + 1, third - second - 1);
     Publish(line.substr(0, third + 1) + FileUrl(L"release.exe") + line.substr(fourth));
     return newer;
   }
@@ -173,10 +176,11 @@ class Update : public E2eTest {
     Program* old = nullptr;
     HWND window = nullptr;
     Bytes newer;  // the release
+    std::wstring version;  // the release's, as its line names it
     Bytes exe;    // the running build
   };
   void DownloadRelease(Downloaded& d) {
-    const std::optional<Bytes> newer = PublishRelease();
+    const std::optional<Bytes> newer = PublishRelease(d.version);
     ASSERT_TRUE(newer.has_value());
     const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
     ASSERT_TRUE(exe.has_value());
@@ -400,8 +404,9 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
 
   Click(Control(bubble, id::kBubbleOk));
-  HWND newMain = WaitMain(next);
-  ASSERT_NE(newMain, nullptr);
+  // The release shows the version it was published and compared as.
+  HWND newMain = next.WaitWindow(L"Snapdeck " + d.version);
+  ASSERT_NE(newMain, nullptr) << "no main window titled \"Snapdeck " << Utf8(d.version) << "\"";
   // The old version is kept until the new one has started.
   EXPECT_TRUE(WaitUntil([&] { return !FileExists(JoinPath(folder_, L"old!Snapdeck.exe")); }, 5000));
   EndWithEsc(next, newMain);
