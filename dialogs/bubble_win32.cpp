@@ -11,6 +11,7 @@
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
 #include "dialogs/login_state.h"
+#include "dialogs/modal_window_win32.h"
 #include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
@@ -77,33 +78,17 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefaultSubclassProc(window, message, wParam, lParam);
 }
 
-HWND OpenBubbleWindow(int number, const RECT& area, HWND owner) {
-  const int x = area.left + (area.right - area.left - kBubbleSize) / 2;
-  const int y = area.top + (area.bottom - area.top - kBubbleSize) / 2;
-  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, kBubbleSize,
-                                kBubbleSize, owner, nullptr, TheShell().instance, nullptr);
-  if (window != nullptr) RegisterWindow(number, window);
-  return window;
-}
-
-RECT ScreenArea() {
-  return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
-UniqueAccel ReturnAndEscape(HWND window) {
-  const int keys[] = {VK_ESCAPE, VK_RETURN};
-  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  UniqueAccel table(MakeShortcutTable(keys, numbers, 2));
-  SetWindowShortcuts(window, table.get());
-  return table;
-}
-
-// The shortcut table outlives the window's use of it; the caller's owner frees it.
-void CloseBubbleWindow(int number, HWND window) {
-  SetWindowShortcuts(window, nullptr);
-  RemoveSubclass(window, BubblePaintProc, 0);
-  DestroyWindow(window);
-  ForgetWindow(number);
+// A round bubble of its number, centred on the owner (or on the screen).
+ModalSpec BubbleSpec(int number, HWND owner, bool unowned) {
+  ModalSpec spec;
+  spec.number = number;
+  spec.title = kTitle;
+  spec.width = kBubbleSize;
+  spec.height = kBubbleSize;
+  spec.owner = owner;
+  spec.unowned = unowned;
+  spec.anyCloseEnds = true;
+  return spec;
 }
 
 void PlayThemeSound(const BubbleTheme& theme) {
@@ -120,16 +105,18 @@ void PlayThemeSound(const BubbleTheme& theme) {
 
 bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rgb themeColor,
                    int parentWindow) {
-  if (WindowByNumber(id::kMessageBubble) != nullptr) return false;
-  HWND parent = WindowByNumber(parentWindow);
-  HWND window = OpenBubbleWindow(id::kMessageBubble, ScreenArea(), nullptr);
-  if (window == nullptr) return false;
-  if (parent != nullptr) EnableWindow(parent, FALSE);
+  // What the window borrows outlives it.
+  BubblePaint paint;
+  UniqueGdi<HBRUSH> disc;
+  UniqueGdi<HBRUSH> captionBrush;
+  // Not owned by the parent, and centred on the screen.
+  ModalWindow bubble(BubbleSpec(id::kMessageBubble, WindowByNumber(parentWindow), true));
+  if (!bubble) return false;
+  HWND window = bubble.get();
   // Before the main program runs none of its handlers may see the bubble.
   if (!TheShell().info.mainRunning) {
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MinimalWindowCallback));
   }
-  BubblePaint paint;
   SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
@@ -138,11 +125,8 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
                     id::kBubbleText);
   MakeDialogControl(window, L"Static", caption, SS_CENTER, 0, {24, 30, 112, 20},
                     id::kBubbleCaption);
-  const UniqueAccel shortcuts = ReturnAndEscape(window);
 
   const BubbleTheme theme = BubbleThemeFor(themeColor);
-  UniqueGdi<HBRUSH> disc;
-  UniqueGdi<HBRUSH> captionBrush;
   if (theme.hasDisc) {
     disc = DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize);
     paint.background = disc.get();
@@ -167,9 +151,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
 
   bool result = false;
   Event e;
-  for (;;) {
-    if (!WaitEvent(e) || e.kind == EventKind::Close) break;
-    if (e.window != window) continue;
+  while (bubble.Next(e)) {
     if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) ClickControl(id::kBubbleOk);
     if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) break;
     if (e.kind == EventKind::Control && e.number == id::kBubbleOk) {
@@ -178,20 +160,21 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
     }
   }
 
-  if (parent != nullptr) EnableWindow(parent, TRUE);
-  CloseBubbleWindow(id::kMessageBubble, window);
+  bubble.Close();
   TheShell().pictures.release(id::kPicBubbleDisc);
   return result;
 }
 
 bool LoginBubble(const std::u16string& host) {
-  if (WindowByNumber(id::kLoginBubble) != nullptr) return false;
-  HWND owner = WindowByNumber(id::kUpdateWindow);
-  RECT area = ScreenArea();
-  if (owner != nullptr) GetWindowRect(owner, &area);
-  HWND window = OpenBubbleWindow(id::kLoginBubble, area, owner);
-  if (window == nullptr) return false;
+  // What the window borrows outlives it.
   BubblePaint paint;
+  const COLORREF labelBack = palette::kPink;
+  const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
+  const UniqueGdi<HBRUSH> disc =
+      DiscBrush(id::kPicBubbleDisc, palette::kRed, palette::kRose, palette::kPink, kBubbleSize);
+  ModalWindow bubble(BubbleSpec(id::kLoginBubble, WindowByNumber(id::kUpdateWindow), false));
+  if (!bubble) return false;
+  HWND window = bubble.get();
   SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   LoginState& login = TheLoginState();
@@ -211,27 +194,20 @@ bool LoginBubble(const std::u16string& host) {
       MakeDialogControl(window, L"Edit", login.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
                         WS_EX_CLIENTEDGE, {30, 80, 100, 20}, id::kLoginPassword);
 
-  const COLORREF labelBack = palette::kPink;
-  const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(labelBack));
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   paint.colours.push_back({id::kLoginHost, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUserLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginPasswordLabel, kTextColor, labelBack, labelBrush.get()});
   paint.colours.push_back({id::kLoginUser, kTextColor, kWhite, white});
   paint.colours.push_back({id::kLoginPassword, kTextColor, kWhite, white});
-  const UniqueGdi<HBRUSH> disc =
-      DiscBrush(id::kPicBubbleDisc, palette::kRed, palette::kRose, palette::kPink, kBubbleSize);
   paint.background = disc.get();
   ShapeAsDisc(window, kBubbleSize);
-  const UniqueAccel shortcuts = ReturnAndEscape(window);
   SetForegroundWindow(window);
   SetFocus(login.userName.empty() ? user : password);
 
   bool result = false;
   Event e;
-  for (;;) {
-    if (!WaitEvent(e) || e.kind == EventKind::Close) break;
-    if (e.window != window) continue;
+  while (bubble.Next(e)) {
     if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(id::kLoginCancel);
     if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) ClickControl(id::kLoginOk);
     if (e.kind != EventKind::Control) continue;
@@ -243,8 +219,6 @@ bool LoginBubble(const std::u16string& host) {
       break;
     }
   }
-
-  CloseBubbleWindow(id::kLoginBubble, window);
   return result;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialogs/controls_win32.h"
+#include "dialogs/modal_window_win32.h"
 #include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
 #include "shell/events_win32.h"
@@ -192,18 +193,18 @@ void MakeStatusBar(HWND help, HICON icon) {
                reinterpret_cast<LPARAM>(Wide(TheHelpInfo().moduleVersions).c_str()));
 }
 
-HWND CreateHelpWindow(const HelpInfo& info, HWND parent) {
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+ModalSpec HelpSpec(const HelpInfo& info, HWND parent, const wchar_t* title) {
+  ModalSpec spec;
+  spec.number = id::kHelpWindow;
+  spec.title = title;
+  spec.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+  // The record gives the inner size.
   RECT outer{0, 0, info.width, info.height};
-  AdjustWindowRectEx(&outer, style, FALSE, 0);
-  const int w = outer.right - outer.left;
-  const int h = outer.bottom - outer.top;
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (parent != nullptr) GetWindowRect(parent, &area);
-  const int x = area.left + (area.right - area.left - w) / 2;
-  const int y = area.top + (area.bottom - area.top - h) / 2;
-  return CreateWindowExW(0, ProgramWindowClass(), Wide(info.title).c_str(), style, x, y, w, h,
-                         parent, nullptr, TheShell().instance, nullptr);
+  AdjustWindowRectEx(&outer, spec.style, FALSE, 0);
+  spec.width = outer.right - outer.left;
+  spec.height = outer.bottom - outer.top;
+  spec.owner = parent;
+  return spec;
 }
 
 void OpenPressedLink(HWND help) {
@@ -231,11 +232,9 @@ void ChangeLanguage(HWND help) {
   ShowHelpText(help);
 }
 
-void RunHelpLoop(HWND help) {
+void RunHelpLoop(ModalWindow& help) {
   Event e;
-  while (WaitEvent(e)) {
-    if (e.window != help) continue;
-    if (e.kind == EventKind::Close) return;
+  while (help.Next(e)) {
     if (e.kind == EventKind::Menu) {
       if (e.number == id::kKeyEnter || e.number == id::kKeyEscape) return;
       continue;
@@ -248,10 +247,10 @@ void RunHelpLoop(HWND help) {
         g_opener(TheHelpInfo().donationAddress);
         break;
       case id::kHelpLanguages:
-        ChangeLanguage(help);
+        ChangeLanguage(help.get());
         break;
       case id::kHelpText:
-        if (TheHelpInfo().linkPressed) OpenPressedLink(help);
+        if (TheHelpInfo().linkPressed) OpenPressedLink(help.get());
         break;
       default:
         break;
@@ -318,17 +317,17 @@ void SetAddressOpener(AddressOpener opener) {
 }
 
 void ShowHelp() {
-  if (WindowByNumber(id::kHelpWindow) != nullptr) return;  // window 3 is single
   SetMessageHandler(HandlerSlot::Help, HelpMessageHandler);
   HelpInfo& info = TheHelpInfo();
   info.linkPressed = false;
   HWND parent = WindowByNumber(info.parentWindow);
-  if (parent != nullptr) EnableWindow(parent, FALSE);
-  HWND help = CreateHelpWindow(info, parent);
-  if (help == nullptr) {
-    if (parent != nullptr) EnableWindow(parent, TRUE);
-    return;
-  }
+  // Declared before the window, so they are released once it is gone.
+  const UniqueIcon icon = LoadEmbeddedIcon(info.statusIcon);
+  const UniqueGdi<HBRUSH> background(CreateSolidBrush(static_cast<COLORREF>(info.backgroundColor)));
+  const std::wstring title = Wide(info.title);
+  ModalWindow modal(HelpSpec(info, parent, title.c_str()));  // window 3 is single
+  if (!modal) return;
+  HWND help = modal.get();
 
   const HelpLayout l = HelpOpeningLayout(info);
   HWND box = MakeDialogControl(help, RichEditClass(), u"", ES_MULTILINE | WS_VSCROLL | WS_TABSTOP,
@@ -337,6 +336,7 @@ void ShowHelp() {
   if (!info.donationAddress.empty()) {
     HWND donate = MakeDialogControl(help, L"Button", u"", BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP, 0,
                                     l.donate, id::kHelpDonate);
+    modal.ReleasePictureAtClose(id::kHelpDonate);
     if (const Picture* picture = TheShell().pictures.find(info.donationPicture)) {
       ShowPictureInControl(donate, *picture);
     }
@@ -344,16 +344,8 @@ void ShowHelp() {
   MakeDialogControl(help, L"Button", u"close and back", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, l.close,
                     id::kHelpClose);
   if (box != nullptr) SetUpTextBox(box);
-  const int keys[] = {VK_RETURN, VK_ESCAPE};
-  const int numbers[] = {id::kKeyEnter, id::kKeyEscape};
-  // Declared after the window, so they are released once it is gone.
-  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
-  SetWindowShortcuts(help, shortcuts.get());
-  const UniqueIcon icon = LoadEmbeddedIcon(info.statusIcon);
   MakeStatusBar(help, icon.get());
-  const UniqueGdi<HBRUSH> background(CreateSolidBrush(static_cast<COLORREF>(info.backgroundColor)));
   SetWindowBackground(help, background.get());
-  RegisterWindow(id::kHelpWindow, help);
   if (box != nullptr) ShowHelpText(help);
   LayOut(help);
 
@@ -361,13 +353,9 @@ void ShowHelp() {
   SetForegroundWindow(help);
   SetFocus(box != nullptr ? box : HelpControl(help, id::kHelpClose));
   // Without its text box the window would have nothing to show.
-  if (box != nullptr) RunHelpLoop(help);
+  if (box != nullptr) RunHelpLoop(modal);
 
-  if (parent != nullptr) EnableWindow(parent, TRUE);
-  SetWindowShortcuts(help, nullptr);
-  ReleaseShownPicture(HelpControl(help, id::kHelpDonate));
-  DestroyWindow(help);
-  ForgetWindow(id::kHelpWindow);
+  modal.Close();
   if (parent != nullptr) SetActiveWindow(parent);
 }
 

@@ -8,6 +8,7 @@
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
+#include "dialogs/modal_window_win32.h"
 #include "dialogs/requester_layout.h"
 #include "imaging/palette.h"
 #include "platform/paths.h"
@@ -141,12 +142,9 @@ void StoreResults(HWND window) {
   }
 }
 
-int RunRequesterLoop(HWND window) {
+int RunRequesterLoop(ModalWindow& requester) {
   Event e;
-  for (;;) {
-    if (!WaitEvent(e)) return id::kAnswerClosed;
-    if (e.kind == EventKind::Close) return id::kAnswerClosed;
-    if (e.window != window) continue;
+  while (requester.Next(e)) {
     if (e.kind == EventKind::Menu) {
       if (e.number == id::kKeyEnter) ClickControl(id::kReqFirstButton);
       if (e.number == id::kKeyEscape) ClickControl(id::kReqSecondButton);
@@ -155,28 +153,21 @@ int RunRequesterLoop(HWND window) {
     if (e.kind != EventKind::Control) continue;
     switch (e.number) {
       case id::kReqFirstButton:
-        StoreResults(window);
+        StoreResults(requester.get());
         return id::kAnswerFirst;
       case id::kReqSecondButton:
         return id::kAnswerSecond;
       case id::kReqKeyCombo:
-        ApplyModifierBoxes(window);
+        ApplyModifierBoxes(requester.get());
         break;
       case id::kReqBrowse:
-        ChooseFile(window);
+        ChooseFile(requester.get());
         break;
       default:
         break;
     }
   }
-}
-
-RECT CentreArea(HWND parent) {
-  RECT r{};
-  if (parent != nullptr && GetWindowRect(parent, &r)) return r;
-  r.right = GetSystemMetrics(SM_CXSCREEN);
-  r.bottom = GetSystemMetrics(SM_CYSCREEN);
-  return r;
+  return id::kAnswerClosed;
 }
 
 }  // namespace
@@ -188,26 +179,17 @@ RequesterState& TheRequesterState() {
 
 namespace {
 
-// Window 4, hidden, centred on its parent, with its icon, message, input row and
-// buttons; nullptr when it could not be created. focus receives the control that
-// takes the keyboard focus.
-HWND BuildRequesterWindow(int kind, const std::u16string& message, int size, HWND parent,
-                          HWND& focus) {
+// Window 4's icon, message, input row and buttons; returns the control that takes
+// the keyboard focus.
+HWND BuildRequesterControls(HWND window, int kind, const std::u16string& message, int size) {
   const RequesterState& st = TheRequesterState();
-  const RECT area = CentreArea(parent);
-  const int x = area.left + (area.right - area.left - size) / 2;
-  const int y = area.top + (area.bottom - area.top - size) / 2;
-  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, size, size, parent,
-                                nullptr, TheShell().instance, nullptr);
-  if (window == nullptr) return nullptr;
-
   const RequesterLayout l = RequesterGeometry(kind, size);
   HWND icon = MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
   if (const Picture* picture = TheShell().pictures.find(kind)) ShowPictureInControl(icon, *picture);
   HWND messageBox =
       MakeDialogControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
                         l.message, id::kReqMessage);
-  focus = MakeInputRow(window, kind, l);
+  HWND focus = MakeInputRow(window, kind, l);
   if (const int sound = RequesterSound(kind); sound >= 0) PlaySoundNumber(sound);
   FillMessageBox(messageBox, message);
   HWND first =
@@ -215,8 +197,7 @@ HWND BuildRequesterWindow(int kind, const std::u16string& message, int size, HWN
                         l.firstButton, id::kReqFirstButton);
   MakeDialogControl(window, L"Button", st.secondButtonText, BS_PUSHBUTTON | WS_TABSTOP, 0,
                     l.secondButton, id::kReqSecondButton);
-  if (focus == nullptr) focus = first;
-  return window;
+  return focus != nullptr ? focus : first;
 }
 
 // The disc background and shape; then the window comes to the front.
@@ -235,9 +216,17 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
               const std::u16string& firstButton, const std::u16string& secondButton, int size,
               int ownerWindow) {
   (void)input;
-  // One requester at a time: window 4 and the state are single.
-  if (WindowByNumber(id::kRequester) != nullptr) return id::kAnswerNotShown;
   SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
+  ModalSpec spec;
+  spec.number = id::kRequester;
+  spec.title = kTitle;
+  spec.width = size;
+  spec.height = size;
+  spec.owner = WindowByNumber(ownerWindow);
+  spec.anyCloseEnds = true;
+  // One requester at a time: window 4 and the state are single.
+  ModalWindow requester(spec);
+  if (!requester) return id::kAnswerNotShown;
   RequesterState& st = TheRequesterState();
   st.size = size;
   st.message = message;
@@ -246,29 +235,15 @@ int Requester(int kind, const std::u16string& message, const std::u16string& inp
   st.ownerWindow = ownerWindow;
   st.labelBrush.reset(CreateSolidBrush(static_cast<COLORREF>(st.centreColor)));
 
-  HWND parent = WindowByNumber(ownerWindow);
-  HWND focus = nullptr;
-  HWND window = BuildRequesterWindow(kind, message, size, parent, focus);
-  if (window == nullptr) {
-    st.labelBrush.reset();
-    return id::kAnswerNotShown;
-  }
-  RegisterWindow(id::kRequester, window);
-  if (parent != nullptr) EnableWindow(parent, FALSE);
+  HWND window = requester.get();
+  requester.ReleasePictureAtClose(id::kReqIcon);
+  HWND focus = BuildRequesterControls(window, kind, message, size);
   ShowAsDisc(window, size);
   SetFocus(focus);
-  const int keys[] = {VK_ESCAPE, VK_RETURN};
-  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
-  SetWindowShortcuts(window, shortcuts.get());
 
-  const int result = RunRequesterLoop(window);
+  const int result = RunRequesterLoop(requester);
 
-  if (parent != nullptr) EnableWindow(parent, TRUE);
-  SetWindowShortcuts(window, nullptr);
-  ReleaseShownPicture(GetDlgItem(window, id::kReqIcon));
-  DestroyWindow(window);
-  ForgetWindow(id::kRequester);
+  requester.Close();
   st.labelBrush.reset();
   // The background brush is remade at every opening.
   st.discBrush.reset();
