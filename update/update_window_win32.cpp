@@ -13,6 +13,7 @@
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
+#include "dialogs/modal_window_win32.h"
 #include "imaging/status.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
@@ -185,23 +186,22 @@ void DrawUpdateProgress(int maximum, int value) {
 }
 
 int RunUpdateWindow() {
-  if (TheWindow() != nullptr) return 0;
   UpdateInfo& info = TheUpdateInfo();
   HWND parent = WindowByNumber(info.parentWindow);
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (parent != nullptr) GetWindowRect(parent, &area);
-  const int x = area.left + (area.right - area.left - kSize) / 2;
-  const int y = area.top + (area.bottom - area.top - kSize) / 2;
-  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, kSize, kSize,
-                                parent, nullptr, TheShell().instance, nullptr);
-  if (window == nullptr) return 0;
-  RegisterWindow(id::kUpdateWindow, window);
-  // Declared after the window, so they are released once it is gone.
-  const UniqueGdi<HBRUSH> disc =
-      DiscBrush(id::kPicUpdateDisc, palette::kNavy, palette::kSteel, palette::kSky, kSize);
+  // Declared before the window, so it is released once the window is gone.
+  UniqueGdi<HBRUSH> disc;
+  ModalSpec spec;
+  spec.number = id::kUpdateWindow;
+  spec.title = kTitle;
+  spec.width = kSize;
+  spec.height = kSize;
+  spec.owner = parent;
+  ModalWindow modal(spec);
+  if (!modal) return 0;
+  HWND window = modal.get();
+  disc = DiscBrush(id::kPicUpdateDisc, palette::kNavy, palette::kSteel, palette::kSky, kSize);
   SetWindowBackground(window, disc.get());
   SubclassWindow(window, StatusColourProc, 0, 0);
-  if (parent != nullptr) EnableWindow(parent, FALSE);
 
   const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
   const int emblemSize = emblem != nullptr ? emblem->width : 48;
@@ -218,10 +218,8 @@ int RunUpdateWindow() {
                     id::kUpdateDownload);
   MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | BS_MULTILINE | WS_TABSTOP, 0,
                     {85, 190, 50, 30}, id::kUpdateCancel);
-  const int keys[] = {VK_ESCAPE, VK_RETURN};
-  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
-  SetWindowShortcuts(window, shortcuts.get());
+  modal.ReleasePictureAtClose(id::kUpdateEmblem);
+  modal.ReleasePictureAtClose(id::kUpdateProgress);
 
   ShapeAsDisc(window, kSize);
   SetForegroundWindow(window);
@@ -234,9 +232,7 @@ int RunUpdateWindow() {
   WindowPort port(states);
   bool started = false;
   Event e;
-  for (bool open = true; open && WaitEvent(e);) {
-    if (e.window != window) continue;
-    if (e.kind == EventKind::Close) break;
+  for (bool open = true; open && modal.Next(e);) {
     if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(id::kUpdateCancel);
     if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) {
       if (const std::optional<UpdateButton> b = states.defaultButton()) ClickControl(NumberOf(*b));
@@ -268,11 +264,7 @@ int RunUpdateWindow() {
     if (port.closeRequested) open = false;
   }
 
-  SetWindowShortcuts(window, nullptr);
-  RemoveSubclass(window, StatusColourProc, 0);
-  if (parent != nullptr) EnableWindow(parent, TRUE);
-  DestroyWindow(window);
-  ForgetWindow(id::kUpdateWindow);
+  modal.Close();
   TheShell().pictures.release(id::kPicUpdateDisc);
   if (parent != nullptr) SetForegroundWindow(parent);
   return started ? 1 : 0;
