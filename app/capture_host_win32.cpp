@@ -57,25 +57,28 @@ void MainWindowCaptureHost::setIncludePinBox(bool enabled, bool checked) {
 int MainWindowCaptureHost::ask(int kind, const std::u16string& message,
                                const std::u16string& firstButton,
                                const std::u16string& secondButton) {
-  return Requester(kind, message, u"", firstButton, secondButton, 320, id::kMainWindow);
+  const RequesterAnswer answer = Requester(QuestionOf(kind, message, firstButton, secondButton));
+  // Any other answer keeps the password given before.
+  if (answer.button == id::kAnswerFirst) password_ = answer.password;
+  return answer.button;
 }
 
-std::u16string MainWindowCaptureHost::passwordResult() {
-  return TheRequesterState().passwordResult;
-}
+std::u16string MainWindowCaptureHost::passwordResult() { return password_; }
 
 int RequesterToolLocator::askLocation(const std::u16string& filePreset,
                                       const std::u16string& fileFilter,
                                       const std::u16string& message,
                                       const std::u16string& firstButton,
                                       const std::u16string& secondButton) {
-  RequesterState& state = TheRequesterState();
-  state.filePreset = filePreset;
-  state.fileFilter = fileFilter;
-  return Requester(id::kKindFile, message, u"", firstButton, secondButton, 320, id::kMainWindow);
+  RequesterQuestion question = QuestionOf(id::kKindFile, message, firstButton, secondButton);
+  question.filePreset = filePreset;
+  question.fileFilter = fileFilter;
+  const RequesterAnswer answer = Requester(question);
+  if (answer.button == id::kAnswerFirst) path_ = answer.path;
+  return answer.button;
 }
 
-std::u16string RequesterToolLocator::fileResult() { return TheRequesterState().fileResult; }
+std::u16string RequesterToolLocator::fileResult() { return path_; }
 
 Services& TheServices() {
   static Services services = [] {

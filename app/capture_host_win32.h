@@ -29,6 +29,9 @@ class MainWindowCaptureHost : public CaptureHost {
   int ask(int kind, const std::u16string& message, const std::u16string& firstButton,
           const std::u16string& secondButton) override;
   std::u16string passwordResult() override;
+
+ private:
+  std::u16string password_;  // the last one confirmed
 };
 
 // The file kind of the requester, owned by window 5.
@@ -38,6 +41,9 @@ class RequesterToolLocator : public ToolLocator {
                   const std::u16string& message, const std::u16string& firstButton,
                   const std::u16string& secondButton) override;
   std::u16string fileResult() override;
+
+ private:
+  std::u16string path_;  // the last one confirmed
 };
 
 // Process-wide services of the Windows program.

@@ -20,15 +20,13 @@ void SetDonationAddress(const std::u16string& address) { DonationAddress() = add
 void RunHelpCommand() {
   ProgramTexts& texts = TheProgramTexts();
   AppSettings& settings = TheShell().settings;
-  HelpInfo& info = TheHelpInfo();
-  info = HelpInfo{};
-  info.parentWindow = id::kMainWindow;
-  info.donationAddress = DonationAddress();
-  info.languageCode = settings.langcode;
-  info.infoText = texts.infoText;
-  info.languages = &texts.languages;
-  ShowHelp();
-  settings.langcode = info.languageCode;
+  HelpInfo request;
+  request.parentWindow = id::kMainWindow;
+  request.donationAddress = DonationAddress();
+  request.languageCode = settings.langcode;
+  request.infoText = texts.infoText;
+  request.languages = &texts.languages;
+  settings.langcode = ShowHelp(request);
 }
 
 }  // namespace snapdeck::win32

@@ -118,9 +118,18 @@ void ArmPoller() {
   }
 }
 
-int AskHotkey() {
-  return Requester(id::kKindHotkey, kHotkeyQuestion, u"", u"Yes, set key", u"No, leave it", 320,
-                   id::kMainWindow);
+// Asks for the hotkey and keeps a confirmed choice in the settings.
+bool AskHotkey() {
+  AppSettings& s = TheShell().settings;
+  RequesterQuestion question =
+      QuestionOf(id::kKindHotkey, kHotkeyQuestion, u"Yes, set key", u"No, leave it");
+  question.hotkey = s.hotkey;
+  question.hotkeyCAS = s.hotkeyCAS;
+  const RequesterAnswer answer = Requester(question);
+  if (answer.button != id::kAnswerFirst) return false;
+  s.hotkey = answer.hotkey.hotkey;
+  s.hotkeyCAS = answer.hotkey.cas;
+  return true;
 }
 
 void ShowTrayMenu() {
@@ -179,7 +188,7 @@ bool InTray() { return Tray().iconShown; }
 void PushToTray() {
   HWND main = MainWindow();
   if (main == nullptr || InTray()) return;
-  if (TheShell().settings.hotkey == 0 && AskHotkey() != id::kAnswerFirst) return;
+  if (TheShell().settings.hotkey == 0 && !AskHotkey()) return;
   Tray().iconShown = AddIcon();
   ShowHotkeyTips();
   // Hidden without an icon, the window could only come back by the hotkey, if at all.
@@ -190,7 +199,7 @@ void PushToTray() {
 }
 
 void DefineHotkey() {
-  if (!InTray() || AskHotkey() != id::kAnswerFirst) return;
+  if (!InTray() || !AskHotkey()) return;
   ArmPoller();
   ShowHotkeyTips();
 }

@@ -10,7 +10,6 @@
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
-#include "dialogs/login_state.h"
 #include "dialogs/modal_window_win32.h"
 #include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
@@ -165,7 +164,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   return result;
 }
 
-bool LoginBubble(const std::u16string& host) {
+std::optional<Credentials> LoginBubble(const std::u16string& host, const Credentials& preset) {
   // What the window borrows outlives it.
   BubblePaint paint;
   const COLORREF labelBack = palette::kPink;
@@ -173,11 +172,10 @@ bool LoginBubble(const std::u16string& host) {
   const UniqueGdi<HBRUSH> disc =
       DiscBrush(id::kPicBubbleDisc, palette::kRed, palette::kRose, palette::kPink, kBubbleSize);
   ModalWindow bubble(BubbleSpec(id::kLoginBubble, WindowByNumber(id::kUpdateWindow), false));
-  if (!bubble) return false;
+  if (!bubble) return std::nullopt;
   HWND window = bubble.get();
   SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
-  LoginState& login = TheLoginState();
   MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, {30, 110, 40, 24},
                     id::kLoginOk);
   MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, {90, 110, 40, 24},
@@ -186,12 +184,12 @@ bool LoginBubble(const std::u16string& host) {
                     id::kLoginHost);
   MakeDialogControl(window, L"Static", u"username:", SS_CENTER, 0, {30, 24, 100, 20},
                     id::kLoginUserLabel);
-  HWND user = MakeDialogControl(window, L"Edit", login.userName, ES_AUTOHSCROLL | WS_TABSTOP,
+  HWND user = MakeDialogControl(window, L"Edit", preset.userName, ES_AUTOHSCROLL | WS_TABSTOP,
                                 WS_EX_CLIENTEDGE, {30, 40, 100, 20}, id::kLoginUser);
   MakeDialogControl(window, L"Static", u"password:", SS_CENTER, 0, {30, 64, 100, 20},
                     id::kLoginPasswordLabel);
   HWND password =
-      MakeDialogControl(window, L"Edit", login.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+      MakeDialogControl(window, L"Edit", preset.password, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
                         WS_EX_CLIENTEDGE, {30, 80, 100, 20}, id::kLoginPassword);
 
   HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -203,23 +201,17 @@ bool LoginBubble(const std::u16string& host) {
   paint.background = disc.get();
   ShapeAsDisc(window, kBubbleSize);
   SetForegroundWindow(window);
-  SetFocus(login.userName.empty() ? user : password);
+  SetFocus(preset.userName.empty() ? user : password);
 
-  bool result = false;
   Event e;
   while (bubble.Next(e)) {
     if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(id::kLoginCancel);
     if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) ClickControl(id::kLoginOk);
     if (e.kind != EventKind::Control) continue;
     if (e.number == id::kLoginCancel) break;
-    if (e.number == id::kLoginOk) {
-      login.userName = WindowText(user);
-      login.password = WindowText(password);
-      result = true;
-      break;
-    }
+    if (e.number == id::kLoginOk) return Credentials{WindowText(user), WindowText(password)};
   }
-  return result;
+  return std::nullopt;
 }
 
 }  // namespace snapdeck::win32

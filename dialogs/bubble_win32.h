@@ -1,6 +1,7 @@
 // The round modal dialogs of the update service.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "imaging/picture.h"
@@ -13,9 +14,16 @@ namespace snapdeck::win32 {
 bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rgb theme,
                    int parentWindow);
 
+// A user name and password as the login bubble edits them.
+struct Credentials {
+  std::u16string userName;
+  std::u16string password;
+};
+
 // Asks for the user name and password for host (shown above the fields, so the
-// user knows whom they are for) in window 1. True when confirmed; then
-// TheLoginState() holds the entered values.
-bool LoginBubble(const std::u16string& host);
+// user knows whom they are for) in window 1, over the update window, with the preset
+// in the fields. The entries when confirmed; nothing for Cancel, Escape or a close
+// request.
+std::optional<Credentials> LoginBubble(const std::u16string& host, const Credentials& preset);
 
 }  // namespace snapdeck::win32

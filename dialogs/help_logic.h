@@ -22,15 +22,11 @@ struct HelpInfo {
   int parentWindow = 5;
   int width = 320;  // inner size at opening
   int height = 480;
-  long linkStart = 0;  // character range of the link last pressed
-  long linkEnd = 0;
-  std::u16string linkText;  // at most kLinkTextCapacity characters
-  bool linkPressed = false;
   Rgb backgroundColor = palette::kHouse;
   int statusIcon = 4;              // picture number of the 16 x 16 icon
   int donationPicture = 5;         // picture number of the 62 x 31 button
   std::u16string donationAddress;  // empty: no donation button
-  std::u16string languageCode;     // in: langcode; out: the last choice; empty: no list
+  std::u16string languageCode;     // shown at opening; empty: no list
   std::u16string infoText;
   std::u16string moduleVersions = u"vex 1.09a, mira 1.08a, ask 1.10a";
   // The sorted language table; the help window writes its list positions.

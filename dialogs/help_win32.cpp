@@ -36,6 +36,15 @@ bool OpenWithShell(const std::u16string& address) {
 
 AddressOpener g_opener = OpenWithShell;
 
+// The open window's state: its request, the language shown and the link last pressed.
+struct OpenHelp {
+  const HelpInfo& info;
+  std::u16string languageCode;
+  long linkStart = 0;  // character range of the link last pressed
+  long linkEnd = 0;
+  bool linkPressed = false;
+};
+
 HWND HelpControl(HWND help, int number) { return GetDlgItem(help, number); }
 
 HWND StatusBarOf(HWND help) { return FindWindowExW(help, nullptr, STATUSCLASSNAMEW, nullptr); }
@@ -47,8 +56,7 @@ void Place(HWND control, const Box& b) {
 
 // The resize rule, also applied once at opening so that "close and back" starts above
 // the status bar instead of under it.
-void LayOut(HWND help) {
-  const HelpInfo& info = TheHelpInfo();
+void LayOut(HWND help, const HelpInfo& info) {
   RECT client{};
   GetClientRect(help, &client);
   int statusHeight = 0;
@@ -66,8 +74,7 @@ void LayOut(HWND help) {
 
 std::vector<LanguageRow> g_noLanguages;
 
-std::vector<LanguageRow>& Languages() {
-  HelpInfo& info = TheHelpInfo();
+std::vector<LanguageRow>& Languages(const HelpInfo& info) {
   return info.languages != nullptr ? *info.languages : g_noLanguages;
 }
 
@@ -136,18 +143,17 @@ void ApplyFace(HWND box, const std::u16string& text) {
   SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
 }
 
-void ShowHelpText(HWND help) {
-  const HelpInfo& info = TheHelpInfo();
-  const std::vector<LanguageRow>& table = Languages();
+void ShowHelpText(HWND help, const OpenHelp& open) {
+  const std::vector<LanguageRow>& table = Languages(open.info);
   std::u16string helpText;
-  if (!table.empty()) helpText = table[HelpLanguageRow(table, info.languageCode)].helpText;
-  const std::u16string document = HelpDocument(helpText, info.infoText);
+  if (!table.empty()) helpText = table[HelpLanguageRow(table, open.languageCode)].helpText;
+  const std::u16string document = HelpDocument(helpText, open.info.infoText);
   HWND box = HelpControl(help, id::kHelpText);
   SetWindowTextU16(box, document);
   ApplyFace(box, document);
 }
 
-void MakeLanguageList(HWND help, const HelpLayout& l) {
+void MakeLanguageList(HWND help, const HelpLayout& l, const HelpInfo& info) {
   Box box = l.list;
   box.height = 200;  // the open list; the closed control is fitted below
   HWND list = MakeDialogControl(
@@ -157,12 +163,12 @@ void MakeLanguageList(HWND help, const HelpLayout& l) {
   if (list == nullptr) return;
   SendMessageW(list, CB_SETITEMHEIGHT, 0, kListItemHeight);
   FitClosedDropDown(list, l.list.height);
-  std::vector<LanguageRow>& table = Languages();
+  std::vector<LanguageRow>& table = Languages(info);
   for (const std::u16string& name : FillLanguageList(table)) {
     SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
   }
   if (!table.empty()) {
-    const int position = table[HelpLanguageRow(table, TheHelpInfo().languageCode)].listPosition;
+    const int position = table[HelpLanguageRow(table, info.languageCode)].listPosition;
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
   }
 }
@@ -179,7 +185,7 @@ void SetUpTextBox(HWND box) {
 }
 
 // The status bar: the icon in a square first field, the module versions beside it.
-void MakeStatusBar(HWND help, HICON icon) {
+void MakeStatusBar(HWND help, HICON icon, const std::u16string& versions) {
   HWND status =
       CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
                       0, help, nullptr, TheShell().instance, nullptr);
@@ -190,7 +196,7 @@ void MakeStatusBar(HWND help, HICON icon) {
   SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
   if (icon != nullptr) SendMessageW(status, SB_SETICON, 0, reinterpret_cast<LPARAM>(icon));
   SendMessageW(status, SB_SETTEXTW, 1,
-               reinterpret_cast<LPARAM>(Wide(TheHelpInfo().moduleVersions).c_str()));
+               reinterpret_cast<LPARAM>(Wide(versions).c_str()));
 }
 
 ModalSpec HelpSpec(const HelpInfo& info, HWND parent, const wchar_t* title) {
@@ -207,32 +213,29 @@ ModalSpec HelpSpec(const HelpInfo& info, HWND parent, const wchar_t* title) {
   return spec;
 }
 
-void OpenPressedLink(HWND help) {
-  HelpInfo& info = TheHelpInfo();
-  info.linkPressed = false;
-  if (!LinkFitsBuffer(info.linkStart, info.linkEnd)) return;
+void OpenPressedLink(HWND help, OpenHelp& open) {
+  open.linkPressed = false;
+  if (!LinkFitsBuffer(open.linkStart, open.linkEnd)) return;
   std::array<wchar_t, kLinkTextCapacity + 1> buffer{};
   TEXTRANGEW range{};
-  range.chrg.cpMin = info.linkStart;
-  range.chrg.cpMax = info.linkEnd;
+  range.chrg.cpMin = open.linkStart;
+  range.chrg.cpMax = open.linkEnd;
   range.lpstrText = buffer.data();
   SendMessageW(HelpControl(help, id::kHelpText), EM_GETTEXTRANGE, 0,
                reinterpret_cast<LPARAM>(&range));
   buffer.back() = L'\0';
-  info.linkText = FromWide(buffer.data());
-  g_opener(info.linkText);  // a link the shell cannot open is ignored
+  g_opener(FromWide(buffer.data()));  // a link the shell cannot open is ignored
 }
 
-void ChangeLanguage(HWND help) {
+void ChangeLanguage(HWND help, OpenHelp& open) {
   const LRESULT selected = SendMessageW(HelpControl(help, id::kHelpLanguages), CB_GETCURSEL, 0, 0);
-  const std::vector<LanguageRow>& table = Languages();
+  const std::vector<LanguageRow>& table = Languages(open.info);
   if (table.empty()) return;
-  TheHelpInfo().languageCode =
-      table[LanguageAtListPosition(table, static_cast<int>(selected))].code;
-  ShowHelpText(help);
+  open.languageCode = table[LanguageAtListPosition(table, static_cast<int>(selected))].code;
+  ShowHelpText(help, open);
 }
 
-void RunHelpLoop(ModalWindow& help) {
+void RunHelpLoop(ModalWindow& help, OpenHelp& open) {
   Event e;
   while (help.Next(e)) {
     if (e.kind == EventKind::Menu) {
@@ -244,13 +247,13 @@ void RunHelpLoop(ModalWindow& help) {
       case id::kHelpClose:
         return;
       case id::kHelpDonate:
-        g_opener(TheHelpInfo().donationAddress);
+        g_opener(open.info.donationAddress);
         break;
       case id::kHelpLanguages:
-        ChangeLanguage(help.get());
+        ChangeLanguage(help.get(), open);
         break;
       case id::kHelpText:
-        if (TheHelpInfo().linkPressed) OpenPressedLink(help.get());
+        if (open.linkPressed) OpenPressedLink(help.get(), open);
         break;
       default:
         break;
@@ -258,15 +261,14 @@ void RunHelpLoop(ModalWindow& help) {
   }
 }
 
-void NoteLink(HWND help, const ENLINK& link) {
-  HelpInfo& info = TheHelpInfo();
+void NoteLink(HWND help, OpenHelp& open, const ENLINK& link) {
   if (link.msg != WM_LBUTTONDOWN) {
-    info.linkPressed = false;
+    open.linkPressed = false;
     return;
   }
-  info.linkStart = link.chrg.cpMin;
-  info.linkEnd = link.chrg.cpMax;
-  info.linkPressed = true;
+  open.linkStart = link.chrg.cpMin;
+  open.linkEnd = link.chrg.cpMax;
+  open.linkPressed = true;
   // The rich-edit box reports nothing else, so the press becomes the box's own event.
   PostEvent(help, EventKind::Control, id::kHelpText, kLeftClick);
 }
@@ -283,7 +285,7 @@ void DrawFlag(HDC dc, int x, int y, const Picture& flag) {
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
-void DrawLanguageItem(const DRAWITEMSTRUCT& d) {
+void DrawLanguageItem(const DRAWITEMSTRUCT& d, const HelpInfo& info) {
   HDC dc = d.hDC;
   SetBkMode(dc, TRANSPARENT);
   const bool marked = (d.itemState & (ODS_FOCUS | ODS_SELECTED)) != 0;
@@ -294,7 +296,7 @@ void DrawLanguageItem(const DRAWITEMSTRUCT& d) {
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   SendMessageW(d.hwndItem, CB_GETLBTEXT, d.itemID, reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(length));
-  const std::vector<LanguageRow>& table = Languages();
+  const std::vector<LanguageRow>& table = Languages(info);
   if (!table.empty()) {
     const LanguageRow& row = table[LanguageAtListPosition(table, static_cast<int>(d.itemID))];
     if (const Picture* flag = TheShell().pictures.find(row.flagPicture); flag && !flag->empty()) {
@@ -307,32 +309,27 @@ void DrawLanguageItem(const DRAWITEMSTRUCT& d) {
 
 }  // namespace
 
-HelpInfo& TheHelpInfo() {
-  static HelpInfo info;
-  return info;
-}
-
 void SetAddressOpener(AddressOpener opener) {
   g_opener = opener != nullptr ? opener : OpenWithShell;
 }
 
-void ShowHelp() {
+std::u16string ShowHelp(const HelpInfo& info) {
   SetMessageHandler(HandlerSlot::Help, HelpMessageHandler);
-  HelpInfo& info = TheHelpInfo();
-  info.linkPressed = false;
+  OpenHelp open{info, info.languageCode};
   HWND parent = WindowByNumber(info.parentWindow);
   // Declared before the window, so they are released once it is gone.
   const UniqueIcon icon = LoadEmbeddedIcon(info.statusIcon);
   const UniqueGdi<HBRUSH> background(CreateSolidBrush(static_cast<COLORREF>(info.backgroundColor)));
   const std::wstring title = Wide(info.title);
   ModalWindow modal(HelpSpec(info, parent, title.c_str()));  // window 3 is single
-  if (!modal) return;
+  if (!modal) return open.languageCode;
   HWND help = modal.get();
+  modal.Attach(&open);
 
   const HelpLayout l = HelpOpeningLayout(info);
   HWND box = MakeDialogControl(help, RichEditClass(), u"", ES_MULTILINE | WS_VSCROLL | WS_TABSTOP,
                                0, l.text, id::kHelpText);
-  if (!info.languageCode.empty()) MakeLanguageList(help, l);
+  if (!info.languageCode.empty()) MakeLanguageList(help, l, info);
   if (!info.donationAddress.empty()) {
     HWND donate = MakeDialogControl(help, L"Button", u"", BS_PUSHBUTTON | BS_BITMAP | WS_TABSTOP, 0,
                                     l.donate, id::kHelpDonate);
@@ -344,19 +341,20 @@ void ShowHelp() {
   MakeDialogControl(help, L"Button", u"close and back", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, l.close,
                     id::kHelpClose);
   if (box != nullptr) SetUpTextBox(box);
-  MakeStatusBar(help, icon.get());
+  MakeStatusBar(help, icon.get(), info.moduleVersions);
   SetWindowBackground(help, background.get());
-  if (box != nullptr) ShowHelpText(help);
-  LayOut(help);
+  if (box != nullptr) ShowHelpText(help, open);
+  LayOut(help, info);
 
   ShowWindow(help, SW_SHOW);
   SetForegroundWindow(help);
   SetFocus(box != nullptr ? box : HelpControl(help, id::kHelpClose));
   // Without its text box the window would have nothing to show.
-  if (box != nullptr) RunHelpLoop(modal);
+  if (box != nullptr) RunHelpLoop(modal, open);
 
   modal.Close();
   if (parent != nullptr) SetActiveWindow(parent);
+  return open.languageCode;
 }
 
 bool HelpMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -365,22 +363,23 @@ bool HelpMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
   if (message != WM_SIZE && message != WM_NOTIFY && message != WM_DRAWITEM) return false;
   HWND help = WindowByNumber(id::kHelpWindow);
   if (help == nullptr || window != help) return false;
+  OpenHelp* open = ModalWindow::Attached<OpenHelp>(help);
   HWND box = HelpControl(help, id::kHelpText);
-  if (box == nullptr) return false;
+  if (open == nullptr || box == nullptr) return false;
   switch (message) {
     case WM_SIZE:
-      LayOut(help);
+      LayOut(help, open->info);
       break;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header != nullptr && header->hwndFrom == box && header->code == EN_LINK) {
-        NoteLink(help, *reinterpret_cast<const ENLINK*>(lParam));
+        NoteLink(help, *open, *reinterpret_cast<const ENLINK*>(lParam));
       }
       break;
     }
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      if (item != nullptr && item->CtlType == ODT_COMBOBOX) DrawLanguageItem(*item);
+      if (item != nullptr && item->CtlType == ODT_COMBOBOX) DrawLanguageItem(*item, open->info);
       break;
     }
     default:

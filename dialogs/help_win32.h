@@ -9,14 +9,11 @@
 
 namespace snapdeck::win32 {
 
-// Filled by the caller before each opening; ShowHelp leaves the last chosen language
-// code in languageCode.
-HelpInfo& TheHelpInfo();
-
-// Runs the help window until Return, Escape, "close and back" or its close box. The
-// parent is disabled meanwhile and enabled again on every way out, also when the
-// window cannot be created.
-void ShowHelp();
+// Runs the help window for the request until Return, Escape, "close and back" or its
+// close box, and answers the language code chosen last (the request's when none was
+// chosen or the window could not open). The parent is disabled meanwhile and enabled
+// again on every way out.
+std::u16string ShowHelp(const HelpInfo& request);
 
 // Shared-window-procedure handler (HandlerSlot::Help): re-lays the window out on a size
 // change, notes pressed links and draws the language list's items. Acts only while the

@@ -23,19 +23,28 @@ namespace {
 const wchar_t kTitle[] = L"ask -kestrel's requester";
 constexpr COLORREF kTextColor = palette::kHouse;
 constexpr COLORREF kFieldColor = palette::kWhite;
+constexpr Rgb kRimColor = palette::kOrange;
+constexpr Rgb kRingColor = palette::kAmber;
+constexpr Rgb kCentreColor = palette::kPale;
 // Enough for any path the open-file dialog can hand back.
 constexpr std::size_t kPathBuffer = 32768;
+
+// What the open requester's handlers need while it runs.
+struct OpenRequester {
+  const RequesterQuestion& question;
+  HBRUSH labelBrush = nullptr;  // solid centre colour
+};
 
 bool IsTicked(HWND window, int number) {
   return SendDlgItemMessageW(window, number, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 // Enables and ticks the modifier boxes for the drop-down's selection and the
-// stored modifiers, as at opening.
-void ApplyModifierBoxes(HWND window) {
+// modifiers of the question, as at opening.
+void ApplyModifierBoxes(HWND window, const RequesterQuestion& q) {
   const int selection =
       static_cast<int>(SendDlgItemMessageW(window, id::kReqKeyCombo, CB_GETCURSEL, 0, 0));
-  const ModifierBoxes boxes = ModifierBoxesFor(selection, TheShell().settings.hotkeyCAS.load());
+  const ModifierBoxes boxes = ModifierBoxesFor(selection, q.hotkeyCAS);
   const std::pair<int, bool> ticks[] = {
       {id::kReqCtrl, boxes.ctrl}, {id::kReqAlt, boxes.alt}, {id::kReqShift, boxes.shift}};
   for (const auto& [number, ticked] : ticks) {
@@ -45,7 +54,7 @@ void ApplyModifierBoxes(HWND window) {
   }
 }
 
-void MakeHotkeyRow(HWND window, const RequesterLayout& l) {
+void MakeHotkeyRow(HWND window, const RequesterLayout& l, const RequesterQuestion& q) {
   const auto& mods = ModifierTable();
   auto label = [&](int bit) { return std::u16string(mods[bit].name) + u" +"; };
   const DWORD boxStyle = BS_AUTOCHECKBOX | WS_TABSTOP;
@@ -64,26 +73,24 @@ void MakeHotkeyRow(HWND window, const RequesterLayout& l) {
                  reinterpret_cast<LPARAM>(Wide(std::u16string(row.name)).c_str()));
   }
   FitClosedDropDown(list, l.keyList.height);
-  SendMessageW(list, CB_SETCURSEL,
-               static_cast<WPARAM>(HotkeySelectionFor(TheShell().settings.hotkey.load())), 0);
-  ApplyModifierBoxes(window);
+  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(HotkeySelectionFor(q.hotkey)), 0);
+  ApplyModifierBoxes(window, q);
 }
 
 // Builds the kind's input row and returns the control that takes the focus.
-HWND MakeInputRow(HWND window, int kind, const RequesterLayout& l) {
-  const RequesterState& st = TheRequesterState();
-  switch (kind) {
+HWND MakeInputRow(HWND window, const RequesterQuestion& q, const RequesterLayout& l) {
+  switch (q.kind) {
     case id::kKindPassword:
       return MakeDialogControl(window, L"Edit", u"", ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
                                WS_EX_CLIENTEDGE, l.password, id::kReqPassword);
     case id::kKindFile:
       MakeDialogControl(window, L"Button", u"...", BS_PUSHBUTTON | WS_TABSTOP, 0, l.browse,
                         id::kReqBrowse);
-      return MakeDialogControl(window, L"Edit", st.filePreset,
+      return MakeDialogControl(window, L"Edit", q.filePreset,
                                ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, l.path,
                                id::kReqPath);
     case id::kKindHotkey:
-      MakeHotkeyRow(window, l);
+      MakeHotkeyRow(window, l, q);
       return nullptr;
     default:
       return nullptr;
@@ -103,14 +110,13 @@ void FillMessageBox(HWND box, const std::u16string& message) {
   SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
 }
 
-void ChooseFile(HWND window) {
-  RequesterState& st = TheRequesterState();
+void ChooseFile(HWND window, const RequesterQuestion& q) {
   std::u16string folder, file;
-  SplitPath(st.filePreset, folder, file);
+  SplitPath(q.filePreset, folder, file);
   std::wstring buffer(kPathBuffer, L'\0');
   const std::wstring wideFile = Wide(file);
   wideFile.copy(buffer.data(), std::min(wideFile.size(), kPathBuffer - 1));
-  const std::wstring filter = Wide(OpenFileFilter(st.fileFilter));
+  const std::wstring filter = Wide(OpenFileFilter(q.fileFilter));
   const std::wstring wideFolder = Wide(folder);
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof(ofn);
@@ -127,22 +133,20 @@ void ChooseFile(HWND window) {
 }
 
 // What the first button keeps of the input row.
-void StoreResults(HWND window) {
-  RequesterState& st = TheRequesterState();
-  if (HWND field = GetDlgItem(window, id::kReqPassword)) st.passwordResult = WindowText(field);
-  if (HWND field = GetDlgItem(window, id::kReqPath)) st.fileResult = WindowText(field);
+void TakeInputRow(HWND window, RequesterAnswer& answer) {
+  if (HWND field = GetDlgItem(window, id::kReqPassword)) answer.password = WindowText(field);
+  if (HWND field = GetDlgItem(window, id::kReqPath)) answer.path = WindowText(field);
   if (HWND list = GetDlgItem(window, id::kReqKeyCombo)) {
     const int selection = static_cast<int>(SendMessageW(list, CB_GETCURSEL, 0, 0));
-    const HotkeyChoice choice =
+    answer.hotkey =
         HotkeyChoiceFrom(selection, IsTicked(window, id::kReqCtrl), IsTicked(window, id::kReqAlt),
                          IsTicked(window, id::kReqShift));
-    TheShell().settings.hotkey = choice.hotkey;
-    TheShell().settings.hotkeyCAS = choice.cas;
-    st.hotkeyText = HotkeyText(choice.hotkey, choice.cas);
   }
 }
 
-int RunRequesterLoop(ModalWindow& requester) {
+RequesterAnswer RunRequesterLoop(ModalWindow& requester, const RequesterQuestion& q) {
+  RequesterAnswer answer;
+  answer.button = id::kAnswerClosed;
   Event e;
   while (requester.Next(e)) {
     if (e.kind == EventKind::Menu) {
@@ -153,101 +157,85 @@ int RunRequesterLoop(ModalWindow& requester) {
     if (e.kind != EventKind::Control) continue;
     switch (e.number) {
       case id::kReqFirstButton:
-        StoreResults(requester.get());
-        return id::kAnswerFirst;
+        answer.button = id::kAnswerFirst;
+        TakeInputRow(requester.get(), answer);
+        return answer;
       case id::kReqSecondButton:
-        return id::kAnswerSecond;
+        answer.button = id::kAnswerSecond;
+        return answer;
       case id::kReqKeyCombo:
-        ApplyModifierBoxes(requester.get());
+        ApplyModifierBoxes(requester.get(), q);
         break;
       case id::kReqBrowse:
-        ChooseFile(requester.get());
+        ChooseFile(requester.get(), q);
         break;
       default:
         break;
     }
   }
-  return id::kAnswerClosed;
+  return answer;
 }
-
-}  // namespace
-
-RequesterState& TheRequesterState() {
-  static RequesterState state;
-  return state;
-}
-
-namespace {
 
 // Window 4's icon, message, input row and buttons; returns the control that takes
 // the keyboard focus.
-HWND BuildRequesterControls(HWND window, int kind, const std::u16string& message, int size) {
-  const RequesterState& st = TheRequesterState();
-  const RequesterLayout l = RequesterGeometry(kind, size);
+HWND BuildRequesterControls(HWND window, const RequesterQuestion& q) {
+  const RequesterLayout l = RequesterGeometry(q.kind, q.size);
   HWND icon = MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, l.icon, id::kReqIcon);
-  if (const Picture* picture = TheShell().pictures.find(kind)) ShowPictureInControl(icon, *picture);
+  if (const Picture* picture = TheShell().pictures.find(q.kind)) {
+    ShowPictureInControl(icon, *picture);
+  }
   HWND messageBox =
       MakeDialogControl(window, RichEditClass(), u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0,
                         l.message, id::kReqMessage);
-  HWND focus = MakeInputRow(window, kind, l);
-  if (const int sound = RequesterSound(kind); sound >= 0) PlaySoundNumber(sound);
-  FillMessageBox(messageBox, message);
-  HWND first =
-      MakeDialogControl(window, L"Button", st.firstButtonText, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
-                        l.firstButton, id::kReqFirstButton);
-  MakeDialogControl(window, L"Button", st.secondButtonText, BS_PUSHBUTTON | WS_TABSTOP, 0,
+  HWND focus = MakeInputRow(window, q, l);
+  if (const int sound = RequesterSound(q.kind); sound >= 0) PlaySoundNumber(sound);
+  FillMessageBox(messageBox, q.message);
+  HWND first = MakeDialogControl(window, L"Button", q.firstButton, BS_DEFPUSHBUTTON | WS_TABSTOP,
+                                 0, l.firstButton, id::kReqFirstButton);
+  MakeDialogControl(window, L"Button", q.secondButton, BS_PUSHBUTTON | WS_TABSTOP, 0,
                     l.secondButton, id::kReqSecondButton);
   return focus != nullptr ? focus : first;
 }
 
-// The disc background and shape; then the window comes to the front.
-void ShowAsDisc(HWND window, int size) {
-  RequesterState& st = TheRequesterState();
-  st.discBrush =
-      RequesterDiscBrush(id::kPicRequesterDisc, st.rimColor, st.ringColor, st.centreColor, size);
-  SetWindowBackground(window, st.discBrush.get());
-  ShapeAsDisc(window, size);
-  SetForegroundWindow(window);
-}
-
 }  // namespace
 
-int Requester(int kind, const std::u16string& message, const std::u16string& input,
-              const std::u16string& firstButton, const std::u16string& secondButton, int size,
-              int ownerWindow) {
-  (void)input;
+RequesterQuestion QuestionOf(int kind, const std::u16string& message,
+                             const std::u16string& firstButton, const std::u16string& secondButton) {
+  RequesterQuestion q;
+  q.kind = kind;
+  q.message = message;
+  q.firstButton = firstButton;
+  q.secondButton = secondButton;
+  return q;
+}
+
+RequesterAnswer Requester(const RequesterQuestion& question) {
   SetMessageHandler(HandlerSlot::RequesterLabels, RequesterLabelColors);
+  // The brushes outlive the window that paints with them.
+  const UniqueGdi<HBRUSH> labelBrush(CreateSolidBrush(static_cast<COLORREF>(kCentreColor)));
+  OpenRequester open{question, labelBrush.get()};
+  UniqueGdi<HBRUSH> discBrush;
   ModalSpec spec;
   spec.number = id::kRequester;
   spec.title = kTitle;
-  spec.width = size;
-  spec.height = size;
-  spec.owner = WindowByNumber(ownerWindow);
+  spec.width = question.size;
+  spec.height = question.size;
+  spec.owner = WindowByNumber(question.ownerWindow);
   spec.anyCloseEnds = true;
-  // One requester at a time: window 4 and the state are single.
+  // One requester at a time: window 4 is single.
   ModalWindow requester(spec);
-  if (!requester) return id::kAnswerNotShown;
-  RequesterState& st = TheRequesterState();
-  st.size = size;
-  st.message = message;
-  st.firstButtonText = firstButton;
-  st.secondButtonText = secondButton;
-  st.ownerWindow = ownerWindow;
-  st.labelBrush.reset(CreateSolidBrush(static_cast<COLORREF>(st.centreColor)));
-
+  if (!requester) return RequesterAnswer{};
   HWND window = requester.get();
+  requester.Attach(&open);
   requester.ReleasePictureAtClose(id::kReqIcon);
-  HWND focus = BuildRequesterControls(window, kind, message, size);
-  ShowAsDisc(window, size);
+  HWND focus = BuildRequesterControls(window, question);
+  discBrush = RequesterDiscBrush(id::kPicRequesterDisc, kRimColor, kRingColor, kCentreColor,
+                                 question.size);
+  SetWindowBackground(window, discBrush.get());
+  ShapeAsDisc(window, question.size);
+  SetForegroundWindow(window);
   SetFocus(focus);
-
-  const int result = RunRequesterLoop(requester);
-
-  requester.Close();
-  st.labelBrush.reset();
-  // The background brush is remade at every opening.
-  st.discBrush.reset();
-  return result;
+  return RunRequesterLoop(requester, question);
 }
 
 bool RequesterLabelColors(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -255,7 +243,8 @@ bool RequesterLabelColors(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   (void)window;
   if (message != WM_CTLCOLORSTATIC && message != WM_CTLCOLOREDIT) return false;
   HWND requester = WindowByNumber(id::kRequester);
-  if (requester == nullptr) return false;
+  const OpenRequester* open = ModalWindow::Attached<OpenRequester>(requester);
+  if (open == nullptr) return false;
   HDC dc = reinterpret_cast<HDC>(wParam);
   HWND control = reinterpret_cast<HWND>(lParam);
   if (GetParent(control) == requester) {
@@ -270,7 +259,7 @@ bool RequesterLabelColors(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   if (message != WM_CTLCOLORSTATIC) return false;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kTextColor);
-  result = reinterpret_cast<LRESULT>(TheRequesterState().labelBrush.get());
+  result = reinterpret_cast<LRESULT>(open->labelBrush);
   return true;
 }
 

@@ -6,40 +6,43 @@
 
 #include <string>
 
-#include "imaging/palette.h"
-#include "imaging/picture.h"
-#include "platform/win32/handles_win32.h"
+#include "dialogs/requester_layout.h"
+#include "shell/ids.h"
 
 namespace snapdeck::win32 {
 
-struct RequesterState {
-  Rgb rimColor = palette::kOrange;
-  Rgb ringColor = palette::kAmber;
-  Rgb centreColor = palette::kPale;
-  int size = 0;
-  std::u16string firstButtonText;
-  std::u16string secondButtonText;
+// What the requester asks. Only the kind's own fields are read.
+struct RequesterQuestion {
+  int kind = id::kKindWarning;
   std::u16string message;
-  int ownerWindow = -1;
-  std::u16string fileResult;      // kind 20, after the first button
-  std::u16string passwordResult;  // kind 16, after the first button
-  std::u16string filePreset;      // kind 20, set by the caller
-  std::u16string fileFilter;      // kind 20, "description|pattern", set by the caller
-  std::u16string hotkeyText;      // kind 21, rebuilt after the first button
-  UniqueGdi<HBRUSH> labelBrush;   // solid centre colour while the dialog is open
-  UniqueGdi<HBRUSH> discBrush;    // window background while the dialog is open
+  std::u16string firstButton;
+  std::u16string secondButton;
+  int size = 320;
+  int ownerWindow = id::kMainWindow;
+  std::u16string filePreset;  // file kind: the path shown at opening
+  std::u16string fileFilter;  // file kind: "description|pattern"
+  int hotkey = 0;             // hotkey kind: the choice shown at opening
+  int hotkeyCAS = 0;
 };
 
-RequesterState& TheRequesterState();
+struct RequesterAnswer {
+  // id::kAnswerFirst for the first button or Return, id::kAnswerSecond for the second
+  // or Escape, id::kAnswerClosed for a close request of any window, and
+  // id::kAnswerNotShown, never a button, when the user could not be asked: the window
+  // could not be created or another requester is open.
+  int button = id::kAnswerNotShown;
+  // The input row as the first button found it; empty after any other answer.
+  std::u16string password;  // password kind
+  std::u16string path;      // file kind
+  HotkeyChoice hotkey;      // hotkey kind
+};
 
-// Runs the requester modally (window 4) and answers 20 for the first button or
-// Return, 21 for the second button or Escape, 0 for a close request of any window.
-// It answers id::kAnswerNotShown, never a button, when the user could not be asked:
-// the window could not be created or another requester is open. The hotkey kind
-// stores hotkey and hotkeyCAS in the settings on 20. `input` is unused by every kind.
-int Requester(int kind, const std::u16string& message, const std::u16string& input,
-              const std::u16string& firstButton, const std::u16string& secondButton, int size,
-              int ownerWindow);
+// A question of that kind with its message and buttons; the rest as by default.
+RequesterQuestion QuestionOf(int kind, const std::u16string& message,
+                             const std::u16string& firstButton, const std::u16string& secondButton);
+
+// Runs the requester modally (window 4) over the owner window.
+RequesterAnswer Requester(const RequesterQuestion& question);
 
 // Shared-window-procedure handler (HandlerSlot::RequesterLabels): while the requester
 // is open, static-control colour requests get a transparent background, #222233 text

@@ -113,11 +113,17 @@ class WindowPort final : public UpdateWindowPort {
   bool askLogin(const std::u16string& host) override {
     HWND window = TheWindow();
     EnableWindow(window, FALSE);
-    const bool confirmed = LoginBubble(host);
+    LoginState& login = TheLoginState();
+    const std::optional<Credentials> entered =
+        LoginBubble(host, Credentials{login.userName, login.password});
+    if (entered) {
+      login.userName = entered->userName;
+      login.password = entered->password;
+    }
     SetActiveWindow(window);
     EnableWindow(window, TRUE);
     PumpAllEvents();
-    return confirmed;
+    return entered.has_value();
   }
   void playErrorSound() override { PlaySoundNumber(0); }
   void drawProgress(int maximum, int value) override { DrawUpdateProgress(maximum, value); }

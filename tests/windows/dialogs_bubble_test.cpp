@@ -6,7 +6,6 @@
 #include "dialogs_support.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
-#include "dialogs/login_state.h"
 #include "platform/win32/handles_win32.h"
 
 namespace snapdeck::win32 {
@@ -93,8 +92,8 @@ TEST_F(DialogsBubble, MessageOkButtonAnswersTrue) {
   EXPECT_TRUE(MessageBubble(u"Update", u"Done.", kThemeSuccess, id::kMainWindow));
 }
 
-TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
-  TheLoginState() = LoginState{};
+TEST_F(DialogsBubble, LoginAnswersEntriesAndFocusesPasswordWhenPreset) {
+  std::optional<Credentials> entered;
   {
     Driver driver(kTitle, [&](HWND w) {
       RECT r{};
@@ -123,10 +122,11 @@ TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
       TypeText(GetDlgItem(w, id::kLoginPassword), L"se\"cret");
       PressKey(user, VK_RETURN);
     });
-    EXPECT_TRUE(LoginBubble(u"updates.test:8080"));
+    entered = LoginBubble(u"updates.test:8080", Credentials{});
   }
-  EXPECT_EQ(TheLoginState().userName, u"kestrel");
-  EXPECT_EQ(TheLoginState().password, u"se\"cret");
+  ASSERT_TRUE(entered);
+  EXPECT_EQ(entered->userName, u"kestrel");
+  EXPECT_EQ(entered->password, u"se\"cret");
   {
     Driver driver(kTitle, [&](HWND w) {
       HWND password = GetDlgItem(w, id::kLoginPassword);
@@ -136,9 +136,8 @@ TEST_F(DialogsBubble, LoginKeepsEntriesAndFocusesPasswordNextTime) {
       TypeText(password, L"zz");
       PressKey(password, VK_ESCAPE);
     });
-    EXPECT_FALSE(LoginBubble(u"updates.test:8080"));
+    EXPECT_FALSE(LoginBubble(u"updates.test:8080", *entered));
   }
-  EXPECT_EQ(TheLoginState().password, u"se\"cret");
   EXPECT_EQ(WindowByNumber(id::kLoginBubble), nullptr);
 }
 

@@ -76,7 +76,7 @@ class DialogsHelp : public ::testing::Test {
     languages_ = BuildLanguageTable();
     for (LanguageRow& row : languages_) row.helpText = u"Help in " + row.name;
     SortLanguageTable(languages_);
-    HelpInfo& info = TheHelpInfo();
+    HelpInfo& info = request_;
     info = HelpInfo{};
     info.languages = &languages_;
     info.languageCode = u"US";
@@ -94,12 +94,15 @@ class DialogsHelp : public ::testing::Test {
 
   static HWND owner_;
   std::vector<LanguageRow> languages_;
+  HelpInfo request_;
 };
 
 HWND DialogsHelp::owner_ = nullptr;
 
-TEST_F(DialogsHelp, OnlyAPressedLinkThatFitsTheBufferIsOpened) {
+TEST_F(DialogsHelp, OnlyAPressedLinkThatFitsTheBufferIsOpenedAndTheChosenLanguageIsAnswered) {
   bool ownerDisabled = false;
+  std::u16string chosen;
+  int position = 0;
   {
     Driver driver(kTitle, [&](HWND help) {
       ownerDisabled = !IsWindowEnabled(owner_);
@@ -118,17 +121,25 @@ TEST_F(DialogsHelp, OnlyAPressedLinkThatFitsTheBufferIsOpened) {
       PostMessageW(help, WM_COMMAND, MAKEWPARAM(id::kHelpDonate, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(help, id::kHelpDonate)));
       EXPECT_TRUE(WaitUntil([] { return Opened().size() == 2; }));
+      // A language chosen in the list is the answer.
+      HWND list = GetDlgItem(help, id::kHelpLanguages);
+      const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+      ASSERT_GT(count, 1);
+      position = static_cast<int>((SendMessageW(list, CB_GETCURSEL, 0, 0) + 1) % count);
+      SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+      PostMessageW(help, WM_COMMAND, MAKEWPARAM(id::kHelpLanguages, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(list));
       PressKey(box, VK_RETURN);
     });
-    ShowHelp();
+    chosen = ShowHelp(request_);
   }
+  EXPECT_EQ(chosen, languages_[LanguageAtListPosition(languages_, position)].code);
+  EXPECT_NE(chosen, u"US");
   EXPECT_TRUE(ownerDisabled);
   EXPECT_TRUE(IsWindowEnabled(owner_));
   EXPECT_EQ(WindowByNumber(id::kHelpWindow), nullptr);
   EXPECT_EQ(Opened(),
             (std::vector<std::u16string>{kShortLink, u"https://donate.example/snapdeck"}));
-  EXPECT_EQ(TheHelpInfo().linkText, kShortLink);
-  EXPECT_FALSE(TheHelpInfo().linkPressed);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
+#include "shell/tables.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -40,9 +41,15 @@ class DialogsRequester : public ::testing::Test {
     PumpAllEvents();
   }
 
-  int Ask(int kind) {
-    return Requester(kind, u"Please enter the password of device 2.", u"", u"OK, done", u"Leave it",
-                     320, id::kMainWindow);
+  static RequesterQuestion Question(int kind) {
+    return QuestionOf(kind, u"Please enter the password of device 2.", u"OK, done", u"Leave it");
+  }
+  RequesterAnswer Ask(int kind) { return Requester(Question(kind)); }
+
+  // The label handler answers only while a requester is open.
+  static bool LabelHandlerAnswers() {
+    LRESULT result = 0;
+    return RequesterLabelColors(owner_, WM_CTLCOLORSTATIC, 0, 0, result);
   }
 
   // Checks shared by every kind: size, title, owner, disc region, common controls.
@@ -93,7 +100,7 @@ class DialogsRequester : public ::testing::Test {
 };
 
 TEST_F(DialogsRequester, PasswordKindReturnInFieldGivesFirstAnswerAndPassword) {
-  TheRequesterState().passwordResult = u"old";
+  RequesterAnswer answer;
   {
     Driver driver(kTitle, [&](HWND w) {
       ExpectCommonShape(w, id::kKindPassword);
@@ -110,25 +117,27 @@ TEST_F(DialogsRequester, PasswordKindReturnInFieldGivesFirstAnswerAndPassword) {
       TypeText(password, L"pa\"ss");
       PressKey(password, VK_RETURN);
     });
-    EXPECT_EQ(Ask(id::kKindPassword), id::kAnswerFirst);
+    answer = Ask(id::kKindPassword);
   }
-  EXPECT_EQ(TheRequesterState().passwordResult, u"pa\"ss");
+  EXPECT_EQ(answer.button, id::kAnswerFirst);
+  EXPECT_EQ(answer.password, u"pa\"ss");
   EXPECT_TRUE(IsWindowEnabled(owner_));
   EXPECT_EQ(WindowByNumber(id::kRequester), nullptr);
-  EXPECT_FALSE(TheRequesterState().labelBrush);
+  EXPECT_FALSE(LabelHandlerAnswers());
 }
 
-TEST_F(DialogsRequester, EscapeGivesSecondAnswerAndKeepsEarlierPassword) {
-  TheRequesterState().passwordResult = u"kept";
+TEST_F(DialogsRequester, EscapeGivesSecondAnswerWithoutTheTypedPassword) {
+  RequesterAnswer answer;
   {
     Driver driver(kTitle, [&](HWND w) {
       HWND password = GetDlgItem(w, id::kReqPassword);
       TypeText(password, L"typed");
       PressKey(password, VK_ESCAPE);
     });
-    EXPECT_EQ(Ask(id::kKindPassword), id::kAnswerSecond);
+    answer = Ask(id::kKindPassword);
   }
-  EXPECT_EQ(TheRequesterState().passwordResult, u"kept");
+  EXPECT_EQ(answer.button, id::kAnswerSecond);
+  EXPECT_EQ(answer.password, u"");
   EXPECT_TRUE(IsWindowEnabled(owner_));
 }
 
@@ -141,24 +150,24 @@ TEST_F(DialogsRequester, WarningKindHasTallMessageNoInputAndAnswersWithButtons) 
       }
       PostMessageW(GetDlgItem(w, id::kReqSecondButton), BM_CLICK, 0, 0);
     });
-    EXPECT_EQ(Ask(id::kKindWarning), id::kAnswerSecond);
+    EXPECT_EQ(Ask(id::kKindWarning).button, id::kAnswerSecond);
   }
   {
     Driver driver(kTitle, [&](HWND w) { PressKey(GetDlgItem(w, id::kReqFirstButton), VK_RETURN); });
-    EXPECT_EQ(Ask(id::kKindWarning), id::kAnswerFirst);
+    EXPECT_EQ(Ask(id::kKindWarning).button, id::kAnswerFirst);
   }
 }
 
 TEST_F(DialogsRequester, CloseRequestOfAnyWindowAnswersZero) {
   Driver driver(kTitle, [&](HWND) { PostMessageW(owner_, WM_CLOSE, 0, 0); });
-  EXPECT_EQ(Ask(id::kKindWarning), id::kAnswerClosed);
+  EXPECT_EQ(Ask(id::kKindWarning).button, id::kAnswerClosed);
   EXPECT_TRUE(IsWindowEnabled(owner_));
 }
 
 TEST_F(DialogsRequester, ASecondRequesterIsRefusedWithoutPassingForAnAnswer) {
   // Window 4 taken stands for a requester that is already open.
   RegisterWindow(id::kRequester, owner_);
-  const int answer = Ask(id::kKindWarning);
+  const int answer = Ask(id::kKindWarning).button;
   ForgetWindow(id::kRequester);
   EXPECT_EQ(answer, id::kAnswerNotShown);
   EXPECT_NE(answer, id::kAnswerClosed);
@@ -166,8 +175,9 @@ TEST_F(DialogsRequester, ASecondRequesterIsRefusedWithoutPassingForAnAnswer) {
 }
 
 TEST_F(DialogsRequester, FileKindShowsPresetAndReturnsIt) {
-  TheRequesterState().filePreset = u"C:\\tools\\jl\\javaloader.exe";
-  TheRequesterState().fileResult = u"";
+  RequesterQuestion question = Question(id::kKindFile);
+  question.filePreset = u"C:\\tools\\jl\\javaloader.exe";
+  RequesterAnswer answer;
   {
     Driver driver(kTitle, [&](HWND w) {
       ExpectCommonShape(w, id::kKindFile);
@@ -182,16 +192,19 @@ TEST_F(DialogsRequester, FileKindShowsPresetAndReturnsIt) {
       EXPECT_EQ(FocusOf(uiThread_), field);
       PressKey(field, VK_RETURN);
     });
-    EXPECT_EQ(Ask(id::kKindFile), id::kAnswerFirst);
+    answer = Requester(question);
   }
-  EXPECT_EQ(TheRequesterState().fileResult, u"C:\\tools\\jl\\javaloader.exe");
+  EXPECT_EQ(answer.button, id::kAnswerFirst);
+  EXPECT_EQ(answer.path, u"C:\\tools\\jl\\javaloader.exe");
 }
 
 TEST_F(DialogsRequester, FileKindBrowseCancelKeepsPresetAndChoiceReplacesIt) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  TheRequesterState().filePreset = u"C:\\nowhere\\javaloader.exe";
-  TheRequesterState().fileFilter = u"Programs|*.exe";
+  RequesterQuestion question = Question(id::kKindFile);
+  question.filePreset = u"C:\\nowhere\\javaloader.exe";
+  question.fileFilter = u"Programs|*.exe";
+  RequesterAnswer answer;
   const wchar_t kDialog[] = L"Select the required file:";
   {
     Driver driver(kTitle, [&](HWND w) {
@@ -216,9 +229,10 @@ TEST_F(DialogsRequester, FileKindBrowseCancelKeepsPresetAndChoiceReplacesIt) {
       EXPECT_TRUE(WaitUntil([&] { return TextOf(field) == self; })) << TextOf(field).size();
       PressKey(field, VK_RETURN);
     });
-    EXPECT_EQ(Ask(id::kKindFile), id::kAnswerFirst);
+    answer = Requester(question);
   }
-  EXPECT_EQ(Wide(TheRequesterState().fileResult), std::wstring(self));
+  EXPECT_EQ(answer.button, id::kAnswerFirst);
+  EXPECT_EQ(Wide(answer.path), std::wstring(self));
 }
 
 // Selects a drop-down entry and reports the change as the control would.
@@ -234,8 +248,13 @@ bool Ticked(HWND w, int number) {
 }
 
 TEST_F(DialogsRequester, HotkeyKindOffClearsBoxesAndKeyTicksStoredModifiers) {
-  TheShell().settings.hotkey = 3;
-  TheShell().settings.hotkeyCAS = 5;
+  RequesterQuestion question = Question(id::kKindHotkey);
+  question.hotkey = 3;
+  question.hotkeyCAS = 5;
+  // The requester answers the choice; storing it is the caller's.
+  TheShell().settings.hotkey = 9;
+  TheShell().settings.hotkeyCAS = 2;
+  RequesterAnswer answer;
   {
     Driver driver(kTitle, [&](HWND w) {
       ExpectCommonShape(w, id::kKindHotkey);
@@ -273,42 +292,48 @@ TEST_F(DialogsRequester, HotkeyKindOffClearsBoxesAndKeyTicksStoredModifiers) {
       EXPECT_TRUE(WaitUntil([&] { return Ticked(w, id::kReqAlt); }));
       PostMessageW(GetDlgItem(w, id::kReqFirstButton), BM_CLICK, 0, 0);
     });
-    EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerFirst);
+    answer = Requester(question);
   }
-  EXPECT_EQ(TheShell().settings.hotkey.load(), 3);
-  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 7);
-  EXPECT_EQ(TheRequesterState().hotkeyText, u"[Ctrl] + [Alt] + [Shift] + [F3]");
+  EXPECT_EQ(answer.button, id::kAnswerFirst);
+  EXPECT_EQ(answer.hotkey, (HotkeyChoice{3, 7}));
+  EXPECT_EQ(HotkeyText(answer.hotkey.hotkey, answer.hotkey.cas), u"[Ctrl] + [Alt] + [Shift] + [F3]");
+  EXPECT_EQ(TheShell().settings.hotkey.load(), 9);
+  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 2);
 }
 
 TEST_F(DialogsRequester, HotkeyKindOffAndYesClearsKeyAndModifiers) {
-  TheShell().settings.hotkey = 5;
-  TheShell().settings.hotkeyCAS = 3;
+  RequesterQuestion question = Question(id::kKindHotkey);
+  question.hotkey = 5;
+  question.hotkeyCAS = 3;
+  RequesterAnswer answer;
   {
     Driver driver(kTitle, [&](HWND w) {
       ChooseKey(w, 0);
       EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(w, id::kReqCtrl)); }));
       PressKey(GetDlgItem(w, id::kReqKeyCombo), VK_RETURN);
     });
-    EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerFirst);
+    answer = Requester(question);
   }
-  EXPECT_EQ(TheShell().settings.hotkey.load(), 0);
-  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 0);
-  EXPECT_EQ(TheRequesterState().hotkeyText, u"-off-");
+  EXPECT_EQ(answer.button, id::kAnswerFirst);
+  EXPECT_EQ(answer.hotkey, (HotkeyChoice{0, 0}));
+  EXPECT_EQ(HotkeyText(answer.hotkey.hotkey, answer.hotkey.cas), u"-off-");
 }
 
-TEST_F(DialogsRequester, HotkeyKindEscapeLeavesSettingsAlone) {
-  TheShell().settings.hotkey = 5;
-  TheShell().settings.hotkeyCAS = 3;
+TEST_F(DialogsRequester, HotkeyKindEscapeAnswersNoChoice) {
+  RequesterQuestion question = Question(id::kKindHotkey);
+  question.hotkey = 5;
+  question.hotkeyCAS = 3;
+  RequesterAnswer answer;
   {
     Driver driver(kTitle, [&](HWND w) {
       ChooseKey(w, 0);
       EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(w, id::kReqCtrl)); }));
       PressKey(GetDlgItem(w, id::kReqKeyCombo), VK_ESCAPE);
     });
-    EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerSecond);
+    answer = Requester(question);
   }
-  EXPECT_EQ(TheShell().settings.hotkey.load(), 5);
-  EXPECT_EQ(TheShell().settings.hotkeyCAS.load(), 3);
+  EXPECT_EQ(answer.button, id::kAnswerSecond);
+  EXPECT_EQ(answer.hotkey, HotkeyChoice{});
 }
 
 TEST_F(DialogsRequester, DiscBackgroundAndLabelColours) {
@@ -327,13 +352,16 @@ TEST_F(DialogsRequester, DiscBackgroundAndLabelColours) {
       const LRESULT brush =
           SendMessageW(w, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(boxDc.get()),
                        reinterpret_cast<LPARAM>(box));
-      EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheRequesterState().labelBrush.get());
+      LOGBRUSH label{};
+      ASSERT_EQ(GetObjectW(reinterpret_cast<HBRUSH>(brush), sizeof(label), &label), sizeof(label));
+      EXPECT_EQ(label.lbStyle, static_cast<UINT>(BS_SOLID));
+      EXPECT_EQ(label.lbColor, RGB(0xFF, 0xFF, 0x99));  // the disc's centre
       EXPECT_EQ(GetTextColor(boxDc.get()), RGB(0x22, 0x22, 0x33));
       EXPECT_EQ(GetBkMode(boxDc.get()), TRANSPARENT);
     }
     PressKey(box, VK_ESCAPE);
   });
-  EXPECT_EQ(Ask(id::kKindHotkey), id::kAnswerSecond);
+  EXPECT_EQ(Ask(id::kKindHotkey).button, id::kAnswerSecond);
 }
 
 // A window of ours with a push button, a check box and a disabled button.
