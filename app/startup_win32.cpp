@@ -42,7 +42,6 @@ namespace {
 
 // Set by each executable's entry from its build (update_build.h).
 struct UpdateBuild {
-  std::u16string_view version;
   std::string_view keyHex;
   bool addressFromEnvironment = false;
 };
@@ -115,9 +114,8 @@ void Shutdown() {
 
 }  // namespace
 
-void SetUpdateBuild(std::u16string_view version, std::string_view keyHex,
-                    bool addressFromEnvironment) {
-  TheUpdateBuild() = UpdateBuild{version, keyHex, addressFromEnvironment};
+void SetUpdateBuild(std::string_view keyHex, bool addressFromEnvironment) {
+  TheUpdateBuild() = UpdateBuild{keyHex, addressFromEnvironment};
 }
 
 ScreenMetrics ReadScreenMetrics() {
@@ -223,8 +221,8 @@ HWND BuildMainWithSettings(std::optional<SettingsNotice>& unreadable) {
   UpdateInfo& update = TheUpdateInfo();
   update.parentWindow = id::kMainWindow;
   update.programName = u"Snapdeck";
+  update.currentVersion = u"" SNAPDECK_VERSION_TEXT;
   const UpdateBuild& build = TheUpdateBuild();
-  update.currentVersion = build.version;
   update.updateKey = PublicKeyFromHex(build.keyHex);
   update.infoUrl = UpdateInfoUrl(build.addressFromEnvironment
                                      ? EnvironmentText(L"SNAPDECK_UPDATE_URL")

@@ -15,12 +15,11 @@ ScreenMetrics ReadScreenMetrics();
 // programFile, programDir and tempDir of the running executable.
 void ReadProgramPaths(ProgramInfo& info);
 
-// What the executable's build fixed about updates, set before RunProgram: the version
-// it compares with, the maker's public key as 128 hex digits (empty: none, so no
-// update is installed) and whether SNAPDECK_UPDATE_URL in the environment replaces
-// the built-in address (test builds). The texts are literals that outlive the program.
-void SetUpdateBuild(std::u16string_view version, std::string_view keyHex,
-                    bool addressFromEnvironment);
+// What the executable's build fixed about updates, set before RunProgram: the maker's
+// public key as 128 hex digits (empty: none, so no update is installed) and whether
+// SNAPDECK_UPDATE_URL in the environment replaces the built-in address (test builds).
+// The text is a literal that outlives the program.
+void SetUpdateBuild(std::string_view keyHex, bool addressFromEnvironment);
 
 // Runs the whole program; the exit code is always 0.
 int RunProgram(HINSTANCE instance);

@@ -11,7 +11,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   snapdeck::win32::RestrictLibrarySearch();
   snapdeck::win32::SetDonationAddress(SNAPDECK_DONATION_ADDRESS);
-  snapdeck::win32::SetUpdateBuild(SNAPDECK_UPDATE_VERSION, SNAPDECK_UPDATE_KEY_HEX,
+  snapdeck::win32::SetUpdateBuild(SNAPDECK_UPDATE_KEY_HEX,
                                   SNAPDECK_UPDATE_ADDRESS_FROM_ENVIRONMENT);
   const int code = snapdeck::win32::RunProgram(instance);
   snapdeck::win32::HandOverClipboard();

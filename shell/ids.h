@@ -102,6 +102,14 @@ inline constexpr int kReqShift = 30;
 inline constexpr int kReqCtrl = 31;
 inline constexpr int kReqAlt = 32;
 
+// Update window controls
+inline constexpr int kUpdateEmblem = 0;
+inline constexpr int kUpdateStatus = 1;
+inline constexpr int kUpdateCheck = 2;
+inline constexpr int kUpdateDownload = 3;  // "Update"
+inline constexpr int kUpdateCancel = 4;    // "Cancel", later "restart"
+inline constexpr int kUpdateProgress = 5;
+
 // Message bubble controls
 inline constexpr int kBubbleText = 12;
 inline constexpr int kBubbleCaption = 13;

@@ -6,21 +6,24 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <optional>
 #include <utility>
 
 #include "dialogs/bubble_win32.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
 #include "dialogs/disc_win32.h"
+#include "dialogs/modal_window_win32.h"
 #include "imaging/status.h"
-#include "platform/win32/system_libraries_win32.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/win32/system_libraries_win32.h"
 #include "shell/events_win32.h"
 #include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "update/emblem.h"
 #include "update/update_progress.h"
 #include "update/update_system_win32.h"
+#include "update/update_window_states.h"
 
 namespace snapdeck::win32 {
 namespace {
@@ -29,14 +32,17 @@ const wchar_t kTitle[] = L"vex! -kestrel's update info";
 constexpr int kSize = 240;
 constexpr COLORREF kTextColor = palette::kHouse;
 
-// Controls of the update window.
-constexpr int kEmblem = 0;
-constexpr int kStatus = 1;
-constexpr int kCheck = 2;
-constexpr int kUpdate = 3;
-constexpr int kCancel = 4;
-constexpr int kProgress = 5;
-constexpr int kButtons[] = {kCheck, kUpdate, kCancel};
+// In the order of UpdateButton.
+constexpr int kButtons[] = {id::kUpdateCheck, id::kUpdateDownload, id::kUpdateCancel};
+
+int NumberOf(UpdateButton button) { return kButtons[static_cast<int>(button)]; }
+
+std::optional<UpdateButton> ButtonOf(int number) {
+  for (UpdateButton b : kUpdateButtons) {
+    if (NumberOf(b) == number) return b;
+  }
+  return std::nullopt;
+}
 
 // Progress drawing of the open window.
 struct ProgressState {
@@ -59,7 +65,8 @@ HWND Item(int number) {
 // The status text is dark on white whatever window procedure runs.
 LRESULT CALLBACK StatusColourProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR) {
-  if (message == WM_CTLCOLORSTATIC && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == kStatus) {
+  if (message == WM_CTLCOLORSTATIC &&
+      GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == id::kUpdateStatus) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     SetTextColor(dc, kTextColor);
     SetBkColor(dc, palette::kWhite);
@@ -68,13 +75,34 @@ LRESULT CALLBACK StatusColourProc(HWND window, UINT message, WPARAM wParam, LPAR
   return DefaultSubclassProc(window, message, wParam, lParam);
 }
 
-void Enable(int number, bool on) { EnableWindow(Item(number), on ? TRUE : FALSE); }
+// The buttons as the states have them: live or not, the default marked, Cancel's
+// name, and the emblem turned to match.
+void Show(const UpdateWindowStates& states) {
+  SetWindowTextW(Item(id::kUpdateCancel), states.restartOffered() ? L"restart" : L"Cancel");
+  const std::optional<UpdateButton> chosen = states.defaultButton();
+  for (UpdateButton b : kUpdateButtons) {
+    HWND button = Item(NumberOf(b));
+    EnableWindow(button, states.live(b) ? TRUE : FALSE);
+    SendMessageW(button, BM_SETSTYLE, chosen == b ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+  if (chosen) {
+    RedrawWindow(Item(NumberOf(*chosen)), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
+  const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
+  if (emblem != nullptr) {
+    ShowPictureInControl(Item(id::kUpdateEmblem),
+                         TurnedQuarter(*emblem, states.emblemQuarterTurns()));
+  }
+}
 
 class WindowPort final : public UpdateWindowPort {
  public:
+  explicit WindowPort(UpdateWindowStates& states) : states_(states) {}
+
   void setStatus(const std::u16string& text) override {
-    SetWindowTextU16(Item(kStatus), text);
-    UpdateWindow(Item(kStatus));
+    SetWindowTextU16(Item(id::kUpdateStatus), text);
+    UpdateWindow(Item(id::kUpdateStatus));
   }
   // Cancel is live during a whole check or download, so a press between two
   // fetches is kept for the next one rather than dropped.
@@ -114,8 +142,10 @@ class WindowPort final : public UpdateWindowPort {
   void noteStop(const Event& e) {
     if (e.window != TheWindow()) return;
     if (e.kind == EventKind::Close) closeRequested = true;
-    if (closeRequested || (e.kind == EventKind::Control && e.number == kCancel) ||
-        (e.kind == EventKind::Menu && e.number == id::kKeyEscape)) {
+    const bool cancel = (e.kind == EventKind::Control && e.number == id::kUpdateCancel) ||
+                        (e.kind == EventKind::Menu && e.number == id::kKeyEscape);
+    if (closeRequested ||
+        (cancel && states_.press(UpdateButton::Cancel) == UpdateStep::StopFetch)) {
       stopRequested = true;
     }
   }
@@ -123,6 +153,9 @@ class WindowPort final : public UpdateWindowPort {
   bool stopRequested = false;
   // A close request that stopped a fetch closes the window once the fetch is over.
   bool closeRequested = false;
+
+ private:
+  UpdateWindowStates& states_;
 };
 
 UpdateContext Context(UpdateSystem& system, WindowPort& port) {
@@ -154,117 +187,82 @@ void DrawUpdateProgress(int maximum, int value) {
   // same.
   if (!state.bar.draw(kUpdateBarWidth, knob)) state.bar.draw(kUpdateBarWidth, -1);
   const Picture& shown = TheShell().pictures.put(id::kPicUpdateProgress, state.bar.picture());
-  ShowPictureInControl(Item(kProgress), shown);
+  ShowPictureInControl(Item(id::kUpdateProgress), shown);
   PumpOneEvent();
 }
 
-void ShowDefaultButton() {
-  int chosen = -1;
-  for (int i = 0; i < 3; ++i) {
-    HWND button = Item(kButtons[i]);
-    const bool isDefault = chosen < 0 && button != nullptr && IsWindowEnabled(button);
-    if (isDefault) chosen = i;
-    SendMessageW(button, BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-  }
-  if (chosen >= 0) {
-    HWND button = Item(kButtons[chosen]);
-    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  }
-  // Check, Update and Cancel turn the emblem by 0, 1 and 2 quarters; none by 3.
-  const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
-  if (emblem != nullptr)
-    ShowPictureInControl(Item(kEmblem), TurnedQuarter(*emblem, chosen < 0 ? 3 : chosen));
-}
-
 int RunUpdateWindow() {
-  if (TheWindow() != nullptr) return 0;
   UpdateInfo& info = TheUpdateInfo();
   HWND parent = WindowByNumber(info.parentWindow);
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (parent != nullptr) GetWindowRect(parent, &area);
-  const int x = area.left + (area.right - area.left - kSize) / 2;
-  const int y = area.top + (area.bottom - area.top - kSize) / 2;
-  HWND window = CreateWindowExW(0, ProgramWindowClass(), kTitle, WS_POPUP, x, y, kSize, kSize,
-                                parent, nullptr, TheShell().instance, nullptr);
-  if (window == nullptr) return 0;
-  RegisterWindow(id::kUpdateWindow, window);
-  // Declared after the window, so they are released once it is gone.
-  const UniqueGdi<HBRUSH> disc =
-      DiscBrush(id::kPicUpdateDisc, palette::kNavy, palette::kSteel, palette::kSky, kSize);
+  // Declared before the window, so it is released once the window is gone.
+  UniqueGdi<HBRUSH> disc;
+  ModalSpec spec;
+  spec.number = id::kUpdateWindow;
+  spec.title = kTitle;
+  spec.width = kSize;
+  spec.height = kSize;
+  spec.owner = parent;
+  ModalWindow modal(spec);
+  if (!modal) return 0;
+  HWND window = modal.get();
+  disc = DiscBrush(id::kPicUpdateDisc, palette::kNavy, palette::kSteel, palette::kSky, kSize);
   SetWindowBackground(window, disc.get());
   SubclassWindow(window, StatusColourProc, 0, 0);
-  if (parent != nullptr) EnableWindow(parent, FALSE);
 
   const Picture* emblem = TheShell().pictures.find(id::kPicEmblem);
   const int emblemSize = emblem != nullptr ? emblem->width : 48;
   MakeDialogControl(window, L"Static", u"", SS_BITMAP, 0, {86, 131, emblemSize, emblemSize},
-                    kEmblem);
+                    id::kUpdateEmblem);
   MakeDialogControl(window, L"Static",
                     u"vex!\r\n-kestrel's update info\r\nfor: [" + info.programName + u"]\r\n",
-                    SS_SUNKEN, 0, {45, 45, 150, 50}, kStatus);
+                    SS_SUNKEN, 0, {45, 45, 150, 50}, id::kUpdateStatus);
   MakeDialogControl(window, L"Static", u"", SS_BITMAP | SS_SUNKEN, 0, {18, 107, 200, 10},
-                    kProgress);
+                    id::kUpdateProgress);
   MakeDialogControl(window, L"Button", u"Check", BS_PUSHBUTTON | WS_TABSTOP, 0, {35, 135, 40, 40},
-                    kCheck);
+                    id::kUpdateCheck);
   MakeDialogControl(window, L"Button", u"Update", BS_PUSHBUTTON | WS_TABSTOP, 0, {145, 135, 60, 40},
-                    kUpdate);
+                    id::kUpdateDownload);
   MakeDialogControl(window, L"Button", u"Cancel", BS_PUSHBUTTON | BS_MULTILINE | WS_TABSTOP, 0,
-                    {85, 190, 50, 30}, kCancel);
-  const int keys[] = {VK_ESCAPE, VK_RETURN};
-  const int numbers[] = {id::kKeyEscape, id::kKeyEnter};
-  const UniqueAccel shortcuts(MakeShortcutTable(keys, numbers, 2));
-  SetWindowShortcuts(window, shortcuts.get());
+                    {85, 190, 50, 30}, id::kUpdateCancel);
+  modal.ReleasePictureAtClose(id::kUpdateEmblem);
+  modal.ReleasePictureAtClose(id::kUpdateProgress);
 
   ShapeAsDisc(window, kSize);
   SetForegroundWindow(window);
-  Enable(kUpdate, false);
-  bool restart = false;
+  UpdateWindowStates states;
   Progress() = ProgressState{};
   DrawUpdateProgress(100, 0);
-  ShowDefaultButton();
+  Show(states);
 
   std::unique_ptr<UpdateSystem> system = MakeWin32UpdateSystem();
-  WindowPort port;
+  WindowPort port(states);
   bool started = false;
   Event e;
-  for (bool open = true; open && WaitEvent(e);) {
-    if (e.window != window) continue;
-    if (e.kind == EventKind::Close) break;
-    if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(kCancel);
+  for (bool open = true; open && modal.Next(e);) {
+    if (e.kind == EventKind::Menu && e.number == id::kKeyEscape) ClickControl(id::kUpdateCancel);
     if (e.kind == EventKind::Menu && e.number == id::kKeyEnter) {
-      for (int number : kButtons) {
-        if (IsWindowEnabled(Item(number))) {
-          ClickControl(number);
-          break;
-        }
-      }
+      if (const std::optional<UpdateButton> b = states.defaultButton()) ClickControl(NumberOf(*b));
     }
-    if (e.kind != EventKind::Control) continue;
+    const std::optional<UpdateButton> button =
+        e.kind == EventKind::Control ? ButtonOf(e.number) : std::nullopt;
+    if (!button) continue;
     UpdateContext c = Context(*system, port);
-    switch (e.number) {
-      case kCheck:
-        // Cancel stays live: it stops the fetch.
-        Enable(kCheck, false);
-        ShowDefaultButton();
-        if (CheckForUpdate(c)) Enable(kUpdate, true);
-        Enable(kCancel, true);
-        ShowDefaultButton();
+    switch (const UpdateStep step = states.press(*button)) {
+      case UpdateStep::Check:
+      case UpdateStep::Download:
+        Show(states);
+        states.ended(step == UpdateStep::Check ? CheckForUpdate(c) : DownloadUpdate(c));
+        Show(states);
         break;
-      case kUpdate:
-        Enable(kUpdate, false);
-        ShowDefaultButton();
-        if (DownloadUpdate(c)) {
-          SetWindowTextW(Item(kCancel), L"restart");
-          restart = true;
-        }
-        Enable(kCancel, true);
-        ShowDefaultButton();
-        break;
-      case kCancel:
-        if (restart) started = StartRestart(TheUpdateInfo(), TheShell().info, *system);
+      case UpdateStep::Restart:
+        started = StartRestart(TheUpdateInfo(), TheShell().info, *system);
         open = false;
         break;
-      default:
+      case UpdateStep::Close:
+        open = false;
+        break;
+      case UpdateStep::Nothing:
+      case UpdateStep::StopFetch:
         break;
     }
     // A stop that came after the last fetch stops nothing later.
@@ -272,11 +270,7 @@ int RunUpdateWindow() {
     if (port.closeRequested) open = false;
   }
 
-  SetWindowShortcuts(window, nullptr);
-  RemoveSubclass(window, StatusColourProc, 0);
-  if (parent != nullptr) EnableWindow(parent, TRUE);
-  DestroyWindow(window);
-  ForgetWindow(id::kUpdateWindow);
+  modal.Close();
   TheShell().pictures.release(id::kPicUpdateDisc);
   if (parent != nullptr) SetForegroundWindow(parent);
   return started ? 1 : 0;

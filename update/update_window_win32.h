@@ -17,10 +17,6 @@ int RunUpdateWindow();
 // control 5.
 void DrawUpdateProgress(int maximum, int value);
 
-// Marks the first enabled button of Check, Update, Cancel as default and turns
-// the emblem to match (a fourth position while none is enabled).
-void ShowDefaultButton();
-
 // The update switches at start-up; false when the program must end at once.
 bool HandleUpdateSwitches();
 

@@ -17,8 +17,6 @@ namespace e2e {
 namespace {
 
 const wchar_t kUpdateTitle[] = L"vex! -kestrel's update info";
-// Update window controls.
-constexpr int kStatus = 1, kCheck = 2, kUpdate = 3, kCancel = 4;
 
 std::wstring HexOf(const snapdeck::Sha256Digest& digest) {
   std::wstring out;
@@ -122,18 +120,19 @@ class Update : public E2eTest {
   }
   // Waits until the status text contains the words.
   bool StatusSays(HWND window, const std::wstring& words, int timeoutMs = 30000) {
-    const bool said =
-        WaitUntil([&] { return Text(Control(window, kStatus)).find(words) != std::wstring::npos; },
-                  timeoutMs);
-    if (!said) ADD_FAILURE() << "status is \"" << Utf8(Text(Control(window, kStatus))) << "\"";
+    const bool said = WaitUntil(
+        [&] { return Text(Control(window, id::kUpdateStatus)).find(words) != std::wstring::npos; },
+        timeoutMs);
+    if (!said)
+      ADD_FAILURE() << "status is \"" << Utf8(Text(Control(window, id::kUpdateStatus))) << "\"";
     return said;
   }
   // Check, then Update once it is offered.
   void StartDownload(HWND window) {
-    Click(Control(window, kCheck));
+    Click(Control(window, id::kUpdateCheck));
     ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
-    ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
-    Click(Control(window, kUpdate));
+    ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, id::kUpdateDownload)); }, 5000));
+    Click(Control(window, id::kUpdateDownload));
   }
   // Check, then Update; leaves the window with the download's status shown.
   void CheckAndDownload(HWND window) {
@@ -141,15 +140,16 @@ class Update : public E2eTest {
     // Cancel stays enabled during the download; its end shows in the status.
     ASSERT_TRUE(WaitUntil(
         [&] {
-          const std::wstring status = Text(Control(window, kStatus));
+          const std::wstring status = Text(Control(window, id::kUpdateStatus));
           return status.rfind(L"Download", 0) == 0 || status.rfind(L"Update refused!", 0) == 0;
         },
         60000))
-        << "the download did not end: " << Utf8(Text(Control(window, kStatus)));
+        << "the download did not end: " << Utf8(Text(Control(window, id::kUpdateStatus)));
   }
   // Publishes the line that tools/release.sh wrote with the tests' key for
-  // version 1.68, with the address of this test's copy of its exe; the exe.
-  std::optional<Bytes> PublishRelease() {
+  // version 1.68, with the address of this test's copy of its exe; the exe, and the
+  // version of that line in version.
+  std::optional<Bytes> PublishRelease(std::wstring& version) {
     const std::wstring release = Env(L"SNAPDECK_TEST_RELEASE");
     EXPECT_FALSE(release.empty()) << "SNAPDECK_TEST_RELEASE is not set (run through tools/test.sh)";
     std::optional<Bytes> newer = ReadFileBytes(JoinPath(release, L"Snapdeck.exe"));
@@ -160,12 +160,14 @@ class Update : public E2eTest {
       line += static_cast<wchar_t>((*document)[i] | ((*document)[i + 1] << 8));
     }
     EXPECT_EQ(line.substr(line.size() - 2), L"\r\n");
-    const std::size_t third = line.find(L'|', line.find(L'|') + 1);
+    const std::size_t second = line.find(L'|');
+    const std::size_t third = line.find(L'|', second + 1);
     const std::size_t fourth = line.find(L'|', third + 1);
     if (fourth == std::wstring::npos || !WriteFileBytes(JoinPath(folder_, L"release.exe"), *newer)) {
       ADD_FAILURE() << "cannot publish " << Utf8(line);
       return std::nullopt;
     }
+    version = line.substr(second + 1, third - second - 1);
     Publish(line.substr(0, third + 1) + FileUrl(L"release.exe") + line.substr(fourth));
     return newer;
   }
@@ -174,10 +176,11 @@ class Update : public E2eTest {
     Program* old = nullptr;
     HWND window = nullptr;
     Bytes newer;  // the release
+    std::wstring version;  // the release's, as its line names it
     Bytes exe;    // the running build
   };
   void DownloadRelease(Downloaded& d) {
-    const std::optional<Bytes> newer = PublishRelease();
+    const std::optional<Bytes> newer = PublishRelease(d.version);
     ASSERT_TRUE(newer.has_value());
     const std::optional<Bytes> exe = ReadFileBytes(TestBuildExe(L"SnapdeckSigned.exe"));
     ASSERT_TRUE(exe.has_value());
@@ -192,7 +195,7 @@ class Update : public E2eTest {
                            L"Download succeeded!\r\nUpdate "
                            L"prepared!\r\nProgram restart required..."));
     ASSERT_TRUE(
-        WaitUntil([&] { return Text(Control(d.window, kCancel)) == L"restart"; }, 5000));
+        WaitUntil([&] { return Text(Control(d.window, id::kUpdateCancel)) == L"restart"; }, 5000));
   }
   // Takes over the program that shows the window, so that the test ends it.
   Program& AdoptProgramOf(HWND window) {
@@ -209,13 +212,14 @@ class Update : public E2eTest {
     const bool shown = WaitUntil(
         [&] {
           bubble = FindAnyWindowTitled(kBubbleTitle);
-          return bubble != nullptr && Text(Control(bubble, 12)).rfind(words, 0) == 0;
+          return bubble != nullptr && Text(Control(bubble, id::kBubbleText)).rfind(words, 0) == 0;
         },
         60000);
     if (!shown) {
       ADD_FAILURE() << "no bubble saying \"" << Utf8(words) << "\""
-                    << (bubble != nullptr ? ": it says " + Utf8(Text(Control(bubble, 12)))
-                                          : std::string());
+                    << (bubble != nullptr
+                            ? ": it says " + Utf8(Text(Control(bubble, id::kBubbleText)))
+                            : std::string());
       return nullptr;
     }
     AdoptProgramOf(bubble);
@@ -237,29 +241,29 @@ TEST_F(Update, BangOpensTheWindowAndCheckFindsNoNewerVersion) {
   const RECT r = ScreenRect(window);
   EXPECT_EQ(r.right - r.left, 240);
   EXPECT_EQ(r.bottom - r.top, 240);
-  EXPECT_EQ(Text(Control(window, kStatus)),
+  EXPECT_EQ(Text(Control(window, id::kUpdateStatus)),
             L"vex!\r\n-kestrel's update info\r\nfor: [Snapdeck]\r\n");
-  EXPECT_EQ(Text(Control(window, kCheck)), L"Check");
-  EXPECT_EQ(Text(Control(window, kCancel)), L"Cancel");
-  EXPECT_TRUE(Enabled(Control(window, kCheck)));
-  EXPECT_FALSE(Enabled(Control(window, kUpdate)));
-  const RECT check = RectInParent(Control(window, kCheck));
+  EXPECT_EQ(Text(Control(window, id::kUpdateCheck)), L"Check");
+  EXPECT_EQ(Text(Control(window, id::kUpdateCancel)), L"Cancel");
+  EXPECT_TRUE(Enabled(Control(window, id::kUpdateCheck)));
+  EXPECT_FALSE(Enabled(Control(window, id::kUpdateDownload)));
+  const RECT check = RectInParent(Control(window, id::kUpdateCheck));
   EXPECT_EQ(check.left, 35);
   EXPECT_EQ(check.top, 135);
-  const RECT cancel = RectInParent(Control(window, kCancel));
+  const RECT cancel = RectInParent(Control(window, id::kUpdateCancel));
   EXPECT_EQ(cancel.left, 85);
   EXPECT_EQ(cancel.top, 190);
 
   // Return presses the first enabled button: Check.
   PressKey(window, VK_RETURN);
   ASSERT_TRUE(StatusSays(window, L"Already up2date!"));
-  EXPECT_EQ(Text(Control(window, kStatus)),
+  EXPECT_EQ(Text(Control(window, id::kUpdateStatus)),
             L"current version: 1.67\r\nlatest version: 1.67\r\nAlready up2date!");
-  EXPECT_FALSE(Enabled(Control(window, kCheck))) << "a second check is not offered";
-  EXPECT_FALSE(Enabled(Control(window, kUpdate)));
+  EXPECT_FALSE(Enabled(Control(window, id::kUpdateCheck))) << "a second check is not offered";
+  EXPECT_FALSE(Enabled(Control(window, id::kUpdateDownload)));
 
   // Now Return reaches Cancel, which closes the window.
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kCancel)); }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, id::kUpdateCancel)); }, 5000));
   PressKey(window, VK_RETURN);
   EXPECT_TRUE(p.WaitWindowGone(kUpdateTitle));
   EXPECT_TRUE(WaitUntil([&] { return Enabled(main); }, 5000));
@@ -270,12 +274,12 @@ TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
   auto [p, main, window] = StartWithUpdateWindow(L"SnapdeckSigned.exe", true);
   ASSERT_NE(window, nullptr);
-  Click(Control(window, kCheck));
+  Click(Control(window, id::kUpdateCheck));
   ASSERT_TRUE(StatusSays(window, L"Do you want to update?"));
-  EXPECT_EQ(Text(Control(window, kStatus)),
+  EXPECT_EQ(Text(Control(window, id::kUpdateStatus)),
             L"current version: 1.67\r\nlatest version: 1.7\r\nDo you want to "
             L"update?");
-  EXPECT_TRUE(WaitUntil([&] { return Enabled(Control(window, kUpdate)); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return Enabled(Control(window, id::kUpdateDownload)); }, 5000));
   PressKey(window, VK_ESCAPE);
   ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
 
@@ -283,7 +287,7 @@ TEST_F(Update, F6ChecksAndFailuresAreShownInTheWindow) {
   DeleteFileW(JoinPath(folder_, L"vex!.utx").c_str());
   window = OpenUpdateWindow(p, main);
   ASSERT_NE(window, nullptr);
-  Click(Control(window, kCheck));
+  Click(Control(window, id::kUpdateCheck));
   ASSERT_TRUE(StatusSays(window, L"Sorry, cannot retrieve update info, error: *not found*; 404"));
   PressKey(window, VK_ESCAPE);
   ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
@@ -294,7 +298,7 @@ TEST_F(Update, TheShippedProgramTakesTheAddressOnlyFromItsBuild) {
   Publish(L"Snapdeck|1.7|http://127.0.0.1/x.exe\r\n");
   auto [p, main, window] = StartWithUpdateWindow(L"");
   ASSERT_NE(window, nullptr);
-  Click(Control(window, kCheck));
+  Click(Control(window, id::kUpdateCheck));
   EXPECT_TRUE(StatusSays(window, L"Sorry, cannot retrieve update info, error: "));
   PressKey(window, VK_ESCAPE);
   ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
@@ -337,8 +341,8 @@ TEST_F(Update, RefusedUpdatesLeaveTheProgramAsItWas) {
     ASSERT_NE(window, nullptr);
     CheckAndDownload(window);
     EXPECT_TRUE(StatusSays(window, c.failure));
-    EXPECT_EQ(Text(Control(window, kCancel)), L"Cancel") << "no restart is offered";
-    EXPECT_FALSE(Enabled(Control(window, kUpdate)));
+    EXPECT_EQ(Text(Control(window, id::kUpdateCancel)), L"Cancel") << "no restart is offered";
+    EXPECT_FALSE(Enabled(Control(window, id::kUpdateDownload)));
     PressKey(window, VK_RETURN);
     ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
     EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
@@ -349,10 +353,10 @@ TEST_F(Update, RefusedUpdatesLeaveTheProgramAsItWas) {
   Publish(SignedLine(L"1.5", L"new.exe") + L"\r\n");
   HWND window = OpenUpdateWindow(p, main);
   ASSERT_NE(window, nullptr);
-  Click(Control(window, kCheck));
+  Click(Control(window, id::kUpdateCheck));
   EXPECT_TRUE(StatusSays(window, L"latest version: 1.5\r\nAlready up2date!"));
-  EXPECT_FALSE(Enabled(Control(window, kUpdate)));
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, kCancel)); }, 5000));
+  EXPECT_FALSE(Enabled(Control(window, id::kUpdateDownload)));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(window, id::kUpdateCancel)); }, 5000));
   PressKey(window, VK_RETURN);
   ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
 
@@ -370,7 +374,7 @@ TEST_F(Update, ABuildWithoutKeyChecksButRefusesToInstall) {
   CheckAndDownload(window);
   EXPECT_TRUE(StatusSays(
       window, L"Update refused! *this build has no update key and installs no updates*"));
-  EXPECT_EQ(Text(Control(window, kCancel)), L"Cancel");
+  EXPECT_EQ(Text(Control(window, id::kUpdateCancel)), L"Cancel");
   PressKey(window, VK_RETURN);
   ASSERT_TRUE(p.WaitWindowGone(kUpdateTitle));
   EndWithEsc(p, main);
@@ -385,7 +389,7 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe")), d.newer);
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"tmp!Snapdeck.exe")), d.exe);
 
-  Click(Control(d.window, kCancel));
+  Click(Control(d.window, id::kUpdateCancel));
   auto code = d.old->WaitExit();
   ASSERT_TRUE(code.has_value()) << "the old version did not end after restart";
   EXPECT_EQ(*code, 0u);
@@ -400,8 +404,9 @@ TEST_F(Update, APublishedReleaseInstallsThroughBothSwitches) {
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
 
   Click(Control(bubble, id::kBubbleOk));
-  HWND newMain = WaitMain(next);
-  ASSERT_NE(newMain, nullptr);
+  // The release shows the version it was published and compared as.
+  HWND newMain = next.WaitWindow(L"Snapdeck " + d.version);
+  ASSERT_NE(newMain, nullptr) << "no main window titled \"Snapdeck " << Utf8(d.version) << "\"";
   // The old version is kept until the new one has started.
   EXPECT_TRUE(WaitUntil([&] { return !FileExists(JoinPath(folder_, L"old!Snapdeck.exe")); }, 5000));
   EndWithEsc(next, newMain);
@@ -415,7 +420,7 @@ TEST_F(Update, ADownloadChangedBeforeRestartIsRefusedAtTheSwap) {
   Bytes changed = d.newer;
   changed.push_back('!');
   ASSERT_TRUE(WriteFileBytes(JoinPath(folder_, L"vex!Snapdeck.exe"), changed));
-  Click(Control(d.window, kCancel));
+  Click(Control(d.window, id::kUpdateCancel));
   ASSERT_TRUE(d.old->WaitExit().has_value());
 
   // The copy refuses it and lets the old version go on.
@@ -424,7 +429,7 @@ TEST_F(Update, ADownloadChangedBeforeRestartIsRefusedAtTheSwap) {
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, L"Snapdeck.exe")), d.exe) << "the program changed";
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"vex!Snapdeck.exe")));
   EXPECT_FALSE(FileExists(JoinPath(folder_, L"old!Snapdeck.exe")));
-  Click(Control(bubble, 14));
+  Click(Control(bubble, id::kBubbleOk));
   HWND again = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (again = FindAnyWindowTitled(kMainTitle)) != nullptr; },
                         30000))
@@ -442,13 +447,13 @@ TEST_F(Update, CancelStopsADownloadThatTricklesWithinASecond) {
   ASSERT_NE(window, nullptr);
   ASSERT_NO_FATAL_FAILURE(StartDownload(window));
   ASSERT_TRUE(StatusSays(window, L"trying to download..."));
-  ASSERT_TRUE(Enabled(Control(window, kCancel))) << "Cancel stays live during a fetch";
+  ASSERT_TRUE(Enabled(Control(window, id::kUpdateCancel))) << "Cancel stays live during a fetch";
 
   // Clicks made before the fetch has begun are dropped; this one comes while the
   // server trickles.
   ASSERT_TRUE(WaitUntil([&] { return ServerAnswer(L"/trickling") != L"0"; }, 10000));
   const ULONGLONG clicked = GetTickCount64();
-  Click(Control(window, kCancel));
+  Click(Control(window, id::kUpdateCancel));
   ASSERT_TRUE(StatusSays(window, L"Download failed! *cancelled*", 10000));
   const ULONGLONG took = GetTickCount64() - clicked;
   std::printf("Cancel stopped the trickling download after %llu ms\n", took);
