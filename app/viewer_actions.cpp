@@ -12,9 +12,6 @@
 namespace snapdeck {
 namespace {
 
-constexpr int kCopySound = 6;
-constexpr int kDeleteSound = 7;
-
 // Files whose extension differs from a format's only in letter case are written in
 // that format, never as a bitmap under a ".PNG" or ".JPG" name.
 int WriterIndexOf(std::u16string_view extension) {
@@ -61,7 +58,7 @@ void Copy(ViewerActionContext& ctx, const ShotFile& shot) {
     ctx.host.setStatus(kLoadFailed);
     return;
   }
-  PlayIfSoundOn(ctx, kCopySound);
+  PlayIfSoundOn(ctx, id::kSoundCopied);
   if (!ctx.host.putOnClipboard(*picture)) ctx.host.setStatus(kCopyFailed);
 }
 
@@ -105,7 +102,7 @@ void AddFrame(ViewerActionContext& ctx, const ShotFile& shot, bool withBubble) {
 
 void Delete(ViewerActionContext& ctx, const ShotFile& shot) {
   // The sound answers the key press, so it plays whether or not the file goes.
-  PlayIfSoundOn(ctx, kDeleteSound);
+  PlayIfSoundOn(ctx, id::kSoundDeleted);
   if (!ctx.files.deleteFile(shot.path)) {
     ctx.host.setStatus(kDeleteFailed);
     return;
