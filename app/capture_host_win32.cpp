@@ -86,6 +86,9 @@ void MainWindowCaptureHost::runBeside(const std::function<void()>& work) {
     work();
     return;
   }
+  // What waits already (a repaint of the status picture) is handled while the work
+  // starts; the wait below wakes for what comes after.
+  PumpAllEvents();
   const HANDLE handles[2] = {thread.get(), beside.reported.get()};
   for (;;) {
     const DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);

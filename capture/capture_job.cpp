@@ -172,8 +172,8 @@ DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
       ctx.host.drawProgress(p);
     }
   };
-  ctx.host.drawProgress(0);
-  // The window goes on painting while the bytes come, rather than between reads.
+  // The window goes on painting while the bytes come, rather than between reads; the
+  // bar starts at 0 once the header has come.
   DecodeResult r;
   ctx.host.runBeside(
       [&] { r = ctx.phones->client().screenshot(session.serial[i], killMs, progress); });
@@ -331,7 +331,8 @@ void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
   // Picture 24 is this device's result only, so a failed device never shows another's.
   ctx.pictures.release(kPicWork);
   if (!session.PIN[i].empty()) {
-    ctx.host.pumpAllEvents();
+    // A phone's transfer runs beside the window, which answers its events meanwhile.
+    if (!session.phone[i]) ctx.host.pumpAllEvents();
     if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
     bool shot = false;
     if (session.phone[i]) {
