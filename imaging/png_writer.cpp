@@ -30,6 +30,9 @@ constexpr std::size_t kShortSearchBytes = 1024 * 1024;
 constexpr std::size_t kWindowBytes = 32768;
 // Large IDAT chunks: 12 bytes of chunk frame per MiB.
 constexpr std::size_t kIdatBytes = 1024 * 1024;
+// Repeated rows of at least this many bytes in a row (a phone's empty background) are
+// all zeros once filtered; run-length coding finds the same matches many times faster.
+constexpr std::size_t kRepeatStretchBytes = 64 * 1024;
 
 struct PngLayout {
   int width = 0, height = 0;
@@ -265,10 +268,37 @@ struct DeflatedPart {
   bool ok = false;
 };
 
-// The window is what precedes the part in the stream (its last 32 KiB are used).
-void DeflatePart(const std::uint8_t* data, std::size_t from, std::size_t to, bool last,
-                 const RowPlan& plan, const std::vector<std::uint8_t>& window,
-                 DeflatedPart& out) {
+// Rows [begin, end) of a part, cut where deflate's strategy changes: stretches of
+// repeated rows long enough to be worth run-length coding, and the rows between.
+struct Stretch {
+  std::size_t begin, end;
+  bool repeats;
+};
+std::vector<Stretch> Stretches(const RowPlan& plan, std::size_t begin, std::size_t end,
+                               std::size_t lineBytes) {
+  std::vector<Stretch> out;
+  std::size_t y = begin;
+  while (y < end) {
+    std::size_t runEnd = y;
+    while (runEnd < end && plan.filters[runEnd] == kUp) ++runEnd;
+    if ((runEnd - y) * lineBytes >= kRepeatStretchBytes) {
+      out.push_back({y, runEnd, true});
+      y = runEnd;
+      continue;
+    }
+    // Ordinary rows, up to the next stretch long enough.
+    if (out.empty() || out.back().repeats) out.push_back({y, y, false});
+    out.back().end = std::max(runEnd, y + 1);
+    y = out.back().end;
+  }
+  return out;
+}
+
+// Deflates rows [begin, end) of lineBytes each. The window is what precedes the part in
+// the stream (its last 32 KiB are used).
+void DeflatePart(const std::uint8_t* data, std::size_t begin, std::size_t end,
+                 std::size_t lineBytes, bool last, const RowPlan& plan,
+                 const std::vector<std::uint8_t>& window, DeflatedPart& out) {
   z_stream z{};
   if (deflateInit2(&z, plan.level, Z_DEFLATED, -15, plan.memLevel, plan.strategy) != Z_OK) return;
   if (plan.shortSearch) deflateTune(&z, 4, 4, 16, 3);
@@ -276,16 +306,33 @@ void DeflatePart(const std::uint8_t* data, std::size_t from, std::size_t to, boo
   if (dictionary > 0)
     deflateSetDictionary(&z, window.data() + window.size() - dictionary,
                          static_cast<uInt>(dictionary));
-  const std::size_t room = deflateBound(&z, static_cast<uLong>(to - from)) + 16;
+  const std::vector<Stretch> stretches = Stretches(plan, begin, end, lineBytes);
+  const std::size_t from = begin * lineBytes, to = end * lineBytes;
+  // Each change of strategy ends a block: a few hundred bytes of room for each.
+  const std::size_t room =
+      deflateBound(&z, static_cast<uLong>(to - from)) + 16 + 512 * stretches.size();
   out.bytes.reset(new (std::nothrow) std::uint8_t[room]);
   if (out.bytes) {
-    z.next_in = const_cast<Bytef*>(data + from);
-    z.avail_in = static_cast<uInt>(to - from);
     z.next_out = out.bytes.get();
     z.avail_out = static_cast<uInt>(room);
-    const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-    // The bound covers the whole part, so one call consumes it all.
-    out.ok = z.avail_in == 0 && (last ? result == Z_STREAM_END : result == Z_OK);
+    bool ok = true;
+    int strategy = plan.strategy;
+    for (std::size_t i = 0; ok && i < stretches.size(); ++i) {
+      const Stretch& s = stretches[i];
+      const int wanted = s.repeats ? Z_RLE : plan.strategy;
+      if (wanted != strategy) {
+        ok = deflateParams(&z, plan.level, wanted) == Z_OK;
+        strategy = wanted;
+      }
+      z.next_in = const_cast<Bytef*>(data + s.begin * lineBytes);
+      z.avail_in = static_cast<uInt>((s.end - s.begin) * lineBytes);
+      const bool final = i + 1 == stretches.size();
+      const int result = deflate(&z, !final ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH);
+      // The room covers the whole part, so each call consumes all it is given.
+      ok = ok && z.avail_in == 0 &&
+           (final && last ? result == Z_STREAM_END : result == Z_OK);
+    }
+    out.ok = ok;
     out.size = z.total_out;
   }
   deflateEnd(&z);
@@ -331,10 +378,16 @@ bool WritePng(const PngLayout& l, const RowPlan& plan, std::vector<std::uint8_t>
     std::vector<std::uint8_t> prev(rowBytes, 0), row(rowBytes);
     if (begin > 0) RawRow(l, static_cast<int>(begin - 1), prev.data());
     for (std::size_t y = begin; y < end; ++y) {
-      RawRow(l, static_cast<int>(y), row.data());
-      int type = plan.filters[y];
-      if (type == kSmallest) type = SmallestFilter(row.data(), prev.data(), rowBytes, bpp);
       std::uint8_t* line = out + lineBytes * (y - begin);
+      int type = plan.filters[y];
+      if (type == kUp) {
+        // A repeated row: all zeros, and the row above stays the one above.
+        line[0] = kUp;
+        std::memset(line + 1, 0, rowBytes);
+        continue;
+      }
+      RawRow(l, static_cast<int>(y), row.data());
+      if (type == kSmallest) type = SmallestFilter(row.data(), prev.data(), rowBytes, bpp);
       line[0] = static_cast<std::uint8_t>(type);
       FilterRow(type, row.data(), prev.data(), rowBytes, bpp, line + 1);
       row.swap(prev);
@@ -354,7 +407,7 @@ bool WritePng(const PngLayout& l, const RowPlan& plan, std::vector<std::uint8_t>
       window.resize(rows * lineBytes);
       filterRows(begin - rows, begin, window.data());
     }
-    DeflatePart(data.get(), begin * lineBytes, end * lineBytes, part == parts - 1, plan, window,
+    DeflatePart(data.get(), begin, end, lineBytes, part == parts - 1, plan, window,
                 deflated[static_cast<std::size_t>(part)]);
   });
   if (!done) return false;

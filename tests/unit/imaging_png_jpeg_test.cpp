@@ -239,8 +239,11 @@ TEST(ImagingPng, EveryKindOfScreenRoundTripsBitExactly) {
   const Picture bigPhoto = PhotoPicture(420, 400);
   Picture bigScreen = MakePicture(700, 200, MakeRgb(0xF4, 0xF4, 0xF0));
   for (int y = 0; y < 200; y += 20) Blit(bigScreen, flat, (y * 7) % 400, y);
+  // A phone's screen: long stretches of one background between a few busy rows.
+  Picture tallScreen = MakePicture(800, 900, MakeRgb(0xF4, 0xF4, 0xF0));
+  for (int y : {0, 430, 860}) Blit(tallScreen, flat, y % 500, y);
   for (const Picture& source :
-       {flat, palette, photo, viewer, translucentPhoto, bigPhoto, bigScreen}) {
+       {flat, palette, photo, viewer, translucentPhoto, bigPhoto, bigScreen, tallScreen}) {
     // As saved at 100% and at 200%, where every row and pixel comes twice.
     for (const Picture& p : {source, ScaleByIndex(source, 5)}) {
       const Bytes file = EncodePng(p);
