@@ -1,6 +1,7 @@
 #include "capture/adb_client.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -15,6 +16,8 @@ constexpr int kConnectTimeoutMs = 2000;
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kRawHeader = 12;
 constexpr std::size_t kRawHeaderWithColourSpace = 16;
+// Room for the colour space word the longer header puts before the rows.
+constexpr std::size_t kSpace = kRawHeaderWithColourSpace - kRawHeader;
 // A PNG of a picture within the budget is never much larger than its raw pixels.
 constexpr std::uint64_t kMaxPngBytes = kMaxPicturePixels * 4 + (std::uint64_t{1} << 20);
 // After a listing the server closes the connection; we do not wait long for that.
@@ -97,11 +100,32 @@ AdbStatus ReadStatus(Reader& r) {
   return Fail(message);
 }
 
-AdbStatus Request(Reader& r, std::string_view service) {
+AdbStatus Request(Reader& r, std::string_view service,
+                  const std::function<void()>& whileWaiting = {}) {
   const std::string request = HostRequest(service);
   if (request.empty()) return Fail("request too long");
   if (!r.send(request)) return Fail("request not sent");
+  if (whileWaiting) whileWaiting();
   return ReadStatus(r);
+}
+
+static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
+
+// RGBA bytes as our pixels (0xAARRGGBB), in blocks the compiler vectorises. out may be
+// the same memory as in or lie before it: each block is read whole before it is written.
+void RgbaToPixels(const std::uint8_t* in, std::uint32_t* out, std::size_t count,
+                  std::uint32_t opaque) {
+  constexpr std::size_t kBlock = 64;
+  std::uint32_t block[kBlock];
+  for (std::size_t i = 0; i < count; i += kBlock) {
+    const std::size_t n = std::min(kBlock, count - i);
+    std::memcpy(block, in + 4 * i, 4 * n);
+    for (std::size_t k = 0; k < kBlock; ++k) {
+      const std::uint32_t v = block[k];
+      block[k] = (v & 0xFF00FF00u) | (v >> 16 & 0xFFu) | (v & 0xFFu) << 16 | opaque;
+    }
+    std::memcpy(out + i, block, 4 * n);
+  }
 }
 
 std::uint32_t Expand(std::uint32_t v, int bits) {
@@ -226,12 +250,8 @@ DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t* in = data + header;
   // The common case of phones, a loop of its own: millions of pixels per shot.
   if (format == kScreencapRgba8888 || format == kScreencapRgbx8888) {
-    const std::uint32_t opaque = format == kScreencapRgbx8888 ? 0xFF000000u : 0;
-    for (std::uint32_t& out : p.pixels) {
-      out = (std::uint32_t{in[3]} << 24 | opaque) | (std::uint32_t{in[0]} << 16) |
-            (std::uint32_t{in[1]} << 8) | in[2];
-      in += 4;
-    }
+    RgbaToPixels(in, p.pixels.data(), p.pixels.size(),
+                 format == kScreencapRgbx8888 ? 0xFF000000u : 0);
     r.ok = true;
     return r;
   }
@@ -292,7 +312,8 @@ AdbStatus AdbClient::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs) 
 
 std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
                                                    std::string_view service,
-                                                   std::uint64_t deadlineMs, AdbStatus& status) {
+                                                   std::uint64_t deadlineMs, AdbStatus& status,
+                                                   const std::function<void()>& whileWaiting) {
   const std::uint64_t now = clock_.nowMs();
   const int left =
       deadlineMs > now ? static_cast<int>(std::min<std::uint64_t>(deadlineMs - now, 1 << 30)) : 0;
@@ -309,7 +330,7 @@ std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
   Reader r(*c, clock_, deadlineMs);
   status = Request(r, "host:transport:" + serial);
   if (!status.ok()) return nullptr;
-  status = Request(r, service);
+  status = Request(r, service, whileWaiting);
   if (!status.ok()) {
     status.serviceRefused = true;
     return nullptr;
@@ -343,7 +364,10 @@ const char* ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, st
 }
 
 // The raw picture. ok false with fallBack set when the phone cannot give it this way.
-DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack) {
+// room, taken before the header came, becomes the picture's pixels when it is the
+// four-byte kind; it is sized anew when the phone's screen changed.
+DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack,
+                     std::vector<std::uint32_t>& room) {
   DecodeResult result;
   std::uint8_t head[kRawHeader];
   const std::size_t got = r.exact(head, kRawHeader);
@@ -378,8 +402,6 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
     if (progress) progress(std::min<std::uint64_t>(kRawHeader + have, announced), announced);
   };
   received(0);
-  // Room for the colour space word the longer header puts before the rows.
-  constexpr std::size_t kSpace = kRawHeaderWithColourSpace - kRawHeader;
   std::size_t have = 0;
   if (bpp != 4) {
     std::vector<std::uint8_t> data(kRawHeader + bytes + kSpace);
@@ -393,6 +415,7 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   // Four bytes a pixel, the common case: the rows arrive straight in the picture's
   // pixels and are turned into ours in place.
   Picture& p = result.picture;
+  p.pixels = std::move(room);
   p.pixels.resize(count + kSpace / 4);
   if (const char* error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
                                      (count + kSpace / 4) * 4, have, received)) {
@@ -406,14 +429,8 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
     return result;
   }
   const std::size_t skip = (have - bytes) / 4;
-  const std::uint32_t opaque = format == kScreencapRgbx8888 ? 0xFF000000u : 0;
-  std::uint32_t* px = p.pixels.data();
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint8_t in[4];
-    std::memcpy(in, px + i + skip, 4);
-    px[i] = (std::uint32_t{in[3]} << 24 | opaque) | (std::uint32_t{in[0]} << 16) |
-            (std::uint32_t{in[1]} << 8) | in[2];
-  }
+  RgbaToPixels(reinterpret_cast<const std::uint8_t*>(p.pixels.data() + skip), p.pixels.data(),
+               count, format == kScreencapRgbx8888 ? 0xFF000000u : 0);
   p.pixels.resize(count);
   p.width = static_cast<int>(w);
   p.height = static_cast<int>(h);
@@ -455,9 +472,16 @@ DecodeResult AdbClient::screenshot(const std::string& serial, int timeoutMs,
   DecodeResult result;
   AdbStatus status;
   bool fallBack = false;
-  if (std::unique_ptr<Connection> c = openService(serial, "exec:screencap", deadline, status)) {
+  std::vector<std::uint32_t> room;
+  const auto takeRoom = [&] {
+    const auto known = pixelsOf_.find(serial);
+    if (known != pixelsOf_.end()) room.assign(known->second + kSpace / 4, 0);
+  };
+  if (std::unique_ptr<Connection> c =
+          openService(serial, "exec:screencap", deadline, status, takeRoom)) {
     Reader r(*c, clock_, deadline);
-    result = ReadRaw(r, progress, fallBack);
+    result = ReadRaw(r, progress, fallBack, room);
+    if (result.ok) pixelsOf_[serial] = result.picture.pixels.size();
     if (!fallBack) return result;
   } else if (!status.serviceRefused) {
     result.error = status.message;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -88,9 +89,11 @@ class AdbClient {
                           const TransferProgress& progress);
 
   // One device service on host:transport:SERIAL: the connection after both OKAYs, or
-  // null with the reason in status.
+  // null with the reason in status. whileWaiting runs once the service is asked for,
+  // while the phone is at work on it.
   std::unique_ptr<Connection> openService(const std::string& serial, std::string_view service,
-                                          std::uint64_t deadlineMs, AdbStatus& status);
+                                          std::uint64_t deadlineMs, AdbStatus& status,
+                                          const std::function<void()>& whileWaiting = {});
 
   std::uint16_t port() const { return port_; }
 
@@ -98,6 +101,9 @@ class AdbClient {
   SocketPort& sockets_;
   Clock& clock_;
   std::uint16_t port_;
+  // The pixel count of each phone's last raw shot: the next one's room is taken and
+  // touched while the phone makes its picture, not after the header has come.
+  std::map<std::string, std::size_t> pixelsOf_;
 };
 
 }  // namespace snapdeck

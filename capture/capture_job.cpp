@@ -187,7 +187,8 @@ bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
                 const std::function<DecodeResult()>& read) {
   AppSettings& s = ctx.settings;
   CaptureSession& session = ctx.session;
-  PreviewStatus(ctx, u" shot done! ", DoneCaptionColors());
+  // No " shot done! " preview first: nothing paints before the result caption replaces
+  // it, so it was never seen, and for a phone it cost a frame's rendering.
   ctx.pictures.release(kPicStatus);
 
   DecodeResult decoded = read();

@@ -54,9 +54,6 @@ CaptionColors SnapdeckCaptionColors() {
 CaptionColors WaitCaptionColors() {
   return {kBackground, kWhite, palette::kNavy, palette::kSky};
 }
-CaptionColors DoneCaptionColors() {
-  return {kBackground, kWhite, palette::kGreen, palette::kMint};
-}
 CaptionColors FailCaptionColors() {
   return {kBackground, kWhite, palette::kRed, palette::kPink};
 }

@@ -20,7 +20,6 @@ struct CaptionColors {
 // The fixed caption colour sets of the status line.
 CaptionColors SnapdeckCaptionColors();  // " Snapdeck "
 CaptionColors WaitCaptionColors();      // " wait... "
-CaptionColors DoneCaptionColors();      // " shot done! "
 CaptionColors FailCaptionColors();      // every failure caption
 
 // p becomes a w x h picture with the caption centred on a gradient label, the

@@ -114,12 +114,13 @@ TEST(AdbClient, RawFormatsAndBothHeaderSizes) {
       {kScreencapRgb888, Bytes({10, 20, 30, 50, 60, 70}), 0xFF0A141Eu, 0xFF323C46u},
       {kScreencapRgb565, Bytes({0x00, 0xF8, 0x10, 0x84}), 0xFFFF0000u, 0xFF848284u},
   };
+  // One client for all: each shot's room is sized by the one before it.
+  AdbRig rig;
+  rig.server.chunk = 3;
   for (const Case& c : cases) {
     for (bool colourSpace : {false, true}) {
       // One pixel a row, so a header of the wrong size would shift the rows.
-      AdbRig rig;
       rig.phone().services["exec:screencap"] = RawScreencap(1, 2, c.format, c.pixels, colourSpace);
-      rig.server.chunk = 3;
       const DecodeResult r = rig.shot();
       ASSERT_TRUE(r.ok) << c.format << " " << r.error;
       ASSERT_EQ(r.picture.width, 1);
@@ -129,6 +130,27 @@ TEST(AdbClient, RawFormatsAndBothHeaderSizes) {
       EXPECT_EQ(rig.server.requests.back(), "exec:screencap");
     }
   }
+  // A larger screen than the last shot's, converted in several blocks, with and without
+  // the colour space word (the rows are turned in place one word off).
+  Picture large;
+  large.width = 10;
+  large.height = 13;
+  std::string rgba;
+  for (std::uint32_t i = 0; i < 130; ++i) {
+    const std::uint32_t v = i * 2654435761u;
+    large.pixels.push_back(v);
+    rgba += {static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v),
+             static_cast<char>(v >> 24)};
+  }
+  rig.phone().services["exec:screencap"] = RawScreencap(10, 13, kScreencapRgba8888, rgba, false);
+  DecodeResult r = rig.shot();
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.picture.pixels, large.pixels);
+  for (std::uint32_t& v : large.pixels) v |= 0xFF000000u;
+  rig.phone().services["exec:screencap"] = RawOfPicture(large);
+  r = rig.shot();
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.picture.pixels, large.pixels);
 }
 
 TEST(AdbClient, BrokenRawStreamsFailTheShot) {

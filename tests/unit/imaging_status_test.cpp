@@ -21,8 +21,6 @@ TEST(ImagingStatus, CaptionColourSets) {
   EXPECT_EQ(s.accent2, MakeRgb(0xFF, 0xFF, 0x99));
   EXPECT_EQ(WaitCaptionColors().accent1, MakeRgb(0x11, 0x22, 0x55));
   EXPECT_EQ(WaitCaptionColors().accent2, MakeRgb(0xAA, 0xBB, 0xFF));
-  EXPECT_EQ(DoneCaptionColors().accent1, MakeRgb(0x11, 0x77, 0x22));
-  EXPECT_EQ(DoneCaptionColors().accent2, MakeRgb(0x99, 0xEE, 0xAA));
   EXPECT_EQ(FailCaptionColors().accent1, MakeRgb(0xBB, 0x11, 0x22));
   EXPECT_EQ(FailCaptionColors().accent2, MakeRgb(0xFF, 0x99, 0xAA));
 }
