@@ -144,7 +144,7 @@ TEST_F(MainWindow, EnterTakesAScreenshot) {
   AnswerPasswordPrompt(p);
   EXPECT_TRUE(WaitUntil([&] { return DecodePngFile(JoinPath(folder_, L"snapdeck.png")).has_value(); },
                         30000))
-      << "Enter saved no snapdeck.png";
+      << "Enter saved no snapdeck.png; " << p.Describe();
   EndWithEsc(p, main);
 }
 

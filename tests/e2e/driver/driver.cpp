@@ -346,6 +346,32 @@ HWND Program::FindWindowTitled(const std::wstring& title) const {
   return data.found;
 }
 
+std::string Program::Describe() const {
+  struct Found {
+    DWORD pid;
+    std::string text;
+  } found{pid_, {}};
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid != f->pid || !IsWindowVisible(w)) return TRUE;
+        DWORD_PTR ignored = 0;
+        const bool answers =
+            SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0;
+        f->text += "\n  window \"" + Utf8(Text(w)) + "\" (" + Utf8(ClassName(w)) + ")" +
+                   (IsWindowEnabled(w) ? "" : " disabled") + (answers ? "" : " NOT ANSWERING");
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  std::string out = running() ? "program running" : "program ended";
+  out += found.text.empty() ? "\n  no visible window" : found.text;
+  out += "\n  files:";
+  for (const std::wstring& f : ListFiles(folder_, L"*")) out += " " + Utf8(f);
+  return out;
+}
+
 HWND Program::WaitWindow(const std::wstring& title, int timeoutMs) const {
   HWND found = nullptr;
   WaitUntil(

@@ -102,6 +102,10 @@ class Program {
   std::optional<DWORD> WaitExit(int timeoutMs = kDefaultTimeoutMs);
   void Kill();
 
+  // For a failure message: the process's visible windows (title, class, enabled, and
+  // whether it answers messages) and the files in its folder.
+  std::string Describe() const;
+
  private:
   snapdeck::win32::UniqueHandle process_;
   DWORD pid_ = 0;

@@ -124,7 +124,7 @@ void E2eTest::EndWithEsc(Program& program, HWND main) {
     PressKey(main, VK_ESCAPE);
     code = program.WaitExit(5000);
   }
-  ASSERT_TRUE(code.has_value()) << "the program did not end after Esc";
+  ASSERT_TRUE(code.has_value()) << "the program did not end after Esc; " << program.Describe();
   EXPECT_EQ(*code, 0u);
 }
 
