@@ -210,9 +210,33 @@ UniqueGdi<HBITMAP> CreateBitmapFromPicture(const Picture& picture) {
   return bitmap;
 }
 
+namespace {
+
+// A control draws a 32-bit bitmap with alpha bytes by blending it, pixel by pixel; one
+// whose alpha bytes are all zero it simply copies, twice as fast for a phone's preview.
+// Opaque pictures are shown that way, others as they are.
+UniqueGdi<HBITMAP> CreateShownBitmap(const Picture& picture) {
+  if (picture.empty()) return {};
+  void* bits = nullptr;
+  UniqueGdi<HBITMAP> bitmap(GdiTextPort::CreateDib(picture.width, picture.height, &bits));
+  if (!bitmap) return {};
+  const std::uint32_t* in = picture.pixels.data();
+  auto* out = static_cast<std::uint32_t*>(bits);
+  const std::size_t count = picture.pixels.size();
+  std::uint32_t alpha = 0xFF000000u;
+  for (std::size_t i = 0; i < count; ++i) {
+    alpha &= in[i];
+    out[i] = in[i] & 0x00FFFFFFu;
+  }
+  if (alpha != 0xFF000000u) std::memcpy(out, in, count * sizeof(std::uint32_t));
+  return bitmap;
+}
+
+}  // namespace
+
 void ShowPictureInControl(HWND control, const Picture& picture) {
   if (control == nullptr) return;
-  UniqueGdi<HBITMAP> bitmap = CreateBitmapFromPicture(picture);
+  UniqueGdi<HBITMAP> bitmap = CreateShownBitmap(picture);
   const bool isButton = IsButton(control);
   const UINT setMessage = isButton ? BM_SETIMAGE : STM_SETIMAGE;
   const UINT getMessage = isButton ? BM_GETIMAGE : STM_GETIMAGE;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "imaging/draw.h"
 #include "shell/shell_win32.h"
 
@@ -18,6 +21,23 @@ SIZE BitmapSize(HBITMAP bitmap) {
   BITMAP info{};
   if (GetObjectW(bitmap, sizeof info, &info) == 0) return {0, 0};
   return {info.bmWidth, info.bmHeight};
+}
+
+// The first pixel of a bitmap as 0xAARRGGBB.
+std::uint32_t TopLeft(HBITMAP bitmap) {
+  const SIZE size = BitmapSize(bitmap);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size.cx) * size.cy);
+  HDC dc = GetDC(nullptr);
+  const int rows = GetDIBits(dc, bitmap, 0, size.cy, pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, dc);
+  return rows > 0 ? pixels[0] : 0xDEADBEEFu;
 }
 
 TEST(PictureControls, ShownBitmapIsFreedWhenReplacedOrReleased) {
@@ -37,11 +57,17 @@ TEST(PictureControls, ShownBitmapIsFreedWhenReplacedOrReleased) {
     HBITMAP first = Shown(control, kind.button);
     ASSERT_NE(first, nullptr) << kind.button;
     EXPECT_EQ(BitmapSize(first).cx, 4) << kind.button;
+    // Opaque: the colours, shown without alpha bytes so that nothing blends them.
+    EXPECT_EQ(TopLeft(first), 0x000A141Eu) << kind.button;
 
-    ShowPictureInControl(control, MakePicture(5, 2, MakeRgb(40, 50, 60)));
+    // Translucent pixels keep their alpha (a control may keep its own, premultiplied copy).
+    Picture translucent = MakePicture(5, 2, MakeRgb(40, 50, 60));
+    translucent.pixels[0] = 0x80141E28u;
+    ShowPictureInControl(control, translucent);
     HBITMAP second = Shown(control, kind.button);
     ASSERT_NE(second, nullptr) << kind.button;
     EXPECT_EQ(BitmapSize(second).cx, 5) << kind.button;
+    EXPECT_EQ(TopLeft(second) >> 24, 0x80u) << kind.button;
     EXPECT_EQ(GetObjectType(first), 0u) << "the replaced bitmap leaked " << kind.button;
 
     ReleaseShownPicture(control);
