@@ -167,7 +167,12 @@ bool PutPictureOnClipboard(const Picture& picture, const std::vector<std::uint8_
   EmptyClipboard();
   Promise& p = Promised();
   p.picture = picture;
-  if (encodedPng != nullptr) p.png = *encodedPng;
+  // Never an earlier picture's PNG beside this one.
+  if (encodedPng != nullptr) {
+    p.png = *encodedPng;
+  } else {
+    p.png.clear();
+  }
   // A promise has no handle to answer with: success shows in the last error alone.
   SetLastError(ERROR_SUCCESS);
   const bool ok = SetClipboardData(CF_DIB, nullptr) != nullptr || GetLastError() == ERROR_SUCCESS;
