@@ -116,7 +116,9 @@ static_assert(std::endian::native == std::endian::little, "pixels are read as li
 void RgbaToPixels(const std::uint8_t* in, std::uint32_t* out, std::size_t count,
                   std::uint32_t opaque) {
   constexpr std::size_t kBlock = 64;
-  std::uint32_t block[kBlock];
+  // Whole blocks are converted, which vectorises best; the block starts as zeros, so a
+  // last, partial block converts only set values, and its tail is never written out.
+  std::uint32_t block[kBlock] = {};
   for (std::size_t i = 0; i < count; i += kBlock) {
     const std::size_t n = std::min(kBlock, count - i);
     std::memcpy(block, in + 4 * i, 4 * n);
