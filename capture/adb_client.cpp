@@ -367,9 +367,10 @@ const char* ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, st
 
 // The raw picture. ok false with fallBack set when the phone cannot give it this way.
 // room, taken before the header came, becomes the picture's pixels when it is the
-// four-byte kind; it is sized anew when the phone's screen changed.
+// four-byte kind; it is sized anew when the phone's screen changed. roomNeeded is what
+// the next shot should take: the four-byte kind's size, else 0.
 DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack,
-                     std::vector<std::uint32_t>& room) {
+                     std::vector<std::uint32_t>& room, std::size_t& roomNeeded) {
   DecodeResult result;
   std::uint8_t head[kRawHeader];
   const std::size_t got = r.exact(head, kRawHeader);
@@ -417,8 +418,9 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   // Four bytes a pixel, the common case: the rows arrive straight in the picture's
   // pixels and are turned into ours in place.
   Picture& p = result.picture;
+  roomNeeded = count + kSpace / 4;
   p.pixels = std::move(room);
-  p.pixels.resize(count + kSpace / 4);
+  p.pixels.resize(roomNeeded);
   if (const char* error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
                                      (count + kSpace / 4) * 4, have, received)) {
     result.picture = {};
@@ -476,14 +478,20 @@ DecodeResult AdbClient::screenshot(const std::string& serial, int timeoutMs,
   bool fallBack = false;
   std::vector<std::uint32_t> room;
   const auto takeRoom = [&] {
-    const auto known = pixelsOf_.find(serial);
-    if (known != pixelsOf_.end()) room.assign(known->second + kSpace / 4, 0);
+    const auto known = roomOf_.find(serial);
+    if (known != roomOf_.end()) room.assign(known->second, 0);
   };
   if (std::unique_ptr<Connection> c =
           openService(serial, "exec:screencap", deadline, status, takeRoom)) {
     Reader r(*c, clock_, deadline);
-    result = ReadRaw(r, progress, fallBack, room);
-    if (result.ok) pixelsOf_[serial] = result.picture.pixels.size();
+    std::size_t roomNeeded = 0;
+    result = ReadRaw(r, progress, fallBack, room, roomNeeded);
+    // Only a picture that came whole says what the next one needs; a header can lie.
+    if (result.ok && roomNeeded > 0) {
+      roomOf_[serial] = roomNeeded;
+    } else if (result.ok) {
+      roomOf_.erase(serial);
+    }
     if (!fallBack) return result;
   } else if (!status.serviceRefused) {
     result.error = status.message;

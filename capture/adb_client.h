@@ -101,9 +101,10 @@ class AdbClient {
   SocketPort& sockets_;
   Clock& clock_;
   std::uint16_t port_;
-  // The pixel count of each phone's last raw shot: the next one's room is taken and
-  // touched while the phone makes its picture, not after the header has come.
-  std::map<std::string, std::size_t> pixelsOf_;
+  // The room (in pixels) each phone's last raw shot needed: the next one's is taken and
+  // touched while the phone makes its picture, not after the header has come. Phones
+  // whose pictures are not four bytes a pixel have none.
+  std::map<std::string, std::size_t> roomOf_;
 };
 
 }  // namespace snapdeck
