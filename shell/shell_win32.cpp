@@ -201,27 +201,25 @@ HWND ControlByNumber(int number) {
   return nullptr;
 }
 
-UniqueGdi<HBITMAP> CreateBitmapFromPicture(const Picture& picture) {
+namespace {
+
+// A DIB of the picture's size, its pixels still to be written; null for an empty picture.
+UniqueGdi<HBITMAP> EmptyDibFor(const Picture& picture, std::uint32_t*& pixels) {
   if (picture.empty()) return {};
   void* bits = nullptr;
   UniqueGdi<HBITMAP> bitmap(GdiTextPort::CreateDib(picture.width, picture.height, &bits));
-  if (!bitmap) return {};
-  std::memcpy(bits, picture.pixels.data(), picture.pixels.size() * sizeof(std::uint32_t));
+  pixels = static_cast<std::uint32_t*>(bits);
   return bitmap;
 }
-
-namespace {
 
 // A control draws a 32-bit bitmap with alpha bytes by blending it, pixel by pixel; one
 // whose alpha bytes are all zero it simply copies, twice as fast for a phone's preview.
 // Opaque pictures are shown that way, others as they are.
 UniqueGdi<HBITMAP> CreateShownBitmap(const Picture& picture) {
-  if (picture.empty()) return {};
-  void* bits = nullptr;
-  UniqueGdi<HBITMAP> bitmap(GdiTextPort::CreateDib(picture.width, picture.height, &bits));
+  std::uint32_t* out = nullptr;
+  UniqueGdi<HBITMAP> bitmap = EmptyDibFor(picture, out);
   if (!bitmap) return {};
   const std::uint32_t* in = picture.pixels.data();
-  auto* out = static_cast<std::uint32_t*>(bits);
   const std::size_t count = picture.pixels.size();
   std::uint32_t alpha = 0xFF000000u;
   for (std::size_t i = 0; i < count; ++i) {
@@ -233,6 +231,14 @@ UniqueGdi<HBITMAP> CreateShownBitmap(const Picture& picture) {
 }
 
 }  // namespace
+
+UniqueGdi<HBITMAP> CreateBitmapFromPicture(const Picture& picture) {
+  std::uint32_t* out = nullptr;
+  UniqueGdi<HBITMAP> bitmap = EmptyDibFor(picture, out);
+  if (!bitmap) return {};
+  std::memcpy(out, picture.pixels.data(), picture.pixels.size() * sizeof(std::uint32_t));
+  return bitmap;
+}
 
 void ShowPictureInControl(HWND control, const Picture& picture) {
   if (control == nullptr) return;
