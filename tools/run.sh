@@ -87,6 +87,7 @@ if [ -z "${DISPLAY:-}" ]; then
   say "or drive it with:              DISPLAY=$DISPLAY xdotool ..."
 fi
 
+no_audio_without_sound_card && say "no sound card: Wine's audio drivers are left out"
 say "Wine prefix: build/wine-run"
 wine_prefix "$root/build/wine-run"
 

@@ -7,6 +7,17 @@ snapdeck_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# On a machine without a sound card Wine's audio drivers print a screenful of ALSA
+# errors when a program first asks for a sound device; without them it finds none,
+# which is what it would find anyway. A machine with a card keeps its sound.
+no_audio_without_sound_card() {
+  if ! compgen -G '/dev/snd/pcmC*' >/dev/null && [ -z "${PULSE_SERVER:-}" ]; then
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv,wineoss.drv="
+    return 0
+  fi
+  return 1
+}
+
 xvfb_pid=""
 xvfb_display=""
 wine_prefix_started=""
