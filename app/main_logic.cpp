@@ -107,18 +107,18 @@ MainWindowLayout MainLayout(int W, int H) {
   MainWindowLayout layout;
   // Creation places (x, y, width, height) with the parts that follow the size replaced.
   layout.controls = {{
-      {id::kExitButton, W - 60, H - 40, 50, 20},
-      {id::kUpdateButton, 10, H - 40, 20, 20},
-      {id::kHelpButton, 40, H - 40, 20, 20},
-      {id::kTakeScreenshot, 70, H - 40, width(W - 140), 30},
-      {id::kFolderCombo, 70, 40, width(W - 110), 20},
-      {id::kChooseFolder, W - 40, 40, 30, 20},
-      {id::kDirectionButton, W - 50, 115, 40, 20},
-      {id::kShadingTrack, 150, 115, width(W - 200), 20},
-      {id::kScaleCombo, W - 60, 70, 50, 20},
-      {id::kFormatCombo, W - 110, 70, 50, 20},
-      {id::kFilenameEdit, 70, 70, width(W - 180), 20},
-      {id::kToggleViewer, W - 110, 10, 100, 20},
+      {id::kExitButton, {W - 60, H - 40, 50, 20}},
+      {id::kUpdateButton, {10, H - 40, 20, 20}},
+      {id::kHelpButton, {40, H - 40, 20, 20}},
+      {id::kTakeScreenshot, {70, H - 40, width(W - 140), 30}},
+      {id::kFolderCombo, {70, 40, width(W - 110), 20}},
+      {id::kChooseFolder, {W - 40, 40, 30, 20}},
+      {id::kDirectionButton, {W - 50, 115, 40, 20}},
+      {id::kShadingTrack, {150, 115, width(W - 200), 20}},
+      {id::kScaleCombo, {W - 60, 70, 50, 20}},
+      {id::kFormatCombo, {W - 110, 70, 50, 20}},
+      {id::kFilenameEdit, {70, 70, width(W - 180), 20}},
+      {id::kToggleViewer, {W - 110, 10, 100, 20}},
   }};
   layout.progressWidth = W - 225;
   return layout;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/ports.h"
+#include "shell/box.h"
 
 namespace snapdeck {
 
@@ -28,11 +29,6 @@ std::u16string NextAutoNumberName(std::u16string_view stem, const std::u16string
 // other text pushes the last entry out. Out-of-range bounds change nothing.
 void PushFolderHistory(std::array<std::u16string, 16>& entries, int& selected,
                        const std::u16string& newText, int last = 15, int first = 0);
-
-struct ControlPlace {
-  int id = 0;
-  int x = 0, y = 0, width = 0, height = 0;
-};
 
 struct MainWindowLayout {
   std::array<ControlPlace, 12> controls{};

@@ -148,11 +148,12 @@ void LayoutMain(MainWindowState& state, int W, int H) {
   for (const ControlPlace& place : layout.controls) {
     HWND control = GetDlgItem(state.window, place.id);
     if (control == nullptr) continue;
-    int height = place.height;
+    const Box& box = place.box;
+    int height = box.height;
     if (auto it = state.comboHeights.find(place.id); it != state.comboHeights.end()) {
       height = it->second;
     }
-    SetWindowPos(control, nullptr, place.x, place.y, place.width, height,
+    SetWindowPos(control, nullptr, box.x, box.y, box.width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
   }
   // Moved controls leave stale pixels behind under Wine unless everything is repainted.

@@ -4,17 +4,10 @@
 
 #include <string>
 
+#include "shell/box.h"
 #include "shell/tables.h"
 
 namespace snapdeck {
-
-struct Box {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-  bool operator==(const Box&) const = default;
-};
 
 // Every control rectangle of a requester of one kind and size (client coordinates).
 // Controls the kind does not have keep an empty box.

@@ -7,7 +7,7 @@
 namespace snapdeck {
 
 const Box* ViewerLayout::find(int id) const {
-  for (const ViewerPlace& place : controls) {
+  for (const ControlPlace& place : controls) {
     if (place.id == id) return &place.box;
   }
   return nullptr;

@@ -4,20 +4,15 @@
 
 #include <array>
 
-#include "dialogs/requester_layout.h"
+#include "shell/box.h"
 #include "shell/program_info.h"
 
 namespace snapdeck {
 
-struct ViewerPlace {
-  int id = 0;
-  Box box;  // client coordinates
-};
-
 struct ViewerLayout {
   // The scroll area of the thumbnail column, the sort row and the close button; the
   // status bar places itself along the lower edge.
-  std::array<ViewerPlace, 11> controls{};
+  std::array<ControlPlace, 11> controls{};
   int columnWidth = 0;  // of the thumbnails, inside the scroll area beside its scroll bar
 
   // The place of a control; nullptr for one that is not laid out here.

@@ -516,7 +516,7 @@ UniqueMenu BuildShotMenu() {
 // The sort row and the close button follow the lower edge; the scroll area takes the rest.
 void LayOutViewer(const Viewer& v, int W, int H) {
   const ViewerLayout layout = ViewerLayoutFor(W, H, TheShell().metrics);
-  for (const ViewerPlace& place : layout.controls) {
+  for (const ControlPlace& place : layout.controls) {
     HWND control = GetDlgItem(v.window, place.id);
     if (control == nullptr) continue;
     SetWindowPos(control, nullptr, place.box.x, place.box.y, place.box.width, place.box.height,

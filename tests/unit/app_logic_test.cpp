@@ -157,13 +157,13 @@ TEST(Layout, ControlsFollowTheInnerSize) {
   auto at = [&](int id) {
     const ControlPlace* p = l.find(id);
     EXPECT_NE(p, nullptr) << id;
-    return p ? *p : ControlPlace{};
+    return p ? p->box : Box{};
   };
   EXPECT_EQ(at(id::kExitButton).x, 200);
   EXPECT_EQ(at(id::kExitButton).y, 320);
   EXPECT_EQ(at(id::kUpdateButton).x, 10);
   EXPECT_EQ(at(id::kHelpButton).y, 320);
-  const ControlPlace shot = at(id::kTakeScreenshot);
+  const Box shot = at(id::kTakeScreenshot);
   EXPECT_EQ(shot.x, 70);
   EXPECT_EQ(shot.width, 120);
   EXPECT_EQ(shot.height, 30);
@@ -179,7 +179,7 @@ TEST(Layout, ControlsFollowTheInnerSize) {
   EXPECT_EQ(l.find(id::kStatusPicture), nullptr) << "keeps its creation place";
 
   const MainWindowLayout narrow = MainLayout(100, 100);
-  EXPECT_EQ(narrow.find(id::kShadingTrack)->width, 0);
+  EXPECT_EQ(narrow.find(id::kShadingTrack)->box.width, 0);
   EXPECT_EQ(narrow.progressWidth, -125);
 }
 

@@ -30,7 +30,7 @@ TEST(ViewerLayout, ControlsStayInsideAndTheListTakesWhatIsLeft) {
     for (const auto& [W, H] : sizes) {
       SCOPED_TRACE(testing::Message() << W << " x " << H << ", scroll bar " << m.scrollSize);
       const ViewerLayout l = ViewerLayoutFor(W, H, m);
-      for (const ViewerPlace& p : l.controls) {
+      for (const ControlPlace& p : l.controls) {
         EXPECT_GE(p.box.x, 0) << p.id;
         EXPECT_GE(p.box.y, 0) << p.id;
         EXPECT_GT(p.box.width, 0) << p.id;
