@@ -6,14 +6,20 @@
 #include <string>
 #include <string_view>
 
-#include "dialogs/login_state.h"
 #include "shell/program_info.h"
 #include "update/update_ports.h"
 
 namespace snapdeck {
 
-// The update service's own state; the program paths are the shared ProgramInfo and
-// the server credentials the login bubble's LoginState.
+// The update server's user name and password as the login bubble edits them, with
+// the server they were typed for: they are sent to that server only.
+struct LoginState {
+  std::u16string userName;
+  std::u16string password;
+  std::u16string origin;  // scheme, host and port that asked for them
+};
+
+// The update service's own state; the program paths are the shared ProgramInfo.
 struct UpdateInfo {
   int parentWindow = 5;
   std::u16string resultText;  // last fetch result, or the fetched document text
@@ -29,6 +35,8 @@ struct UpdateInfo {
   std::u16string infoUrl;
   // The maker's public key, built in; without one no update is installed.
   std::optional<EcPublicKey> updateKey;
+  // Kept for the program run, so the bubble offers what was typed last time.
+  LoginState login;
 };
 
 struct UpdateContext {

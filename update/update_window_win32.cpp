@@ -113,7 +113,7 @@ class WindowPort final : public UpdateWindowPort {
   bool askLogin(const std::u16string& host) override {
     HWND window = TheWindow();
     EnableWindow(window, FALSE);
-    LoginState& login = TheLoginState();
+    LoginState& login = TheUpdateInfo().login;
     const std::optional<Credentials> entered =
         LoginBubble(host, Credentials{login.userName, login.password});
     if (entered) {
@@ -159,7 +159,8 @@ class WindowPort final : public UpdateWindowPort {
 };
 
 UpdateContext Context(UpdateSystem& system, WindowPort& port) {
-  return UpdateContext{TheUpdateInfo(), TheShell().info, TheLoginState(), system, port};
+  UpdateInfo& info = TheUpdateInfo();
+  return UpdateContext{info, TheShell().info, info.login, system, port};
 }
 
 // The parameter at this place after the program's own name; empty when there is

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/login_state.h"
+#include "update/update_service.h"
 #include "platform/text.h"
 #include "update/update_ports.h"
 
