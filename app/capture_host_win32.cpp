@@ -13,8 +13,8 @@
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/runner_win32.h"
 #include "platform/win32/socket_win32.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {

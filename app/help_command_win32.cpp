@@ -1,7 +1,7 @@
 #include "app/help_command_win32.h"
 
 #include "dialogs/help_win32.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {

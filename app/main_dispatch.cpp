@@ -5,9 +5,9 @@
 #include "app/main_logic.h"
 #include "imaging/codec.h"
 #include "platform/file_names.h"
-#include "shell/ids.h"
-#include "shell/tables.h"
 #include "program_version.h"
+#include "resources/ids.h"
+#include "shell/tables.h"
 
 namespace snapdeck {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/ids.h"
 #include "platform/text.h"
+#include "resources/ids.h"
 
 namespace snapdeck {
 

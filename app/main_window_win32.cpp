@@ -14,12 +14,12 @@
 #include "imaging/codec.h"
 #include "platform/file_names.h"
 #include "platform/win32/handles_win32.h"
+#include "program_version.h"
+#include "resources/ids.h"
 #include "resources/resource_ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
-#include "program_version.h"
 
 namespace snapdeck::win32 {
 namespace {

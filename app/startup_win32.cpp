@@ -24,9 +24,10 @@
 #include "platform/win32/environment_win32.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
+#include "program_version.h"
+#include "resources/ids.h"
 #include "settings/settings_file.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/resources_win32.h"
 #include "shell/shell_win32.h"
 #include "shell/sound_win32.h"
@@ -35,7 +36,6 @@
 #include "update/update_signature.h"
 #include "update/update_window_win32.h"
 #include "viewer/viewer_window_win32.h"
-#include "program_version.h"
 
 namespace snapdeck::win32 {
 namespace {

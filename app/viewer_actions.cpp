@@ -6,7 +6,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/tables.h"
 
 namespace snapdeck {

@@ -10,8 +10,8 @@
 #include "app/viewer_actions.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "viewer/viewer_window_win32.h"
 

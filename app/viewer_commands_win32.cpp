@@ -4,7 +4,7 @@
 
 #include "app/main_window_win32.h"
 #include "dialogs/click_win32.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/shell_win32.h"
 #include "viewer/viewer_window_win32.h"
 

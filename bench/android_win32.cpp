@@ -14,7 +14,7 @@
 #include <string>
 
 #include "driver/driver.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "tests/support/default_settings.h"
 
 namespace {

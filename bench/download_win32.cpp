@@ -13,8 +13,8 @@
 
 #include "imaging/status.h"
 #include "platform/text.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "update/http_wininet_win32.h"
 #include "update/update_progress.h"

@@ -13,12 +13,12 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "imaging/frame.h"
-#include "imaging/scale.h"
 #include "imaging/palette.h"
+#include "imaging/scale.h"
 #include "imaging/status.h"
 #include "platform/file_names.h"
-#include "platform/numbers.h"
 #include "platform/text.h"
+#include "resources/ids.h"
 #include "settings/frame_style.h"
 
 namespace snapdeck {

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "capture/command_lines.h"
-#include "platform/numbers.h"
+#include "resources/ids.h"
 
 namespace snapdeck {
 

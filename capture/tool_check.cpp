@@ -1,8 +1,8 @@
 #include "capture/tool_check.h"
 
 #include "capture/command_lines.h"
-#include "platform/numbers.h"
 #include "platform/paths.h"
+#include "resources/ids.h"
 
 namespace snapdeck {
 

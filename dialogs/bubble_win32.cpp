@@ -14,8 +14,8 @@
 #include "imaging/palette.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/system_libraries_win32.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {

@@ -1,6 +1,6 @@
 #include "dialogs/modal_window_win32.h"
 
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/ids.h"
+#include "resources/ids.h"
 
 namespace snapdeck {
 namespace {

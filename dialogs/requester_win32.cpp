@@ -12,8 +12,8 @@
 #include "dialogs/requester_layout.h"
 #include "imaging/palette.h"
 #include "platform/paths.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dialogs/requester_layout.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 
 namespace snapdeck::win32 {
 

@@ -5,12 +5,12 @@
 
 #include "imaging/codec.h"
 #include "imaging/frame.h"
-#include "imaging/scale.h"
 #include "imaging/palette.h"
 #include "imaging/picture.h"
+#include "imaging/scale.h"
 #include "platform/file_names.h"
-#include "platform/numbers.h"
 #include "platform/text.h"
+#include "resources/ids.h"
 #include "settings/password_cipher.h"
 #include "settings/value_text.h"
 

@@ -5,8 +5,8 @@
 
 #include "imaging/codec.h"
 #include "platform/win32/handles_win32.h"
+#include "resources/ids.h"
 #include "resources/resource_ids.h"
-#include "shell/ids.h"
 
 namespace snapdeck::win32 {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/folder_listing.h"
-#include "platform/numbers.h"
+#include "resources/ids.h"
 #include "viewer/viewer_state.h"
 
 namespace snapdeck {

@@ -9,7 +9,7 @@
 #include "imaging/palette.h"
 #include "imaging/picture.h"
 #include "imaging/picture_size.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "viewer/shot_catalogue.h"
 
 namespace snapdeck {

@@ -4,7 +4,7 @@
 
 #include "app/main_logic.h"
 #include "platform/paths.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/tables.h"
 #include "tests/support/memory_files.h"
 

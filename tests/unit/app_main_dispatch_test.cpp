@@ -3,7 +3,7 @@
 #include <map>
 
 #include "app/main_dispatch.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "tests/support/memory_files.h"
 
 namespace snapdeck {

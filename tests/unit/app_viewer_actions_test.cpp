@@ -8,7 +8,7 @@
 #include "app/viewer_actions.h"
 #include "imaging/codec.h"
 #include "imaging/draw.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "tests/unit/capture_fakes.h"
 
 namespace snapdeck {

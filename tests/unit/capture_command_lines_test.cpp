@@ -3,8 +3,8 @@
 #include "capture/command_lines.h"
 #include "capture/tool_check.h"
 #include "capture_fakes.h"
-#include "platform/numbers.h"
 #include "platform/posix/runner_posix.h"
+#include "resources/ids.h"
 
 namespace snapdeck {
 namespace {

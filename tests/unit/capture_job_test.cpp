@@ -4,8 +4,8 @@
 
 #include "capture_fakes.h"
 #include "imaging/codec.h"
-#include "platform/numbers.h"
 #include "platform/text.h"
+#include "resources/ids.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {

@@ -3,7 +3,7 @@
 #include "capture/capture_job.h"
 #include "capture_fakes.h"
 #include "imaging/draw.h"
-#include "platform/numbers.h"
+#include "resources/ids.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck::testing {

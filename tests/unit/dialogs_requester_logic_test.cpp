@@ -2,7 +2,7 @@
 
 #include "dialogs/requester_layout.h"
 #include "platform/paths.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/tables.h"
 
 namespace snapdeck {

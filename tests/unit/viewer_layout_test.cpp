@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "viewer/viewer_layout.h"
 
 namespace snapdeck {

@@ -13,8 +13,8 @@
 #include "dialogs/click_win32.h"
 #include "imaging/draw.h"
 #include "platform/win32/handles_win32.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "tests/support/win32_windows.h"
 

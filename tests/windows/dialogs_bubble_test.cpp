@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "shell/events_win32.h"
-#include "shell/ids.h"
-#include "shell/shell_win32.h"
-#include "dialogs_support.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
+#include "dialogs_support.h"
 #include "platform/win32/handles_win32.h"
+#include "resources/ids.h"
+#include "shell/events_win32.h"
+#include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "dialogs/help_win32.h"
 #include "dialogs_support.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {

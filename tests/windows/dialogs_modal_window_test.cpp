@@ -2,7 +2,7 @@
 
 #include "dialogs/modal_window_win32.h"
 #include "dialogs_support.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "shell/shell_win32.h"
 
 namespace snapdeck::win32 {

@@ -4,8 +4,8 @@
 #include "dialogs/requester_win32.h"
 #include "dialogs_support.h"
 #include "platform/win32/handles_win32.h"
+#include "resources/ids.h"
 #include "shell/events_win32.h"
-#include "shell/ids.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
 

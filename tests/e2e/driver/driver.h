@@ -15,7 +15,7 @@
 
 #include "imaging/picture.h"
 #include "platform/win32/handles_win32.h"
-#include "shell/ids.h"
+#include "resources/ids.h"
 #include "tests/support/win32_windows.h"
 
 namespace e2e {
