@@ -47,6 +47,7 @@ TEST(ColumnLayout, PlacesRowsCaptionsAndFailedRows) {
   EXPECT_EQ(b.captionY, 305 + 214 + 5);
   EXPECT_EQ(layout.innerHeight, 305 + 214 + 35);
   EXPECT_EQ(layout.hiddenCount, 0);
+  EXPECT_EQ(VisibleColumnHeight(layout), layout.innerHeight);
   // A thumbnail wider than the column sits at a negative x, cut off at the left.
   EXPECT_EQ(LayOutColumn({{true, 400, 10}}, 300).rows[0].imageX, -10);
   EXPECT_EQ(LayOutColumn({}, 330).innerHeight, 0);
@@ -58,6 +59,7 @@ TEST(ColumnLayout, CountsRowsReachingTheColumnLimitAsHidden) {
   EXPECT_FALSE(layout.rows[1091].hidden);  // ends at 32760
   EXPECT_TRUE(layout.rows[1092].hidden);
   EXPECT_EQ(layout.hiddenCount, 1100 - 1092);
+  EXPECT_EQ(VisibleColumnHeight(layout), 32760);  // the column ends with the last row shown
   EXPECT_EQ(ItemsHiddenText(1100, layout.hiddenCount), u"1100 items. (8 hidden)");
 }
 
