@@ -27,6 +27,7 @@ class ThumbnailColumn {
   ThumbnailColumn(ShotCatalogue& catalogue, FolderReader& reader, std::function<void()> relaidOut);
   ThumbnailColumn(const ThumbnailColumn&) = delete;
   ThumbnailColumn& operator=(const ThumbnailColumn&) = delete;
+  // Ends the loader's threads, once the decodes they are in the middle of are done.
   ~ThumbnailColumn();
 
   // Makes the scroll area as control `number` of `window` at `box`, and the column inside
