@@ -53,16 +53,6 @@ bool Execute(const LoopCommand& command) {
   return false;
 }
 
-std::u16string ComboItemText(HWND combo, int index) {
-  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                                   reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return FromWide(text.c_str());
-}
-
 int ComboSelection(int control) {
   return static_cast<int>(SendMessageW(MainControl(control), CB_GETCURSEL, 0, 0));
 }

@@ -327,14 +327,7 @@ std::array<std::u16string, 16> FolderHistoryFromControl() {
   HWND combo = MainControl(id::kFolderCombo);
   if (combo == nullptr) return entries;
   const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (int i = 0; i < 16 && i < count; ++i) {
-    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
-    if (length <= 0) continue;
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    entries[i] = FromWide(text.c_str());
-  }
+  for (int i = 0; i < 16 && i < count; ++i) entries[i] = ComboItemText(combo, i);
   return entries;
 }
 

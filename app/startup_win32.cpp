@@ -101,7 +101,6 @@ void Shutdown() {
     MessageBubble(notice->caption, notice->text, kThemeError, id::kMainWindow);
   }
   TempCleanup(*services.files, *services.clock, services.host, shell.info.tempDir);
-  StopThumbnailWork();
   CloseViewer();
   DestroyMainWindow();
   PlayWaveSound(nullptr, 0);

@@ -76,8 +76,7 @@ void ShowShotMenu(const std::u16string& stem) {
                  nullptr);
 }
 
-void OnThumbnail(int control, int type) {
-  ShotCatalogue& catalogue = TheShotCatalogue();
+void OnThumbnail(ShotCatalogue& catalogue, int control, int type) {
   const int index = (control - id::kFirstThumbnail) / 3;
   if (control >= id::kFirstThumbnail && index < catalogue.count()) {
     catalogue.current = index;

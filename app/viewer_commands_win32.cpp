@@ -19,11 +19,23 @@ bool ToggleOn() {
   return SendMessageW(MainControl(id::kToggleViewer), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void FillViewerState() {
-  ViewerState& state = TheViewerState();
+// Where the viewer was and how far it was scrolled, for the run: the next opening
+// comes back there.
+ViewerPlacement& Placement() {
+  static ViewerPlacement placement = [] {
+    ViewerPlacement p;
+    const ScreenMetrics& m = TheShell().metrics;
+    p.x = m.workLeft;
+    p.height = m.workBottom;
+    return p;
+  }();
+  return placement;
+}
+
+void OpenOnCurrentFolder(bool activate) {
+  ViewerState state;
   state.folder = TheShell().settings.currentFolder;
-  state.extensions = u"jpg|bmp|png";
-  state.title = u"SnapdeckViewer";
+  OpenViewer(state, Placement(), activate);
 }
 
 void ScanAndBuild() {
@@ -34,13 +46,12 @@ void ScanAndBuild() {
 void ToggleViewer() {
   if (ToggleOn()) {
     if (ViewerExists()) return;
-    FillViewerState();
-    OpenViewer();
+    OpenOnCurrentFolder(true);
     if (!ViewerExists()) {
       SetToggle(false);
       return;
     }
-    TheViewerState().width = ViewerInnerWidth();
+    Placement().width = ViewerInnerWidth();
     SetColumnWidthFromWindow();
     ScanAndBuild();
     return;
@@ -56,7 +67,7 @@ void ToggleViewer() {
 
 void RefreshViewer() {
   if (!ViewerExists()) return;
-  TheViewerState().folder = TheShell().settings.currentFolder;
+  SetViewerFolder(TheShell().settings.currentFolder);
   StoreViewerGeometry();
   SetColumnWidthFromWindow();
   ScanAndBuild();
@@ -102,19 +113,18 @@ bool OnViewerControl(int control, int type) {
 }
 
 void ViewerMoveSizeEnd() {
-  if (ViewerExists() && ViewerInnerWidth() != TheViewerState().width) {
+  if (ViewerExists() && ViewerInnerWidth() != Placement().width) {
     ClickControl(id::kViewerRefresh);
   }
 }
 
 void ViewerFolderChanged() {
   if (!ToggleOn() || !ViewerExists()) return;
-  TheViewerState().folder = TheShell().settings.currentFolder;
   // The change comes from the main window, where the user may still be typing the folder:
   // the viewer follows without taking the keyboard.
   const bool viewerActive = GetActiveWindow() == ViewerWindow();
   CloseViewer();
-  OpenViewer(viewerActive);
+  OpenOnCurrentFolder(viewerActive);
   // The column is laid out for the window it is shown in, not the width it had at creation.
   SetColumnWidthFromWindow();
   ScanAndBuild();

@@ -427,6 +427,16 @@ std::u16string WindowText(HWND window) {
   return FromWide(buffer.c_str());
 }
 
+std::u16string ComboItemText(HWND combo, int index) {
+  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return FromWide(text.c_str());
+}
+
 void SetWindowTextU16(HWND window, const std::u16string& text) {
   SetWindowTextW(window, Wide(text).c_str());
 }

@@ -104,6 +104,8 @@ LRESULT CALLBACK MinimalWindowCallback(HWND window, UINT message, WPARAM wParam,
 std::wstring Wide(const std::u16string& text);
 std::u16string FromWide(const wchar_t* text);
 std::u16string WindowText(HWND window);
+// Item `index` of a combo box's list; empty when there is none.
+std::u16string ComboItemText(HWND combo, int index);
 void SetWindowTextU16(HWND window, const std::u16string& text);
 
 }  // namespace snapdeck::win32

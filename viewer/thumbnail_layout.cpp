@@ -54,6 +54,15 @@ ColumnLayout LayOutColumn(const std::vector<RowPicture>& pictures, int W) {
   return layout;
 }
 
+int VisibleColumnHeight(const ColumnLayout& layout) {
+  int height = 0;
+  for (const ColumnRow& row : layout.rows) {
+    if (row.hidden) break;
+    height = row.loaded ? row.imageY + row.thumb.height + 35 : row.captionY + 30;
+  }
+  return layout.hiddenCount == 0 ? layout.innerHeight : height;
+}
+
 std::u16string CaptionText(const ShotEntry& entry, const ColumnRow& row) {
   if (row.pending) return entry.fileName();
   if (!row.loaded) return entry.fileName() + u"   load failed!";

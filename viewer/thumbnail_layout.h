@@ -77,6 +77,9 @@ struct RowPicture {
 
 ColumnLayout LayOutColumn(const std::vector<RowPicture>& pictures, int W);
 
+// The column's height on screen: up to the end of the last row that is not hidden.
+int VisibleColumnHeight(const ColumnLayout& layout);
+
 // "shot[3].png   (484x324)   [MAR 07, 2010]   resized!", or "...   load failed!", or the
 // name alone while pending.
 std::u16string CaptionText(const ShotEntry& entry, const ColumnRow& row);

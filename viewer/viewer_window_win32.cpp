@@ -1,34 +1,21 @@
 #include "viewer/viewer_window_win32.h"
 
-#include "imaging/palette.h"
 #include <commctrl.h>
 
-#include <algorithm>
 #include <array>
-#include <atomic>
 #include <memory>
-#include <vector>
 
-#include "dialogs/controls_win32.h"
 #include "dialogs/symbol_buttons_win32.h"
 #include "platform/folder_listing.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/ids.h"
 #include "shell/events_win32.h"
 #include "shell/shell_win32.h"
-#include "viewer/thumbnail_layout.h"
-#include "viewer/thumbnail_loader.h"
+#include "viewer/thumbnail_column_win32.h"
 #include "viewer/viewer_layout.h"
 
 namespace snapdeck::win32 {
 namespace {
-
-// Posted to the scroll area by the loader's threads when thumbnails are ready.
-constexpr UINT kThumbnailsReady = WM_APP + 16;
-constexpr int kScrollStep = 40;
-constexpr int kWheelSteps = 3;
-
-constexpr COLORREF kPlaceholderColor = palette::kHouseLight;
 
 constexpr DWORD kOption = BS_AUTORADIOBUTTON | WS_TABSTOP;
 constexpr DWORD kPush = BS_PUSHBUTTON | WS_TABSTOP;
@@ -50,30 +37,27 @@ const ControlSpec kControls[] = {
     {id::kViewerRefresh, L"Button", kPush, 0, 0, 0, 0, 0, u"q", u"refresh", true},
 };
 
-// One row of the column on screen: its controls, and whether its picture was asked for.
-struct RowWindows {
-  HWND image = nullptr;
-  HWND caption = nullptr;
-  bool requested = false;
-};
+struct Viewer;
+void ShowCountWithHidden(const Viewer& v);
 
-// What the viewer window keeps besides its controls. The window holds it as a property
-// and frees it on WM_NCDESTROY, so it lives exactly as long as the window.
+// What the viewer window keeps besides its controls: what it shows, the catalogue, the
+// column and its loader. The window holds it as a property and frees it on WM_NCDESTROY,
+// so it lives exactly as long as the window.
 struct Viewer {
+  Viewer(const ViewerState& shown, ViewerPlacement& kept)
+      : state(shown), placement(kept), column(catalogue, *reader, [this] {
+          ShowCountWithHidden(*this);
+        }) {}
+
   HWND window = nullptr;
-  HWND scroll = nullptr;  // control 61
-  HWND column = nullptr;  // its inner window, which holds the thumbnails
   HWND status = nullptr;
   UniqueMenu menu;
   UniqueAccel shortcuts;
-  int columnHeight = 0;
-  int scrollPos = 0;
-  std::uint32_t generation = 0;  // of the catalogue the column was built for
-  std::vector<RowPicture> pictures;  // per catalogue entry: from the header, then the decode
-  ColumnLayout layout;
-  std::vector<RowWindows> rows;
-  UniqueGdi<HBRUSH> captionBrushes[3];
-  UniqueGdi<HBRUSH> placeholderBrush;
+  ViewerState state;
+  ViewerPlacement& placement;  // the owner's, which outlives the window
+  std::unique_ptr<FolderReader> reader = MakeFolderReader();
+  ShotCatalogue catalogue;
+  ThumbnailColumn column;  // last: its loader reads through `reader` until it is gone
 };
 
 constexpr wchar_t kStateProperty[] = L"SnapdeckViewerState";
@@ -85,415 +69,16 @@ Viewer* StateOf(HWND window) {
 // The open viewer's state; nullptr while the viewer is closed.
 Viewer* OpenState() { return StateOf(WindowByNumber(id::kViewer)); }
 
-// The state of the viewer a child window (scroll area, column) belongs to.
-Viewer* StateAbove(HWND child) { return StateOf(GetAncestor(child, GA_ROOT)); }
-
 ThumbnailHandler g_thumbnailHandler = nullptr;
-// Read by the loader's threads to post the ready message; the loader outlives the window.
-std::atomic<HWND> g_readyTarget{nullptr};
 
-FolderReader& Reader() {
-  static std::unique_ptr<FolderReader> reader = MakeFolderReader();
-  return *reader;
-}
-
-std::unique_ptr<ThumbnailLoader>& LoaderSlot() {
-  static std::unique_ptr<ThumbnailLoader> loader;
-  return loader;
-}
-
-ThumbnailLoader& Loader() {
-  std::unique_ptr<ThumbnailLoader>& loader = LoaderSlot();
-  if (!loader) {
-    loader = std::make_unique<ThumbnailLoader>(Reader(), ThumbnailLoader::DefaultThreads(),
-                                               kThumbnailDecodeBudget, [] {
-                                                 if (HWND target = g_readyTarget.load()) {
-                                                   PostMessageW(target, kThumbnailsReady, 0, 0);
-                                                 }
-                                               });
-  }
-  return *loader;
-}
-
-// --- the column ---------------------------------------------------------------------------
-
-constexpr DWORD kImageStyle = SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY;
-constexpr DWORD kImageExStyle = WS_EX_STATICEDGE;
-constexpr DWORD kCaptionStyle = SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
-constexpr DWORD kCaptionExStyle = WS_EX_STATICEDGE;
-
-// Window size of an image control whose inner area is w x h.
-SIZE ImageWindowSize(int w, int h) {
-  RECT r{0, 0, w, h};
-  AdjustWindowRectEx(&r, WS_CHILD | kImageStyle, FALSE, kImageExStyle);
-  return {r.right - r.left, r.bottom - r.top};
-}
-
-int ColumnWidth() { return std::max(1, TheViewerState().innerWidth); }
-
-int MaxScroll(const Viewer& v) {
-  if (v.scroll == nullptr) return 0;
-  RECT r{};
-  GetClientRect(v.scroll, &r);
-  return std::max(0, v.columnHeight - static_cast<int>(r.bottom));
-}
-
-void UpdateScrollBar(const Viewer& v) {
-  if (v.scroll == nullptr) return;
-  RECT r{};
-  GetClientRect(v.scroll, &r);
-  SCROLLINFO info{};
-  info.cbSize = sizeof(info);
-  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
-  info.nMin = 0;
-  info.nMax = std::max(0, v.columnHeight - 1);
-  info.nPage = static_cast<UINT>(std::max(0L, r.bottom));
-  info.nPos = v.scrollPos;
-  SetScrollInfo(v.scroll, SB_VERT, &info, TRUE);
-}
-
-void ScrollTo(Viewer& v, int position) {
-  v.scrollPos = std::clamp(position, 0, MaxScroll(v));
-  if (v.column != nullptr) {
-    SetWindowPos(v.column, nullptr, 0, -v.scrollPos, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  UpdateScrollBar(v);
-}
-
-void ReleaseImage(HWND image) {
-  if (image == nullptr) return;
-  ReleaseShownPicture(image);
-  DestroyWindow(image);
-}
-
-// Removes every row's controls and forgets the pictures; the loader's work is dropped.
-void ClearColumn(Viewer& v) {
-  if (LoaderSlot()) LoaderSlot()->cancel();
-  for (RowWindows& row : v.rows) {
-    ReleaseImage(row.image);
-    if (row.caption != nullptr) DestroyWindow(row.caption);
-  }
-  v.rows.clear();
-  v.pictures.clear();
-  v.layout = ColumnLayout{};
-}
-
-// The column's height: up to the end of the last row that is not hidden.
-int VisibleColumnHeight(const ColumnLayout& layout) {
-  int height = 0;
-  for (const ColumnRow& row : layout.rows) {
-    if (row.hidden) break;
-    height = row.loaded ? row.imageY + row.thumb.height + 35 : row.captionY + 30;
-  }
-  return layout.hiddenCount == 0 ? layout.innerHeight : height;
-}
-
-void SetCaption(Viewer& v, int index) {
-  const ColumnRow& row = v.layout.rows[static_cast<std::size_t>(index)];
-  HWND& caption = v.rows[static_cast<std::size_t>(index)].caption;
-  const std::u16string text =
-      CaptionText(TheShotCatalogue().entries[static_cast<std::size_t>(index)], row);
-  if (caption == nullptr) {
-    caption = MakeDialogControl(v.column, L"Static", text, kCaptionStyle, kCaptionExStyle,
-                                {0, row.captionY, ColumnWidth(), 20}, CaptionControl(index));
-    return;
-  }
-  if (WindowText(caption) != text) SetWindowTextU16(caption, text);
-  SetWindowPos(caption, nullptr, 0, row.captionY, ColumnWidth(), 20, SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(caption, nullptr, TRUE);
-}
-
-void SetImage(Viewer& v, int index) {
-  const ColumnRow& row = v.layout.rows[static_cast<std::size_t>(index)];
-  HWND& image = v.rows[static_cast<std::size_t>(index)].image;
-  const SIZE size = ImageWindowSize(row.thumb.width, row.thumb.height);
-  if (image == nullptr) {
-    image = MakeDialogControl(v.column, L"Static", u"", kImageStyle, kImageExStyle,
-                              {row.imageX, row.imageY, size.cx, size.cy}, ThumbnailControl(index));
-  } else {
-    SetWindowPos(image, nullptr, row.imageX, row.imageY, size.cx, size.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-}
-
-// Puts every row's controls where the layout wants them and asks for the pictures
-// of rows that show one; rows past the column's limit get no controls.
-void ApplyLayout(Viewer& v) {
-  std::vector<ThumbnailJob> jobs;
-  const ShotCatalogue& catalogue = TheShotCatalogue();
-  for (int i = 0; i < static_cast<int>(v.layout.rows.size()); ++i) {
-    const ColumnRow& row = v.layout.rows[static_cast<std::size_t>(i)];
-    RowWindows& windows = v.rows[static_cast<std::size_t>(i)];
-    if (row.hidden) {
-      ReleaseImage(std::exchange(windows.image, nullptr));
-      if (windows.caption != nullptr) DestroyWindow(std::exchange(windows.caption, nullptr));
-      windows.requested = false;
-      continue;
-    }
-    if (row.loaded) {
-      SetImage(v, i);
-    } else {
-      ReleaseImage(std::exchange(windows.image, nullptr));
-    }
-    if ((row.loaded || row.pending) && !windows.requested) {
-      windows.requested = true;
-      jobs.push_back(JobForRow(i, catalogue.entries[static_cast<std::size_t>(i)],
-                               v.pictures[static_cast<std::size_t>(i)], ColumnWidth()));
-    }
-    SetCaption(v, i);
-  }
-  v.columnHeight = VisibleColumnHeight(v.layout);
-  SetWindowPos(v.column, nullptr, 0, 0, ColumnWidth(), std::max(1, v.columnHeight),
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  if (!jobs.empty()) Loader().submit(std::move(jobs));
+void ShowStatus(const Viewer& v, const std::u16string& text) {
+  if (v.status == nullptr) return;
+  SendMessageW(v.status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
 void ShowCountWithHidden(const Viewer& v) {
-  SetViewerStatus(ItemsHiddenText(TheShotCatalogue().count(), v.layout.hiddenCount));
+  ShowStatus(v, ItemsHiddenText(v.catalogue.count(), v.column.hiddenCount()));
 }
-
-// Thumbnails made by the loader: shown, or their rows turned into failed ones (or re-sized
-// when the file changed since its header was read); a pending row's probed size lays it
-// out and asks for its picture. The column is laid out again before pictures are shown.
-void TakeThumbnails(Viewer& v) {
-  if (!LoaderSlot() || v.column == nullptr) return;
-  bool relayout = false;
-  std::vector<ThumbnailResult> results = Loader().take();
-  for (ThumbnailResult& result : results) {
-    const auto index = static_cast<std::size_t>(result.index);
-    if (index >= v.pictures.size()) continue;
-    RowPicture& picture = v.pictures[index];
-    if (result.probed) {
-      picture = RowPicture{result.ok, result.width, result.height, false, result.cost};
-      v.rows[index].requested = false;
-      relayout = true;
-      continue;
-    }
-    const RowPicture now{result.ok, result.ok ? result.width : 0, result.ok ? result.height : 0,
-                         false, picture.cost};
-    if (now.loaded != picture.loaded || now.width != picture.width ||
-        now.height != picture.height) {
-      picture = now;
-      relayout = true;
-    }
-  }
-  if (relayout) {
-    v.layout = LayOutColumn(v.pictures, ColumnWidth());
-    ApplyLayout(v);
-    ScrollTo(v, v.scrollPos);
-    ShowCountWithHidden(v);
-  }
-  for (const ThumbnailResult& result : results) {
-    const auto index = static_cast<std::size_t>(result.index);
-    if (!result.ok || result.probed || index >= v.rows.size()) continue;
-    if (v.rows[index].image != nullptr) {
-      ShowPictureInControl(v.rows[index].image, result.thumbnail);
-    }
-  }
-}
-
-bool ColumnKey(Viewer& v, WPARAM key) {
-  RECT r{};
-  GetClientRect(v.scroll, &r);
-  switch (key) {
-    case VK_UP:
-      ScrollTo(v, v.scrollPos - kScrollStep);
-      return true;
-    case VK_DOWN:
-      ScrollTo(v, v.scrollPos + kScrollStep);
-      return true;
-    case VK_PRIOR:
-      ScrollTo(v, v.scrollPos - std::max(kScrollStep, static_cast<int>(r.bottom)));
-      return true;
-    case VK_NEXT:
-      ScrollTo(v, v.scrollPos + std::max(kScrollStep, static_cast<int>(r.bottom)));
-      return true;
-    case VK_HOME:
-      ScrollTo(v, 0);
-      return true;
-    case VK_END:
-      ScrollTo(v, MaxScroll(v));
-      return true;
-    default:
-      return false;
-  }
-}
-
-void Wheel(Viewer& v, WPARAM wParam) {
-  const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-  ScrollTo(v, v.scrollPos - notches * kWheelSteps * kScrollStep);
-}
-
-void FillBackground(HWND window, HDC dc) {
-  RECT r;
-  GetClientRect(window, &r);
-  HBRUSH brush = TheShell().backgroundBrush.get();
-  FillRect(dc, &r, brush != nullptr ? brush : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-}
-
-HBRUSH CaptionBrush(Viewer& v, Rgb color) {
-  const Rgb colors[3] = {kCaptionColor, kResizedCaptionColor, kFailedCaptionColor};
-  for (int i = 0; i < 3; ++i) {
-    if (colors[i] != color) continue;
-    if (!v.captionBrushes[i]) {
-      v.captionBrushes[i].reset(CreateSolidBrush(static_cast<COLORREF>(color)));
-    }
-    return v.captionBrushes[i].get();
-  }
-  return TheShell().backgroundBrush.get();
-}
-
-// Captions in their row's colour with dark text; images still loading as a dim box.
-LRESULT ColumnColors(Viewer& v, HDC dc, HWND control) {
-  const int id = GetDlgCtrlID(control);
-  const int index = EntryOfControl(id);
-  if (id >= kFirstThumbnailControl && index >= 0 &&
-      index < static_cast<int>(v.layout.rows.size())) {
-    if (id == CaptionControl(index)) {
-      const Rgb color = CaptionColor(v.layout.rows[static_cast<std::size_t>(index)]);
-      SetTextColor(dc, static_cast<COLORREF>(kCaptionTextColor));
-      SetBkColor(dc, static_cast<COLORREF>(color));
-      return reinterpret_cast<LRESULT>(CaptionBrush(v, color));
-    }
-  }
-  if (!v.placeholderBrush) v.placeholderBrush.reset(CreateSolidBrush(kPlaceholderColor));
-  return reinterpret_cast<LRESULT>(v.placeholderBrush.get());
-}
-
-// Stamped with the column's catalogue, so a click queued before a rebuild is not taken
-// for the file that now has the control's number.
-void PostControlEvent(const Viewer& v, int control, int type) {
-  if (v.window != nullptr) {
-    PostEvent(v.window, EventKind::Control, control, type, v.generation);
-  }
-}
-
-LRESULT ColumnProc(Viewer& v, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND: {
-      const int code = HIWORD(wParam);
-      if (code == STN_CLICKED) PostControlEvent(v, LOWORD(wParam), kLeftClick);
-      if (code == STN_DBLCLK) PostControlEvent(v, LOWORD(wParam), kDoubleClick);
-      return 0;
-    }
-    case WM_CONTEXTMENU: {
-      HWND source = reinterpret_cast<HWND>(wParam);
-      if (source != window) PostControlEvent(v, GetDlgCtrlID(source), kRightClick);
-      return 0;
-    }
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-      PostControlEvent(v, id::kViewerScroll, kLeftClick);
-      return 0;
-    case WM_MOUSEWHEEL:
-      Wheel(v, wParam);
-      return 0;
-    case WM_KEYDOWN:
-      if (ColumnKey(v, wParam)) return 0;
-      break;
-    case WM_CTLCOLORSTATIC:
-      return ColumnColors(v, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_ERASEBKGND:
-      FillBackground(window, reinterpret_cast<HDC>(wParam));
-      return 1;
-    default:
-      break;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT ScrollAreaProc(Viewer& v, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_VSCROLL: {
-      RECT r{};
-      GetClientRect(window, &r);
-      const int page = std::max(kScrollStep, static_cast<int>(r.bottom));
-      int pos = v.scrollPos;
-      switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-          pos -= kScrollStep;
-          break;
-        case SB_LINEDOWN:
-          pos += kScrollStep;
-          break;
-        case SB_PAGEUP:
-          pos -= page;
-          break;
-        case SB_PAGEDOWN:
-          pos += page;
-          break;
-        case SB_TOP:
-          pos = 0;
-          break;
-        case SB_BOTTOM:
-          pos = MaxScroll(v);
-          break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-          SCROLLINFO info{};
-          info.cbSize = sizeof(info);
-          info.fMask = SIF_TRACKPOS;
-          GetScrollInfo(window, SB_VERT, &info);
-          pos = info.nTrackPos;
-          break;
-        }
-        default:
-          break;
-      }
-      ScrollTo(v, pos);
-      return 0;
-    }
-    case WM_MOUSEWHEEL:
-      Wheel(v, wParam);
-      return 0;
-    case WM_SIZE:
-      ScrollTo(v, v.scrollPos);
-      return 0;
-    case WM_LBUTTONDOWN:
-      PostControlEvent(v, id::kViewerScroll, kLeftClick);
-      return 0;
-    case kThumbnailsReady:
-      TakeThumbnails(v);
-      return 0;
-    case WM_ERASEBKGND:
-      FillBackground(window, reinterpret_cast<HDC>(wParam));
-      return 1;
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
-// The window procedure of a child of the viewer (scroll area, column): `proc` with the
-// viewer's state, default processing while there is none.
-template <LRESULT (*Proc)(Viewer&, HWND, UINT, WPARAM, LPARAM)>
-LRESULT CALLBACK WithViewerState(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Viewer* state = StateAbove(window);
-  if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  return Proc(*state, window, message, wParam, lParam);
-}
-
-const wchar_t* RegisterChildClass(const wchar_t* name, WNDPROC proc) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  if (GetClassInfoExW(TheShell().instance, name, &wc)) return name;
-  wc.cbSize = sizeof(wc);
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = TheShell().instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = name;
-  RegisterClassExW(&wc);
-  return name;
-}
-
-HWND CreateColumn(const Viewer& v) {
-  const wchar_t* cls = RegisterChildClass(L"SnapdeckThumbnailColumn", WithViewerState<ColumnProc>);
-  return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, ColumnWidth(),
-                         100, v.scroll, nullptr, TheShell().instance, nullptr);
-}
-
-// --- the window ---------------------------------------------------------------------------
 
 UniqueMenu BuildShotMenu() {
   UniqueMenu sub(CreatePopupMenu());
@@ -534,8 +119,7 @@ bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
     case WM_DESTROY:
       // The children still exist: the pictures they show are freed before they go, and
       // the loader stops posting to the scroll area.
-      g_readyTarget = nullptr;
-      ClearColumn(*state);
+      state->column.close();
       SetWindowShortcuts(window, nullptr);
       return false;
     case WM_NCDESTROY:
@@ -553,7 +137,7 @@ bool ViewerHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
       return true;
     }
     case WM_SIZE:
-      if (wParam != SIZE_MINIMIZED && state->scroll != nullptr) {
+      if (wParam != SIZE_MINIMIZED && state->column.scrollArea() != nullptr) {
         LayOutViewer(*state, LOWORD(lParam), HIWORD(lParam));
       }
       return false;
@@ -589,22 +173,6 @@ void CheckSortOptions(HWND window) {
 
 }  // namespace
 
-ViewerState& TheViewerState() {
-  static ViewerState state = [] {
-    ViewerState s;
-    const ScreenMetrics& m = TheShell().metrics;
-    s.x = m.workLeft;
-    s.height = m.workBottom;
-    return s;
-  }();
-  return state;
-}
-
-ShotCatalogue& TheShotCatalogue() {
-  static ShotCatalogue catalogue;
-  return catalogue;
-}
-
 HWND ViewerWindow() {
   const Viewer* v = OpenState();
   return v != nullptr ? v->window : nullptr;
@@ -612,19 +180,18 @@ HWND ViewerWindow() {
 
 bool ViewerExists() { return ViewerWindow() != nullptr; }
 
-void OpenViewer(bool activate) {
+void OpenViewer(const ViewerState& state, ViewerPlacement& placement, bool activate) {
   if (ViewerExists()) return;
   Shell& shell = TheShell();
-  ViewerState& state = TheViewerState();
   const DWORD style =
       WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
-  RECT outer{0, 0, state.width, state.height};
+  RECT outer{0, 0, placement.width, placement.height};
   AdjustWindowRectEx(&outer, style, FALSE, 0);
-  HWND window = CreateWindowExW(0, ProgramWindowClass(), Wide(state.title).c_str(), style, state.x,
-                                state.y, outer.right - outer.left, outer.bottom - outer.top,
-                                nullptr, nullptr, shell.instance, nullptr);
+  HWND window = CreateWindowExW(0, ProgramWindowClass(), Wide(state.title).c_str(), style,
+                                placement.x, placement.y, outer.right - outer.left,
+                                outer.bottom - outer.top, nullptr, nullptr, shell.instance, nullptr);
   if (window == nullptr) return;
-  auto owned = std::make_unique<Viewer>();
+  auto owned = std::make_unique<Viewer>(state, placement);
   owned->window = window;
   if (!SetPropW(window, kStateProperty, owned.get())) {
     DestroyWindow(window);
@@ -637,17 +204,8 @@ void OpenViewer(bool activate) {
   RECT client{};
   GetClientRect(window, &client);
   const ViewerLayout layout = ViewerLayoutFor(client.right, client.bottom, shell.metrics);
-  const Box& scrollBox = *layout.find(id::kViewerScroll);
-  const wchar_t* scrollClass =
-      RegisterChildClass(L"SnapdeckScrollArea", WithViewerState<ScrollAreaProc>);
-  v.scroll = CreateWindowExW(
-      WS_EX_CLIENTEDGE, scrollClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN,
-      scrollBox.x, scrollBox.y, scrollBox.width, scrollBox.height, window,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::kViewerScroll)), shell.instance, nullptr);
-  v.scrollPos = 0;
-  v.columnHeight = 100;
-  v.column = CreateColumn(v);
-  g_readyTarget = v.scroll;
+  SetColumnWidthFromWindow();
+  v.column.create(window, *layout.find(id::kViewerScroll), id::kViewerScroll);
 
   const DWORD symbolStyle = SymbolButtonStyle(static_cast<bool>(shell.webdings));
   for (ControlSpec c : kControls) {
@@ -669,7 +227,7 @@ void OpenViewer(bool activate) {
   int parts[1] = {-1};
   SendMessageW(v.status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
-  RECT inner{0, 0, state.width, state.height};
+  RECT inner{0, 0, placement.width, placement.height};
   AdjustWindowRectEx(&inner, style, FALSE, 0);
   SetWindowPos(window, nullptr, 0, 0, inner.right - inner.left, inner.bottom - inner.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -690,39 +248,28 @@ void CloseViewer() {
   ForgetWindow(id::kViewer);
 }
 
+void SetViewerFolder(const std::u16string& folder) {
+  if (Viewer* v = OpenState()) v->state.folder = folder;
+}
+
 void ScanShots() {
   Viewer* v = OpenState();
   if (v == nullptr) return;
   RememberScrollPosition();
-  ClearColumn(*v);
+  v->column.clear();
   const AppSettings& settings = TheShell().settings;
-  ScanFolder(TheShotCatalogue(), TheViewerState(), settings.sortview, settings.sortdir, Reader());
-  SetViewerStatus(ItemsText(TheShotCatalogue().count()));
+  ScanFolder(v->catalogue, v->state, settings.sortview, settings.sortdir, *v->reader);
+  ShowStatus(*v, ItemsText(v->catalogue.count()));
 }
 
 void BuildThumbnails() {
-  Viewer* state = OpenState();
-  if (state == nullptr || state->column == nullptr) return;
-  Viewer& v = *state;
-  ClearColumn(v);
-  ShotCatalogue& catalogue = TheShotCatalogue();
-  v.generation = catalogue.generation;
-  ShowWindow(v.column, SW_HIDE);
-  v.pictures.reserve(catalogue.entries.size());
-  for (int i = 0; i < catalogue.count(); ++i) {
-    ShotEntry& entry = catalogue.entries[static_cast<std::size_t>(i)];
-    entry.control = ThumbnailControl(i);
-    v.pictures.push_back(ProbeShot(entry, Reader()));
-  }
-  v.layout = LayOutColumn(v.pictures, ColumnWidth());
-  v.rows.assign(v.pictures.size(), RowWindows{});
-  ApplyLayout(v);
-  ShowWindow(v.column, SW_SHOW);
-  ScrollTo(v, TheViewerState().scrollPosition);
-  ShowCountWithHidden(v);
+  Viewer* v = OpenState();
+  if (v == nullptr || v->column.columnWindow() == nullptr) return;
+  v->column.build(v->placement.scrollPosition);
+  ShowCountWithHidden(*v);
   // So the mouse wheel scrolls the column; focusing a window of an inactive viewer would
   // activate it and take the keyboard from wherever the user is typing.
-  if (GetActiveWindow() == v.window) FocusThumbnailColumn();
+  if (GetActiveWindow() == v->window) FocusThumbnailColumn();
 }
 
 void RefreshThumbnails() {
@@ -733,16 +280,16 @@ void RefreshThumbnails() {
 
 void StoreViewerGeometry() {
   HWND window = ViewerWindow();
-  if (window == nullptr || IsIconic(window)) return;
-  ViewerState& state = TheViewerState();
+  Viewer* v = StateOf(window);
+  if (v == nullptr || IsIconic(window)) return;
   RECT outer{};
   RECT inner{};
   GetWindowRect(window, &outer);
   GetClientRect(window, &inner);
-  state.x = outer.left;
-  state.y = outer.top;
-  state.width = inner.right;
-  state.height = inner.bottom;
+  v->placement.x = outer.left;
+  v->placement.y = outer.top;
+  v->placement.width = inner.right;
+  v->placement.height = inner.bottom;
 }
 
 int ViewerInnerWidth() {
@@ -754,8 +301,10 @@ int ViewerInnerWidth() {
 }
 
 void SetColumnWidthFromWindow() {
-  ViewerState& state = TheViewerState();
-  state.innerWidth = ViewerLayoutFor(state.width, state.height, TheShell().metrics).columnWidth;
+  Viewer* v = OpenState();
+  if (v == nullptr) return;
+  const ViewerPlacement& p = v->placement;
+  v->column.setWidth(ViewerLayoutFor(p.width, p.height, TheShell().metrics).columnWidth);
 }
 
 void ShowSortDirection() {
@@ -765,9 +314,7 @@ void ShowSortDirection() {
 }
 
 void SetViewerStatus(const std::u16string& text) {
-  const Viewer* v = OpenState();
-  if (v == nullptr || v->status == nullptr) return;
-  SendMessageW(v->status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  if (const Viewer* v = OpenState()) ShowStatus(*v, text);
 }
 
 std::u16string ViewerStatus() {
@@ -780,26 +327,16 @@ std::u16string ViewerStatus() {
 }
 
 void RemoveThumbnail(int control) {
-  Viewer* v = OpenState();
-  const int index = EntryOfControl(control);
-  if (v == nullptr || control != ThumbnailControl(index) || index < 0 ||
-      index >= static_cast<int>(v->rows.size())) {
-    return;
-  }
-  ReleaseImage(std::exchange(v->rows[static_cast<std::size_t>(index)].image, nullptr));
-}
-
-HWND ThumbnailColumn() {
-  const Viewer* v = OpenState();
-  return v != nullptr ? v->column : nullptr;
+  if (Viewer* v = OpenState()) v->column.removeImage(control);
 }
 
 void FocusThumbnailColumn() {
-  if (HWND column = ThumbnailColumn()) SetFocus(column);
+  const Viewer* v = OpenState();
+  if (HWND column = v != nullptr ? v->column.columnWindow() : nullptr) SetFocus(column);
 }
 
 void RememberScrollPosition() {
-  if (const Viewer* v = OpenState()) TheViewerState().scrollPosition = v->scrollPos;
+  if (Viewer* v = OpenState()) v->placement.scrollPosition = v->column.scrollPosition();
 }
 
 HMENU ShotMenu() {
@@ -808,30 +345,30 @@ HMENU ShotMenu() {
 }
 
 bool IsThumbnailControl(int control) {
+  const Viewer* v = OpenState();
+  const int count = v != nullptr ? v->catalogue.count() : 0;
   return control >= kFirstThumbnailControl &&
-         control <= kFirstThumbnailControl + kControlsPerEntry * TheShotCatalogue().count();
+         control <= kFirstThumbnailControl + kControlsPerEntry * count;
 }
 
+// Each window has its own catalogue and generations; the events of a closed viewer's
+// window never get here (the event loop takes only those of the open windows).
 bool ThumbnailEventCurrent(int control, std::uint32_t stamp) {
   const Viewer* v = OpenState();
-  return v != nullptr && stamp == v->generation &&
-         EntryOfEvent(TheShotCatalogue(), control, stamp) >= 0;
+  return v != nullptr && stamp == v->column.generation() &&
+         EntryOfEvent(v->catalogue, control, stamp) >= 0;
 }
 
 void SetThumbnailHandler(ThumbnailHandler handler) { g_thumbnailHandler = handler; }
 
 void OnThumbnailEvent(int control, int type) {
   RememberScrollPosition();
-  if (g_thumbnailHandler != nullptr) {
-    g_thumbnailHandler(control, type);
+  Viewer* v = OpenState();
+  if (v != nullptr && g_thumbnailHandler != nullptr) {
+    g_thumbnailHandler(v->catalogue, control, type);
   } else {
     FocusThumbnailColumn();
   }
-}
-
-void StopThumbnailWork() {
-  g_readyTarget = nullptr;
-  LoaderSlot().reset();
 }
 
 }  // namespace snapdeck::win32

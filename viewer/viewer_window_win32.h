@@ -13,18 +13,19 @@
 
 namespace snapdeck::win32 {
 
-ViewerState& TheViewerState();
-ShotCatalogue& TheShotCatalogue();
-
 // Window 6, or nullptr while the viewer is closed.
 HWND ViewerWindow();
 bool ViewerExists();
 
-// Creates and shows window 6 from the state (the caller fills folder and sort keys).
-// Without activate it is shown behind the user's work, which keeps the keyboard focus.
-void OpenViewer(bool activate = true);
+// Creates and shows window 6 for the state, where the placement says. The placement is
+// the caller's and must outlive the window: the viewer keeps its geometry and scroll
+// position there, for the next opening. Without activate the window is shown behind the
+// user's work, which keeps the keyboard focus.
+void OpenViewer(const ViewerState& state, ViewerPlacement& placement, bool activate = true);
 // Stores the geometry (unless minimised), stops loading and destroys the window.
 void CloseViewer();
+// The folder the next ScanShots lists.
+void SetViewerFolder(const std::u16string& folder);
 // Rebuilds the catalogue from the state's folder and shows its count. The column's
 // scroll position is remembered first, so that every rebuild keeps the user's place.
 void ScanShots();
@@ -35,11 +36,11 @@ void BuildThumbnails();
 // (a capture, a viewer action). Nothing happens while the viewer is closed.
 void RefreshThumbnails();
 
-// The state's x, y and inner size from window 6; nothing while it is minimised.
+// The placement's x, y and inner size from window 6; nothing while it is minimised.
 void StoreViewerGeometry();
 // Window 6's current inner width (0 when closed).
 int ViewerInnerWidth();
-// The column width from the state's window width and the screen metrics.
+// The column width from the placement's window size and the screen metrics.
 void SetColumnWidthFromWindow();
 // The glyph of the state's sort direction on button 64.
 void ShowSortDirection();
@@ -52,9 +53,8 @@ std::u16string ViewerStatus();
 // the next rebuild.
 void RemoveThumbnail(int control);
 
-// The column's inner window, which scrolls inside control 61.
-HWND ThumbnailColumn();
 void FocusThumbnailColumn();
+// The column's scroll position into the placement, where the next build restores it from.
 void RememberScrollPosition();
 
 // Menu 73: one entry "ScreenShot:" opening the submenu of items 0 to 3.
@@ -65,14 +65,11 @@ bool IsThumbnailControl(int control);
 // False for an event stamped for a column that has been rebuilt since: its control
 // number may now show another file.
 bool ThumbnailEventCurrent(int control, std::uint32_t stamp);
-// The thumbnail events go to one handler, installed by the viewer actions; without it
-// a thumbnail event only gives the column the focus. The scroll position is remembered
-// first in either case.
-using ThumbnailHandler = void (*)(int control, int type);
+// The thumbnail events go to one handler, installed by the viewer actions, with the open
+// viewer's catalogue; without it a thumbnail event only gives the column the focus. The
+// scroll position is remembered first in either case.
+using ThumbnailHandler = void (*)(ShotCatalogue& catalogue, int control, int type);
 void SetThumbnailHandler(ThumbnailHandler handler);
 void OnThumbnailEvent(int control, int type);
-
-// Ends the background decoding for good (program end).
-void StopThumbnailWork();
 
 }  // namespace snapdeck::win32

@@ -8,6 +8,7 @@
 #include "imaging/draw.h"
 #include "memory_folder.h"
 #include "tests/unit/allocation_watch.h"
+#include "viewer/thumbnail_column.h"
 #include "viewer/thumbnail_layout.h"
 #include "viewer/thumbnail_loader.h"
 
@@ -46,6 +47,7 @@ TEST(ColumnLayout, PlacesRowsCaptionsAndFailedRows) {
   EXPECT_EQ(b.captionY, 305 + 214 + 5);
   EXPECT_EQ(layout.innerHeight, 305 + 214 + 35);
   EXPECT_EQ(layout.hiddenCount, 0);
+  EXPECT_EQ(VisibleColumnHeight(layout), layout.innerHeight);
   // A thumbnail wider than the column sits at a negative x, cut off at the left.
   EXPECT_EQ(LayOutColumn({{true, 400, 10}}, 300).rows[0].imageX, -10);
   EXPECT_EQ(LayOutColumn({}, 330).innerHeight, 0);
@@ -57,6 +59,7 @@ TEST(ColumnLayout, CountsRowsReachingTheColumnLimitAsHidden) {
   EXPECT_FALSE(layout.rows[1091].hidden);  // ends at 32760
   EXPECT_TRUE(layout.rows[1092].hidden);
   EXPECT_EQ(layout.hiddenCount, 1100 - 1092);
+  EXPECT_EQ(VisibleColumnHeight(layout), 32760);  // the column ends with the last row shown
   EXPECT_EQ(ItemsHiddenText(1100, layout.hiddenCount), u"1100 items. (8 hidden)");
 }
 
@@ -75,6 +78,64 @@ TEST(ColumnLayout, CaptionsTellSizeDateAndOutcome) {
   EXPECT_EQ(CaptionColor(layout.rows[2]), MakeRgb(0xFF, 0x99, 0xAA));
   EXPECT_EQ(EntryOfControl(ThumbnailControl(7)), 7);
   EXPECT_EQ(EntryOfControl(CaptionControl(7)), 7);
+}
+
+TEST(ColumnScroll, EveryRequestStaysBetweenTopAndBottom) {
+  // A column of 1000 seen through 300: the bottom is at 700.
+  const auto at = [](int from, ScrollRequest request) {
+    return ScrolledPosition(from, request, 1000, 300);
+  };
+  EXPECT_EQ(at(100, {ScrollMove::LineUp}), 60);
+  EXPECT_EQ(at(20, {ScrollMove::LineUp}), 0);
+  EXPECT_EQ(at(0, {ScrollMove::LineDown}), 40);
+  EXPECT_EQ(at(500, {ScrollMove::PageUp}), 200);
+  EXPECT_EQ(at(600, {ScrollMove::PageDown}), 700);
+  EXPECT_EQ(at(300, {ScrollMove::Top}), 0);
+  EXPECT_EQ(at(0, {ScrollMove::Bottom}), 700);
+  EXPECT_EQ(at(0, {ScrollMove::To, 250}), 250);
+  EXPECT_EQ(at(0, {ScrollMove::To, -5}), 0);
+  EXPECT_EQ(at(0, {ScrollMove::To, 5000}), 700);
+  EXPECT_EQ(at(200, {ScrollMove::Wheel, 1}), 80);  // a notch away from the user is 3 lines up
+  EXPECT_EQ(at(200, {ScrollMove::Wheel, -2}), 440);
+  EXPECT_EQ(at(900, {}), 700);  // the column got shorter
+  // A view lower than a line still pages by a line; a column that fits never moves.
+  EXPECT_EQ(ScrolledPosition(0, {ScrollMove::PageDown}, 1000, 10), 40);
+  EXPECT_EQ(ScrolledPosition(0, {ScrollMove::Bottom}, 200, 300), 0);
+  EXPECT_EQ(ScrolledPosition(0, {ScrollMove::LineDown}, 200, 300), 0);
+}
+
+ThumbnailResult Arrived(int index, bool ok, int width, int height, bool probed = false) {
+  ThumbnailResult result;
+  result.index = index;
+  result.ok = ok;
+  result.width = width;
+  result.height = height;
+  result.probed = probed;
+  return result;
+}
+
+TEST(ArrivingThumbnails, ProbesSizeRowsDecodesFailOrResizeThemStrayOnesAreDropped) {
+  std::vector<RowPicture> pictures = {
+      {true, 100, 50}, {false, 0, 0, true}, {true, 200, 100}, {true, 300, 100}};
+  pictures[2].cost.decodeBytes = 80000;
+  const std::vector<ThumbnailResult> results = {
+      Arrived(0, true, 100, 50),        // as its header said: shown, nothing moves
+      Arrived(1, true, 60, 40, true),   // a probe: the row gets its size, its picture is asked for
+      Arrived(2, false, 0, 0),          // failed: a "load failed!" row
+      Arrived(3, true, 320, 100),       // the file changed since its header was read
+      Arrived(4, true, 10, 10),         // rows of a column rebuilt since
+      Arrived(-1, true, 10, 10)};
+  const TakenThumbnails taken = TakeThumbnails(pictures, results);
+  EXPECT_TRUE(taken.relayout);
+  EXPECT_EQ(taken.reasked, std::vector<int>{1});
+  EXPECT_EQ(taken.shown, (std::vector<std::size_t>{0, 3}));
+  EXPECT_TRUE(pictures[1].loaded && !pictures[1].pending);
+  EXPECT_EQ(pictures[1].width, 60);
+  EXPECT_FALSE(pictures[2].loaded);
+  EXPECT_EQ(pictures[2].cost.decodeBytes, 80000u);
+  EXPECT_EQ(pictures[3].width, 320);
+  // Pictures as expected change nothing in the layout.
+  EXPECT_FALSE(TakeThumbnails(pictures, {Arrived(0, true, 100, 50)}).relayout);
 }
 
 // --- making thumbnails ------------------------------------------------------------------
