@@ -165,17 +165,30 @@ Services& TheServices() {
   return services;
 }
 
-PhoneLink& ThePhoneLink() {
+const AdbServerSetting& TheAdbServerSetting() {
+  static const AdbServerSetting setting = AdbServerFromEnvironment(
+      EnvironmentText(L"ADB_SERVER_SOCKET"), EnvironmentText(L"ANDROID_ADB_SERVER_ADDRESS"),
+      EnvironmentText(L"ANDROID_ADB_SERVER_PORT"));
+  return setting;
+}
+
+PhoneLink* ThePhoneLink() {
+  const AdbServerSetting& server = TheAdbServerSetting();
+  if (!server.ok()) return nullptr;
   Services& s = TheServices();
   if (!s.phones) {
     const Shell& shell = TheShell();
-    s.phones = std::make_unique<PhoneLink>(
-        *s.sockets, *s.clock, *s.runner, *s.files,
-        AdbServerPort(EnvironmentText(L"ANDROID_ADB_SERVER_PORT")),
-        AdbCandidates(shell.info.programDir, shell.settings.JLpath, EnvironmentText(L"PATH"),
-                      EnvironmentText(L"LOCALAPPDATA")));
+    AdbPlaces places;
+    places.programDir = shell.info.programDir;
+    places.loaderDir = shell.settings.JLpath;
+    places.path = EnvironmentText(L"PATH");
+    places.androidHome = EnvironmentText(L"ANDROID_HOME");
+    places.androidSdkRoot = EnvironmentText(L"ANDROID_SDK_ROOT");
+    places.localAppData = EnvironmentText(L"LOCALAPPDATA");
+    s.phones = std::make_unique<PhoneLink>(*s.sockets, *s.clock, *s.runner, *s.files,
+                                           server.address, AdbCandidates(places));
   }
-  return *s.phones;
+  return s.phones.get();
 }
 
 }  // namespace snapdeck::win32

@@ -63,8 +63,12 @@ struct Services {
 // Created on first use.
 Services& TheServices();
 
-// The adb server of this run: its port from ANDROID_ADB_SERVER_PORT, adb.exe looked for
-// beside the program, in the loader's folder, on PATH and in the Android SDK.
-PhoneLink& ThePhoneLink();
+// Where this run's adb server is, read once from adb's own variables.
+const AdbServerSetting& TheAdbServerSetting();
+
+// The adb server of this run, at TheAdbServerSetting's address, adb.exe looked for beside
+// the program, in the loader's folder, on PATH and in the Android SDK; null when adb's
+// variables are malformed: no phones then.
+PhoneLink* ThePhoneLink();
 
 }  // namespace snapdeck::win32

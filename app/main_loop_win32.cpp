@@ -325,7 +325,7 @@ void CaptureWithFieldStem() {
                          services.host,
                          shell.info.tempDir,
                          mark};
-  context.phones = &ThePhoneLink();
+  context.phones = ThePhoneLink();
   LargestMainPreview(context.maxPreviewWidth, context.maxPreviewHeight);
   // A capture runs inside this call; its button stays greyed until it has ended, so the
   // user (and automation) can see when the next one can start.

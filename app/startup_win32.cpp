@@ -264,8 +264,9 @@ void ShowMainWindow(HWND main) {
 void RunWithDeviceTool() {
   // Someone with phones only must not be asked for the handhelds' loader at every start.
   Services& services = TheServices();
+  PhoneLink* phones = ThePhoneLink();
   if (services.files->fileSize(TheShell().settings.JLpath + kToolFileName) <= 0 &&
-      ThePhoneLink().available()) {
+      phones != nullptr && phones->available()) {
     RunMainLoop();
     return;
   }
@@ -303,9 +304,14 @@ int RunProgram(HINSTANCE instance) {
   std::optional<SettingsNotice> unreadable;
   if (HWND main = BuildMainWithSettings(unreadable)) {
     ShowMainWindow(main);
+    // Over the window they concern; the focus then goes back where the start put it.
+    const AdbServerSetting& adb = TheAdbServerSetting();
     if (unreadable) {
-      // Over the window it concerns; the focus then goes back where the start put it.
       MessageBubble(unreadable->caption, unreadable->text, kThemeWarning, id::kMainWindow);
+    }
+    // A malformed server variable leaves the phones out; said once, here.
+    if (!adb.ok()) MessageBubble(adb.variable, adb.problem, kThemeWarning, id::kMainWindow);
+    if (unreadable || !adb.ok()) {
       SetForegroundWindow(main);
       SetFocus(MainControl(id::kTakeScreenshot));
     }

@@ -81,6 +81,10 @@ class TimedRunner : public ToolRunner {
     toolSeconds += Now() - t0;
     return run ? std::make_unique<Run>(std::move(run), toolSeconds) : nullptr;
   }
+  std::unique_ptr<ToolRun> startDetached(const std::u16string& exe,
+                                         const std::u16string& params) override {
+    return real_->startDetached(exe, params);
+  }
   bool passesExactly(const std::u16string& text) override { return real_->passesExactly(text); }
   double toolSeconds = 0;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "platform/text.h"
 
@@ -136,14 +137,137 @@ std::uint32_t Expand(std::uint32_t v, int bits) {
 
 }  // namespace
 
-std::uint16_t AdbServerPort(std::u16string_view value) {
-  if (value.empty() || value.size() > 5) return kAdbDefaultPort;
-  std::uint32_t port = 0;
-  for (char16_t c : value) {
-    if (c < u'0' || c > u'9') return kAdbDefaultPort;
-    port = port * 10 + static_cast<std::uint32_t>(c - u'0');
+namespace {
+
+bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+// An integer as adb reads its numbers: leading white space, a sign, base 16 after 0x and
+// base 10 otherwise, nothing after the digits. Nothing when it is not one or not within
+// lo..hi.
+std::optional<long> AdbInteger(std::u16string_view text, long lo, long hi) {
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  const bool hex =
+      i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X');
+  bool negative = false;
+  if (hex) {
+    i += 2;
+  } else if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
   }
-  return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : kAdbDefaultPort;
+  const int base = hex ? 16 : 10;
+  const std::size_t first = i;
+  long value = 0;
+  for (; i < text.size(); ++i) {
+    const int d = HexDigitValue(text[i]);
+    if (d < 0 || d >= base) return std::nullopt;
+    // Anything this large is out of every range asked for.
+    if (value <= 0xFFFFFF) value = value * base + d;
+  }
+  if (i == first) return std::nullopt;
+  if (negative) value = -value;
+  if (value < lo || value > hi) return std::nullopt;
+  return value;
+}
+
+// tcp:PORT or tcp:HOST:PORT (an IPv6 address in brackets), as adb's socket specs; the
+// reason when it is not one.
+std::optional<AdbServerAddress> TcpSpec(std::u16string_view spec) {
+  constexpr std::u16string_view kTcp = u"tcp:";
+  if (spec.substr(0, kTcp.size()) != kTcp) return std::nullopt;
+  spec.remove_prefix(kTcp.size());
+  if (const auto port = AdbInteger(spec, 1, 65535)) {
+    return AdbServerAddress(static_cast<std::uint16_t>(*port));
+  }
+  std::u16string_view host;
+  std::u16string_view port;
+  const std::size_t colon = spec.find(u':');
+  if (colon == std::u16string_view::npos) return std::nullopt;  // a host without its port
+  if (spec.front() == u'[') {
+    const std::size_t close = spec.find(u']');
+    if (close == std::u16string_view::npos || close + 1 >= spec.size() || spec[close + 1] != u':') {
+      return std::nullopt;
+    }
+    host = spec.substr(1, close - 1);
+    port = spec.substr(close + 2);
+  } else if (spec.find(u':', colon + 1) == std::u16string_view::npos) {
+    host = spec.substr(0, colon);
+    port = spec.substr(colon + 1);
+  } else {
+    return std::nullopt;  // an IPv6 address without brackets has no port
+  }
+  const auto number = AdbInteger(port, 1, 65535);
+  if (host.empty() || !number || host.find(u'\0') != std::u16string_view::npos) {
+    return std::nullopt;
+  }
+  return AdbServerAddress(Utf16ToUtf8(host), static_cast<std::uint16_t>(*number));
+}
+
+constexpr char16_t kLeftOut[] = u": phones are left out this time.";
+
+}  // namespace
+
+AdbServerSetting AdbServerFromEnvironment(std::u16string_view serverSocket,
+                                          std::u16string_view serverAddress,
+                                          std::u16string_view serverPort) {
+  AdbServerSetting setting;
+  if (!serverSocket.empty()) {
+    if (const auto address = TcpSpec(serverSocket)) {
+      setting.address = *address;
+    } else {
+      setting.variable = u"ADB_SERVER_SOCKET";
+      setting.problem = std::u16string(u"Not tcp:PORT or tcp:HOST:PORT") + kLeftOut;
+    }
+    return setting;
+  }
+  long port = kAdbDefaultPort;
+  if (!serverPort.empty()) {
+    const auto number = AdbInteger(serverPort, 1, 65535);
+    if (!number) {
+      setting.variable = u"ANDROID_ADB_SERVER_PORT";
+      setting.problem = std::u16string(u"Not a port from 1 to 65535") + kLeftOut;
+      return setting;
+    }
+    port = *number;
+  }
+  if (serverAddress.empty()) {
+    setting.address = AdbServerAddress(static_cast<std::uint16_t>(port));
+    return setting;
+  }
+  // adb joins the two into tcp:HOST:PORT and reads that, so a host is what fits there.
+  if (const auto address = TcpSpec(u"tcp:" + std::u16string(serverAddress) + u":" +
+                                   Utf8ToUtf16(std::to_string(port)))) {
+    setting.address = *address;
+  } else {
+    setting.variable = u"ANDROID_ADB_SERVER_ADDRESS";
+    setting.problem = std::u16string(u"Not a host name or address") + kLeftOut;
+  }
+  return setting;
+}
+
+bool IsLocalAdbServer(const AdbServerAddress& address) {
+  const std::string& h = address.host;
+  if (h.empty() || h == "::1") return true;
+  std::string lower = h;
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower == "localhost") return true;
+  // 127.0.0.0/8 as four decimal numbers.
+  if (lower.rfind("127.", 0) != 0) return false;
+  int parts = 0;
+  std::size_t i = 0;
+  while (i <= lower.size()) {
+    std::size_t end = lower.find('.', i);
+    if (end == std::string::npos) end = lower.size();
+    const std::string part = lower.substr(i, end - i);
+    if (part.empty() || part.size() > 3 ||
+        part.find_first_not_of("0123456789") != std::string::npos || std::stoi(part) > 255) {
+      return false;
+    }
+    ++parts;
+    i = end + 1;
+  }
+  return parts == 4;
 }
 
 std::vector<PhoneEntry> ParseDeviceList(std::string_view text) {
@@ -281,16 +405,18 @@ DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size) {
   return r;
 }
 
-bool AdbClient::serverAnswers() {
-  return sockets_.connectLoopback(port_, kConnectTimeoutMs) != nullptr;
+std::unique_ptr<Connection> AdbClient::connect(int timeoutMs) {
+  return server_.host.empty() ? sockets_.connectLoopback(server_.port, timeoutMs)
+                              : sockets_.connectHost(server_.host, server_.port, timeoutMs);
 }
+
+bool AdbClient::serverAnswers(int timeoutMs) { return connect(timeoutMs) != nullptr; }
 
 AdbStatus AdbClient::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs) {
   phones.clear();
   const std::uint64_t deadline =
       clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
-  std::unique_ptr<Connection> c =
-      sockets_.connectLoopback(port_, std::min(timeoutMs, kConnectTimeoutMs));
+  std::unique_ptr<Connection> c = connect(std::min(timeoutMs, kConnectTimeoutMs));
   if (!c) return {AdbOutcome::NoServer, "no adb server", false};
   Reader r(*c, clock_, deadline);
   AdbStatus status = Request(r, "host:devices-l");
@@ -323,8 +449,7 @@ std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
     status = Fail("timed out");
     return nullptr;
   }
-  std::unique_ptr<Connection> c =
-      sockets_.connectLoopback(port_, std::min(left, kConnectTimeoutMs));
+  std::unique_ptr<Connection> c = connect(std::min(left, kConnectTimeoutMs));
   if (!c) {
     status = {AdbOutcome::NoServer, "no adb server", false};
     return nullptr;

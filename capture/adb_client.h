@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "imaging/codec.h"
@@ -20,9 +21,34 @@ namespace snapdeck {
 
 inline constexpr std::uint16_t kAdbDefaultPort = 5037;
 
-// The server's port from the value of ANDROID_ADB_SERVER_PORT: that number when it is
-// one (1..65535), else 5037.
-std::uint16_t AdbServerPort(std::u16string_view environmentValue);
+// Where the adb server listens.
+struct AdbServerAddress {
+  AdbServerAddress() = default;
+  // A port alone is a server on this machine's loopback address, as adb's own tcp:PORT.
+  AdbServerAddress(std::uint16_t p) : port(p) {}  // NOLINT: a port is an address
+  AdbServerAddress(std::string h, std::uint16_t p) : host(std::move(h)), port(p) {}
+  std::string host;  // a name or an address (UTF-8, IPv6 without brackets); empty: loopback
+  std::uint16_t port = kAdbDefaultPort;
+};
+
+// The server as adb's own client finds it, from the values of ADB_SERVER_SOCKET
+// (tcp:PORT or tcp:HOST:PORT) or else ANDROID_ADB_SERVER_ADDRESS (a host) and
+// ANDROID_ADB_SERVER_PORT (base 10, or 16 after 0x); empty values count as unset. A
+// malformed value is a problem told to the user, never a fallback to 5037: the user
+// meant another server.
+struct AdbServerSetting {
+  AdbServerAddress address;
+  std::u16string variable;  // the malformed variable, or empty
+  std::u16string problem;   // what is wrong with it, for the user
+  bool ok() const { return problem.empty(); }
+};
+AdbServerSetting AdbServerFromEnvironment(std::u16string_view serverSocket,
+                                          std::u16string_view serverAddress,
+                                          std::u16string_view serverPort);
+
+// A server on this machine (loopback, localhost, 127.0.0.0/8, ::1): one adb.exe may start.
+// A server elsewhere is a lab's shared one, reached as it is.
+bool IsLocalAdbServer(const AdbServerAddress& address);
 
 struct PhoneEntry {
   std::string serial;
@@ -76,11 +102,11 @@ using TransferProgress = std::function<void(std::uint64_t received, std::uint64_
 
 class AdbClient {
  public:
-  AdbClient(SocketPort& sockets, Clock& clock, std::uint16_t port)
-      : sockets_(sockets), clock_(clock), port_(port) {}
+  AdbClient(SocketPort& sockets, Clock& clock, AdbServerAddress server)
+      : sockets_(sockets), clock_(clock), server_(std::move(server)) {}
 
-  // True when something accepts a connection on the port.
-  bool serverAnswers();
+  // True when something accepts a connection within timeoutMs.
+  bool serverAnswers(int timeoutMs);
   // host:devices-l.
   AdbStatus listPhones(std::vector<PhoneEntry>& phones, int timeoutMs);
   // The raw picture first, then the PNG of exec:screencap -p when the raw one is not
@@ -95,12 +121,15 @@ class AdbClient {
                                           std::uint64_t deadlineMs, AdbStatus& status,
                                           const std::function<void()>& whileWaiting = {});
 
-  std::uint16_t port() const { return port_; }
+  const AdbServerAddress& server() const { return server_; }
 
  private:
+  // The loopback address by its fast way, any other host through name resolution.
+  std::unique_ptr<Connection> connect(int timeoutMs);
+
   SocketPort& sockets_;
   Clock& clock_;
-  std::uint16_t port_;
+  AdbServerAddress server_;
   // The room (in pixels) each phone's last raw shot needed: the next one's is taken and
   // touched while the phone makes its picture, not after the header has come. Phones
   // whose pictures are not four bytes a pixel have none.

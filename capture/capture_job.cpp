@@ -255,14 +255,18 @@ void ClearPhoneSlots(CaptureSession& session) {
   }
 }
 
-// True when an adb server answered the listing (it may list no phone).
+// True when an adb server answered the listing (it may list no phone). The listing and
+// a server's start run beside the window: a server that accepts and never answers, or
+// a slow start, must not freeze it.
 bool ListPhones(CaptureContext& ctx, std::vector<PhoneEntry>& phones) {
   const AppSettings& s = ctx.settings;
   const int listMs = static_cast<int>(
       std::clamp<long long>(static_cast<long long>(s.connecttimeout) * 10, 500, INT_MAX));
   const int killMs = static_cast<int>(
       std::clamp<long long>(static_cast<long long>(s.killtimeout) * 100, 0, INT_MAX));
-  return ctx.phones->listPhones(phones, listMs, killMs).outcome != AdbOutcome::NoServer;
+  AdbOutcome outcome = AdbOutcome::NoServer;
+  ctx.host.runBeside([&] { outcome = ctx.phones->listPhones(phones, listMs, killMs).outcome; });
+  return outcome != AdbOutcome::NoServer;
 }
 
 std::u16string Latin1(const std::string& text) { return std::u16string(text.begin(), text.end()); }

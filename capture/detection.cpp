@@ -72,6 +72,18 @@ std::size_t DiscardOutput(ToolRun& run, std::size_t n) {
   return total;
 }
 
+std::u16string NoDeviceQuestion(bool adbThere) {
+  if (!adbThere) {
+    return u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
+           u"is not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n";
+  }
+  return u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
+         u"is not installed, and no Android phone is ready.\r\n\r\nA phone needs USB "
+         u"debugging on (Developer options) and its USB cable; then allow this computer when "
+         u"it asks \"Allow USB debugging?\".\r\n\r\nConnect a device and try again or "
+         u"cancel.\r\n";
+}
+
 int DetectDevices(CaptureContext& ctx, bool askWhenNone) {
   CaptureSession& session = ctx.session;
   const std::int64_t cycles = ctx.settings.connecttimeout;
@@ -104,11 +116,9 @@ int DetectDevices(CaptureContext& ctx, bool askWhenNone) {
     if (count == 0) {
       if (run) run->kill();
       if (!askWhenNone ||
-          !AskedYes(
-              ctx, kKindWarning,
-              u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
-              u"is not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n",
-              u"Yes, try again", u"No, cancel")) {
+          !AskedYes(ctx, kKindWarning,
+                    NoDeviceQuestion(ctx.phones != nullptr && ctx.phones->adbThere()),
+                    u"Yes, try again", u"No, cancel")) {
         run.reset();
         break;
       }

@@ -15,6 +15,10 @@ namespace snapdeck {
 // is not asked about (other devices are there).
 int DetectDevices(CaptureContext& ctx, bool askWhenNone = true);
 
+// The question when no device was found; where adb is there (a server answered or
+// adb.exe was found) it also says how a phone gets ready.
+std::u16string NoDeviceQuestion(bool adbThere);
+
 // Asks for and proves the password of every device whose record is usable; a password
 // that cannot reach the tool exactly is refused before any run. True when the last
 // device handled answered, or when every record was refused.

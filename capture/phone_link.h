@@ -1,9 +1,10 @@
 // The way to the phones during one program run: the adb server, started once through
-// adb.exe when it does not answer.
+// adb.exe when a local one does not answer.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/adb_client.h"
@@ -14,30 +15,47 @@ namespace snapdeck {
 
 inline constexpr char16_t kAdbFileName[] = u"adb.exe";
 
+// The folders and variables adb.exe is looked for by.
+struct AdbPlaces {
+  std::u16string programDir;
+  std::u16string loaderDir;
+  std::u16string path;            // PATH
+  std::u16string androidHome;     // ANDROID_HOME, an SDK folder
+  std::u16string androidSdkRoot;  // ANDROID_SDK_ROOT, its older name
+  std::u16string localAppData;    // LOCALAPPDATA, where Android Studio puts the SDK
+};
+
 // Where adb.exe may be, in the order it is looked for: beside the program, in the
-// loader's folder, in every folder of PATH, in the SDK under LOCALAPPDATA. Folders may
-// end with a separator or not; empty ones are left out.
-std::vector<std::u16string> AdbCandidates(const std::u16string& programDir,
-                                          const std::u16string& loaderDir,
-                                          const std::u16string& pathValue,
-                                          const std::u16string& localAppData);
+// loader's folder, in every folder of PATH, in platform-tools of the SDK named by
+// ANDROID_HOME, by ANDROID_SDK_ROOT and under LOCALAPPDATA. Folders may end with a
+// separator or not; empty ones are left out.
+std::vector<std::u16string> AdbCandidates(const AdbPlaces& places);
+
+// The parameters that start a server on port: -P names it, so the server is the one
+// looked for whatever adb's own variables say.
+std::u16string AdbStartServerParameters(std::uint16_t port);
 
 class PhoneLink {
  public:
   PhoneLink(SocketPort& sockets, Clock& clock, ToolRunner& runner, FileSystem& files,
-            std::uint16_t port, std::vector<std::u16string> adbCandidates)
-      : client_(sockets, clock, port),
+            AdbServerAddress server, std::vector<std::u16string> adbCandidates)
+      : client_(sockets, clock, std::move(server)),
         runner_(runner),
         files_(files),
         candidates_(std::move(adbCandidates)) {}
 
   // The first candidate that exists, or empty.
   std::u16string findAdb();
-  // At start: a server answers or adb.exe can be found.
+  // At start, without keeping the window waiting: a server elsewhere is set up (the user
+  // means phones), a local one answers at once, or adb.exe can be found.
   bool available();
-  // host:devices-l. When no server answers, adb.exe start-server is run once per program
-  // run (bounded by killMs) and the listing tried again. NoServer: no phones at all.
+  // host:devices-l. When no local server answers, adb.exe -P PORT start-server is run
+  // once per program run (bounded by killMs; the server it launches stays when the run
+  // ends) and the listing tried again. A server elsewhere is never started. NoServer: no
+  // phones at all.
   AdbStatus listPhones(std::vector<PhoneEntry>& phones, int timeoutMs, int killMs);
+  // adb is there: the last listing reached a server, or adb.exe can be found.
+  bool adbThere();
 
   AdbClient& client() { return client_; }
   bool startTried() const { return startTried_; }
@@ -48,6 +66,7 @@ class PhoneLink {
   FileSystem& files_;
   std::vector<std::u16string> candidates_;
   bool startTried_ = false;
+  bool serverReached_ = false;
 };
 
 }  // namespace snapdeck

@@ -60,6 +60,9 @@ class ReplayServer final : public SocketPort {
   std::unique_ptr<Connection> connectLoopback(std::uint16_t, int) override {
     return std::make_unique<ReplayConnection>(data_, size_, clock_);
   }
+  std::unique_ptr<Connection> connectHost(const std::string&, std::uint16_t, int) override {
+    return std::make_unique<ReplayConnection>(data_, size_, clock_);
+  }
 
  private:
   const std::uint8_t* data_;

@@ -113,6 +113,11 @@ class ScriptedTool : public snapdeck::ToolRunner {
     return run;
   }
 
+  std::unique_ptr<snapdeck::ToolRun> startDetached(const std::u16string& exe,
+                                                   const std::u16string& parameters) override {
+    return start(exe, parameters);
+  }
+
   // The device text is fuzzed, not the command line: only a NUL cannot pass.
   bool passesExactly(const std::u16string& text) override {
     return text.find(u'\0') == std::u16string::npos;

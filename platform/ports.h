@@ -57,6 +57,11 @@ class ToolRunner {
   // standard output on a pipe. Null when it cannot be started.
   virtual std::unique_ptr<ToolRun> start(const std::u16string& exePath,
                                          const std::u16string& parameters) = 0;
+  // The same for a tool that launches a program meant to outlive it (adb start-server
+  // and its server): what the tool starts is not tied to the run and lives on as when a
+  // user types the command; kill and the run's end stop only the tool itself.
+  virtual std::unique_ptr<ToolRun> startDetached(const std::u16string& exePath,
+                                                 const std::u16string& parameters) = 0;
   // True when text put into the command line reaches the tool exactly as it is. A device
   // password that would arrive changed must never be tried: every wrong try counts
   // towards the handheld's wipe limit.

@@ -1,10 +1,12 @@
-// A TCP connection to a service on the loopback address (the adb server). Windows
-// implements it with Winsock, POSIX with BSD sockets, tests with scripted bytes.
+// A TCP connection to a service (the adb server): on the loopback address, or on a host
+// by name or address. Windows implements it with Winsock, POSIX with BSD sockets, tests
+// with scripted bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace snapdeck {
 
@@ -25,6 +27,11 @@ class SocketPort {
   // Connects to 127.0.0.1:port. Null when refused or not connected within timeoutMs; a
   // refusal on the loopback address comes at once.
   virtual std::unique_ptr<Connection> connectLoopback(std::uint16_t port, int timeoutMs) = 0;
+  // Connects to host (a name, an IPv4 or an IPv6 address without brackets; UTF-8) and
+  // port, trying the addresses the name resolves to in turn. Null when none connects
+  // within timeoutMs, which bounds the connecting, not the name's lookup.
+  virtual std::unique_ptr<Connection> connectHost(const std::string& host, std::uint16_t port,
+                                                  int timeoutMs) = 0;
 };
 
 }  // namespace snapdeck

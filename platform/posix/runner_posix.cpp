@@ -127,6 +127,24 @@ class PosixToolRunner final : public ToolRunner {
  public:
   std::unique_ptr<ToolRun> start(const std::u16string& exePath,
                                  const std::u16string& parameters) override {
+    return startRun(exePath, parameters, false);
+  }
+
+  std::unique_ptr<ToolRun> startDetached(const std::u16string& exePath,
+                                         const std::u16string& parameters) override {
+    return startRun(exePath, parameters, true);
+  }
+
+  bool passesExactly(const std::u16string& text) override {
+    // An argument ends at a NUL, and an unpaired surrogate has no UTF-8 form.
+    return text.find(u'\0') == std::u16string::npos && Utf8ToUtf16(Utf16ToUtf8(text)) == text;
+  }
+
+ private:
+  // detached: the tool gets a session of its own, so what it starts is no part of ours
+  // (a terminal's hang-up or interrupt); killing the run ends the tool alone either way.
+  static std::unique_ptr<ToolRun> startRun(const std::u16string& exePath,
+                                           const std::u16string& parameters, bool detached) {
     // Everything the child needs is prepared before fork: after it only
     // async-signal-safe calls are allowed.
     std::vector<std::string> args;
@@ -147,6 +165,7 @@ class PosixToolRunner final : public ToolRunner {
       sigset_t none;
       sigemptyset(&none);
       ::sigprocmask(SIG_SETMASK, &none, nullptr);
+      if (detached) ::setsid();
       if (::dup2(outWrite.get(), STDOUT_FILENO) < 0) ::_exit(127);
       ::execv(argv[0], argv.data());
       const int err = errno;
@@ -165,11 +184,6 @@ class PosixToolRunner final : public ToolRunner {
     auto run = std::make_unique<PosixToolRun>(pid, std::move(outRead));
     if (r > 0) return nullptr;  // the run's destructor reaps the failed child
     return run;
-  }
-
-  bool passesExactly(const std::u16string& text) override {
-    // An argument ends at a NUL, and an unpaired surrogate has no UTF-8 form.
-    return text.find(u'\0') == std::u16string::npos && Utf8ToUtf16(Utf16ToUtf8(text)) == text;
   }
 };
 

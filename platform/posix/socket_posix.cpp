@@ -2,12 +2,15 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <string>
 
 namespace snapdeck {
 
@@ -55,22 +58,53 @@ class PosixConnection : public Connection {
   int fd_;
 };
 
+// One connection attempt to one address; null when refused or not made within timeoutMs.
+std::unique_ptr<Connection> ConnectTo(const sockaddr* address, socklen_t size, int timeoutMs) {
+  const int fd = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return nullptr;
+  auto connection = std::make_unique<PosixConnection>(fd);
+  if (connect(fd, address, size) != 0) {
+    if (errno != EINPROGRESS || !WaitReady(fd, POLLOUT, timeoutMs)) return nullptr;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return nullptr;
+  }
+  return connection;
+}
+
 class PosixSocketPort : public SocketPort {
  public:
   std::unique_ptr<Connection> connectLoopback(std::uint16_t port, int timeoutMs) override {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return nullptr;
-    auto connection = std::make_unique<PosixConnection>(fd);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      if (errno != EINPROGRESS || !WaitReady(fd, POLLOUT, timeoutMs)) return nullptr;
-      int error = 0;
-      socklen_t length = sizeof error;
-      if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return nullptr;
+    return ConnectTo(reinterpret_cast<const sockaddr*>(&address), sizeof address, timeoutMs);
+  }
+
+  std::unique_ptr<Connection> connectHost(const std::string& host, std::uint16_t port,
+                                          int timeoutMs) override {
+    if (host.empty() || host.find('\0') != std::string::npos) return nullptr;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+      return nullptr;
     }
+    // Every address shares the one time limit.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    std::unique_ptr<Connection> connection;
+    for (const addrinfo* a = found; a != nullptr && !connection; a = a->ai_next) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      if (left <= 0) break;
+      connection = ConnectTo(a->ai_addr, a->ai_addrlen, static_cast<int>(left));
+    }
+    freeaddrinfo(found);
     return connection;
   }
 };

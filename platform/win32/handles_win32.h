@@ -4,6 +4,7 @@
 
 // Before windows.h, which would otherwise bring the old Winsock.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 // After windows.h, which they need.
 #include <objbase.h>
@@ -97,6 +98,10 @@ struct SocketTraits {
   static bool valid(SOCKET h) { return h != 0 && h != INVALID_SOCKET; }
   static void close(SOCKET h) { closesocket(h); }
 };
+struct AddrInfoTraits {
+  static bool valid(ADDRINFOW* p) { return p != nullptr; }
+  static void close(ADDRINFOW* p) { FreeAddrInfoW(p); }
+};
 // Only a loaded bcrypt makes CNG handles.
 struct CngAlgorithmTraits {
   static bool valid(BCRYPT_ALG_HANDLE h) { return h != nullptr; }
@@ -115,6 +120,8 @@ struct CngHashTraits {
 using UniqueHandle = UniqueOwner<HANDLE, KernelTraits>;
 // A Winsock socket.
 using UniqueSocket = UniqueOwner<SOCKET, SocketTraits>;
+// The addresses a name resolved to (GetAddrInfoW).
+using UniqueAddrInfo = UniqueOwner<ADDRINFOW*, AddrInfoTraits>;
 // A FindFirstFile search.
 using UniqueFind = UniqueOwner<HANDLE, FindTraits>;
 // A GDI object (brush, bitmap, font, region).

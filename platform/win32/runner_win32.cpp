@@ -59,7 +59,8 @@ class Win32ToolRun final : public ToolRun {
            WAIT_OBJECT_0;
   }
 
-  // The tool's children go with it: they may hold its output pipe open.
+  // The tool's children go with it: they may hold its output pipe open. A detached run
+  // has no job: only the tool itself is ended.
   void kill() override {
     if (job_) {
       TerminateJobObject(job_.get(), 1);
@@ -92,6 +93,42 @@ class Win32ToolRunner final : public ToolRunner {
  public:
   std::unique_ptr<ToolRun> start(const std::u16string& exePath,
                                  const std::u16string& parameters) override {
+    return startRun(exePath, parameters, false);
+  }
+
+  std::unique_ptr<ToolRun> startDetached(const std::u16string& exePath,
+                                         const std::u16string& parameters) override {
+    return startRun(exePath, parameters, true);
+  }
+
+  bool passesExactly(const std::u16string& text) override {
+    // The command line ends at a NUL.
+    if (text.find(u'\0') != std::u16string::npos) return false;
+    if (text.empty()) return true;
+    // No command line is longer.
+    if (text.size() > 32767) return false;
+    const std::wstring wide = Wide(text);
+    const int length = static_cast<int>(wide.size());
+    // A tool with a narrow command line reads it in the ANSI code page, where a character
+    // without its own code arrives as a look-alike or as "?".
+    if (GetACP() == CP_UTF8) {
+      // UTF-8 holds every character; only an unpaired surrogate is lost.
+      return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0,
+                                 nullptr, nullptr) > 0;
+    }
+    std::string narrow(static_cast<std::size_t>(length) * 4, '\0');
+    BOOL usedDefault = FALSE;
+    const int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(),
+                            static_cast<int>(narrow.size()), nullptr, &usedDefault);
+    return n > 0 && !usedDefault;
+  }
+
+ private:
+  // detached: outside any job of ours, so what the tool starts outlives the run; a
+  // server a tool launches stays in every job its parent is in.
+  static std::unique_ptr<ToolRun> startRun(const std::u16string& exePath,
+                                           const std::u16string& parameters, bool detached) {
     SECURITY_ATTRIBUTES inherit{};
     inherit.nLength = sizeof inherit;
     inherit.bInheritHandle = TRUE;
@@ -123,14 +160,20 @@ class Win32ToolRunner final : public ToolRunner {
     startup.StartupInfo.hStdError = nullptr;
     startup.lpAttributeList = attributes.get();
 
-    UniqueHandle job = KillOnCloseJob();
+    UniqueHandle job = detached ? UniqueHandle() : KillOnCloseJob();
     const std::wstring application = Wide(exePath);
     std::wstring commandLine = L"\"" + application + L"\" " + Wide(parameters);
     PROCESS_INFORMATION info{};
-    // Suspended until it is in the job, so not even its first child escapes.
-    if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr,
-                        nullptr, &startup.StartupInfo, &info)) {
+    const auto create = [&](DWORD flags) {
+      return CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                            CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | flags, nullptr,
+                            nullptr, &startup.StartupInfo, &info) != FALSE;
+    };
+    if (detached) {
+      // Out of a job this program may run in (a launcher's), where that job allows it.
+      if (!create(CREATE_BREAKAWAY_FROM_JOB) && !create(0)) return nullptr;
+    } else if (!create(CREATE_SUSPENDED)) {
+      // Suspended until it is in the job, so not even its first child escapes.
       return nullptr;
     }
     UniqueHandle process(info.hProcess);
@@ -138,7 +181,7 @@ class Win32ToolRunner final : public ToolRunner {
     // Windows 7 refuses a job for a program that itself runs in one; the tool then runs
     // on its own, ended by its process handle.
     if (job && !AssignProcessToJobObject(job.get(), process.get())) job.reset();
-    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+    if (!detached && ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
       if (job) {
         TerminateJobObject(job.get(), 1);
       } else {
@@ -149,29 +192,6 @@ class Win32ToolRunner final : public ToolRunner {
     // Closing our copy of the write end lets ReadFile see the end of output.
     childOutput.reset();
     return std::make_unique<Win32ToolRun>(std::move(job), std::move(process), std::move(output));
-  }
-
-  bool passesExactly(const std::u16string& text) override {
-    // The command line ends at a NUL.
-    if (text.find(u'\0') != std::u16string::npos) return false;
-    if (text.empty()) return true;
-    // No command line is longer.
-    if (text.size() > 32767) return false;
-    const std::wstring wide = Wide(text);
-    const int length = static_cast<int>(wide.size());
-    // A tool with a narrow command line reads it in the ANSI code page, where a character
-    // without its own code arrives as a look-alike or as "?".
-    if (GetACP() == CP_UTF8) {
-      // UTF-8 holds every character; only an unpaired surrogate is lost.
-      return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0,
-                                 nullptr, nullptr) > 0;
-    }
-    std::string narrow(static_cast<std::size_t>(length) * 4, '\0');
-    BOOL usedDefault = FALSE;
-    const int n =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, narrow.data(),
-                            static_cast<int>(narrow.size()), nullptr, &usedDefault);
-    return n > 0 && !usedDefault;
   }
 };
 

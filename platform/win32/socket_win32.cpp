@@ -1,6 +1,7 @@
 #include "platform/win32/socket_win32.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/win32/handles_win32.h"
 // After winsock2.h, which handles_win32.h brings.
@@ -10,6 +11,7 @@ namespace snapdeck {
 
 namespace {
 
+using win32::UniqueAddrInfo;
 using win32::UniqueSocket;
 
 // Winsock is started once for the process and left running until it ends.
@@ -71,14 +73,24 @@ class Win32Connection : public Connection {
   UniqueSocket s_;
 };
 
-class Win32SocketPort : public SocketPort {
- public:
-  std::unique_ptr<Connection> connectLoopback(std::uint16_t port, int timeoutMs) override {
-    if (!WinsockStarted()) return nullptr;
-    UniqueSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!s) return nullptr;
-    // Not inherited by the device tool's processes.
-    SetHandleInformation(reinterpret_cast<HANDLE>(s.get()), HANDLE_FLAG_INHERIT, 0);
+bool IsLoopback(const sockaddr* address) {
+  if (address->sa_family == AF_INET) {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+    return (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
+  }
+  if (address->sa_family == AF_INET6) {
+    return IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr) != 0;
+  }
+  return false;
+}
+
+// One connection attempt to one address; null when refused or not made within timeoutMs.
+std::unique_ptr<Connection> ConnectTo(const sockaddr* address, int size, int timeoutMs) {
+  UniqueSocket s(socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
+  if (!s) return nullptr;
+  // Not inherited by the device tool's processes.
+  SetHandleInformation(reinterpret_cast<HANDLE>(s.get()), HANDLE_FLAG_INHERIT, 0);
+  if (IsLoopback(address)) {
     // Windows tries a refused connection again for about two seconds; on the loopback
     // address a refusal is final. Older systems ignore the request.
     TCP_INITIAL_RTO_PARAMETERS rto{TCP_INITIAL_RTO_UNSPECIFIED_RTT,
@@ -86,25 +98,71 @@ class Win32SocketPort : public SocketPort {
     DWORD returned = 0;
     WSAIoctl(s.get(), SIO_TCP_INITIAL_RTO, &rto, sizeof rto, nullptr, 0, &returned, nullptr,
              nullptr);
-    u_long nonBlocking = 1;
-    if (ioctlsocket(s.get(), FIONBIO, &nonBlocking) != 0) return nullptr;
+  }
+  u_long nonBlocking = 1;
+  if (ioctlsocket(s.get(), FIONBIO, &nonBlocking) != 0) return nullptr;
+  if (connect(s.get(), address, size) != 0) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK || !WaitReady(s.get(), true, timeoutMs)) {
+      return nullptr;
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
+        error != 0) {
+      return nullptr;
+    }
+  }
+  return std::make_unique<Win32Connection>(std::move(s));
+}
+
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                    static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                      out.data(), n);
+  return out;
+}
+
+class Win32SocketPort : public SocketPort {
+ public:
+  std::unique_ptr<Connection> connectLoopback(std::uint16_t port, int timeoutMs) override {
+    if (!WinsockStarted()) return nullptr;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      if (WSAGetLastError() != WSAEWOULDBLOCK || !WaitReady(s.get(), true, timeoutMs)) {
-        return nullptr;
-      }
-      int error = 0;
-      int length = sizeof error;
-      if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
-              0 ||
-          error != 0) {
-        return nullptr;
+    return ConnectTo(reinterpret_cast<const sockaddr*>(&address), sizeof address, timeoutMs);
+  }
+
+  std::unique_ptr<Connection> connectHost(const std::string& host, std::uint16_t port,
+                                          int timeoutMs) override {
+    if (!WinsockStarted()) return nullptr;
+    const std::wstring name = Widen(host);
+    if (name.empty() || name.find(L'\0') != std::wstring::npos) return nullptr;
+    ADDRINFOW hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICSERV;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(name.c_str(), std::to_wstring(port).c_str(), &hints, &found) != 0) {
+      return nullptr;
+    }
+    const UniqueAddrInfo addresses(found);
+    // Every address shares the one time limit.
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeoutMs, 0));
+    for (const ADDRINFOW* a = addresses.get(); a != nullptr; a = a->ai_next) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) break;
+      if (auto c = ConnectTo(a->ai_addr, static_cast<int>(a->ai_addrlen),
+                             static_cast<int>(deadline - now))) {
+        return c;
       }
     }
-    return std::make_unique<Win32Connection>(std::move(s));
+    return nullptr;
   }
 };
 

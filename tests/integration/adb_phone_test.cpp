@@ -132,5 +132,19 @@ TEST_F(AdbPhone, UnknownUnauthorizedAndCutShortShotsFailWithAReason) {
   }
 }
 
+// A server reached by a host name, as a lab's shared one is, rather than by the loopback
+// address: listed and captured the same way.
+TEST_F(AdbPhone, AServerReachedByItsNameCapturesAsALocalOne) {
+  const SimulatedPhone& phone = Phone({"width=64", "height=48"});
+  AdbClient byName{*sockets_, *clock_, AdbServerAddress("localhost", server_.port())};
+  std::vector<PhoneEntry> phones;
+  const AdbStatus status = byName.listPhones(phones, kShotMs);
+  ASSERT_TRUE(status.ok()) << status.message;
+  ASSERT_EQ(phones.size(), 1u);
+  const DecodeResult r = byName.screenshot(phone.serial(), kShotMs, nullptr);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(IsPattern(r.picture, 64, 48, false));
+}
+
 }  // namespace
 }  // namespace snapdeck

@@ -1,8 +1,11 @@
 // The POSIX runner against the native build of the device simulator.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include "adb_world.h"
 #include "devicesim_folder.h"
 #include "platform/posix/runner_posix.h"
+#include "platform/posix/socket_posix.h"
 #include "tests/support/runner_contract.h"
 
 namespace snapdeck::testing {
@@ -13,6 +16,9 @@ struct PosixTool {
   static std::u16string MissingTool() { return u"/nonexistent/javaloader.exe"; }
   static constexpr bool kCountsChildren = true;
   static bool NoChildLeft() { return testing::NoChildLeft(); }
+  static std::uint16_t FreePort() { return FreeLoopbackPort(); }
+  static std::unique_ptr<SocketPort> Sockets() { return MakePosixSocketPort(); }
+  static void EndProcess(unsigned long pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); }
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Posix, RunnerContract, PosixTool);
 

@@ -8,6 +8,9 @@
 //     static std::u16string MissingTool();       // a path where no program is
 //     static constexpr bool kCountsChildren = true;
 //     static bool NoChildLeft();  // no run of ours is left, running or dead
+//     static std::uint16_t FreePort();            // a loopback port nothing listens on
+//     static std::unique_ptr<SocketPort> Sockets();
+//     static void EndProcess(unsigned long pid);  // ends a process the test made
 //   };
 //   INSTANTIATE_TYPED_TEST_SUITE_P(Posix, RunnerContract, PosixTool);
 //   }
@@ -24,6 +27,8 @@
 
 #include "capture/command_lines.h"
 #include "platform/ports.h"
+#include "platform/socket.h"
+#include "platform/text.h"
 #include "tests/support/devicesim_folder.h"
 #include "tests/support/wait_until.h"
 
@@ -181,10 +186,29 @@ TYPED_TEST_P(RunnerContract, MissingToolDoesNotStart) {
   this->expectNoChildLeft();
 }
 
+// A server the tool launches, as adb's start-server does (the simulator's stand-in),
+// still listens once the detached run has ended and been closed.
+TYPED_TEST_P(RunnerContract, ServerLaunchedByADetachedRunOutlivesIt) {
+  typename TestFixture::Sim sim("");
+  ASSERT_TRUE(sim.ready());
+  const std::uint16_t port = TypeParam::FreePort();
+  ASSERT_NE(port, 0);
+  auto run =
+      TypeParam::Make()->startDetached(sim.tool16(), u"-P " + DecimalText(port) + u" start-server");
+  ASSERT_NE(run, nullptr);
+  EXPECT_TRUE(run->waitEnd(20000));
+  run.reset();
+  const std::vector<std::string> servers = sim.logLines("server ");
+  ASSERT_EQ(servers.size(), 1u);
+  const bool listens = TypeParam::Sockets()->connectLoopback(port, 2000) != nullptr;
+  TypeParam::EndProcess(std::stoul(servers[0]));
+  EXPECT_TRUE(listens) << "the server ended with the run";
+}
+
 REGISTER_TYPED_TEST_SUITE_P(RunnerContract, EnumerationRecordsArriveThroughThePipe,
                             RawEnumerationOutput, DeviceReceivesTheExactPassword,
                             WrongPasswordGivesNoOutput, ScreenshotWritesTheQuotedPath,
                             HangingToolIsKilled, FloodingToolCanBeKilledWhileWriting,
-                            MissingToolDoesNotStart);
+                            MissingToolDoesNotStart, ServerLaunchedByADetachedRunOutlivesIt);
 
 }  // namespace snapdeck::testing

@@ -3,6 +3,7 @@
 #include "capture/adb_client.h"
 #include "capture/phone_link.h"
 #include "imaging/draw.h"
+#include "platform/text.h"
 #include "tests/support/pictures.h"
 #include "tests/unit/capture_fakes.h"
 
@@ -90,15 +91,62 @@ TEST(AdbClient, DeviceListLines) {
   EXPECT_TRUE(ParseDeviceList("").empty());
 }
 
-TEST(AdbClient, SerialsInFileNamesAndServerPort) {
+TEST(AdbClient, SerialsInFileNames) {
   EXPECT_EQ(SerialForFileName(u"127.0.0.1:5555"), u"127_0_0_1_5555");
   EXPECT_EQ(SerialForFileName(u"emulator-5554"), u"emulator-5554");
   EXPECT_EQ(SerialForFileName(u"a/b\\c:d e\u00e9_Z"), u"a_b_c_d_e__Z");
-  EXPECT_EQ(AdbServerPort(u""), 5037);
-  EXPECT_EQ(AdbServerPort(u"15037"), 15037);
-  EXPECT_EQ(AdbServerPort(u"70000"), 5037);
-  EXPECT_EQ(AdbServerPort(u"0"), 5037);
-  EXPECT_EQ(AdbServerPort(u"50 37"), 5037);
+}
+
+// ADB_SERVER_SOCKET, ANDROID_ADB_SERVER_ADDRESS and ANDROID_ADB_SERVER_PORT, read as adb
+// reads them; a malformed one names itself and is never replaced by 5037.
+TEST(AdbClient, ServerAddressFromTheEnvironment) {
+  struct Case {
+    std::u16string socket, address, port;
+    std::string host;
+    int expectedPort;  // 0: malformed
+    std::u16string variable;
+  };
+  const std::vector<Case> cases = {
+      {u"", u"", u"", "", 5037, u""},
+      {u"", u"", u"15037", "", 15037, u""},
+      {u"", u"", u"0x3AAD", "", 15021, u""},
+      {u"", u"", u" +15037", "", 15037, u""},
+      {u"", u"lab-pc", u"15037", "lab-pc", 15037, u""},
+      {u"", u"[::1]", u"", "::1", 5037, u""},
+      {u"tcp:6000", u"lab-pc", u"junk", "", 6000, u""},  // the socket wins over both
+      {u"tcp:lab-pc:0x10", u"", u"", "lab-pc", 16, u""},
+      {u"tcp:[fe80::1]:7000", u"", u"", "fe80::1", 7000, u""},
+      {u"", u"", u"70000", "", 0, u"ANDROID_ADB_SERVER_PORT"},
+      {u"", u"", u"0", "", 0, u"ANDROID_ADB_SERVER_PORT"},
+      {u"", u"", u"50 37", "", 0, u"ANDROID_ADB_SERVER_PORT"},
+      {u"", u"", u"0x", "", 0, u"ANDROID_ADB_SERVER_PORT"},
+      {u"", u"", u"-5037", "", 0, u"ANDROID_ADB_SERVER_PORT"},
+      {u"", u"::1", u"", "", 0, u"ANDROID_ADB_SERVER_ADDRESS"},
+      {u"localhost:5037", u"", u"", "", 0, u"ADB_SERVER_SOCKET"},
+      {u"tcp:lab-pc", u"", u"", "", 0, u"ADB_SERVER_SOCKET"},
+      {u"tcp::5037", u"", u"", "", 0, u"ADB_SERVER_SOCKET"},
+      {u"tcp:fe80::1:7000", u"", u"", "", 0, u"ADB_SERVER_SOCKET"},
+      {u"tcp:65536", u"", u"", "", 0, u"ADB_SERVER_SOCKET"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.socket + u" | " + c.address + u" | " + c.port));
+    const AdbServerSetting s = AdbServerFromEnvironment(c.socket, c.address, c.port);
+    EXPECT_EQ(s.variable, c.variable);
+    if (c.expectedPort == 0) {
+      EXPECT_FALSE(s.ok());
+      EXPECT_NE(s.problem.find(u"phones are left out"), std::u16string::npos);
+      continue;
+    }
+    ASSERT_TRUE(s.ok());
+    EXPECT_EQ(s.address.host, c.host);
+    EXPECT_EQ(s.address.port, c.expectedPort);
+  }
+  for (const char* local : {"", "localhost", "LocalHost", "127.0.0.1", "127.1.2.3", "::1"}) {
+    EXPECT_TRUE(IsLocalAdbServer({local, 5037})) << local;
+  }
+  for (const char* remote : {"lab-pc", "10.0.0.7", "127.0.0", "127.0.0.256", "128.0.0.1"}) {
+    EXPECT_FALSE(IsLocalAdbServer({remote, 5037})) << remote;
+  }
 }
 
 // Two pixels of every format, and what they must become.
@@ -256,31 +304,41 @@ TEST(AdbClient, ProgressFollowsTheAnnouncedBytes) {
   EXPECT_EQ(seen.back().first, 412u);
 }
 
-TEST(PhoneLink, StartsTheServerOnceWhenAdbIsFound) {
+TEST(PhoneLink, StartsALocalServerOnceWhenAdbIsFound) {
   FakeClock clock;
   MemoryFiles files;
   FakeTool runner{clock, files};
   FakeAdbServer server{clock};
   server.listening = false;
-  const std::vector<std::u16string> candidates = AdbCandidates(
-      u"C:\\prog\\", u"C:\\tool", u"C:\\a;\"C:\\b c\";;", u"C:\\Users\\u\\AppData\\Local");
+  AdbPlaces places;
+  places.programDir = u"C:\\prog\\";
+  places.loaderDir = u"C:\\tool";
+  places.path = u"C:\\a;\"C:\\b c\";;";
+  places.androidHome = u"D:\\sdk";
+  places.androidSdkRoot = u"E:\\old sdk\\";
+  places.localAppData = u"C:\\Users\\u\\AppData\\Local";
+  const std::vector<std::u16string> candidates = AdbCandidates(places);
   EXPECT_EQ(candidates,
             (std::vector<std::u16string>{
                 u"C:\\prog\\adb.exe", u"C:\\tool\\adb.exe", u"C:\\a\\adb.exe", u"C:\\b c\\adb.exe",
+                u"D:\\sdk\\platform-tools\\adb.exe", u"E:\\old sdk\\platform-tools\\adb.exe",
                 u"C:\\Users\\u\\AppData\\Local\\Android\\Sdk\\platform-tools\\adb.exe"}));
-  PhoneLink link(server, clock, runner, files, 5037, candidates);
+  PhoneLink link(server, clock, runner, files, 15037, candidates);
   std::vector<PhoneEntry> phones;
 
   // No server and no adb.exe: no phones, nothing run.
   EXPECT_FALSE(link.available());
   EXPECT_EQ(link.listPhones(phones, 1000, 5000).outcome, AdbOutcome::NoServer);
   EXPECT_TRUE(runner.started.empty());
+  EXPECT_FALSE(link.adbThere());
 
-  files.files[u"C:\\b c\\adb.exe"] = {'M', 'Z'};
+  files.files[u"D:\\sdk\\platform-tools\\adb.exe"] = {'M', 'Z'};
   EXPECT_TRUE(link.available());
+  EXPECT_TRUE(link.adbThere());
   EXPECT_EQ(link.listPhones(phones, 1000, 5000).outcome, AdbOutcome::NoServer);
-  EXPECT_EQ(runner.exePaths, std::vector<std::u16string>{u"C:\\b c\\adb.exe"});
-  EXPECT_EQ(runner.started, std::vector<std::u16string>{u"start-server"});
+  EXPECT_EQ(runner.exePaths, std::vector<std::u16string>{u"D:\\sdk\\platform-tools\\adb.exe"});
+  // Started outside the run's job, on the port looked at.
+  EXPECT_EQ(runner.detached, std::vector<std::u16string>{u"-P 15037 start-server"});
   // Once per program run, even when it did not help.
   EXPECT_EQ(link.listPhones(phones, 1000, 5000).outcome, AdbOutcome::NoServer);
   EXPECT_EQ(runner.started.size(), 1u);
@@ -289,6 +347,21 @@ TEST(PhoneLink, StartsTheServerOnceWhenAdbIsFound) {
   server.phones["R58M"];
   ASSERT_TRUE(link.listPhones(phones, 1000, 5000).ok());
   EXPECT_EQ(phones.size(), 1u);
+  EXPECT_TRUE(server.hosts.empty());  // loopback, its own fast way
+
+  // A lab's server elsewhere is reached by its name and never started, not even with
+  // adb.exe at hand; at start it counts as there without being asked.
+  FakeTool labRunner{clock, files};
+  PhoneLink lab(server, clock, labRunner, files, AdbServerAddress("lab-pc", 5037), candidates);
+  server.listening = false;
+  EXPECT_TRUE(lab.available());
+  EXPECT_TRUE(server.hosts.empty());
+  EXPECT_EQ(lab.listPhones(phones, 1000, 5000).outcome, AdbOutcome::NoServer);
+  EXPECT_TRUE(labRunner.started.empty());
+  server.listening = true;
+  ASSERT_TRUE(lab.listPhones(phones, 1000, 5000).ok());
+  EXPECT_EQ(phones.size(), 1u);
+  EXPECT_EQ(server.hosts, (std::vector<std::string>{"lab-pc", "lab-pc"}));
 }
 
 }  // namespace

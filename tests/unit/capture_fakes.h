@@ -167,6 +167,12 @@ class FakeTool : public ToolRunner {
     return run;
   }
 
+  std::unique_ptr<ToolRun> startDetached(const std::u16string& exePath,
+                                         const std::u16string& parameters) override {
+    detached.push_back(parameters);
+    return start(exePath, parameters);
+  }
+
   // A code page of Latin-1: a NUL or any character above it does not reach the tool.
   bool passesExactly(const std::u16string& text) override {
     return std::none_of(text.begin(), text.end(), [](char16_t c) { return c == 0 || c > 0xFF; });
@@ -188,6 +194,7 @@ class FakeTool : public ToolRunner {
 
   std::vector<std::u16string> exePaths;
   std::vector<std::u16string> started;
+  std::vector<std::u16string> detached;  // the parameters of the runs started detached
   ScriptedRun::Shared shared;
 
   int count(const std::u16string& word) const {
@@ -335,6 +342,11 @@ class FakeAdbServer : public SocketPort {
     if (!listening) return nullptr;
     return std::make_unique<Conn>(*this);
   }
+  std::unique_ptr<Connection> connectHost(const std::string& host, std::uint16_t port,
+                                          int timeoutMs) override {
+    hosts.push_back(host);
+    return connectLoopback(port, timeoutMs);
+  }
 
   // The host:devices-l payload from the phones, in serial order.
   std::string deviceList() const {
@@ -355,6 +367,7 @@ class FakeAdbServer : public SocketPort {
   std::uint64_t msPerChunk = 0;           // time a delivered piece takes
   bool hangAtEnd = false;                 // never close after an answer
   std::vector<std::uint16_t> ports;
+  std::vector<std::string> hosts;  // of the connections made by name or address
   std::vector<std::string> requests;
 
  private:

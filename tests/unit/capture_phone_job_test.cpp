@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "capture/capture_job.h"
+#include "capture/detection.h"
 #include "capture_fakes.h"
 #include "imaging/draw.h"
+#include "platform/text.h"
 #include "resources/ids.h"
 #include "tests/support/pictures.h"
 
@@ -214,6 +216,32 @@ TEST(PhoneCapture, NoServerAndNoAdbLeaveTheHandheldShotAsItWas) {
   CaptureJob(rig.ctx);
   EXPECT_EQ(rig.tool.count(u"start-server"), 1);
   EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\snapdeck.png"));
+}
+
+// The no-device question speaks of phones only where adb is there; without it, it is
+// the handhelds' question as it always was.
+TEST(PhoneCapture, NoDeviceQuestionTellsHowToReadyAPhoneWhereAdbIsThere) {
+  const auto askedWith = [](bool serverAnswers, bool adbFound) {
+    CaptureRig rig;
+    rig.withPhones(true);
+    rig.tool.devices.clear();
+    rig.adb.listening = serverAnswers;
+    if (adbFound) rig.files.files[u"C:\\sdk\\adb.exe"] = {'M', 'Z'};
+    CaptureJob(rig.ctx);
+    EXPECT_EQ(rig.host.questions.size(), 1u);
+    return rig.host.questions.empty() ? std::u16string() : rig.host.questions[0].message;
+  };
+  EXPECT_EQ(askedWith(false, false),
+            u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager is "
+            u"not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n");
+  for (const auto& [server, adb] : {std::pair{true, false}, std::pair{false, true}}) {
+    const std::u16string text = askedWith(server, adb);
+    EXPECT_EQ(text, NoDeviceQuestion(true));
+    for (const char16_t* needed : {u"BlackBerry", u"USB debugging on (Developer options)",
+                                   u"USB cable", u"\"Allow USB debugging?\""}) {
+      EXPECT_NE(text.find(needed), std::u16string::npos) << Utf16ToUtf8(needed);
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // The Win32 runner against the Windows build of the device simulator.
 #include <gtest/gtest.h>
+
+// Before windows.h, which would otherwise bring the old Winsock.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <string>
@@ -8,6 +12,7 @@
 #include "capture/command_lines.h"
 #include "platform/win32/handles_win32.h"
 #include "platform/win32/runner_win32.h"
+#include "platform/win32/socket_win32.h"
 #include "tests/support/runner_contract.h"
 
 namespace snapdeck::testing {
@@ -25,6 +30,29 @@ struct Win32Tool {
   static std::u16string MissingTool() { return u"C:\\nonexistent\\javaloader.exe"; }
   // Leftover runs are checked by the job-object test below instead.
   static constexpr bool kCountsChildren = false;
+  static std::uint16_t FreePort() {
+    // Started for the process and left running, as the program's own sockets do.
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+    win32::UniqueSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof a;
+    std::uint16_t port = 0;
+    if (s && bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0) {
+      port = ntohs(a.sin_port);
+    }
+    return port;
+  }
+  static std::unique_ptr<SocketPort> Sockets() { return MakeWin32SocketPort(); }
+  static void EndProcess(unsigned long pid) {
+    win32::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (!process) return;
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 10000);
+  }
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RunnerContract, Win32Tool);
 

@@ -360,13 +360,45 @@ void LogChild(const Config& cfg, const std::string& dir, unsigned long pid) {
   }
 }
 
+// adb -P PORT start-server: returns once a server listens on the port, starting one
+// when none does; the server outlives this run.
+int StartServerCommand(const Config& cfg, const std::string& dir, int port) {
+  if (port < 1 || port > 65535) {
+    WriteErr("error: bad port\n");
+    return 1;
+  }
+  if (Listens(port)) return 0;
+  const unsigned long pid = StartServer(port);
+  if (pid == 0) return 1;
+  if (!cfg.log.empty()) {
+    if (std::FILE* f = OpenFile(ResolvePath(dir, cfg.log), "ab")) {
+      const std::string entry = "server " + std::to_string(pid) + "\n";
+      std::fwrite(entry.data(), 1, entry.size(), f);
+      std::fclose(f);
+    }
+  }
+  for (int waited = 0; waited < 10000; waited += 20) {
+    if (Listens(port)) {
+      Say("* daemon started successfully\n");
+      return 0;
+    }
+    SleepMs(20);
+  }
+  WriteErr("error: the server did not start\n");
+  return 1;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
   if (args.size() == 1 && args[0] == kChildArgument) return IdleChild();
+  if (args.size() == 2 && args[0] == kServerArgument) return Serve(std::atoi(args[1].c_str()));
   const std::string dir = SelfDirectory();
   const Config cfg = LoadConfig(dir + "devicesim.cfg");
   AppendLog(cfg, dir, args);
+  if (args.size() == 3 && args[0] == "-P" && args[2] == "start-server") {
+    return StartServerCommand(cfg, dir, std::atoi(args[1].c_str()));
+  }
 
   std::string command, target, pin, password;
   bool hasPin = false, hasPassword = false;

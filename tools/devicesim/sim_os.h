@@ -21,6 +21,17 @@ std::string RawCommandLine();
 unsigned long StartChild();
 inline constexpr char kChildArgument[] = "--idle-child";
 
+// The stand-in for adb's server: `-P PORT start-server` starts a copy of the simulator as
+// a server of its own (as adb does: a new process that inherits no handle), which
+// listens on 127.0.0.1:PORT. Its process id, or 0.
+unsigned long StartServer(int port);
+inline constexpr char kServerArgument[] = "--server";
+// True when something accepts a connection on 127.0.0.1:port.
+bool Listens(int port);
+// The server: accepts and closes connections on 127.0.0.1:port for two minutes at most,
+// so a failed test leaves nothing running for long. 1 when it cannot listen.
+int Serve(int port);
+
 #ifdef _WIN32
 std::string NarrowText(const wchar_t* text, int length);  // UTF-16 to UTF-8
 #endif

@@ -1,6 +1,12 @@
 #include <fcntl.h>
 #include <io.h>
+
+// Before windows.h, which would otherwise bring the old Winsock.
+#include <winsock2.h>
+
 #include <windows.h>
+
+#include <chrono>
 
 #include "sim_os.h"
 
@@ -83,6 +89,80 @@ unsigned long StartChild() {
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
   return info.dwProcessId;
+}
+
+namespace {
+
+bool WinsockStarted() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
+unsigned long StartServer(int port) {
+  wchar_t self[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, self, 32768);
+  if (n == 0 || n >= 32768) return 0;
+  std::wstring line = L"\"" + std::wstring(self, n) + L"\" " + Widen(kServerArgument) + L" " +
+                      std::to_wstring(port);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  // As adb starts its server: no console, no handle of its starter.
+  if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                      nullptr, &startup, &info)) {
+    return 0;
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return info.dwProcessId;
+}
+
+bool Listens(int port) {
+  if (!WinsockStarted()) return false;
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return false;
+  const sockaddr_in address = Loopback(port);
+  const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  closesocket(s);
+  return ok;
+}
+
+int Serve(int port) {
+  if (!WinsockStarted()) return 1;
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return 1;
+  const sockaddr_in address = Loopback(port);
+  if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(s, 8) != 0) {
+    closesocket(s);
+    return 1;
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (std::chrono::steady_clock::now() < end) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(s, &ready);
+    timeval second{1, 0};
+    if (select(0, &ready, nullptr, nullptr, &second) > 0) {
+      const SOCKET c = accept(s, nullptr, nullptr);
+      if (c != INVALID_SOCKET) closesocket(c);
+    }
+  }
+  closesocket(s);
+  return 0;
 }
 
 }  // namespace devicesim
