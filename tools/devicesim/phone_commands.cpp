@@ -219,9 +219,14 @@ CommandResult Settings(Phone& phone, const std::vector<std::string>& argv) {
   } else if (known && argv[1] == "put" && argv.size() == 5) {
     phone.settings[key] = argv[4];
     Log(phone.cfg, "settings put " + key + " " + argv[4]);
+  } else if (known && argv[1] == "delete" && argv.size() == 4) {
+    r.out = "Deleted " + std::to_string(phone.settings.erase(key)) + " rows\n";
+    Log(phone.cfg, "settings delete " + key);
   } else {
-    r.err = "usage:  settings [--user <USER_ID> | current] get namespace key\n"
-            "        settings [--user <USER_ID> | current] put namespace key value\n";
+    r.err =
+        "usage:  settings [--user <USER_ID> | current] get namespace key\n"
+        "        settings [--user <USER_ID> | current] put namespace key value\n"
+        "        settings [--user <USER_ID> | current] delete namespace key\n";
     r.status = 255;
   }
   return r;
@@ -271,6 +276,52 @@ CommandResult RunCommand(Phone& phone, const std::vector<std::string>& argv) {
   if (name == "settings") return Settings(phone, argv);
   if (name == "am" && argv.size() >= 2 && argv[1] == "broadcast") return Broadcast(phone, argv);
   return Unknown();
+}
+
+namespace {
+
+// The command line cut at every ';' outside quotes (the quotes stay for SplitCommandLine).
+std::vector<std::string> SplitCommandList(const std::string& line) {
+  std::vector<std::string> commands(1);
+  char quote = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (quote == 0 && ch == ';') {
+      commands.emplace_back();
+      continue;
+    }
+    commands.back() += ch;
+    if (quote == 0 && ch == '\\' && i + 1 < line.size()) {
+      commands.back() += line[++i];
+    } else if (quote == 0 && (ch == '\'' || ch == '"')) {
+      quote = ch;
+    } else if (ch == quote) {
+      quote = 0;
+    }
+  }
+  return commands;
+}
+
+}  // namespace
+
+CommandResult RunCommandLine(Phone& phone, const std::string& line) {
+  const std::vector<std::string> commands = SplitCommandList(line);
+  if (commands.size() == 1) return RunCommand(phone, SplitCommandLine(line));
+  CommandResult all;
+  for (const std::string& command : commands) {
+    const std::vector<std::string> argv = SplitCommandLine(command);
+    if (argv.empty()) continue;
+    CommandResult r = RunCommand(phone, argv);
+    if (!r.known) {
+      r.err = "/system/bin/sh: " + argv[0] + ": not found\n";
+      r.status = 127;
+    }
+    // A list's output is a stream of text; the pictures' habits belong to one screencap.
+    all.out += r.out;
+    all.err += r.err;
+    all.status = r.status;
+  }
+  return all;
 }
 
 std::string FramebufferPicture(const PhoneConfig& c, int version) {

@@ -67,6 +67,12 @@ std::vector<std::string> SplitCommandLine(const std::string& line);
 
 CommandResult RunCommand(Phone& phone, const std::vector<std::string>& argv);
 
+// A command line as the phone's shell runs it: commands separated by ';' (outside quotes)
+// run one after another, their outputs in turn and the status the last one's. In a list
+// a command the phone does not have prints the shell's "not found" (status 127) and the
+// list goes on; a line of one command is RunCommand's.
+CommandResult RunCommandLine(Phone& phone, const std::string& line);
+
 // The framebuffer: service's answer: header of the given version, then RGBA pixels of
 // the first display; empty when screencap fails.
 std::string FramebufferPicture(const PhoneConfig& c, int version);

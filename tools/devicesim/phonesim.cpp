@@ -411,7 +411,7 @@ class Connection {
 
   // Runs the command; false when the phone refuses the service instead.
   bool run(const std::string& command, CommandResult& r, Answer& a) {
-    r = devicesim::RunCommand(phone_, devicesim::SplitCommandLine(command));
+    r = devicesim::RunCommandLine(phone_, command);
     a.served = r.known && !r.refused;
     a.truncated = r.truncated;
     a.picture = r.picture;
