@@ -289,8 +289,8 @@ TEST(CleanStatusBar, PhoneLeftAloneWhenOffOrItsValueUnknown) {
 
   // An earlier value that could not be put back (or none read): nothing is changed, and
   // the picture is taken all the same.
-  for (const char* earlier :
-       std::vector<const char*>{"/system/bin/sh: settings: not found\n", "1; reboot\n", "", nullptr}) {
+  for (const char* earlier : std::vector<const char*>{"/system/bin/sh: settings: not found\n",
+                                                      "1; reboot\n", "", nullptr}) {
     CaptureRig rig;
     rig.withPhones(false);
     AddPhone(rig, "A1");
