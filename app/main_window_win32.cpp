@@ -129,6 +129,21 @@ UniqueMenu BuildTrayMenu() {
   return menu;
 }
 
+// The window menu's switch for phones: an entry there leaves the window's layout as it
+// is. The menu is the window's own copy and goes with it.
+void AddSystemMenuEntries(HWND window) {
+  HMENU menu = GetSystemMenu(window, FALSE);
+  if (menu == nullptr) return;
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, id::kSysMenuCleanStatusBar, L"Clean status bar on phones");
+}
+
+void ShowCleanStatusBar(HWND window) {
+  CheckMenuItem(
+      GetSystemMenu(window, FALSE), id::kSysMenuCleanStatusBar,
+      MF_BYCOMMAND | (TheShell().settings.cleanstatusbar != 0 ? MF_CHECKED : MF_UNCHECKED));
+}
+
 void ShowProgressPicture(const Picture& picture) {
   const MainWindowState* state = State();
   if (state == nullptr) return;
@@ -202,6 +217,12 @@ bool MainHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         return false;
       }
       result = TRUE;
+      return true;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) != id::kSysMenuCleanStatusBar) return false;
+      TheShell().settings.cleanstatusbar = TheShell().settings.cleanstatusbar != 0 ? 0 : 1;
+      ShowCleanStatusBar(window);
+      result = 0;
       return true;
     case WM_DRAWITEM:
       if (!DrawSymbolButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
@@ -287,6 +308,7 @@ HWND BuildMainWindow() {
   ShowStorePicture(id::kStatusPicture, id::kPicStatus);
 
   state.trayMenu = BuildTrayMenu();
+  AddSystemMenuEntries(main);
   static const int keys[] = {VK_RETURN, VK_ESCAPE, VK_F1, VK_F9, VK_F6};
   static const int numbers[] = {id::kKeyEnter, id::kKeyEscape, id::kKeyF1, id::kKeyF9, id::kKeyF6};
   state.shortcuts.reset(MakeShortcutTable(keys, numbers, 5));
@@ -362,6 +384,7 @@ void PutSettingsIntoControls() {
   SetToolTip(MainControl(id::kTrayButton), TrayButtonTip(s.hotkey, s.hotkeyCAS));
   RefreshSwatch();
   ApplyStayOnTop();
+  if (HWND main = Main()) ShowCleanStatusBar(main);
 }
 
 void RefreshSwatch() {

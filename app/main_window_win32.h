@@ -26,7 +26,8 @@ HWND MainControl(int number);
 HMENU TrayMenu();
 
 // Copies the settings into the controls (folder history and selection, stem, format,
-// scale, check boxes, thickness, shading, direction, tool tip of 53, swatch, pin).
+// scale, check boxes, thickness, shading, direction, tool tip of 53, swatch, pin, the
+// check mark of the system menu's "Clean status bar on phones").
 void PutSettingsIntoControls();
 // The 16 item texts of the folder drop-down ("" for a missing item).
 std::array<std::u16string, 16> FolderHistoryFromControl();

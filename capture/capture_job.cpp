@@ -9,6 +9,7 @@
 
 #include "capture/adb_client.h"
 #include "capture/command_lines.h"
+#include "capture/demo_mode.h"
 #include "capture/detection.h"
 #include "imaging/codec.h"
 #include "imaging/draw.h"
@@ -175,8 +176,12 @@ DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
   // The window goes on painting while the bytes come, rather than between reads; the
   // bar starts at 0 once the header has come.
   DecodeResult r;
-  ctx.host.runBeside(
-      [&] { r = ctx.phones->client().screenshot(session.serial[i], killMs, progress); });
+  const bool cleanStatusBar = ctx.settings.cleanstatusbar != 0;
+  ctx.host.runBeside([&] {
+    // Left again when the picture has come, failed or been given up.
+    DemoModeScope demo(ctx.phones->client(), ctx.clock, session.serial[i], killMs, cleanStatusBar);
+    r = ctx.phones->client().screenshot(session.serial[i], killMs, progress);
+  });
   ctx.host.drawProgress(100);
   return r;
 }

@@ -69,6 +69,10 @@ inline constexpr int kTrayItemDefineHotkey = 5;
 inline constexpr int kTrayItemRestore = 6;
 inline constexpr int kTrayItemExit = 7;
 
+// Main window's system menu: below 0xF000 and a multiple of 16, since Windows uses the
+// low four bits of a system command
+inline constexpr int kSysMenuCleanStatusBar = 0x0100;
+
 // Viewer pop-up menu items
 inline constexpr int kShotMenuCopy = 0;
 inline constexpr int kShotMenuRemoveFrame = 1;

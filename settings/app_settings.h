@@ -43,6 +43,7 @@ struct AppSettings {
   std::int32_t sortdir;
   std::int32_t hotkey;     // row of the hotkey table, 0 "-off-"
   std::int32_t hotkeyCAS;  // modifier bits: 1 Ctrl, 2 Alt, 4 Shift
+  std::int32_t cleanstatusbar;  // 1: phones show System UI's demo status bar in a shot
 
   // Not persisted: the folder new screenshots go to (text of the selected history entry).
   std::u16string currentFolder;

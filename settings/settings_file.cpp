@@ -111,6 +111,7 @@ const std::vector<SettingRow>& SettingRows() {
         Number(u"sortdir", &AppSettings::sortdir, 1, 0, 1),
         Number(u"hotkey", &AppSettings::hotkey, 0, 0, 13),
         Number(u"hotkeyCAS", &AppSettings::hotkeyCAS, 0, 0, 7),
+        Number(u"cleanstatusbar", &AppSettings::cleanstatusbar, 0, 0, 1),
     };
   }();
   return rows;

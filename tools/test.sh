@@ -287,9 +287,9 @@ if want windows; then
   fi
 fi
 
-# The phone tests' adb server (its own port and HOME) with a phone of 200 x 300 and an
-# unauthorized one; every other test gets a port where no server answers, so a server
-# of the machine's own never changes what they see.
+# The phone tests' adb server (its own port and HOME) with a phone of 200 x 300 (its log
+# in build/test-logs/phone-e2e.log) and an unauthorized one; every other test gets a port
+# where no server answers, so a server of the machine's own never changes what they see.
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 start_e2e_phones() {
   local sim=build/native/tools/devicesim/phonesim log=$logs/build-phonesim.log
@@ -298,12 +298,14 @@ start_e2e_phones() {
   if ! { cmake --preset native && cmake --build build/native -j2 --target phonesim; } >"$log" 2>&1; then
     echo "the simulated phone was not built; log: ${log#"$root"/}" >&2
   elif start_adb_server "$logs/adb-e2e.log" "$root/build/e2e-adb-home" &&
-    start_phone "$sim" "$logs/phone-e2e.out" device width=200 height=300; then
+    start_phone "$sim" "$logs/phone-e2e.out" device width=200 height=300 log="$logs/phone-e2e.log"; then
     SNAPDECK_E2E_PHONE=$phone_serial
+    SNAPDECK_E2E_PHONE_LOG=$(win_path "$logs/phone-e2e.log")
     if start_phone "$sim" "$logs/phone-e2e-unauthorized.out" unauthorized state=unauthorized; then
       SNAPDECK_E2E_UNAUTHORIZED_PHONE=$phone_serial
       SNAPDECK_E2E_ADB_PORT=$adb_port
-      export SNAPDECK_E2E_PHONE SNAPDECK_E2E_UNAUTHORIZED_PHONE SNAPDECK_E2E_ADB_PORT
+      export SNAPDECK_E2E_PHONE SNAPDECK_E2E_PHONE_LOG SNAPDECK_E2E_UNAUTHORIZED_PHONE \
+        SNAPDECK_E2E_ADB_PORT
     fi
   fi
   export ANDROID_ADB_SERVER_PORT=$SNAPDECK_E2E_NO_ADB_PORT

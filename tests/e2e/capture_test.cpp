@@ -4,6 +4,7 @@
 // requester windows and the size of the status picture.
 #include <algorithm>
 #include <cstdlib>
+#include <sstream>
 
 #include "driver/fixture.h"
 #include "settings/password_cipher.h"
@@ -601,6 +602,88 @@ TEST_F(Phones, PhonesOnlyNeedNoLoaderAndTheUnauthorizedOneIsTold) {
   ASSERT_TRUE(WaitClipboardSize(kPhoneW + 2, kPhoneH + 2));
   LetTheJobFinish(main);
   EndWithEsc(p, main);
+}
+
+// The window menu's switch: ticked when on, a clean status bar asked of the phone around
+// its picture (its log shows System UI taking the demo commands and the setting put back),
+// and kept in the settings file at exit.
+TEST_F(Phones, CleanStatusBarFromTheWindowMenu) {
+  const std::wstring log = Env(L"SNAPDECK_E2E_PHONE_LOG");
+  ASSERT_FALSE(log.empty()) << "the test command gives the phone a log";
+  UseServer(port_);
+  LaunchOptions o;
+  o.withDeviceTool = false;
+  Program& p = Start(folder_, o);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(main) && Enabled(Control(main, 55)); }, 30000));
+  // The entry is the menu's last: each look at the menu ends by choosing it, which
+  // closes the menu for sure (an Esc may leave the window in menu mode). Ticking it
+  // changes only its row.
+  const auto lookAndChoose = [&]() -> std::optional<snapdeck::Picture> {
+    HWND menu = OpenSystemMenu(p.pid(), main);
+    if (menu == nullptr) return std::nullopt;
+    std::optional<snapdeck::Picture> shown = MenuPixels(menu);
+    for (int attempt = 0; attempt < 4 && IsWindowVisible(menu); ++attempt) {
+      PressKey(main, VK_END);
+      PressKey(main, VK_RETURN);
+      WaitUntil([&] { return !IsWindowVisible(menu); }, 3000);
+    }
+    if (IsWindowVisible(menu)) return std::nullopt;
+    return shown;
+  };
+  const std::optional<snapdeck::Picture> off = lookAndChoose();
+  const std::optional<snapdeck::Picture> on = lookAndChoose();
+  const std::optional<snapdeck::Picture> offAgain = lookAndChoose();  // and on for the shot
+  ASSERT_TRUE(off && on && offAgain) << "the window menu did not open, show or close";
+  EXPECT_TRUE(SamePixels(*off, *offAgain)) << "switched off again, the menu is not as it was";
+  ASSERT_EQ(off->width, on->width);
+  ASSERT_EQ(off->height, on->height);
+  int changed = 0;
+  int highest = on->height;
+  for (int y = 0; y < on->height; ++y) {
+    for (int x = 0; x < on->width; ++x) {
+      if (off->at(x, y) != on->at(x, y)) {
+        ++changed;
+        highest = std::min(highest, y);
+      }
+    }
+  }
+  EXPECT_GT(changed, 0) << "no tick";
+  EXPECT_GT(highest, on->height * 2 / 3) << "more than the last entry changed";
+
+  const std::size_t logged = ReadFileBytes(log).value_or(Bytes{}).size();
+  Click(Control(main, 55));
+  AnswerUnauthorized(p);
+  ASSERT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value()) << "no file for the phone";
+  LetTheJobFinish(main);
+  // The phone's log lines since the click that tell the demo mode and the picture.
+  std::string taken;
+  WaitUntil([&] {
+    const Bytes all = ReadFileBytes(log).value_or(Bytes{});
+    std::istringstream lines(std::string(all.begin() + std::min(logged, all.size()), all.end()));
+    taken.clear();
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("demo", 0) == 0 || line.rfind("settings", 0) == 0 ||
+          line == "open exec:screencap") {
+        taken += line + "\n";
+      }
+    }
+    return taken.find("settings delete") != std::string::npos;
+  });
+  EXPECT_EQ(taken,
+            "settings put global sysui_demo_allowed 1\n"
+            "demo command=enter\n"
+            "demo command=clock hhmm=1200\n"
+            "demo command=battery level=100 plugged=false\n"
+            "demo command=network wifi=show level=4\n"
+            "demo command=network mobile=show datatype=none level=4\n"
+            "demo command=notifications visible=false\n"
+            "open exec:screencap\n"
+            "demo command=exit\n"
+            "settings delete global sysui_demo_allowed\n");
+  EndWithEsc(p, main);
+  EXPECT_EQ(SavedSettings(folder_).Get("cleanstatusbar"), "1");
 }
 
 TEST_F(Phones, WithoutAdbTheHandheldsAreAsBefore) {

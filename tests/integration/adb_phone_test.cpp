@@ -1,10 +1,15 @@
 // The adb client against Android's real adb server and simulated phones.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "adb_world.h"
 #include "capture/adb_client.h"
+#include "capture/demo_mode.h"
 #include "platform/posix/clock_posix.h"
 #include "platform/posix/socket_posix.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_picture.h"
 
 namespace snapdeck {
@@ -144,6 +149,46 @@ TEST_F(AdbPhone, AServerReachedByItsNameCapturesAsALocalOne) {
   const DecodeResult r = byName.screenshot(phone.serial(), kShotMs, nullptr);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(IsPattern(r.picture, 64, 48, false));
+}
+
+// The clean status bar as a phone's shell runs it: System UI takes every demo command
+// (it ignores them unless allowed), the picture comes in between, and afterwards adb itself
+// reads sysui_demo_allowed as it was before.
+TEST_F(AdbPhone, DemoModeAroundAPictureLeavesTheSettingAsItWas) {
+  testing::TempFolder folder;
+  const std::string log = (folder.path() / "phone.log").string();
+  const SimulatedPhone& phone = Phone({"width=8", "height=8", "log=" + log});
+  const auto get = [&] {
+    return server_.adb(
+        {"-s", phone.serial(), "shell", "settings", "get", "global", "sysui_demo_allowed"});
+  };
+  for (const char* earlier : {"", "0"}) {
+    if (*earlier != 0) {
+      server_.adb({"-s", phone.serial(), "shell", "settings", "put", "global", "sysui_demo_allowed",
+                   earlier});
+    }
+    std::remove(log.c_str());
+    {
+      DemoModeScope demo(client_, *clock_, phone.serial(), kShotMs, true);
+      EXPECT_TRUE(Shot(phone.serial()).ok);
+    }
+    std::stringstream lines;
+    lines << std::ifstream(log).rdbuf();
+    std::string taken;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("demo", 0) == 0 || line == "open exec:screencap") taken += line + "\n";
+    }
+    EXPECT_EQ(taken,
+              "demo command=enter\n"
+              "demo command=clock hhmm=1200\n"
+              "demo command=battery level=100 plugged=false\n"
+              "demo command=network wifi=show level=4\n"
+              "demo command=network mobile=show datatype=none level=4\n"
+              "demo command=notifications visible=false\n"
+              "open exec:screencap\n"
+              "demo command=exit\n");
+    EXPECT_EQ(get(), std::string(*earlier != 0 ? earlier : "null") + "\n");
+  }
 }
 
 }  // namespace

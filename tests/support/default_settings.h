@@ -45,6 +45,7 @@ inline SettingsEntries DefaultSettingsEntries(const std::string& programFolder) 
   add("sortdir", "1");
   add("hotkey", "0");
   add("hotkeyCAS", "0");
+  add("cleanstatusbar", "0");
   return s;
 }
 

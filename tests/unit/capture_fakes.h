@@ -333,6 +333,8 @@ class FakeAdbServer : public SocketPort {
     std::string state = "device";
     std::string model = "Pixel_Sim";
     std::map<std::string, std::string> services;  // service -> bytes after its OKAY
+    // The output of every shell: service not in services; unset, they are refused.
+    std::optional<std::string> shellOutput;
   };
 
   explicit FakeAdbServer(FakeClock& clock) : clock_(clock) {}
@@ -369,6 +371,7 @@ class FakeAdbServer : public SocketPort {
   std::vector<std::uint16_t> ports;
   std::vector<std::string> hosts;  // of the connections made by name or address
   std::vector<std::string> requests;
+  std::vector<std::uint64_t> requestTimes;  // the clock's time at each request
 
  private:
   class Conn : public Connection {
@@ -382,6 +385,7 @@ class FakeAdbServer : public SocketPort {
         const std::string service = in_.substr(4, length);
         in_.erase(0, 4 + length);
         s_.requests.push_back(service);
+        s_.requestTimes.push_back(s_.clock_.now);
         answer(service);
       }
       return true;
@@ -408,8 +412,9 @@ class FakeAdbServer : public SocketPort {
       if (!serial_.empty()) {
         const Phone& phone = s_.phones[serial_];
         auto it = phone.services.find(service);
-        if (it == phone.services.end()) return fail("closed");
-        out_ += "OKAY" + it->second;
+        const bool shell = phone.shellOutput && service.rfind("shell:", 0) == 0;
+        if (it == phone.services.end() && !shell) return fail("closed");
+        out_ += "OKAY" + (it != phone.services.end() ? it->second : *phone.shellOutput);
         closed_ = true;
       } else if (service == "host:devices-l") {
         out_ += s_.listAnswer ? *s_.listAnswer : Okay(s_.deviceList());

@@ -244,5 +244,98 @@ TEST(PhoneCapture, NoDeviceQuestionTellsHowToReadyAPhoneWhereAdbIsThere) {
   }
 }
 
+// The device services the job asked the phones for, in order (the transports left out).
+std::vector<std::string> DeviceRequests(const CaptureRig& rig) {
+  std::vector<std::string> out;
+  for (const std::string& r : rig.adb.requests) {
+    if (r.rfind("host:", 0) != 0) out.push_back(r);
+  }
+  return out;
+}
+
+std::uint64_t RequestTime(const CaptureRig& rig, const std::string& request) {
+  const auto it = std::find(rig.adb.requests.begin(), rig.adb.requests.end(), request);
+  return it == rig.adb.requests.end() ? 0 : rig.adb.requestTimes[it - rig.adb.requests.begin()];
+}
+
+constexpr char kGetAllowed[] = "shell:settings get global sysui_demo_allowed";
+constexpr char kExit[] = "shell:am broadcast -a com.android.systemui.demo -e command exit";
+
+TEST(CleanStatusBar, DemoModeAroundThePictureAndTheEarlierValueBack) {
+  struct Case {
+    const char* earlier;  // what settings get prints
+    bool pictureFails;
+    std::string putBack;  // after the exit broadcast
+  };
+  const Case cases[] = {
+      {"null\n", false, " ; settings delete global sysui_demo_allowed"},
+      {"0\r\n", false, " ; settings put global sysui_demo_allowed 0"},
+      {"1\n", false, ""},
+      {"null\n", true, " ; settings delete global sysui_demo_allowed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.earlier) + (c.pictureFails ? " failing" : ""));
+    CaptureRig rig;
+    rig.withPhones(false);
+    AddPhone(rig, "A1");
+    FakeAdbServer::Phone& phone = rig.adb.phones["A1"];
+    phone.services[kGetAllowed] = c.earlier;
+    phone.shellOutput = "Broadcast completed: result=0\n";
+    if (c.pictureFails) phone.services.erase("exec:screencap");
+    rig.settings.cleanstatusbar = 1;
+    const CaptureResult result = CaptureJob(rig.ctx);
+    EXPECT_EQ(result.saved, c.pictureFails ? 0 : 1);
+
+    const std::vector<std::string> asked = DeviceRequests(rig);
+    ASSERT_EQ(asked.size(), c.pictureFails ? 5u : 4u);
+    EXPECT_EQ(asked[0], kGetAllowed);
+    const std::string& enter = asked[1];
+    EXPECT_EQ(enter.rfind("shell:settings put global sysui_demo_allowed 1 ; ", 0), 0u) << enter;
+    for (const char* part :
+         {" ; am broadcast -a com.android.systemui.demo -e command enter ; ",
+          "-e command clock -e hhmm 1200", "-e command battery -e level 100 -e plugged false",
+          "-e command network -e wifi show -e level 4",
+          "-e command network -e mobile show -e datatype none -e level 4",
+          "-e command notifications -e visible false"}) {
+      EXPECT_NE(enter.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(asked[2], "exec:screencap");
+    // System UI has had time to draw the clean bar before the picture is asked for.
+    EXPECT_GE(RequestTime(rig, "exec:screencap") - RequestTime(rig, enter), 300u);
+    EXPECT_EQ(asked.back(), kExit + c.putBack);
+  }
+}
+
+TEST(CleanStatusBar, PhoneLeftAloneWhenOffOrItsValueUnknown) {
+  // Off: no shell command at all.
+  CaptureRig off;
+  off.withPhones(false);
+  AddPhone(off, "A1");
+  off.adb.phones["A1"].shellOutput = "";
+  CaptureJob(off.ctx);
+  EXPECT_EQ(DeviceRequests(off), std::vector<std::string>{"exec:screencap"});
+
+  // An earlier value that could not be put back (or none read): nothing is changed, and
+  // the picture is taken all the same.
+  for (const char* earlier : std::vector<const char*>{"/system/bin/sh: settings: not found\n",
+                                                      "1; reboot\n", "", nullptr}) {
+    CaptureRig rig;
+    rig.withPhones(false);
+    AddPhone(rig, "A1");
+    if (earlier != nullptr) rig.adb.phones["A1"].services[kGetAllowed] = earlier;
+    rig.settings.cleanstatusbar = 1;
+    EXPECT_EQ(CaptureJob(rig.ctx).saved, 1);
+    EXPECT_EQ(DeviceRequests(rig), (std::vector<std::string>{kGetAllowed, "exec:screencap"}));
+  }
+
+  // A handheld beside an adb server without phones is shot as before.
+  CaptureRig handheld;
+  handheld.withPhones(true);
+  handheld.settings.cleanstatusbar = 1;
+  handheld.host.answers = {20};
+  EXPECT_EQ(CaptureJob(handheld.ctx).saved, 1);
+  EXPECT_TRUE(DeviceRequests(handheld).empty());
+}
+
 }  // namespace
 }  // namespace snapdeck::testing

@@ -58,6 +58,7 @@ TEST(SettingsFile, SavedValuesLoadBackUnchanged) {
   a.langcode = u"JP";
   a.hotkey = 13;
   a.hotkeyCAS = 5;
+  a.cleanstatusbar = 1;
   CountingRandom random;
   ASSERT_TRUE(SaveSettings(a, fs, u"Snapdeck.ini", random));
 
@@ -75,6 +76,7 @@ TEST(SettingsFile, SavedValuesLoadBackUnchanged) {
   EXPECT_EQ(b.langcode, u"JP");
   EXPECT_EQ(b.hotkey, 13);
   EXPECT_EQ(b.hotkeyCAS, 5);
+  EXPECT_EQ(b.cleanstatusbar, 1);
 }
 
 TEST(SettingsFile, RememberPasswordOffDropsAndIgnoresCipherLines) {
@@ -115,7 +117,8 @@ TEST(SettingsFile, OutOfRangeValuesFallBackToDefaults) {
       "shotext = 7\nshotsize = -1\nframethickness = 12\nframeeffect = 17\nframeeffectdir = 2\n"
       "shotfolderid = 16\nhotkey = 20\nhotkeyCAS = 8\nsortview = 3\nsortdir = -1\n"
       "connecttimeout = 0\npasswordtimeout = -5\nkilltimeout = 100001\n"
-      "width = 2\nheight = 99999\nlangcode = xx\nsound = -3\nstayontop = 77\nautonumber = 5\n");
+      "width = 2\nheight = 99999\nlangcode = xx\nsound = -3\nstayontop = 77\nautonumber = 5\n"
+      "cleanstatusbar = 2\n");
   AppSettings s;
   LoadSettings(s, fs, u"Snapdeck.ini");
   EXPECT_EQ(s.shotext, 2);
@@ -137,6 +140,7 @@ TEST(SettingsFile, OutOfRangeValuesFallBackToDefaults) {
   EXPECT_EQ(s.sound, -3) << "on/off values stay as read";
   EXPECT_EQ(s.stayontop, 77);
   EXPECT_EQ(s.autonumber, 5);
+  EXPECT_EQ(s.cleanstatusbar, 0) << "only 0 and 1 are known";
 }
 
 TEST(SettingsFile, EmptyLangcodeIsKeptSoTheHelpWindowShowsNoLanguageList) {

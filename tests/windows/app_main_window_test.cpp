@@ -92,6 +92,7 @@ class AppMainWindow : public ::testing::Test {
     s.shotfolder = {u"C:\\first\\", u"C:\\second\\", u"C:\\third\\"};
     s.hotkey = 0;
     s.hotkeyCAS = 0;
+    s.cleanstatusbar = 0;
     PutSettingsIntoControls();
     RenderIdleStatus();
     ShowStatusPicture();
@@ -249,6 +250,34 @@ TEST_F(AppMainWindow, TrayMenuHoldsItsItems) {
     EXPECT_EQ(item.wID, ids[i]) << i;
     EXPECT_EQ((item.fState & MFS_GRAYED) != 0, i == 0) << i;
   }
+}
+
+// The window menu's switch: its entry after the system's, a choice flips the setting and
+// the tick, and the settings put it back into the menu.
+TEST_F(AppMainWindow, WindowMenuSwitchesTheCleanStatusBar) {
+  AppSettings& s = TheShell().settings;
+  HMENU menu = GetSystemMenu(main_, FALSE);
+  ASSERT_NE(menu, nullptr);
+  const int count = GetMenuItemCount(menu);
+  ASSERT_GE(count, 2);
+  EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(id::kSysMenuCleanStatusBar));
+  EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+  wchar_t text[64] = {};
+  GetMenuStringW(menu, id::kSysMenuCleanStatusBar, text, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(text, L"Clean status bar on phones");
+  const auto ticked = [&] {
+    return (GetMenuState(menu, id::kSysMenuCleanStatusBar, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  };
+  EXPECT_FALSE(ticked());
+  SendMessageW(main_, WM_SYSCOMMAND, id::kSysMenuCleanStatusBar, 0);
+  EXPECT_EQ(s.cleanstatusbar, 1);
+  EXPECT_TRUE(ticked());
+  SendMessageW(main_, WM_SYSCOMMAND, id::kSysMenuCleanStatusBar, 0);
+  EXPECT_EQ(s.cleanstatusbar, 0);
+  EXPECT_FALSE(ticked());
+  s.cleanstatusbar = 1;
+  PutSettingsIntoControls();
+  EXPECT_TRUE(ticked());
 }
 
 TEST_F(AppMainWindow, SettingsGoIntoTheControls) {

@@ -545,6 +545,28 @@ void SendKeys(const std::vector<WORD>& keys, DWORD flags) {
 
 }  // namespace
 
+HWND OpenSystemMenu(DWORD pid, HWND window) {
+  if (window == nullptr) return nullptr;
+  PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, VK_SPACE);
+  return WaitPopupMenu(pid, 10000);
+}
+
+std::optional<snapdeck::Picture> MenuPixels(HWND menu) {
+  std::optional<snapdeck::Picture> last;
+  std::optional<snapdeck::Picture> settled;
+  WaitUntil(
+      [&] {
+        std::optional<snapdeck::Picture> now = ScreenPixels(menu);
+        const bool same = now && last && now->width == last->width &&
+                          now->height == last->height && now->pixels == last->pixels;
+        last = std::move(now);
+        if (same) settled = last;
+        return same;
+      },
+      10000, 100);
+  return settled;
+}
+
 HWND WaitPopupMenu(DWORD pid, int timeoutMs) {
   MenuSearch search{pid, nullptr};
   WaitUntil(

@@ -136,6 +136,11 @@ std::wstring ClassName(HWND window);
 // Input. Clicks and keys are posted, so they never block on a modal loop of the program.
 void Click(HWND control);        // BM_CLICK for buttons, a left click at the centre otherwise
 void DoubleClick(HWND control);  // a left double-click at the centre
+// Opens the window's system menu as Alt+Space does and waits for it; nullptr when none
+// came. (Wine cannot read another process's menus, so tests look at the open menu.)
+HWND OpenSystemMenu(DWORD pid, HWND window);
+// What the open menu shows once its drawing has settled.
+std::optional<snapdeck::Picture> MenuPixels(HWND menu);
 // Selects an entry and notifies the parent as a user's choice would (CBN_SELCHANGE).
 void SelectCombo(HWND combo, int index);
 // Moves the track bar and notifies the parent (WM_HSCROLL, TB_THUMBPOSITION).
