@@ -1,7 +1,8 @@
 // A simulated Android phone for the real adb server: listens on a loopback port and
-// speaks the device side of the adb transport protocol, serving raw and PNG screenshots
-// of the test picture. Settings come from phonesim.cfg beside the executable (or the file
-// after --config) and key=value arguments, which win; see README.md.
+// speaks the device side of the adb transport protocol. It serves the services a phone
+// takes screenshots through (exec:, shell: in both protocols, framebuffer:), with the
+// habits of real phones the settings ask for. Settings come from phonesim.cfg beside the
+// executable (or the file after --config) and key=value arguments, which win; see README.md.
 #include <arpa/inet.h>
 #include <errno.h>
 #include <limits.h>
@@ -21,16 +22,19 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "imaging/codec.h"
-#include "test_pattern.h"
+#include "phone_commands.h"
 
 namespace {
 
-using devicesim::PatternPixel;
+using devicesim::CommandResult;
+using devicesim::Display;
+using devicesim::Log;
+using devicesim::Phone;
+using devicesim::PhoneConfig;
+using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kCnxn = 0x4e584e43;
 constexpr std::uint32_t kAuth = 0x48545541;
@@ -44,25 +48,15 @@ constexpr std::uint32_t kAuthSignature = 2;
 constexpr std::uint32_t kVersionSkipChecksum = 0x01000001;
 // Larger payloads than this are garbage whatever was agreed.
 constexpr std::uint32_t kPayloadLimit = 1u << 20;
+constexpr int kMaxDisplays = 8;
+// Ids as SurfaceFlinger gives them: the panel's model in the high bits, its port low.
+constexpr std::uint64_t kFirstDisplayId = 4619827259835644672ull;
+constexpr std::uint64_t kSecondDisplayId = 4619827551948147201ull;
 
-struct Config {
-  int port = 0;
-  std::string state = "device";
-  int width = 1080;
-  int height = 2400;
-  std::uint32_t format = 1;
-  int headerFields = 4;
-  std::uint32_t colorSpace = 1;
-  std::string raw = "good";
-  std::string png = "good";
-  int delayMs = 0;
-  std::uint32_t version = 0x01000001;
-  std::uint32_t maxPayload = 1u << 20;
-  std::string product = "sim";
-  std::string model = "Pixel_Sim";
-  std::string device = "sim";
-  std::string features = "shell_v2,cmd";
-  std::string log;
+// Display keys wait until every setting is read: a display's size defaults to the main one.
+struct DisplayKeys {
+  int count = 1;
+  std::map<int, std::map<std::string, std::string>> byNumber;  // displayN.field -> value
 };
 
 std::string Trim(const std::string& s) {
@@ -78,7 +72,24 @@ long ToLong(const std::string& s, long low, long high, long fallback) {
   return std::clamp(v, low, high);
 }
 
-void Apply(Config& c, const std::string& key, const std::string& value) {
+bool ApplyDisplayKey(DisplayKeys& d, const std::string& key, const std::string& value) {
+  if (key == "displays") {
+    d.count = static_cast<int>(ToLong(value, 1, kMaxDisplays, 1));
+    return true;
+  }
+  const std::size_t dot = key.find('.');
+  if (key.rfind("display", 0) != 0 || dot == std::string::npos || dot == 7) return false;
+  const std::string number = key.substr(7, dot - 7);
+  const std::string field = key.substr(dot + 1);
+  if (number.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (field != "width" && field != "height" && field != "id") return false;
+  const int n = static_cast<int>(ToLong(number, 0, kMaxDisplays + 1, 0));
+  if (n < 1 || n > kMaxDisplays) return false;
+  d.byNumber[n][field] = value;
+  return true;
+}
+
+void Apply(PhoneConfig& c, DisplayKeys& d, const std::string& key, const std::string& value) {
   if (key == "port") {
     c.port = static_cast<int>(ToLong(value, 0, 65535, 0));
   } else if (key == "state") {
@@ -113,17 +124,56 @@ void Apply(Config& c, const std::string& key, const std::string& value) {
     c.features = value;
   } else if (key == "log") {
     c.log = value;
-  } else {
+  } else if (key == "exec") {
+    c.exec = value != "no";
+  } else if (key == "framebuffer") {
+    c.framebuffer = value == "no" ? 0 : static_cast<int>(ToLong(value, 1, 2, 2));
+  } else if (key == "terminal") {
+    c.crlf = value == "crlf";
+  } else if (key == "screencap") {
+    c.screencapFailure = value == "good" ? "" : value == "fail" ? "Screen capture failed: -1" : value;
+  } else if (key == "screen") {
+    c.black = value == "black";
+  } else if (key == "rate") {
+    c.rate = static_cast<std::uint64_t>(ToLong(value, 0, 1L << 40, 0));
+  } else if (!ApplyDisplayKey(d, key, value)) {
     std::fprintf(stderr, "phonesim: unknown key '%s' ignored\n", key.c_str());
   }
 }
 
-void ApplyLine(Config& c, const std::string& raw) {
+void ApplyLine(PhoneConfig& c, DisplayKeys& d, const std::string& raw) {
   const std::string line = Trim(raw);
   if (line.empty() || line[0] == '#') return;
   const std::size_t eq = line.find('=');
   if (eq == std::string::npos) return;
-  Apply(c, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+  Apply(c, d, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+}
+
+// The displays once every key is read; false (with a message) for an impossible one.
+bool MakeDisplays(PhoneConfig& c, const DisplayKeys& keys) {
+  c.displays.clear();
+  for (int n = 1; n <= keys.count; ++n) {
+    Display d;
+    d.id = n == 1 ? kFirstDisplayId : n == 2 ? kSecondDisplayId : kFirstDisplayId + (n - 1);
+    d.width = c.width;
+    d.height = c.height;
+    const auto it = keys.byNumber.find(n);
+    if (it != keys.byNumber.end()) {
+      for (const auto& [field, value] : it->second) {
+        if (field == "width") d.width = static_cast<int>(ToLong(value, 1, 65535, c.width));
+        if (field == "height") d.height = static_cast<int>(ToLong(value, 1, 65535, c.height));
+        if (field == "id") d.id = std::strtoull(value.c_str(), nullptr, 10);
+      }
+    }
+    if (static_cast<std::uint64_t>(d.width) * static_cast<std::uint64_t>(d.height) > (64ull << 20)) {
+      std::fprintf(stderr, "phonesim: %dx%d is more than 64 Mi pixels\n", d.width, d.height);
+      return false;
+    }
+    c.displays.push_back(d);
+  }
+  // Phones without exec: take their pictures through framebuffer:.
+  if (c.framebuffer < 0) c.framebuffer = c.exec ? 0 : 1;
+  return true;
 }
 
 std::string SelfDirectory() {
@@ -134,76 +184,69 @@ std::string SelfDirectory() {
   return cut == std::string::npos ? std::string("./") : path.substr(0, cut + 1);
 }
 
-void Log(const Config& c, const std::string& line) {
-  if (c.log.empty()) return;
-  std::ofstream(c.log, std::ios::app) << line << '\n';
-}
-
 void Put32(std::string& s, std::uint32_t v) {
   for (int k = 0; k < 4; ++k) s += static_cast<char>((v >> (8 * k)) & 255);
 }
 
-int BytesPerPixel(std::uint32_t format) {
-  switch (format) {
-    case 3: return 3;
-    case 4: return 2;
-    default: return 4;  // 1, 2 and formats the client should refuse
-  }
+bool HasFeature(const std::string& features, const std::string& name) {
+  return ("," + features + ",").find("," + name + ",") != std::string::npos;
 }
 
-// What screencap writes without -p: header, then the rows top-down, no padding.
-std::string RawScreenshot(const Config& c) {
-  std::string s;
-  Put32(s, static_cast<std::uint32_t>(c.width));
-  Put32(s, static_cast<std::uint32_t>(c.height));
-  Put32(s, c.format);
-  if (c.headerFields == 4) Put32(s, c.colorSpace);
-  const std::size_t bpp = static_cast<std::size_t>(BytesPerPixel(c.format));
-  const std::size_t header = s.size();
-  s.resize(header + bpp * static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height));
-  char* out = s.data() + header;
-  std::uint8_t rgb[3];
-  for (int y = 0; y < c.height; ++y) {
-    for (int x = 0; x < c.width; ++x, out += bpp) {
-      PatternPixel(x, y, c.width, c.height, rgb);
-      if (bpp == 2) {
-        const unsigned v = ((rgb[0] >> 3u) << 11) | ((rgb[1] >> 2u) << 5) | (rgb[2] >> 3u);
-        out[0] = static_cast<char>(v & 255);
-        out[1] = static_cast<char>(v >> 8);
-        continue;
-      }
-      out[0] = static_cast<char>(rgb[0]);
-      out[1] = static_cast<char>(rgb[1]);
-      out[2] = static_cast<char>(rgb[2]);
-      // RGBX carries a byte of no meaning: 0, so a reader taking it for alpha shows it.
-      if (bpp == 4) out[3] = static_cast<char>(c.format == 2 ? 0 : 255);
-    }
+std::vector<std::string> SplitAtCommas(const std::string& s) {
+  std::vector<std::string> parts;
+  std::size_t from = 0;
+  for (std::size_t comma; (comma = s.find(',', from)) != std::string::npos; from = comma + 1) {
+    parts.push_back(s.substr(from, comma - from));
   }
-  return s;
+  parts.push_back(s.substr(from));
+  return parts;
 }
 
-std::string PngScreenshot(const Config& c) {
-  snapdeck::Picture p;
-  p.width = c.width;
-  p.height = c.height;
-  p.pixels.resize(static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height));
-  std::uint8_t rgb[3];
-  for (int y = 0; y < c.height; ++y) {
-    for (int x = 0; x < c.width; ++x) {
-      PatternPixel(x, y, c.width, c.height, rgb);
-      p.at(x, y) = snapdeck::PixelOf(snapdeck::MakeRgb(rgb[0], rgb[1], rgb[2]));
-    }
-  }
-  const std::vector<std::uint8_t> png = snapdeck::EncodePng(p);
-  return std::string(png.begin(), png.end());
-}
-
-// The service text without the quotes the adb client puts around later arguments.
-std::string Unquoted(std::string service) {
-  service.erase(std::remove(service.begin(), service.end(), '\''), service.end());
-  while (!service.empty() && (service.back() == '\0' || service.back() == ' ')) service.pop_back();
+// The service text without the trailing NUL and, for the log, without the quotes the
+// adb client puts around later arguments.
+std::string WithoutTerminator(std::string service) {
+  while (!service.empty() && service.back() == '\0') service.pop_back();
   return service;
 }
+std::string Unquoted(std::string service) {
+  service.erase(std::remove(service.begin(), service.end(), '\''), service.end());
+  while (!service.empty() && service.back() == ' ') service.pop_back();
+  return service;
+}
+
+// What a terminal before Android 7 makes of output: every LF becomes CR LF.
+std::string WithCrLf(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() + s.size() / 64);
+  for (char ch : s) {
+    if (ch == '\n') out += '\r';
+    out += ch;
+  }
+  return out;
+}
+
+// Shell protocol v2 packets: id byte, little-endian length, data.
+constexpr char kPacketStdout = 1;
+constexpr char kPacketStderr = 2;
+constexpr char kPacketExit = 3;
+constexpr std::size_t kPacketData = 64 * 1024;  // a phone reads its pipes in pieces
+
+void AppendPackets(std::string& s, char id, const std::string& data) {
+  for (std::size_t at = 0; at < data.size(); at += kPacketData) {
+    const std::size_t n = std::min(kPacketData, data.size() - at);
+    s += id;
+    Put32(s, static_cast<std::uint32_t>(n));
+    s.append(data, at, n);
+  }
+}
+
+// What a service sends back, when it is served at all.
+struct Answer {
+  bool served = false;
+  std::string data;
+  bool truncated = false;
+  bool picture = false;
+};
 
 struct Stream {
   std::uint32_t remoteId = 0;
@@ -211,13 +254,14 @@ struct Stream {
   std::size_t sent = 0;
   std::size_t end = 0;  // bytes to send before the close (less than data for a cut stream)
   bool waitingOkay = false;
-  std::chrono::steady_clock::time_point startAt;
-  bool started = false;
+  Clock::time_point startAt;  // the first byte not before this
+  Clock::time_point nextAt;   // the next piece not before this
+  std::uint64_t rate = 0;     // bytes per second from startAt, 0 unlimited
 };
 
 class Connection {
  public:
-  Connection(int fd, const Config& c) : fd_(fd), cfg_(c) {}
+  Connection(int fd, Phone& phone) : fd_(fd), phone_(phone), cfg_(phone.cfg) {}
   ~Connection() { ::close(fd_); }
   int fd() const { return fd_; }
 
@@ -244,23 +288,20 @@ class Connection {
     return true;
   }
 
-  // Starts streams whose delay is over; the milliseconds until the next one is due, or -1.
+  // Sends the pieces that are due; the milliseconds until the next one is, or -1.
   int tick() {
+    const auto now = Clock::now();
+    std::vector<std::uint32_t> due;
+    for (const auto& [id, s] : streams_) {
+      if (!s.waitingOkay && now >= s.nextAt) due.push_back(id);
+    }
+    for (std::uint32_t id : due) pump(id);
     int wait = -1;
-    const auto now = std::chrono::steady_clock::now();
-    for (auto it = streams_.begin(); it != streams_.end();) {
-      Stream& s = it->second;
-      const std::uint32_t id = it->first;
-      ++it;
-      if (s.started) continue;
-      if (now >= s.startAt) {
-        s.started = true;
-        pump(id);
-      } else {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(s.startAt - now);
-        const int left = static_cast<int>(ms.count()) + 1;
-        wait = wait < 0 ? left : std::min(wait, left);
-      }
+    for (const auto& [id, s] : streams_) {
+      if (s.waitingOkay) continue;
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(s.nextAt - now);
+      const int left = static_cast<int>(std::max<long long>(0, ms.count())) + 1;
+      wait = wait < 0 ? left : std::min(wait, left);
     }
     return wait;
   }
@@ -330,33 +371,96 @@ class Connection {
   }
 
   void onOpen(std::uint32_t remoteId, const std::string& payload) {
-    const std::string service = Unquoted(payload);
-    Log(cfg_, "open " + service);
-    const std::uint32_t id = nextId_++;
-    std::string mode;
-    std::string data;
-    if (service == "exec:screencap" || service == "shell:screencap") {
-      mode = cfg_.raw;
-      if (mode != "refuse") data = RawScreenshot(cfg_);
-    } else if (service == "exec:screencap -p" || service == "shell:screencap -p") {
-      mode = cfg_.png;
-      if (mode != "refuse") data = PngScreenshot(cfg_);
-    } else {
-      mode = "refuse";
-    }
-    if (mode == "refuse") {
+    const std::string service = WithoutTerminator(payload);
+    Log(cfg_, "open " + Unquoted(service));
+    Answer a = serve(service);
+    if (!a.served) {
       send(kClse, 0, remoteId, {});
       return;
     }
+    const std::uint32_t id = nextId_++;
     Stream& s = streams_[id];
     s.remoteId = remoteId;
-    s.end = mode == "truncated" ? data.size() / 2 : data.size();
-    s.data = std::move(data);
-    s.startAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(cfg_.delayMs);
+    s.end = a.truncated ? a.data.size() / 2 : a.data.size();
+    s.data = std::move(a.data);
+    s.startAt = Clock::now() + std::chrono::milliseconds(a.picture ? cfg_.delayMs : 0);
+    s.nextAt = s.startAt;
+    s.rate = a.picture ? cfg_.rate : 0;
     send(kOkay, id, remoteId, {});
   }
 
-  // Sends the next piece of a stream, or closes it when everything is out.
+  Answer serve(const std::string& service) {
+    if (service.rfind("exec:", 0) == 0) {
+      // Phones before Android 5 have no exec: service.
+      return cfg_.exec ? serveExec(service.substr(5)) : Answer{};
+    }
+    if (service == "framebuffer:") return serveFramebuffer();
+    const std::size_t colon = service.find(':');
+    if (service.rfind("shell", 0) != 0 || colon == std::string::npos) return {};
+    const std::string options = service.substr(5, colon - 5);
+    const std::string command = service.substr(colon + 1);
+    if (!options.empty() && options[0] != ',') return {};
+    // An interactive shell is not something a screenshot needs.
+    if (Trim(command).empty()) return {};
+    const std::vector<std::string> list = SplitAtCommas(options);
+    const bool v2 = std::find(list.begin(), list.end(), "v2") != list.end();
+    if (!v2) return serveShellV1(command);
+    if (!HasFeature(cfg_.features, "shell_v2")) return {};
+    return serveShellV2(command, std::find(list.begin(), list.end(), "pty") != list.end());
+  }
+
+  // Runs the command; false when the phone refuses the service instead.
+  bool run(const std::string& command, CommandResult& r, Answer& a) {
+    r = devicesim::RunCommand(phone_, devicesim::SplitCommandLine(command));
+    a.served = r.known && !r.refused;
+    a.truncated = r.truncated;
+    a.picture = r.picture;
+    return a.served;
+  }
+
+  // exec: one stream, standard error ahead of standard output, no exit status.
+  Answer serveExec(const std::string& command) {
+    CommandResult r;
+    Answer a;
+    if (run(command, r, a)) a.data = r.err + r.out;
+    return a;
+  }
+
+  // shell: the old pty style: both outputs mixed, LF made CR LF by old terminals.
+  Answer serveShellV1(const std::string& command) {
+    CommandResult r;
+    Answer a;
+    if (run(command, r, a)) a.data = cfg_.crlf ? WithCrLf(r.err + r.out) : r.err + r.out;
+    return a;
+  }
+
+  // shell,v2,...: outputs kept apart in packets, the exit status last; a pty has only one.
+  Answer serveShellV2(const std::string& command, bool pty) {
+    CommandResult r;
+    Answer a;
+    if (!run(command, r, a)) return a;
+    if (pty) {
+      AppendPackets(a.data, kPacketStdout, r.err + r.out);
+    } else {
+      AppendPackets(a.data, kPacketStderr, r.err);
+      AppendPackets(a.data, kPacketStdout, r.out);
+    }
+    a.data += kPacketExit;
+    Put32(a.data, 1);
+    a.data += static_cast<char>(r.status & 255);
+    return a;
+  }
+
+  Answer serveFramebuffer() {
+    Answer a;
+    if (cfg_.framebuffer <= 0) return a;
+    a.served = true;
+    a.picture = true;
+    a.data = devicesim::FramebufferPicture(cfg_, cfg_.framebuffer);
+    return a;
+  }
+
+  // Sends the next piece of a stream when it is due, or closes it when everything is out.
   void pump(std::uint32_t id) {
     auto it = streams_.find(id);
     if (it == streams_.end()) return;
@@ -366,7 +470,21 @@ class Connection {
       streams_.erase(it);
       return;
     }
-    const std::size_t n = std::min<std::size_t>(payload_, s.end - s.sent);
+    std::size_t n = std::min<std::size_t>(payload_, s.end - s.sent);
+    const auto now = Clock::now();
+    if (now < s.startAt) {
+      s.nextAt = s.startAt;
+      return;
+    }
+    if (s.rate > 0) {
+      // Pieces of a twentieth of a second keep a slow link's progress even.
+      n = std::min<std::size_t>(n, std::max<std::uint64_t>(256, s.rate / 20));
+      const auto due = s.startAt + std::chrono::microseconds((s.sent + n) * 1000000ull / s.rate);
+      if (now < due) {
+        s.nextAt = due;
+        return;
+      }
+    }
     send(kWrte, id, s.remoteId, s.data.substr(s.sent, n));
     s.sent += n;
     s.waitingOkay = true;
@@ -405,7 +523,8 @@ class Connection {
   }
 
   int fd_;
-  const Config& cfg_;
+  Phone& phone_;
+  const PhoneConfig& cfg_;
   std::string in_;
   bool connected_ = false;
   bool failed_ = false;
@@ -421,7 +540,9 @@ void OnSignal(int) { g_stop = 1; }
 }  // namespace
 
 int main(int argc, char** argv) {
-  Config cfg;
+  Phone phone;
+  PhoneConfig& cfg = phone.cfg;
+  DisplayKeys displayKeys;
   std::string cfgPath = SelfDirectory() + "phonesim.cfg";
   std::vector<std::string> overrides;
   for (int i = 1; i < argc; ++i) {
@@ -437,14 +558,10 @@ int main(int argc, char** argv) {
   }
   if (std::ifstream in{cfgPath}) {
     std::string line;
-    while (std::getline(in, line)) ApplyLine(cfg, line);
+    while (std::getline(in, line)) ApplyLine(cfg, displayKeys, line);
   }
-  for (const std::string& o : overrides) ApplyLine(cfg, o);
-  if (static_cast<std::uint64_t>(cfg.width) * static_cast<std::uint64_t>(cfg.height) >
-      (64ull << 20)) {
-    std::fprintf(stderr, "phonesim: %dx%d is more than 64 Mi pixels\n", cfg.width, cfg.height);
-    return 2;
-  }
+  for (const std::string& o : overrides) ApplyLine(cfg, displayKeys, o);
+  if (!MakeDisplays(cfg, displayKeys)) return 2;
 
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
@@ -488,7 +605,7 @@ int main(int argc, char** argv) {
       const int fd = ::accept(listener, nullptr, nullptr);
       if (fd >= 0) {
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        connections.push_back(std::make_unique<Connection>(fd, cfg));
+        connections.push_back(std::make_unique<Connection>(fd, phone));
       }
     }
     // Connections accepted just now have no poll entry yet.
