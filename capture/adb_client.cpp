@@ -415,6 +415,7 @@ constexpr std::size_t kMostAtOnce = std::size_t{4} << 20;
 constexpr std::size_t kMaxLeadingText = 64 * 1024;
 constexpr std::size_t kMaxCommandText = 1 << 20;
 constexpr std::size_t kFramebufferHeaderMax = 56;
+constexpr std::size_t kMaxDisplays = 8;
 
 bool HasNul(const std::uint8_t* p, std::size_t n) { return std::find(p, p + n, 0) != p + n; }
 
@@ -927,8 +928,10 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     const bool shellV2 = HasFeature(features(phone, idleMs), "shell_v2");
     const Command list =
         run(phone, "dumpsys SurfaceFlinger --display-id", shellV2, idleMs, kMaxCommandText);
-    const std::vector<std::string> ids = ParseDisplayIds(list.out);
+    std::vector<std::string> ids = ParseDisplayIds(list.out);
     if (ids.size() < 2) continue;
+    // A phone has a handful of displays; a list beyond that is not believed further.
+    if (ids.size() > kMaxDisplays) ids.resize(kMaxDisplays);
     std::vector<DisplayShot> shots;
     for (std::size_t k = 0; k < ids.size(); ++k) {
       shots.push_back(shotOfDisplay(phone, ids[k], shellV2, idleMs, progress));
