@@ -335,9 +335,12 @@ void CaptureWithFieldStem() {
   const CaptureResult result = CaptureJob(context);
   EnableWindow(button, TRUE);
   if (hadFocus) SetFocus(button);
-  if (result.questionNotShown) {
-    MessageBubble(u"Snapdeck", u"A question could not be shown.", kThemeError, id::kMainWindow);
+  // One bubble tells all that went wrong beyond the status picture.
+  std::u16string report = result.questionNotShown ? u"A question could not be shown." : u"";
+  if (const std::u16string shot = ShotReport(result); !shot.empty()) {
+    report += (report.empty() ? u"" : u"\r\n") + shot;
   }
+  if (!report.empty()) MessageBubble(u"Snapdeck", report, kThemeError, id::kMainWindow);
 }
 
 }  // namespace snapdeck::win32

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -44,10 +45,16 @@ int HexLength(const std::uint8_t* p) {
 
 AdbStatus Fail(std::string message) { return {AdbOutcome::Failed, std::move(message), false}; }
 
+// Reads against a deadline. With an idle limit the deadline moves on with every byte
+// that comes, so a long but steady transfer is not cut off.
 class Reader {
  public:
-  Reader(Connection& c, Clock& clock, std::uint64_t deadline)
-      : c_(c), clock_(clock), deadline_(deadline) {}
+  Reader(Connection& c, Clock& clock, std::uint64_t deadline, int idleMs = 0)
+      : c_(c), clock_(clock), deadline_(deadline), idleMs_(idleMs) {}
+  static Reader Idle(Connection& c, Clock& clock, int idleMs) {
+    idleMs = std::max(idleMs, 1);
+    return Reader(c, clock, clock.nowMs() + static_cast<std::uint64_t>(idleMs), idleMs);
+  }
 
   int remainingMs() const {
     const std::uint64_t now = clock_.nowMs();
@@ -56,9 +63,21 @@ class Reader {
   }
   // Up to n bytes as they come; 0 when closed, -1 on a timeout or an error.
   std::ptrdiff_t some(std::uint8_t* buffer, std::size_t n) {
+    if (pendingAt_ < pending_.size()) {
+      const std::size_t k = std::min(n, pending_.size() - pendingAt_);
+      std::memcpy(buffer, pending_.data() + pendingAt_, k);
+      pendingAt_ += k;
+      return static_cast<std::ptrdiff_t>(k);
+    }
     const int left = remainingMs();
-    if (left <= 0) return -1;
-    return c_.receive(buffer, n, left);
+    if (left <= 0) {
+      timedOut_ = true;
+      return -1;
+    }
+    const std::ptrdiff_t k = c_.receive(buffer, n, left);
+    if (k > 0 && idleMs_ > 0) deadline_ = clock_.nowMs() + static_cast<std::uint64_t>(idleMs_);
+    if (k < 0 && remainingMs() <= 0) timedOut_ = true;
+    return k;
   }
   // Exactly n bytes; returns how many came before the end or the deadline.
   std::size_t exact(std::uint8_t* buffer, std::size_t n) {
@@ -75,18 +94,33 @@ class Reader {
     return left > 0 &&
            c_.sendAll(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), left);
   }
+  // Bytes read too far: the next reads give them first.
+  void pushBack(const std::uint8_t* data, std::size_t n) {
+    pending_.erase(0, pendingAt_);
+    pendingAt_ = 0;
+    pending_.insert(0, reinterpret_cast<const char*>(data), n);
+  }
+  bool timedOut() const { return timedOut_; }
+  // Why the last read gave nothing.
+  std::string failure() const {
+    return timedOut_ ? TimedOutText(idleMs_ > 0 ? idleMs_ : 0) : "connection broken";
+  }
 
  private:
   Connection& c_;
   Clock& clock_;
   std::uint64_t deadline_;
+  int idleMs_;
+  std::string pending_;
+  std::size_t pendingAt_ = 0;
+  bool timedOut_ = false;
 };
 
 // OKAY, or FAIL with its message.
 AdbStatus ReadStatus(Reader& r) {
   std::uint8_t word[4];
   const std::size_t got = r.exact(word, 4);
-  if (got == 0) return Fail("connection closed");
+  if (got == 0) return Fail(r.timedOut() ? r.failure() : "connection closed");
   if (got < 4) return Fail("answer cut short");
   if (std::equal(word, word + 4, "OKAY")) return {AdbOutcome::Ok, {}, false};
   if (!std::equal(word, word + 4, "FAIL")) return Fail("unexpected answer");
@@ -303,10 +337,27 @@ std::vector<PhoneEntry> ParseDeviceList(std::string_view text) {
       const std::string_view word = rest.substr(0, w);
       rest.remove_prefix(w);
       if (word.substr(0, 6) == "model:") e.model = std::string(word.substr(6));
+      if (word.substr(0, 13) == "transport_id:") e.transportId = std::string(word.substr(13));
     }
     phones.push_back(std::move(e));
   }
   return phones;
+}
+
+std::string TransportService(const PhoneEntry& phone) {
+  if (!phone.transportId.empty()) return "host:transport-id:" + phone.transportId;
+  return "host:transport:" + phone.serial;
+}
+
+std::string TimedOutText(int idleMs) {
+  if (idleMs <= 0) return "timed out";
+  char text[40];
+  if (idleMs % 1000 == 0) {
+    std::snprintf(text, sizeof text, "timed out after %d s", idleMs / 1000);
+  } else {
+    std::snprintf(text, sizeof text, "timed out after %.1f s", idleMs / 1000.0);
+  }
+  return text;
 }
 
 std::u16string SerialForFileName(std::u16string_view serial) {
@@ -438,24 +489,18 @@ AdbStatus AdbClient::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs) 
   return status;
 }
 
-std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
-                                                   std::string_view service,
-                                                   std::uint64_t deadlineMs, AdbStatus& status,
+std::unique_ptr<Connection> AdbClient::openService(const PhoneEntry& phone,
+                                                   std::string_view service, int idleMs,
+                                                   AdbStatus& status,
                                                    const std::function<void()>& whileWaiting) {
-  const std::uint64_t now = clock_.nowMs();
-  const int left =
-      deadlineMs > now ? static_cast<int>(std::min<std::uint64_t>(deadlineMs - now, 1 << 30)) : 0;
-  if (left <= 0) {
-    status = Fail("timed out");
-    return nullptr;
-  }
-  std::unique_ptr<Connection> c = connect(std::min(left, kConnectTimeoutMs));
+  idleMs = std::max(idleMs, 1);
+  std::unique_ptr<Connection> c = connect(std::min(idleMs, kConnectTimeoutMs));
   if (!c) {
     status = {AdbOutcome::NoServer, "no adb server", false};
     return nullptr;
   }
-  Reader r(*c, clock_, deadlineMs);
-  status = Request(r, "host:transport:" + serial);
+  Reader r = Reader::Idle(*c, clock_, idleMs);
+  status = Request(r, TransportService(phone));
   if (!status.ok()) return nullptr;
   status = Request(r, service, whileWaiting);
   if (!status.ok()) {
@@ -465,64 +510,208 @@ std::unique_ptr<Connection> AdbClient::openService(const std::string& serial,
   return c;
 }
 
+std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
+  const std::string key = TransportService(phone);
+  const auto known = featuresOf_.find(key);
+  if (known != featuresOf_.end()) return known->second;
+  std::unique_ptr<Connection> c =
+      connect(std::min(std::max(idleMs, 1), kConnectTimeoutMs));
+  if (!c) return {};
+  Reader r = Reader::Idle(*c, clock_, idleMs);
+  const std::string service = phone.transportId.empty()
+                                  ? "host-serial:" + phone.serial + ":features"
+                                  : "host-transport-id:" + phone.transportId + ":features";
+  if (!Request(r, service).ok()) return {};
+  std::uint8_t digits[4];
+  if (r.exact(digits, 4) < 4) return {};
+  const int length = HexLength(digits);
+  if (length < 0) return {};
+  std::string list(static_cast<std::size_t>(length), '\0');
+  if (r.exact(reinterpret_cast<std::uint8_t*>(list.data()), list.size()) < list.size()) return {};
+  return featuresOf_[key] = list;
+}
+
 namespace {
 
 // Reads of at most this much: few calls (each a round trip to Wine's server) without
 // asking for more than a socket buffer holds.
 constexpr std::size_t kMostAtOnce = std::size_t{4} << 20;
+// Text a phone writes before its picture is a warning or an error, never this long.
+constexpr std::size_t kMaxLeadingText = 64 * 1024;
+constexpr std::size_t kMaxCommandText = 1 << 20;
+constexpr std::size_t kFramebufferHeaderMax = 56;
+constexpr std::size_t kMaxDisplays = 8;
+
+bool HasNul(const std::uint8_t* p, std::size_t n) { return std::find(p, p + n, 0) != p + n; }
+
+// True when the bytes may begin a line of text. A picture's first four bytes never can:
+// its width is below 2^24, so the fourth is zero.
+bool LooksLikeText(const std::uint8_t* p, std::size_t n) {
+  return std::all_of(p, p + n, [](std::uint8_t b) {
+    return (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\r' || b == '\n';
+  });
+}
+
+// A phone's text as one line for a message: control characters become blanks, runs of
+// blanks one, and it is cut to a readable length.
+std::string ReasonOfText(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else if (c != ' ' || (!out.empty() && out.back() != ' ')) {
+      out += c;
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  constexpr std::size_t kMost = 300;
+  if (out.size() > kMost) out = out.substr(0, kMost) + "...";
+  return out;
+}
+
+// screencap's warning when it has to choose among displays.
+bool SaysSeveralDisplays(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("display") != std::string::npos;
+}
+
+// HOST:PORT, a phone reached over the network, where a raw picture may be too slow.
+bool IsNetworkSerial(std::string_view serial) {
+  const std::size_t colon = serial.rfind(':');
+  return colon != std::string_view::npos && colon > 0 && colon + 1 < serial.size() &&
+         std::all_of(serial.begin() + static_cast<std::ptrdiff_t>(colon) + 1, serial.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool HasFeature(std::string_view list, std::string_view feature) {
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    if (list.substr(0, comma) == feature) return true;
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+enum class TextEnd { Picture, Ended, Broken };
+
+// Lines of text before the picture (under exec: the phone's standard error comes first);
+// the binary bytes after them stay in the reader.
+TextEnd ReadLeadingText(Reader& r, std::string& text) {
+  std::string buffer;
+  std::size_t line = 0;
+  std::uint8_t chunk[4096];
+  for (;;) {
+    for (;;) {
+      if (buffer.size() - line >= 4 &&
+          !LooksLikeText(reinterpret_cast<const std::uint8_t*>(buffer.data()) + line, 4)) {
+        r.pushBack(reinterpret_cast<const std::uint8_t*>(buffer.data()) + line,
+                   buffer.size() - line);
+        text = buffer.substr(0, line);
+        return TextEnd::Picture;
+      }
+      const std::size_t newline = buffer.find('\n', line);
+      if (newline == std::string::npos) break;
+      line = newline + 1;
+    }
+    if (buffer.size() > kMaxLeadingText) {
+      text = "unexpected text before the picture";
+      return TextEnd::Broken;
+    }
+    const std::ptrdiff_t k = r.some(chunk, sizeof chunk);
+    if (k <= 0) {
+      text = buffer;
+      return k == 0 ? TextEnd::Ended : TextEnd::Broken;
+    }
+    buffer.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(k));
+  }
+}
 
 // Reads into buffer until the stream ends, capacity bytes came (then one byte more
-// means the header lied) or the deadline passes. Returns the error, or nullptr.
-const char* ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
+// means the header lied) or no byte comes for the idle limit. Returns the error, or
+// empty.
+std::string ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
                        const std::function<void(std::size_t)>& received) {
   for (;;) {
     if (have == capacity) {
       std::uint8_t extra = 0;
       const std::ptrdiff_t k = r.some(&extra, 1);
       if (k > 0) return "screenshot longer than its header says";
-      return k < 0 ? "screenshot timed out" : nullptr;
+      return k < 0 ? r.failure() : std::string();
     }
     const std::ptrdiff_t k = r.some(buffer + have, std::min(capacity - have, kMostAtOnce));
-    if (k == 0) return nullptr;
-    if (k < 0) return "screenshot timed out";
+    if (k == 0) return {};
+    if (k < 0) return r.failure();
     have += static_cast<std::size_t>(k);
     received(have);
   }
 }
 
-// The raw picture. ok false with fallBack set when the phone cannot give it this way.
-// room, taken before the header came, becomes the picture's pixels when it is the
-// four-byte kind; it is sized anew when the phone's screen changed. roomNeeded is what
-// the next shot should take: the four-byte kind's size, else 0.
-DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack,
-                     std::vector<std::uint32_t>& room, std::size_t& roomNeeded) {
+// What one request for a picture gave.
+struct Attempt {
   DecodeResult result;
+  bool fallBack = false;  // the phone cannot give the picture this way: try another
+  bool timedOut = false;
+  std::string text;  // what the phone wrote before the picture
+  // The text says the phone has several displays; the picture was not read.
+  bool severalDisplays = false;
+};
+
+Attempt Failed(Reader& r, std::string error) {
+  Attempt a;
+  a.result.error = std::move(error);
+  a.timedOut = r.timedOut();
+  return a;
+}
+
+// Text and nothing after it: the phone's own reason.
+Attempt TextOnly(Reader& r, TextEnd end, const std::string& text) {
+  if (end == TextEnd::Broken) return Failed(r, r.timedOut() ? r.failure() : text);
+  const std::string reason = ReasonOfText(text);
+  return Failed(r, reason.empty() ? "no screenshot" : reason);
+}
+
+// The raw picture, after any leading text. room, taken before the header came, becomes
+// the picture's pixels when it is the four-byte kind; it is sized anew when the phone's
+// screen changed. roomNeeded is what the next shot should take: the four-byte kind's
+// size, else 0. With stopAtDisplays a warning about several displays ends the read.
+Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::uint32_t>& room,
+                std::size_t& roomNeeded, bool stopAtDisplays) {
+  Attempt a;
+  DecodeResult& result = a.result;
   std::uint8_t head[kRawHeader];
-  const std::size_t got = r.exact(head, kRawHeader);
+  std::size_t got = r.exact(head, kRawHeader);
+  if (got > 0 && LooksLikeText(head, std::min<std::size_t>(got, 4))) {
+    r.pushBack(head, got);
+    const TextEnd end = ReadLeadingText(r, a.text);
+    if (end != TextEnd::Picture) return TextOnly(r, end, a.text);
+    if (stopAtDisplays && SaysSeveralDisplays(a.text)) {
+      a.severalDisplays = true;
+      return a;
+    }
+    got = r.exact(head, kRawHeader);
+  }
   if (got == 0) {
-    fallBack = true;
+    if (r.timedOut()) return Failed(r, r.failure());
+    a.fallBack = true;
     result.error = "no raw screenshot";
-    return result;
+    return a;
   }
-  if (got < kRawHeader) {
-    result.error = "screenshot cut short";
-    return result;
-  }
+  if (got < kRawHeader) return Failed(r, r.timedOut() ? r.failure() : "screenshot cut short");
   const std::uint32_t w = Le32(head);
   const std::uint32_t h = Le32(head + 4);
   const std::uint32_t format = Le32(head + 8);
   const int bpp = ScreencapBytesPerPixel(format);
   if (bpp == 0) {
-    fallBack = true;
+    a.fallBack = true;
     result.error = "unsupported pixel format " + std::to_string(format);
-    return result;
+    return a;
   }
   // Before anything is allocated: a header can claim any size. Within the budget the
   // picture's room is taken at once, so the bytes land where they stay.
-  if (const char* problem = PictureSizeProblem(w, h)) {
-    result.error = problem;
-    return result;
-  }
+  if (const char* problem = PictureSizeProblem(w, h)) return Failed(r, problem);
   const std::size_t count = std::size_t{w} * h;
   const std::size_t bytes = count * static_cast<std::size_t>(bpp);
   const std::uint64_t announced = kRawHeader + std::uint64_t{bytes};
@@ -534,11 +723,10 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   if (bpp != 4) {
     std::vector<std::uint8_t> data(kRawHeader + bytes + kSpace);
     std::copy(head, head + kRawHeader, data.begin());
-    if (const char* error = ReceiveAll(r, data.data() + kRawHeader, bytes + kSpace, have, received)) {
-      result.error = error;
-      return result;
-    }
-    return DecodeRawScreencap(data.data(), kRawHeader + have);
+    const std::string error = ReceiveAll(r, data.data() + kRawHeader, bytes + kSpace, have, received);
+    if (!error.empty()) return Failed(r, error);
+    a.result = DecodeRawScreencap(data.data(), kRawHeader + have);
+    return a;
   }
   // Four bytes a pixel, the common case: the rows arrive straight in the picture's
   // pixels and are turned into ours in place.
@@ -546,16 +734,11 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   roomNeeded = count + kSpace / 4;
   p.pixels = std::move(room);
   p.pixels.resize(roomNeeded);
-  if (const char* error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
-                                     (count + kSpace / 4) * 4, have, received)) {
-    result.picture = {};
-    result.error = error;
-    return result;
-  }
+  const std::string error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
+                                       (count + kSpace / 4) * 4, have, received);
+  if (!error.empty()) return Failed(r, error);
   if (have != bytes && have != bytes + kSpace) {
-    result.picture = {};
-    result.error = have < bytes ? "screenshot cut short" : "screenshot longer than its header says";
-    return result;
+    return Failed(r, have < bytes ? "screenshot cut short" : "screenshot longer than its header says");
   }
   const std::size_t skip = (have - bytes) / 4;
   RgbaToPixels(reinterpret_cast<const std::uint8_t*>(p.pixels.data() + skip), p.pixels.data(),
@@ -564,71 +747,350 @@ DecodeResult ReadRaw(Reader& r, const TransferProgress& progress, bool& fallBack
   p.width = static_cast<int>(w);
   p.height = static_cast<int>(h);
   result.ok = true;
-  return result;
+  return a;
 }
 
-DecodeResult ReadPng(Reader& r) {
-  DecodeResult result;
-  std::vector<std::uint8_t> data;
+// Everything until the stream ends, at most limit bytes; the error, or empty.
+std::string ReadToEnd(Reader& r, std::vector<std::uint8_t>& data, std::size_t limit) {
   for (;;) {
-    if (data.size() > kMaxPngBytes) {
-      result.error = "screenshot too large";
-      return result;
-    }
+    if (data.size() > limit) return "screenshot too large";
     const std::size_t have = data.size();
     data.resize(have + kChunk);
     const std::ptrdiff_t k = r.some(data.data() + have, kChunk);
     data.resize(have + static_cast<std::size_t>(std::max<std::ptrdiff_t>(k, 0)));
-    if (k == 0) break;
-    if (k < 0) {
-      result.error = "screenshot timed out";
-      return result;
-    }
+    if (k == 0) return {};
+    if (k < 0) return r.failure();
   }
-  if (data.empty()) {
+}
+
+// A PNG file, found behind any text the phone wrote first.
+DecodeResult DecodePngAfterText(const std::uint8_t* data, std::size_t size) {
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const std::uint8_t* start = std::search(data, data + size, kSignature, kSignature + 8);
+  DecodeResult result;
+  if (size == 0) {
     result.error = "no screenshot";
-    return result;
+  } else if (start != data + size) {
+    return DecodePng(start, static_cast<std::size_t>(data + size - start));
+  } else if (!HasNul(data, size)) {
+    result.error = ReasonOfText(std::string_view(reinterpret_cast<const char*>(data), size));
+  } else {
+    return DecodePng(data, size);
   }
-  return DecodePng(data.data(), data.size());
+  return result;
+}
+
+Attempt ReadPng(Reader& r) {
+  std::vector<std::uint8_t> data;
+  const std::string error = ReadToEnd(r, data, kMaxPngBytes);
+  if (!error.empty()) return Failed(r, error);
+  Attempt a;
+  a.result = DecodePngAfterText(data.data(), data.size());
+  return a;
+}
+
+std::uint32_t Channel(std::uint32_t v, std::uint32_t offset, std::uint32_t length,
+                      std::uint32_t absent) {
+  if (length == 0) return absent;
+  const std::uint32_t most = (1u << length) - 1;
+  return ((v >> offset) & most) * 255 / most;
 }
 
 }  // namespace
 
-DecodeResult AdbClient::screenshot(const std::string& serial, int timeoutMs,
-                                   const TransferProgress& progress) {
-  const std::uint64_t deadline =
-      clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
-  DecodeResult result;
-  AdbStatus status;
-  bool fallBack = false;
-  std::vector<std::uint32_t> room;
-  const auto takeRoom = [&] {
-    const auto known = roomOf_.find(serial);
-    if (known != roomOf_.end()) room.assign(known->second, 0);
-  };
-  if (std::unique_ptr<Connection> c =
-          openService(serial, "exec:screencap", deadline, status, takeRoom)) {
-    Reader r(*c, clock_, deadline);
-    std::size_t roomNeeded = 0;
-    result = ReadRaw(r, progress, fallBack, room, roomNeeded);
-    // Only a picture that came whole says what the next one needs; a header can lie.
-    if (result.ok && roomNeeded > 0) {
-      roomOf_[serial] = roomNeeded;
-    } else if (result.ok) {
-      roomOf_.erase(serial);
+DecodeResult DecodeFramebuffer(const std::uint8_t* data, std::size_t size) {
+  DecodeResult r;
+  if (size < 16) {
+    r.error = size == 0 ? "no screenshot" : "screenshot cut short";
+    return r;
+  }
+  const std::uint32_t version = Le32(data);
+  // Offsets and lengths in bits of red, blue, green and alpha, as the header orders them.
+  std::uint32_t bits[8] = {11, 5, 0, 5, 5, 6, 0, 0};
+  std::uint32_t bpp = 16;
+  std::uint32_t length = 0, w = 0, h = 0;
+  std::size_t header = 0;
+  if (version == 16) {
+    // The first format: RGB 565 without the fields.
+    length = Le32(data + 4);
+    w = Le32(data + 8);
+    h = Le32(data + 12);
+    header = 16;
+  } else if (version == 1 || version == 2) {
+    const std::size_t first = version == 1 ? 8 : 12;  // version 2 adds the colour space
+    header = first + 12 + 32;
+    if (size < header) {
+      r.error = "screenshot cut short";
+      return r;
     }
-    if (!fallBack) return result;
+    bpp = Le32(data + 4);
+    length = Le32(data + first);
+    w = Le32(data + first + 4);
+    h = Le32(data + first + 8);
+    for (int k = 0; k < 8; ++k) bits[k] = Le32(data + first + 12 + 4 * k);
+  } else {
+    r.error = "unsupported framebuffer version " + std::to_string(version);
+    return r;
+  }
+  if (bpp != 16 && bpp != 24 && bpp != 32) {
+    r.error = "unsupported pixel format of " + std::to_string(bpp) + " bits";
+    return r;
+  }
+  for (int k = 0; k < 8; k += 2) {
+    if (bits[k + 1] > 8 || bits[k] + bits[k + 1] > bpp) {
+      r.error = "unsupported pixel format";
+      return r;
+    }
+  }
+  if (const char* problem = PictureSizeProblem(w, h)) {
+    r.error = problem;
+    return r;
+  }
+  const std::size_t bytesPerPixel = bpp / 8;
+  const std::uint64_t bytes = std::uint64_t{w} * h * bytesPerPixel;
+  if (length != bytes || size != header + bytes) {
+    r.error = size < header + bytes ? "screenshot cut short" : "screenshot longer than its header says";
+    return r;
+  }
+  Picture& p = r.picture;
+  p.width = static_cast<int>(w);
+  p.height = static_cast<int>(h);
+  p.pixels.resize(std::size_t{w} * h);
+  const std::uint8_t* in = data + header;
+  for (std::uint32_t& out : p.pixels) {
+    std::uint32_t v = 0;
+    for (std::size_t b = 0; b < bytesPerPixel; ++b) v |= std::uint32_t{in[b]} << (8 * b);
+    in += bytesPerPixel;
+    out = Channel(v, bits[6], bits[7], 255) << 24 | Channel(v, bits[0], bits[1], 0) << 16 |
+          Channel(v, bits[4], bits[5], 0) << 8 | Channel(v, bits[2], bits[3], 0);
+  }
+  r.ok = true;
+  return r;
+}
+
+std::vector<std::string> ParseDisplayIds(std::string_view text) {
+  std::vector<std::string> ids;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    constexpr std::string_view kDisplay = "Display ";
+    if (line.substr(0, kDisplay.size()) != kDisplay) continue;
+    line.remove_prefix(kDisplay.size());
+    std::size_t digits = 0;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') ++digits;
+    // A display id is a 64-bit number; anything else is not one.
+    if (digits == 0 || digits > 20) continue;
+    const std::string id(line.substr(0, digits));
+    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+  }
+  return ids;
+}
+
+// A command's output: standard output and error apart with shell_v2, else mixed in out.
+struct AdbClient::Command {
+  std::string out, err;
+  int status = -1;      // exit status when shell_v2 tells it
+  std::string failure;  // the command could not be run or read
+};
+
+AdbClient::Command AdbClient::run(const PhoneEntry& phone, const std::string& command,
+                                  bool shellV2, int idleMs, std::size_t limit) {
+  Command result;
+  AdbStatus status;
+  std::unique_ptr<Connection> c =
+      openService(phone, (shellV2 ? "shell,v2,raw:" : "exec:") + command, idleMs, status);
+  if (!c) {
+    result.failure = status.message;
+    return result;
+  }
+  Reader r = Reader::Idle(*c, clock_, idleMs);
+  if (!shellV2) {
+    std::vector<std::uint8_t> data;
+    result.failure = ReadToEnd(r, data, limit);
+    result.out.assign(data.begin(), data.end());
+    return result;
+  }
+  // Packets of one id byte, a little-endian length and the data: 1 standard output,
+  // 2 standard error, 3 the exit status.
+  for (;;) {
+    std::uint8_t head[5];
+    const std::size_t got = r.exact(head, 5);
+    if (got == 0 && !r.timedOut()) return result;
+    if (got < 5) {
+      result.failure = r.timedOut() ? r.failure() : "output cut short";
+      return result;
+    }
+    const std::uint32_t length = Le32(head + 1);
+    if (length > limit || result.out.size() + result.err.size() + length > limit) {
+      result.failure = "output too long";
+      return result;
+    }
+    std::string data(length, '\0');
+    if (r.exact(reinterpret_cast<std::uint8_t*>(data.data()), length) < length) {
+      result.failure = r.timedOut() ? r.failure() : "output cut short";
+      return result;
+    }
+    if (head[0] == 1) result.out += data;
+    if (head[0] == 2) result.err += data;
+    if (head[0] == 3 && length >= 1) result.status = static_cast<unsigned char>(data[0]);
+  }
+}
+
+DisplayShot AdbClient::shotOfDisplay(const PhoneEntry& phone, const std::string& id, bool shellV2,
+                                     int idleMs, const TransferProgress& progress) {
+  DisplayShot shot;
+  const std::string command = "screencap -d " + id;
+  if (shellV2) {
+    for (const bool png : {false, true}) {
+      const Command c = run(phone, png ? command + " -p" : command, true, idleMs, kMaxPngBytes);
+      if (!c.failure.empty()) {
+        shot.result.error = c.failure;
+      } else if (c.status > 0) {
+        const std::string reason = ReasonOfText(c.err);
+        shot.result.error =
+            reason.empty() ? "screencap ended with status " + std::to_string(c.status) : reason;
+      } else {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(c.out.data());
+        shot.result = png ? DecodePngAfterText(data, c.out.size())
+                          : DecodeRawScreencap(data, c.out.size());
+        // Only a format we do not convert is a reason for the PNG.
+        if (!png && !shot.result.ok && shot.result.error.rfind("unsupported", 0) == 0) continue;
+      }
+      break;
+    }
+    return shot;
+  }
+  AdbStatus status;
+  if (std::unique_ptr<Connection> c = openService(phone, "exec:" + command, idleMs, status)) {
+    Reader r = Reader::Idle(*c, clock_, idleMs);
+    std::vector<std::uint32_t> room;
+    std::size_t roomNeeded = 0;
+    Attempt a = ReadRaw(r, progress, room, roomNeeded, false);
+    shot.result = std::move(a.result);
+    if (!a.fallBack) return shot;
+  } else if (!status.serviceRefused) {
+    shot.result.error = status.message;
+    return shot;
+  }
+  if (std::unique_ptr<Connection> c = openService(phone, "exec:" + command + " -p", idleMs, status)) {
+    Reader r = Reader::Idle(*c, clock_, idleMs);
+    shot.result = ReadPng(r).result;
+  } else {
+    shot.result.error = status.message;
+  }
+  return shot;
+}
+
+DecodeResult AdbClient::oldPhoneShot(const PhoneEntry& phone, int idleMs) {
+  AdbStatus status;
+  DecodeResult result;
+  if (std::unique_ptr<Connection> c = openService(phone, "framebuffer:", idleMs, status)) {
+    Reader r = Reader::Idle(*c, clock_, idleMs);
+    std::vector<std::uint8_t> data;
+    const std::string error = ReadToEnd(r, data, kMaxPngBytes + kFramebufferHeaderMax);
+    if (!error.empty()) {
+      result.error = error;
+      return result;
+    }
+    // A phone without a framebuffer device closes at once: its shell may still help.
+    if (!data.empty()) return DecodeFramebuffer(data.data(), data.size());
   } else if (!status.serviceRefused) {
     result.error = status.message;
     return result;
   }
-  std::unique_ptr<Connection> c = openService(serial, "exec:screencap -p", deadline, status);
+  std::unique_ptr<Connection> c = openService(phone, "shell:screencap -p", idleMs, status);
   if (!c) {
     result.error = status.message;
     return result;
   }
-  Reader r(*c, clock_, deadline);
-  return ReadPng(r);
+  Reader r = Reader::Idle(*c, clock_, idleMs);
+  std::vector<std::uint8_t> data;
+  const std::string error = ReadToEnd(r, data, kMaxPngBytes);
+  if (!error.empty()) {
+    result.error = error;
+    return result;
+  }
+  // Before Android 7 the shell's terminal turns every LF into CR LF: turned back, the PNG
+  // is whole again.
+  std::size_t out = 0;
+  for (std::size_t k = 0; k < data.size(); ++k) {
+    if (data[k] == '\r' && k + 1 < data.size() && data[k + 1] == '\n') continue;
+    data[out++] = data[k];
+  }
+  return DecodePngAfterText(data.data(), out);
+}
+
+std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idleMs,
+                                                const TransferProgress& progress) {
+  const std::string key = TransportService(phone);
+  AdbStatus status;
+  std::vector<std::uint32_t> room;
+  const auto takeRoom = [&] {
+    const auto known = roomOf_.find(key);
+    if (known != roomOf_.end()) room.assign(known->second, 0);
+  };
+  const auto single = [](DecodeResult r) { return std::vector<DisplayShot>{{0, std::move(r)}}; };
+  Attempt raw;
+  bool rawTried = false;
+  for (bool stopAtDisplays : {true, false}) {
+    std::unique_ptr<Connection> c = openService(phone, "exec:screencap", idleMs, status, takeRoom);
+    if (!c && !stopAtDisplays) return single(DecodeResult{false, status.message, {}});
+    if (!c) break;
+    rawTried = true;
+    Reader r = Reader::Idle(*c, clock_, idleMs);
+    std::size_t roomNeeded = 0;
+    raw = ReadRaw(r, progress, room, roomNeeded, stopAtDisplays);
+    // Only a picture that came whole says what the next one needs; a header can lie.
+    if (raw.result.ok && roomNeeded > 0) {
+      roomOf_[key] = roomNeeded;
+    } else if (raw.result.ok) {
+      roomOf_.erase(key);
+    }
+    if (!raw.severalDisplays) break;
+    c.reset();
+    // Each display by its id; when the phone does not list them, its first display.
+    const bool shellV2 = HasFeature(features(phone, idleMs), "shell_v2");
+    const Command list =
+        run(phone, "dumpsys SurfaceFlinger --display-id", shellV2, idleMs, kMaxCommandText);
+    std::vector<std::string> ids = ParseDisplayIds(list.out);
+    if (ids.size() < 2) continue;
+    // A phone has a handful of displays; a list beyond that is not believed further.
+    if (ids.size() > kMaxDisplays) ids.resize(kMaxDisplays);
+    std::vector<DisplayShot> shots;
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+      shots.push_back(shotOfDisplay(phone, ids[k], shellV2, idleMs, progress));
+      shots.back().display = static_cast<int>(k) + 1;
+    }
+    return shots;
+  }
+  if (rawTried) {
+    // Over the network a raw picture may be too slow where its PNG, a fraction of its
+    // size, is not.
+    const bool tryPng = raw.fallBack || (raw.timedOut && IsNetworkSerial(phone.serial));
+    if (!tryPng) return single(std::move(raw.result));
+  } else if (!status.serviceRefused) {
+    return single(DecodeResult{false, status.message, {}});
+  }
+  std::unique_ptr<Connection> c = openService(phone, "exec:screencap -p", idleMs, status);
+  if (c) {
+    Reader r = Reader::Idle(*c, clock_, idleMs);
+    Attempt png = ReadPng(r);
+    // A network phone's PNG that fails says no more than its raw picture's timeout.
+    if (!png.result.ok && raw.timedOut) return single(std::move(raw.result));
+    return single(std::move(png.result));
+  }
+  if (!status.serviceRefused) return single(DecodeResult{false, status.message, {}});
+  // No exec: at all: a phone before Android 5.
+  return single(oldPhoneShot(phone, idleMs));
+}
+
+DecodeResult AdbClient::screenshot(const std::string& serial, int idleMs,
+                                   const TransferProgress& progress) {
+  PhoneEntry phone;
+  phone.serial = serial;
+  std::vector<DisplayShot> shots = screenshots(phone, idleMs, progress);
+  return shots.empty() ? DecodeResult{} : std::move(shots.front().result);
 }
 
 }  // namespace snapdeck

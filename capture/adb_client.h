@@ -54,7 +54,21 @@ struct PhoneEntry {
   std::string serial;
   std::string state;  // "device", "unauthorized", "offline", "no permissions", ...
   std::string model;  // from the model: word; may be empty
+  std::string transportId;  // from the transport_id: word; empty on servers without it
 };
+
+// The host service that selects the phone: its transport when the listing named one (two
+// phones may share a serial), else its serial.
+std::string TransportService(const PhoneEntry& phone);
+
+// One display's picture, or the reason it has none, worded for the user.
+struct DisplayShot {
+  int display = 0;  // 0: the phone's only display; else its place (1, 2, ...) in the phone's list
+  DecodeResult result;
+};
+
+// The idle limit as the user reads it: "timed out after 3.2 s".
+std::string TimedOutText(int idleMs);
 
 // The lines of a host:devices-l answer, in order. Lines without serial and state are
 // left out.
@@ -97,6 +111,15 @@ int ScreencapBytesPerPixel(std::uint32_t format);
 // length that follows it; any other length is refused.
 DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size);
 
+// The answer of framebuffer:, the service of phones before Android 5: a header of
+// version 1 or 2 (with the colour space) giving bits per pixel, size, width, height and
+// each channel's offset and length, or the first kind (16) of RGB 565, then the rows.
+DecodeResult DecodeFramebuffer(const std::uint8_t* data, std::size_t size);
+
+// The display ids of `dumpsys SurfaceFlinger --display-id`, in its order: the number
+// after "Display " at the start of a line.
+std::vector<std::string> ParseDisplayIds(std::string_view text);
+
 // Bytes received and announced so far of the picture being read.
 using TransferProgress = std::function<void(std::uint64_t received, std::uint64_t announced)>;
 
@@ -109,17 +132,25 @@ class AdbClient {
   bool serverAnswers(int timeoutMs);
   // host:devices-l.
   AdbStatus listPhones(std::vector<PhoneEntry>& phones, int timeoutMs);
-  // The raw picture first, then the PNG of exec:screencap -p when the raw one is not
-  // available or in a format we do not convert. timeoutMs bounds the whole shot.
-  DecodeResult screenshot(const std::string& serial, int timeoutMs,
-                          const TransferProgress& progress);
+  // Every display of the phone. The raw picture of exec:screencap first, then its PNG
+  // when the raw one is not available or in a format we do not convert; without exec:
+  // (before Android 5) framebuffer:, then shell:screencap -p. Text the phone writes before
+  // its picture is skipped; when it says the phone has several displays, each is taken by
+  // its id. A transfer fails when no byte comes for idleMs.
+  std::vector<DisplayShot> screenshots(const PhoneEntry& phone, int idleMs,
+                                       const TransferProgress& progress);
+  // The first display's picture of the phone with that serial.
+  DecodeResult screenshot(const std::string& serial, int idleMs, const TransferProgress& progress);
 
-  // One device service on host:transport:SERIAL: the connection after both OKAYs, or
+  // One device service on the phone's transport: the connection after both OKAYs, or
   // null with the reason in status. whileWaiting runs once the service is asked for,
-  // while the phone is at work on it.
-  std::unique_ptr<Connection> openService(const std::string& serial, std::string_view service,
-                                          std::uint64_t deadlineMs, AdbStatus& status,
+  // while the phone is at work on it. Each answer may take idleMs.
+  std::unique_ptr<Connection> openService(const PhoneEntry& phone, std::string_view service,
+                                          int idleMs, AdbStatus& status,
                                           const std::function<void()>& whileWaiting = {});
+  // The phone's features (host-transport-id:N:features, a comma list), asked once per
+  // transport; empty when the server does not tell.
+  std::string features(const PhoneEntry& phone, int idleMs);
 
   const AdbServerAddress& server() const { return server_; }
 
@@ -134,6 +165,14 @@ class AdbClient {
   // touched while the phone makes its picture, not after the header has come. Phones
   // whose pictures are not four bytes a pixel have none.
   std::map<std::string, std::size_t> roomOf_;
+  std::map<std::string, std::string> featuresOf_;
+
+  struct Command;
+  Command run(const PhoneEntry& phone, const std::string& command, bool shellV2, int idleMs,
+              std::size_t limit);
+  DisplayShot shotOfDisplay(const PhoneEntry& phone, const std::string& id, bool shellV2,
+                            int idleMs, const TransferProgress& progress);
+  DecodeResult oldPhoneShot(const PhoneEntry& phone, int idleMs);
 };
 
 }  // namespace snapdeck

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,9 +37,18 @@ constexpr Rgb kWhite = palette::kWhite;
 constexpr long long kMaxPreviewSide = 4096;
 
 
+// A phone display's slot in this shot: its picture, or the reason it has none.
+struct PhoneShot {
+  int slot = 0;
+  PhoneEntry phone;
+  int display = 0;  // 0: the phone's only display
+  DecodeResult picture;
+};
+
 struct JobState {
   long long largestProgress = 0;  // largest output-phase progress drawn in this job
   CaptureResult result;
+  std::vector<PhoneShot> phoneShots;
 };
 
 int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
@@ -152,12 +162,8 @@ DecodeResult ReadTempBitmap(CaptureContext& ctx) {
   return DecodeBmp(data.data(), data.size());
 }
 
-// The phone's picture through the adb server, the progress bar following the bytes.
-DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
-  const CaptureSession& session = ctx.session;
-  if (ctx.phones == nullptr || !session.phoneReady[i]) return {};
-  const int killMs = static_cast<int>(
-      std::clamp<long long>(static_cast<long long>(ctx.settings.killtimeout) * 100, 0, INT_MAX));
+// The phone's pictures through the adb server, the progress bar following the bytes.
+std::vector<DisplayShot> TransferFromPhone(CaptureContext& ctx, const PhoneEntry& phone) {
   // Paced to one frame in 16 ms: under Wine a frame costs about as much as a percent of
   // a fast transfer.
   constexpr std::uint64_t kFrameMs = 16;
@@ -167,6 +173,7 @@ DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
     if (announced == 0) return;
     const int p = static_cast<int>(std::min<std::uint64_t>(received, announced) * 100 / announced);
     const std::uint64_t now = ctx.clock.nowMs();
+    if (p < drawn) drawn = -1;  // the next display's picture
     if (p > drawn && (drawn < 0 || now - drawnAt >= kFrameMs)) {
       drawn = p;
       drawnAt = now;
@@ -175,15 +182,16 @@ DecodeResult TransferFromPhone(CaptureContext& ctx, int i) {
   };
   // The window goes on painting while the bytes come, rather than between reads; the
   // bar starts at 0 once the header has come.
-  DecodeResult r;
+  std::vector<DisplayShot> shots;
+  const int idleMs = PhoneIdleMs(ctx.settings);
   const bool cleanStatusBar = ctx.settings.cleanstatusbar != 0;
   ctx.host.runBeside([&] {
-    // Left again when the picture has come, failed or been given up.
-    DemoModeScope demo(ctx.phones->client(), ctx.clock, session.serial[i], killMs, cleanStatusBar);
-    r = ctx.phones->client().screenshot(session.serial[i], killMs, progress);
+    // Left again when the pictures have come, failed or been given up.
+    DemoModeScope demo(ctx.phones->client(), ctx.clock, phone, idleMs, cleanStatusBar);
+    shots = ctx.phones->client().screenshots(phone, idleMs, progress);
   });
   ctx.host.drawProgress(100);
-  return r;
+  return shots;
 }
 
 // Reads, scales, frames, copies and saves the device's picture. False when the picture
@@ -283,6 +291,35 @@ std::u16string PhoneName(const PhoneEntry& phone) {
   return model.empty() ? Latin1(phone.serial) : model + u" (" + Latin1(phone.serial) + u")";
 }
 
+std::u16string DisplayName(const PhoneEntry& phone, int display) {
+  return display > 0 ? PhoneName(phone) + u", display " + DecimalText(display) : PhoneName(phone);
+}
+
+// What a phone in a state other than "device" is doing, and what to do about it.
+std::u16string StateReason(const std::string& state) {
+  if (state == "offline") {
+    return u"device offline: unplug it and plug it in again (over the network: connect it "
+           u"again), then take the shot again";
+  }
+  if (state == "authorizing" || state == "connecting") {
+    return Latin1(state) + u": the phone is not ready yet; take the shot again in a moment";
+  }
+  if (state == "bootloader" || state == "recovery" || state == "rescue" || state == "sideload") {
+    return u"in " + Latin1(state) + u" mode: start Android on the phone, then take the shot again";
+  }
+  if (state == "no permissions") {
+    return u"no permissions: this user may not open the phone's USB device (on Linux: install "
+           u"android-sdk-platform-tools-common for its udev rules, then plug the phone in again)";
+  }
+  return u"in the state \"" + Latin1(state) + u"\": it cannot be captured";
+}
+
+// A secure window (banking, DRM video) comes out as black pixels.
+bool EntirelyBlack(const Picture& p) {
+  return std::all_of(p.pixels.begin(), p.pixels.end(),
+                     [](std::uint32_t v) { return (v & 0xFFFFFFu) == 0; });
+}
+
 // A phone waiting for the user's consent cannot be captured: say what to do on it.
 void TellUnauthorized(CaptureContext& ctx, const PhoneEntry& phone) {
   const int answer = ctx.host.ask(
@@ -298,8 +335,12 @@ void TellUnauthorized(CaptureContext& ctx, const PhoneEntry& phone) {
 void CaptureOne(CaptureContext& ctx, int i, JobState& job);
 void Compose(CaptureContext& ctx, int count, CaptureResult& result);
 
+constexpr char16_t kLeftOut[] = u"left out: one shot takes at most four screens";
+
 // A shot with an adb server answering: the handhelds the loader finds (when it is
-// there), then the phones, at most four in all.
+// there), then the phones, one slot for each display, at most four in all. The phones'
+// pictures are fetched first: only then is it known how many slots they take, which
+// the file names depend on.
 void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobState& job) {
   CaptureSession& session = ctx.session;
   const bool ready = session.deviceSessionReady;
@@ -319,12 +360,36 @@ void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobSta
       TellUnauthorized(ctx, phone);
       continue;
     }
-    if (session.count >= kMaxDevices) continue;
-    const int i = ++session.count;
-    session.phone[i] = true;
-    session.phoneReady[i] = phone.state == "device";
-    session.serial[i] = phone.serial;
-    session.PIN[i] = Latin1(phone.serial);
+    if (session.count >= kMaxDevices) {
+      job.result.phoneProblems.push_back({PhoneName(phone), kLeftOut});
+      continue;
+    }
+    std::vector<DisplayShot> shots;
+    if (phone.state == "device") {
+      if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
+      shots = TransferFromPhone(ctx, phone);
+    } else {
+      shots.push_back({0, {false, {}, {}}});
+    }
+    // Phones that share a serial (cheap tablets) are told apart by their transport.
+    const bool sharedSerial =
+        !phone.transportId.empty() &&
+        std::count_if(phones.begin(), phones.end(),
+                      [&](const PhoneEntry& p) { return p.serial == phone.serial; }) > 1;
+    for (DisplayShot& shot : shots) {
+      if (session.count >= kMaxDevices) {
+        job.result.phoneProblems.push_back({DisplayName(phone, shot.display), kLeftOut});
+        continue;
+      }
+      const int i = ++session.count;
+      session.phone[i] = true;
+      session.phoneReady[i] = phone.state == "device";
+      session.serial[i] = phone.serial;
+      session.PIN[i] = Latin1(phone.serial);
+      if (sharedSerial) session.PIN[i] += u"-t" + Latin1(phone.transportId);
+      if (shot.display > 0) session.PIN[i] += u"-d" + DecimalText(shot.display);
+      job.phoneShots.push_back({i, phone, shot.display, std::move(shot.result)});
+    }
   }
   ctx.host.setIncludePinBox(session.count <= 1, session.count > 1 || ctx.settings.includepin != 0);
   if (session.count == 0) {
@@ -336,19 +401,43 @@ void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobSta
   Compose(ctx, session.count, job.result);
 }
 
+// A phone slot's picture, finished; its problem, if any, goes to the job's list.
+bool FinishPhoneShot(CaptureContext& ctx, int i, JobState& job) {
+  auto entry = std::find_if(job.phoneShots.begin(), job.phoneShots.end(),
+                            [i](const PhoneShot& s) { return s.slot == i; });
+  if (entry == job.phoneShots.end()) return false;
+  const std::u16string name = DisplayName(entry->phone, entry->display);
+  DecodeResult picture = std::move(entry->picture);
+  std::u16string reason;
+  if (entry->phone.state != "device") {
+    reason = StateReason(entry->phone.state);
+  } else if (!picture.ok) {
+    reason = Latin1(picture.error.empty() ? std::string("no picture") : picture.error);
+  } else if (EntirelyBlack(picture.picture)) {
+    // Still saved: it may be what the user wanted, and it shows what the phone gave.
+    job.result.phoneProblems.push_back(
+        {name, u"the picture is entirely black (an app that forbids screenshots, or the "
+               u"screen is off); it was saved all the same"});
+  }
+  const bool shot = picture.ok && FinishShot(ctx, i, job.result, [&] { return std::move(picture); });
+  if (!shot && reason.empty()) reason = u"the picture is too large to frame";
+  if (!shot) job.result.phoneProblems.push_back({name, reason});
+  return shot;
+}
+
 void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
   CaptureSession& session = ctx.session;
   // Picture 24 is this device's result only, so a failed device never shows another's.
   ctx.pictures.release(kPicWork);
   if (!session.PIN[i].empty()) {
     // A phone's transfer runs beside the window, which answers its events meanwhile.
+    // A phone's start sound played when its transfer began.
     if (!session.phone[i]) ctx.host.pumpAllEvents();
-    if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
     bool shot = false;
     if (session.phone[i]) {
-      DecodeResult picture = TransferFromPhone(ctx, i);
-      shot = picture.ok && FinishShot(ctx, i, job.result, [&] { return std::move(picture); });
+      shot = FinishPhoneShot(ctx, i, job);
     } else {
+      if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
       shot = RunScreenshotTool(ctx, i, job) &&
              FinishShot(ctx, i, job.result, [&] { return ReadTempBitmap(ctx); });
     }
@@ -375,7 +464,9 @@ void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
 }
 
 // Side by side: one picture of count x the largest, holding each device's at its place.
-bool SideBySide(const PictureStore& store, int first, int count, Picture& out) {
+// Beyond the picture limit (three 4K screens) every picture is scaled down alike to
+// fit; shrunk tells so.
+bool SideBySide(const PictureStore& store, int first, int count, Picture& out, bool& shrunk) {
   long long maxW = 0;
   long long maxH = 0;
   for (int i = 1; i <= count; ++i) {
@@ -384,13 +475,36 @@ bool SideBySide(const PictureStore& store, int first, int count, Picture& out) {
       maxH = std::max<long long>(maxH, p->height);
     }
   }
-  if (!PictureSizeAllowed(count * maxW, maxH)) return false;
-  out = MakePicture(static_cast<int>(count * maxW), static_cast<int>(maxH), kBackground);
+  shrunk = false;
+  if (maxW <= 0 || maxH <= 0) return false;
+  long long cellW = maxW;
+  long long cellH = maxH;
+  if (!PictureSizeAllowed(count * maxW, maxH)) {
+    const double side = std::min(static_cast<double>(kMaxPictureSide) / static_cast<double>(count * maxW),
+                                 static_cast<double>(kMaxPictureSide) / static_cast<double>(maxH));
+    const double area = std::sqrt(static_cast<double>(kMaxPicturePixels) /
+                                  (static_cast<double>(count * maxW) * static_cast<double>(maxH)));
+    const double scale = std::min(side, area);
+    cellW = std::max(1LL, static_cast<long long>(static_cast<double>(maxW) * scale));
+    cellH = std::max(1LL, static_cast<long long>(static_cast<double>(maxH) * scale));
+    while (cellW > 1 && !PictureSizeAllowed(count * cellW, cellH)) --cellW;
+    while (cellH > 1 && !PictureSizeAllowed(count * cellW, cellH)) --cellH;
+    if (!PictureSizeAllowed(count * cellW, cellH)) return false;
+    shrunk = true;
+  }
+  out = MakePicture(static_cast<int>(count * cellW), static_cast<int>(cellH), kBackground);
   if (out.empty()) return false;
   for (int i = 1; i <= count; ++i) {
-    if (const Picture* p = store.find(first + i)) {
-      Blit(out, *p, static_cast<int>((i - 1) * maxW), 0);
+    const Picture* p = store.find(first + i);
+    if (p == nullptr) continue;
+    const int x = static_cast<int>((i - 1) * cellW);
+    if (!shrunk) {
+      Blit(out, *p, x, 0);
+      continue;
     }
+    const int w = static_cast<int>(std::max(1LL, p->width * cellW / maxW));
+    const int h = static_cast<int>(std::max(1LL, p->height * cellH / maxH));
+    Blit(out, ResizeAreaAverage(*p, w, h), x, 0);
   }
   return true;
 }
@@ -416,14 +530,28 @@ void FitPreview(const CaptureContext& ctx, Picture& preview) {
 
 void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
   Picture previews;
-  const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews);
+  bool shrunk = false;
+  const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews, shrunk);
   if (havePreviews) FitPreview(ctx, previews);
   Picture shots;
   // A single phone's shot is on the clipboard already, and its PNG encoding costs
   // about as much as the rest of the shot.
   const bool onClipboard =
       count == 1 && ctx.session.phone[1] && result.finished == 1 && !result.clipboardFailed;
-  if (SideBySide(ctx.pictures, kPicFirstShot, count, shots)) {
+  if (SideBySide(ctx.pictures, kPicFirstShot, count, shots, shrunk)) {
+    if (shrunk) {
+      // The files keep every pixel; the clipboard and the preview hold the pictures scaled.
+      long long widest = 0;
+      for (int i = 1; i <= count; ++i) {
+        if (const Picture* p = ctx.pictures.find(kPicFirstShot + i)) {
+          widest = std::max<long long>(widest, p->width);
+          result.composedHeight = std::max<long long>(result.composedHeight, p->height);
+        }
+      }
+      result.composedWidth = count * widest;
+      result.shrunkWidth = shots.width;
+      result.shrunkHeight = shots.height;
+    }
     if (!onClipboard && !ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
     ctx.pictures.put(kPicWork, std::move(shots));
   } else {
@@ -448,6 +576,31 @@ std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& s
            u"-";
   }
   return name + settings.shotname + ext;
+}
+
+int PhoneIdleMs(const AppSettings& settings) {
+  // A phone takes a moment to make its picture before the first byte.
+  constexpr long long kLeastIdleMs = 2000;
+  return static_cast<int>(std::clamp<long long>(static_cast<long long>(settings.killtimeout) * 100,
+                                                kLeastIdleMs, INT_MAX));
+}
+
+std::u16string ShotReport(const CaptureResult& result) {
+  std::u16string text;
+  for (const PhoneProblem& p : result.phoneProblems) {
+    if (!text.empty()) text += u"\r\n";
+    text += p.phone + u": " + p.reason;
+  }
+  if (result.shrunkWidth > 0) {
+    if (!text.empty()) text += u"\r\n";
+    text += u"The shots side by side (" + DecimalText(result.composedWidth) + u" x " +
+            DecimalText(result.composedHeight) +
+            u") are larger than a picture may be: the clipboard and the preview hold them "
+            u"scaled down to " +
+            DecimalText(result.shrunkWidth) + u" x " + DecimalText(result.shrunkHeight) +
+            u"; the files keep every pixel.";
+  }
+  return text;
 }
 
 bool TempCleanup(FileSystem& files, Clock& clock, CaptureHost& host,

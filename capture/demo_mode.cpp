@@ -29,12 +29,12 @@ constexpr std::size_t kMostOutput = 4096;
 
 // One `shell:` run to its end. False when the phone never started it; output holds what
 // it printed, up to kMostOutput bytes.
-bool RunShell(AdbClient& client, Clock& clock, const std::string& serial,
+bool RunShell(AdbClient& client, Clock& clock, const PhoneEntry& phone,
               const std::string& command, int timeoutMs, std::string& output) {
   output.clear();
   const std::uint64_t deadline = clock.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
   AdbStatus status;
-  std::unique_ptr<Connection> c = client.openService(serial, "shell:" + command, deadline, status);
+  std::unique_ptr<Connection> c = client.openService(phone, "shell:" + command, timeoutMs, status);
   if (!c) return false;
   std::uint8_t buffer[1024];
   for (;;) {
@@ -71,18 +71,18 @@ bool ParseEarlierValue(const std::string& output, std::string& value) {
 
 }  // namespace
 
-DemoModeScope::DemoModeScope(AdbClient& client, Clock& clock, std::string serial, int timeoutMs,
+DemoModeScope::DemoModeScope(AdbClient& client, Clock& clock, PhoneEntry phone, int timeoutMs,
                              bool on)
-    : client_(client), clock_(clock), serial_(std::move(serial)), timeoutMs_(timeoutMs) {
+    : client_(client), clock_(clock), phone_(std::move(phone)), timeoutMs_(timeoutMs) {
   if (!on) return;
   std::string output;
-  if (!RunShell(client_, clock_, serial_, kGetAllowed, timeoutMs_, output)) return;
+  if (!RunShell(client_, clock_, phone_, kGetAllowed, timeoutMs_, output)) return;
   // What we could not put back afterwards we do not change.
   if (!ParseEarlierValue(output, earlier_)) return;
   // One run for all of it: each run costs a connection and a shell on the phone.
   std::string enter = "settings put global sysui_demo_allowed 1";
   for (const char* command : kEnterCommands) enter += std::string(" ; ") + kBroadcast + command;
-  entered_ = RunShell(client_, clock_, serial_, enter, timeoutMs_, output);
+  entered_ = RunShell(client_, clock_, phone_, enter, timeoutMs_, output);
   if (entered_) clock_.sleepMs(kRedrawMs);
 }
 
@@ -97,7 +97,7 @@ void DemoModeScope::leave() {
     command += " ; settings put global sysui_demo_allowed " + earlier_;
   }
   std::string output;
-  RunShell(client_, clock_, serial_, command, timeoutMs_, output);
+  RunShell(client_, clock_, phone_, command, timeoutMs_, output);
 }
 
 }  // namespace snapdeck

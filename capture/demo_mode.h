@@ -14,10 +14,10 @@ namespace snapdeck {
 // Enters demo mode when built with on set, and leaves it and puts sysui_demo_allowed
 // back when left or destroyed, so every way out of the shot leaves it. A command that
 // fails never stops the shot: the picture is taken with whatever status bar the phone
-// shows. timeoutMs bounds each of the (at most three) shell runs.
+// shows. Each of the (at most three) shell runs may take timeoutMs in all.
 class DemoModeScope {
  public:
-  DemoModeScope(AdbClient& client, Clock& clock, std::string serial, int timeoutMs, bool on);
+  DemoModeScope(AdbClient& client, Clock& clock, PhoneEntry phone, int timeoutMs, bool on);
   ~DemoModeScope() { leave(); }
   DemoModeScope(const DemoModeScope&) = delete;
   DemoModeScope& operator=(const DemoModeScope&) = delete;
@@ -27,7 +27,7 @@ class DemoModeScope {
  private:
   AdbClient& client_;
   Clock& clock_;
-  std::string serial_;
+  PhoneEntry phone_;
   int timeoutMs_;
   bool entered_ = false;  // the enter commands reached the phone's shell
   // What sysui_demo_allowed held before: a number as printed, or empty for none (null).

@@ -1,5 +1,6 @@
 // The adb server's answers as they come over the socket: a device list, a screenshot
-// stream (raw or PNG) and the raw picture alone. Nothing read may crash, hang or give
+// stream (raw or PNG, with text before it, several displays) and the raw and framebuffer
+// pictures alone. Nothing read may crash, hang or give
 // a picture outside the budget or unlike its size.
 #include <algorithm>
 #include <cstddef>
@@ -105,9 +106,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           last = received;
         });
     CheckPicture(r);
-    Check(clock.now <= 3000);
+    // Each request waits out the idle limit at most once: the raw picture twice, the
+    // features, the display list and two requests for each of at most eight displays.
+    Check(clock.now <= 3000 * 24);
   } else {
     CheckPicture(DecodeRawScreencap(data, size));
+    CheckPicture(DecodeFramebuffer(data, size));
   }
   return 0;
 }

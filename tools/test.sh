@@ -291,6 +291,38 @@ fi
 # in build/test-logs/phone-e2e.log) and an unauthorized one; every other test gets a port
 # where no server answers, so a server of the machine's own never changes what they see.
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+# A foldable, a black phone and a failing one on a second server, so the phones above stay
+# alone on theirs; the first server stays the one stop_phones_and_adb ends.
+trouble_adb=()
+start_e2e_troubled_phones() {
+  local first=("$adb_port" "$adb_pid" "$adb_home")
+  if start_adb_server "$logs/adb-e2e-trouble.log" "$root/build/e2e-adb-home" &&
+    start_phone "$sim" "$logs/phone-e2e-fold.out" device width=120 height=200 displays=2 \
+      display2.width=90 display2.height=150 model=Fold_Sim; then
+    SNAPDECK_E2E_FOLD_PHONE=$phone_serial
+    if start_phone "$sim" "$logs/phone-e2e-black.out" device width=60 height=80 screen=black \
+      model=Black_Sim; then
+      SNAPDECK_E2E_BLACK_PHONE=$phone_serial
+      if start_phone "$sim" "$logs/phone-e2e-failing.out" device screencap=fail model=Broken_Sim; then
+        SNAPDECK_E2E_FAILING_PHONE=$phone_serial
+        SNAPDECK_E2E_TROUBLE_ADB_PORT=$adb_port
+        export SNAPDECK_E2E_FOLD_PHONE SNAPDECK_E2E_BLACK_PHONE SNAPDECK_E2E_FAILING_PHONE \
+          SNAPDECK_E2E_TROUBLE_ADB_PORT
+      fi
+    fi
+  fi
+  trouble_adb=("$adb_port" "$adb_pid" "$adb_home")
+  adb_port=${first[0]} adb_pid=${first[1]} adb_home=${first[2]}
+}
+
+stop_e2e_phones() {
+  stop_phones_and_adb
+  if [ ${#trouble_adb[@]} -eq 3 ]; then
+    adb_port=${trouble_adb[0]} adb_pid=${trouble_adb[1]} adb_home=${trouble_adb[2]}
+    stop_phones_and_adb
+  fi
+}
+
 start_e2e_phones() {
   local sim=build/native/tools/devicesim/phonesim log=$logs/build-phonesim.log
   SNAPDECK_E2E_NO_ADB_PORT=$(free_port)
@@ -307,6 +339,7 @@ start_e2e_phones() {
       export SNAPDECK_E2E_PHONE SNAPDECK_E2E_PHONE_LOG SNAPDECK_E2E_UNAUTHORIZED_PHONE \
         SNAPDECK_E2E_ADB_PORT
     fi
+    start_e2e_troubled_phones
   fi
   export ANDROID_ADB_SERVER_PORT=$SNAPDECK_E2E_NO_ADB_PORT
 }
@@ -334,7 +367,7 @@ if want e2e; then
     export SNAPDECK_EXE DEVICESIM_EXE SNAPDECK_E2E_WORK SNAPDECK_TEST_RELEASE
     start_e2e_phones
     run_gtest e2e "$logs/e2e.log" 1500 wine "$bin"
-    stop_phones_and_adb
+    stop_e2e_phones
   fi
 fi
 

@@ -686,6 +686,53 @@ TEST_F(Phones, CleanStatusBarFromTheWindowMenu) {
   EXPECT_EQ(SavedSettings(folder_).Get("cleanstatusbar"), "1");
 }
 
+// Phones with troubles, on a server of their own: a foldable, a phone showing a secure
+// window and one whose screencap fails. The foldable's displays give a file each, the
+// black picture is saved, and one bubble names the black and the failing phone, each
+// with its reason.
+TEST_F(Phones, FoldableGivesTwoFilesAndTroubledPhonesAreToldInOneBubble) {
+  const std::wstring port = Env(L"SNAPDECK_E2E_TROUBLE_ADB_PORT");
+  const std::wstring fold = Env(L"SNAPDECK_E2E_FOLD_PHONE");
+  const std::wstring black = Env(L"SNAPDECK_E2E_BLACK_PHONE");
+  const std::wstring failing = Env(L"SNAPDECK_E2E_FAILING_PHONE");
+  ASSERT_FALSE(port.empty() || fold.empty() || black.empty() || failing.empty())
+      << "the test command starts a second adb server with the troubled phones";
+  UseServer(port);
+  LaunchOptions o;
+  o.withDeviceTool = false;
+  Program& p = Start(folder_, o);
+  HWND main = WaitMain(p);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(main) && Enabled(Control(main, 55)); }, 30000));
+  Click(Control(main, 55));
+
+  HWND bubble = p.WaitWindow(kBubbleTitle);
+  ASSERT_NE(bubble, nullptr) << "the troubled phones were not told";
+  const std::wstring text = Text(Control(bubble, id::kBubbleText));
+  EXPECT_NE(text.find(L"Black Sim (" + black + L"): the picture is entirely black"),
+            std::wstring::npos)
+      << Utf8(text);
+  EXPECT_NE(text.find(L"Broken Sim (" + failing + L"): Screen capture failed: -1"),
+            std::wstring::npos)
+      << Utf8(text);
+  EXPECT_EQ(text.find(fold), std::wstring::npos) << Utf8(text);
+  Click(Control(bubble, id::kBubbleOk));
+  EXPECT_TRUE(p.WaitWindowGone(kBubbleTitle));
+
+  auto first = WaitPng(JoinPath(folder_, FileNameOf(fold) + L"-d1-snapdeck.png"));
+  auto second = WaitPng(JoinPath(folder_, FileNameOf(fold) + L"-d2-snapdeck.png"));
+  ASSERT_TRUE(first.has_value()) << "no file for the foldable's first display";
+  ASSERT_TRUE(second.has_value()) << "no file for the foldable's second display";
+  EXPECT_TRUE(HasPattern(*first, 1, 1, 120, 200));
+  EXPECT_EQ(second->width, 92);
+  EXPECT_EQ(second->height, 152);
+  EXPECT_TRUE(WaitPng(JoinPath(folder_, FileNameOf(black) + L"-snapdeck.png")).has_value())
+      << "the black picture was not saved";
+  LetTheJobFinish(main);
+  EXPECT_EQ(ListFiles(folder_, L"*.png").size(), 3u);
+  EndWithEsc(p, main);
+}
+
 TEST_F(Phones, WithoutAdbTheHandheldsAreAsBefore) {
   UseServer(noServer_);
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}));

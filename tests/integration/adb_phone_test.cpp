@@ -39,6 +39,20 @@ class AdbPhone : public ::testing::Test {
     return client_.screenshot(serial, kShotMs, nullptr);
   }
 
+  // Every display of the phone, addressed as the listing names it.
+  std::vector<DisplayShot> Shots(const SimulatedPhone& phone) {
+    std::vector<PhoneEntry> listed;
+    EXPECT_TRUE(client_.listPhones(listed, kShotMs).ok());
+    for (const PhoneEntry& e : listed) {
+      if (e.serial == phone.serial()) {
+        EXPECT_FALSE(e.transportId.empty());
+        return client_.screenshots(e, kShotMs, nullptr);
+      }
+    }
+    ADD_FAILURE() << phone.serial() << " is not listed";
+    return {};
+  }
+
   AdbServer server_;
   std::vector<std::unique_ptr<SimulatedPhone>> phones_;
   std::unique_ptr<SocketPort> sockets_ = MakePosixSocketPort();
@@ -169,7 +183,9 @@ TEST_F(AdbPhone, DemoModeAroundAPictureLeavesTheSettingAsItWas) {
     }
     std::remove(log.c_str());
     {
-      DemoModeScope demo(client_, *clock_, phone.serial(), kShotMs, true);
+      PhoneEntry entry;
+      entry.serial = phone.serial();
+      DemoModeScope demo(client_, *clock_, entry, kShotMs, true);
       EXPECT_TRUE(Shot(phone.serial()).ok);
     }
     std::stringstream lines;
@@ -189,6 +205,53 @@ TEST_F(AdbPhone, DemoModeAroundAPictureLeavesTheSettingAsItWas) {
               "demo command=exit\n");
     EXPECT_EQ(get(), std::string(*earlier != 0 ? earlier : "null") + "\n");
   }
+}
+
+// A phone with two displays gives both, each exactly, through the shell protocol v2 and
+// through exec:; a failing screencap gives its own words.
+TEST_F(AdbPhone, EveryDisplayOfAPhoneAndTheReasonOfAFailingOne) {
+  const std::vector<std::string> two = {"width=97", "height=41", "displays=2", "display2.width=64",
+                                        "display2.height=33"};
+  const SimulatedPhone& v2 = Phone(two);
+  std::vector<std::string> oldShell = two;
+  oldShell.push_back("features=cmd");
+  const SimulatedPhone& exec = Phone(oldShell);
+  const SimulatedPhone& failing = Phone({"width=64", "height=32", "screencap=fail"});
+  for (const SimulatedPhone* p : {&v2, &exec}) {
+    SCOPED_TRACE(p == &v2 ? "shell v2" : "exec");
+    const std::vector<DisplayShot> shots = Shots(*p);
+    ASSERT_EQ(shots.size(), 2u);
+    ASSERT_TRUE(shots[0].result.ok) << shots[0].result.error;
+    ASSERT_TRUE(shots[1].result.ok) << shots[1].result.error;
+    EXPECT_EQ(shots[1].display, 2);
+    EXPECT_TRUE(IsPattern(shots[0].result.picture, 97, 41));
+    EXPECT_TRUE(IsPattern(shots[1].result.picture, 64, 33, false, true));
+  }
+  const std::vector<DisplayShot> shots = Shots(failing);
+  ASSERT_EQ(shots.size(), 1u);
+  EXPECT_FALSE(shots[0].result.ok);
+  EXPECT_EQ(shots[0].result.error, "Screen capture failed: -1");
+}
+
+// Phones before Android 5: no exec:, the framebuffer of either header version, or without
+// one the shell with its CR LF terminal.
+TEST_F(AdbPhone, PhonesWithoutExecGiveTheirPicture) {
+  for (const char* version : {"framebuffer=1", "framebuffer=2", "framebuffer=no"}) {
+    SCOPED_TRACE(version);
+    const SimulatedPhone& old =
+        Phone({"exec=no", "features=", "terminal=crlf", "header=3", "width=64", "height=33", version});
+    const DecodeResult r = Shot(old.serial());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(IsPattern(r.picture, 64, 33));
+  }
+}
+
+// A 1440 x 3200 phone at 5 MB/s takes longer than the idle limit, and completes.
+TEST_F(AdbPhone, SlowLargePhoneCompletes) {
+  const SimulatedPhone& slow = Phone({"width=1440", "height=3200", "rate=5000000"});
+  const DecodeResult r = client_.screenshot(slow.serial(), 2000, nullptr);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(IsPattern(r.picture, 1440, 3200));
 }
 
 }  // namespace

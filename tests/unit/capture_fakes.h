@@ -329,12 +329,17 @@ inline constexpr Rgb kBlue = MakeRgb(0, 0, 255);
 // like the real server, from the phones and answers configured here.
 class FakeAdbServer : public SocketPort {
  public:
+  // Phones by name; a phone's serial is its name unless set, and its transport id its
+  // place in the map, counted from 1.
   struct Phone {
     std::string state = "device";
     std::string model = "Pixel_Sim";
     std::map<std::string, std::string> services;  // service -> bytes after its OKAY
     // The output of every shell: service not in services; unset, they are refused.
     std::optional<std::string> shellOutput;
+    std::string serial;
+    std::string features;
+    std::set<std::string> stalls;  // services that send their bytes, then nothing more
   };
 
   explicit FakeAdbServer(FakeClock& clock) : clock_(clock) {}
@@ -353,12 +358,24 @@ class FakeAdbServer : public SocketPort {
   // The host:devices-l payload from the phones, in serial order.
   std::string deviceList() const {
     std::string text;
-    for (const auto& [serial, phone] : phones) {
-      text += serial + "               " + phone.state;
+    int id = 0;
+    for (const auto& [name, phone] : phones) {
+      text += (phone.serial.empty() ? name : phone.serial) + "               " + phone.state;
       if (phone.state == "device") text += " product:sim model:" + phone.model + " device:sim";
-      text += " transport_id:1\n";
+      text += " transport_id:" + std::to_string(++id) + "\n";
     }
     return text;
+  }
+  // The phones the service's word selects: by transport id or by serial.
+  std::vector<std::string> select(const std::string& how, const std::string& what) const {
+    std::vector<std::string> names;
+    int id = 0;
+    for (const auto& [name, phone] : phones) {
+      ++id;
+      const std::string serial = phone.serial.empty() ? name : phone.serial;
+      if (how == "id" ? std::to_string(id) == what : serial == what) names.push_back(name);
+    }
+    return names;
   }
   static std::string Okay(const std::string& payload) { return "OKAY" + HostRequest(payload); }
 
@@ -393,6 +410,7 @@ class FakeAdbServer : public SocketPort {
     std::ptrdiff_t receive(std::uint8_t* buffer, std::size_t n, int timeoutMs) override {
       if (out_.empty()) {
         if (closed_ && !s_.hangAtEnd) return 0;
+        // A stall: nothing comes until the caller gives up.
         s_.clock_.now += static_cast<std::uint64_t>(std::max(timeoutMs, 0));
         return -1;
       }
@@ -415,17 +433,30 @@ class FakeAdbServer : public SocketPort {
         const bool shell = phone.shellOutput && service.rfind("shell:", 0) == 0;
         if (it == phone.services.end() && !shell) return fail("closed");
         out_ += "OKAY" + (it != phone.services.end() ? it->second : *phone.shellOutput);
-        closed_ = true;
+        closed_ = phone.stalls.count(service) == 0;
       } else if (service == "host:devices-l") {
         out_ += s_.listAnswer ? *s_.listAnswer : Okay(s_.deviceList());
         closed_ = true;
-      } else if (service.rfind("host:transport:", 0) == 0) {
-        const std::string serial = service.substr(15);
-        auto it = s_.phones.find(serial);
-        if (it == s_.phones.end()) return fail("device '" + serial + "' not found");
-        if (it->second.state != "device") return fail("device " + it->second.state + ".");
+      } else if (service.rfind("host:transport:", 0) == 0 ||
+                 service.rfind("host:transport-id:", 0) == 0) {
+        const bool byId = service[14] == '-';
+        const std::string what = service.substr(byId ? 18 : 15);
+        const std::vector<std::string> names = s_.select(byId ? "id" : "serial", what);
+        if (names.empty()) return fail("device '" + what + "' not found");
+        if (names.size() > 1) return fail("more than one device with serial " + what);
+        const Phone& phone = s_.phones[names[0]];
+        if (phone.state != "device") return fail("device " + phone.state + ".");
         out_ += "OKAY";
-        serial_ = serial;
+        serial_ = names[0];
+      } else if (service.rfind("host-", 0) == 0 && service.size() > 9 &&
+                 service.compare(service.size() - 9, 9, ":features") == 0) {
+        const bool byId = service.rfind("host-transport-id:", 0) == 0;
+        const std::size_t from = byId ? 18 : 12;
+        const std::vector<std::string> names =
+            s_.select(byId ? "id" : "serial", service.substr(from, service.size() - 9 - from));
+        if (names.size() != 1) return fail("device not found");
+        out_ += Okay(s_.phones[names[0]].features);
+        closed_ = true;
       } else {
         fail("unknown host service");
       }
@@ -450,6 +481,21 @@ inline std::string RawScreencap(std::uint32_t w, std::uint32_t h, std::uint32_t 
   put(format);
   if (colourSpace) put(1);
   return out + pixels;
+}
+
+// Output of a command through the shell protocol v2: standard output and error in
+// packets, then the exit status.
+inline std::string ShellV2(const std::string& out, const std::string& err, int status) {
+  std::string bytes;
+  auto packet = [&bytes](char id, const std::string& data) {
+    bytes += id;
+    for (int k = 0; k < 4; ++k) bytes += static_cast<char>((data.size() >> (8 * k)) & 255);
+    bytes += data;
+  };
+  if (!err.empty()) packet(2, err);
+  if (!out.empty()) packet(1, out);
+  packet(3, std::string(1, static_cast<char>(status)));
+  return bytes;
 }
 
 // The frame colour every rig's settings start with.
