@@ -362,6 +362,17 @@ std::string Program::Describe() const {
             SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0;
         f->text += "\n  window \"" + Utf8(Text(w)) + "\" (" + Utf8(ClassName(w)) + ")" +
                    (IsWindowEnabled(w) ? "" : " disabled") + (answers ? "" : " NOT ANSWERING");
+        // A requester: which question it is and what it offers.
+        if (HWND message = GetDlgItem(w, id::kReqMessage); message != nullptr && answers) {
+          std::wstring text = Text(message);
+          for (wchar_t& c : text) {
+            if (c == L'\r' || c == L'\n') c = L' ';
+          }
+          f->text += "\n    asks \"" + Utf8(text) + "\"";
+          for (int button : {id::kReqFirstButton, id::kReqSecondButton}) {
+            if (HWND b = GetDlgItem(w, button)) f->text += " [" + Utf8(Text(b)) + "]";
+          }
+        }
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&found));
