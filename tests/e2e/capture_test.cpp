@@ -235,6 +235,7 @@ TEST_F(Capture, TwoDevicesGivePinFilesAndSideBySideClipboard) {
 }
 
 TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
+  AnswerRetryQuestionsInTheTest();
   Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"device1.password", "secret"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
@@ -281,6 +282,7 @@ TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
 }
 
 TEST_F(Capture, NoDeviceAsksAndCancelSavesNothing) {
+  AnswerRetryQuestionsInTheTest();
   Program& p = Start(folder_, WithDevices({{"devices", "0"}}, {{"connecttimeout", "50"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);

@@ -329,8 +329,8 @@ bool Program::Adopt(DWORD pid) {
   return static_cast<bool>(process_);
 }
 
-HWND FindAnyWindowTitled(const std::wstring& title) {
-  FindData data{0, &title, nullptr};
+HWND FindAnyWindowTitled(const std::wstring& title, DWORD pid) {
+  FindData data{pid, &title, nullptr};
   EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
   return data.found;
 }
@@ -340,10 +340,7 @@ bool Program::running() const {
 }
 
 HWND Program::FindWindowTitled(const std::wstring& title) const {
-  if (pid_ == 0) return nullptr;
-  FindData data{pid_, &title, nullptr};
-  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
-  return data.found;
+  return pid_ == 0 ? nullptr : FindAnyWindowTitled(title, pid_);
 }
 
 std::string Program::Describe() const {
