@@ -72,9 +72,9 @@ class E2eTest : public ::testing::Test {
   // the job still runs is dropped: waits until "take screenshot" is enabled again.
   void LetTheJobFinish(HWND main);
 
-  // On a loaded machine the device tool can start too slowly to answer within the
-  // program's polling cycles, and the program asks what it asks when a device does not
-  // answer ("no BlackBerry connected", "the password ... is wrong"). As a user would, a
+  // On a loaded machine the device tool now and then gives no answer within the program's
+  // polling cycles (a started Wine process can take that long), and the program asks what
+  // it asks when a device does not answer ("no BlackBerry connected", "the password ... is wrong"). As a user would, a
   // watcher answers "try again", and the password prompt that follows the warning with the
   // empty password the simulated devices have, for every program of the test, and says so
   // in the log. A test that looks at those questions itself turns it off.
