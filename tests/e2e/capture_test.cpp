@@ -236,6 +236,7 @@ TEST_F(Capture, TwoDevicesGivePinFilesAndSideBySideClipboard) {
 }
 
 TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
+  AnswerRetryQuestionsInTheTest();
   Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"device1.password", "secret"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
@@ -282,6 +283,7 @@ TEST_F(Capture, WrongPasswordWarnsAndTheNextTryAsksAgain) {
 }
 
 TEST_F(Capture, NoDeviceAsksAndCancelSavesNothing) {
+  AnswerRetryQuestionsInTheTest();
   Program& p = Start(folder_, WithDevices({{"devices", "0"}}, {{"connecttimeout", "50"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
@@ -487,7 +489,7 @@ TEST_F(Capture, BmpIsSavedExactlyAndJpegNearly) {
 class BadBitmap : public E2eTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(BadBitmap, GivesNoFileAndTheProgramCarriesOn) {
-  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"bitmap", GetParam()}}));
+  Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"bitmap", GetParam()}, {"log", "calls.log"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
   TakeShot(p, main);
@@ -496,10 +498,19 @@ TEST_P(BadBitmap, GivesNoFileAndTheProgramCarriesOn) {
   ASSERT_TRUE(p.running());
   LetTheJobFinish(main);
 
-  ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName), DeviceConfig({{"devices", "1"}})));
+  ASSERT_TRUE(WriteFileText(JoinPath(folder_, kDeviceConfigName),
+                            DeviceConfig({{"devices", "1"}, {"log", "calls.log"}})));
   Click(Control(main, id::kTakeScreenshot));
-  EXPECT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value())
-      << "a good bitmap after the bad one saved nothing";
+  if (!WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value()) {
+    // Which step of the second job went wrong: the tool's runs, the caption, what is left.
+    std::string tmp;
+    for (const std::wstring& f : ListFiles(JoinPath(folder_, L"tmp"), L"*")) tmp += " " + Utf8(f);
+    ADD_FAILURE() << "a good bitmap after the bad one saved nothing; runs: "
+                  << Calls(folder_, "enum") << " enum, " << Calls(folder_, "deviceinfo")
+                  << " deviceinfo, " << Calls(folder_, "screenshot") << " screenshot; status "
+                  << StatusSize(main).cx << " x " << StatusSize(main).cy << "; tmp:" << tmp
+                  << "; " << p.Describe();
+  }
   EndWithEsc(p, main);
 }
 

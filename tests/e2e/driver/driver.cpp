@@ -329,8 +329,8 @@ bool Program::Adopt(DWORD pid) {
   return static_cast<bool>(process_);
 }
 
-HWND FindAnyWindowTitled(const std::wstring& title) {
-  FindData data{0, &title, nullptr};
+HWND FindAnyWindowTitled(const std::wstring& title, DWORD pid) {
+  FindData data{pid, &title, nullptr};
   EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
   return data.found;
 }
@@ -340,10 +340,7 @@ bool Program::running() const {
 }
 
 HWND Program::FindWindowTitled(const std::wstring& title) const {
-  if (pid_ == 0) return nullptr;
-  FindData data{pid_, &title, nullptr};
-  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&data));
-  return data.found;
+  return pid_ == 0 ? nullptr : FindAnyWindowTitled(title, pid_);
 }
 
 std::string Program::Describe() const {
@@ -362,6 +359,17 @@ std::string Program::Describe() const {
             SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0;
         f->text += "\n  window \"" + Utf8(Text(w)) + "\" (" + Utf8(ClassName(w)) + ")" +
                    (IsWindowEnabled(w) ? "" : " disabled") + (answers ? "" : " NOT ANSWERING");
+        // A requester: which question it is and what it offers.
+        if (HWND message = GetDlgItem(w, id::kReqMessage); message != nullptr && answers) {
+          std::wstring text = Text(message);
+          for (wchar_t& c : text) {
+            if (c == L'\r' || c == L'\n') c = L' ';
+          }
+          f->text += "\n    asks \"" + Utf8(text) + "\"";
+          for (int button : {id::kReqFirstButton, id::kReqSecondButton}) {
+            if (HWND b = GetDlgItem(w, button)) f->text += " [" + Utf8(Text(b)) + "]";
+          }
+        }
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&found));

@@ -115,8 +115,8 @@ class Program {
 
 // --- windows and controls -----------------------------------------------------------------
 
-// A visible top-level window with exactly this title, of any process.
-HWND FindAnyWindowTitled(const std::wstring& title);
+// A visible top-level window with exactly this title, of any process (or of process pid).
+HWND FindAnyWindowTitled(const std::wstring& title, DWORD pid = 0);
 
 HWND Control(HWND parent, int id);  // GetDlgItem
 inline std::wstring Text(HWND window) { return snapdeck::testing::TextOf(window); }

@@ -1,6 +1,8 @@
 #include "driver/fixture.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "tests/support/default_settings.h"
 
@@ -84,11 +86,55 @@ void E2eTest::SetUp() {
   ASSERT_FALSE(SnapdeckExe().empty()) << "SNAPDECK_EXE is not set (run through tools/test.sh)";
   folder_ = FreshFolder(TestName());
   ClearClipboard();
+  watching_ = true;
+  watcher_ = std::thread([this] { WatchRetryQuestions(); });
 }
 
 void E2eTest::TearDown() {
+  watching_ = false;
+  if (watcher_.joinable()) watcher_.join();
   for (auto& p : programs_) p->Kill();
   programs_.clear();
+}
+
+void E2eTest::AnswerRetryQuestionsInTheTest() { watcherAnswers_ = false; }
+
+void E2eTest::WatchRetryQuestions() {
+  const std::wstring noDevice = L"It seems there is no BlackBerry connected";
+  const std::wstring wrongPassword = L"It looks like the password you have entered";
+  bool promptFollows = false;  // the password warning was answered with "try again"
+  while (watching_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (!watcherAnswers_) continue;
+    // Every requester on the screen, a few lookups only: the watcher must not load the
+    // machine it is there for.
+    for (HWND ask = FindWindowExW(nullptr, nullptr, nullptr, kRequesterTitle); ask != nullptr;
+         ask = FindWindowExW(nullptr, ask, nullptr, kRequesterTitle)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(ask, &pid);
+      {
+        std::lock_guard<std::mutex> lock(watchedMutex_);
+        if (std::find(watched_.begin(), watched_.end(), pid) == watched_.end()) continue;
+      }
+      if (!IsWindowVisible(ask)) continue;
+      const std::wstring text = Text(Control(ask, id::kReqMessage));
+      const bool retry = text.rfind(noDevice, 0) == 0 || text.rfind(wrongPassword, 0) == 0;
+      HWND passwordField = Control(ask, id::kReqPassword);
+      if (!retry && !(promptFollows && passwordField != nullptr)) continue;
+      if (passwordField != nullptr) {
+        SetText(passwordField, L"");
+        promptFollows = false;
+      } else {
+        promptFollows = text.rfind(wrongPassword, 0) == 0;
+      }
+      std::printf("[ note     ] the program asked \"%s\"; answered as a user: \"%s\"\n",
+                  Utf8(text.substr(0, 60)).c_str(), Utf8(Text(Control(ask, id::kReqFirstButton))).c_str());
+      std::fflush(stdout);
+      Click(Control(ask, id::kReqFirstButton));
+      WaitUntil([&] { return !IsWindow(ask) || !watching_; }, 10000);
+      break;
+    }
+  }
 }
 
 std::wstring E2eTest::Folder(const std::wstring& sub) {
@@ -106,6 +152,8 @@ Program& E2eTest::Start(const std::wstring& folder, const LaunchOptions& options
   }
   EXPECT_TRUE(p.Launch(folder, options))
       << "could not start " << Utf8(options.exeName) << " in " << Utf8(folder);
+  std::lock_guard<std::mutex> lock(watchedMutex_);
+  watched_.push_back(p.pid());
   return p;
 }
 

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -69,10 +72,27 @@ class E2eTest : public ::testing::Test {
   // the job still runs is dropped: waits until "take screenshot" is enabled again.
   void LetTheJobFinish(HWND main);
 
+  // On a loaded machine the device tool now and then gives no answer within the program's
+  // polling cycles (a started Wine process can take that long), and the program asks what
+  // it asks when a device does not answer ("no BlackBerry connected", "the password ... is wrong"). As a user would, a
+  // watcher answers "try again", and the password prompt that follows the warning with the
+  // empty password the simulated devices have, for every program of the test, and says so
+  // in the log. A test that looks at those questions itself turns it off.
+  void AnswerRetryQuestionsInTheTest();
+
   static std::wstring TestName();
 
   std::wstring folder_;
   std::vector<std::unique_ptr<Program>> programs_;
+
+ private:
+  void WatchRetryQuestions();
+
+  std::thread watcher_;
+  std::atomic<bool> watching_{false};
+  std::atomic<bool> watcherAnswers_{true};
+  std::mutex watchedMutex_;
+  std::vector<DWORD> watched_;
 };
 
 // True when a equals the a-sized region of b at (bx, by); names the first differing pixel.
