@@ -360,16 +360,6 @@ std::string TimedOutText(int idleMs) {
   return text;
 }
 
-std::u16string SerialForFileName(std::u16string_view serial) {
-  std::u16string out(serial);
-  for (char16_t& c : out) {
-    const bool keep = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-                      (c >= u'0' && c <= u'9') || c == u'_' || c == u'-';
-    if (!keep) c = u'_';
-  }
-  return out;
-}
-
 std::string HostRequest(std::string_view service) {
   if (service.size() > 0xFFFF) return {};
   char length[5];

@@ -74,10 +74,6 @@ std::string TimedOutText(int idleMs);
 // left out.
 std::vector<PhoneEntry> ParseDeviceList(std::string_view text);
 
-// A serial as it stands in a file name: every character other than A-Z, a-z, 0-9, _
-// and - becomes _.
-std::u16string SerialForFileName(std::u16string_view serial);
-
 // The request bytes of one service: length in four lower-case hex digits, then the text.
 std::string HostRequest(std::string_view service);
 

@@ -83,17 +83,6 @@ void ShowAndResize(CaptureContext& ctx) {
                             ClampToInt(static_cast<long long>(ctx.settings.height) + 200));
 }
 
-// A PIN comes from the tool's output: it must not reach outside the folder or cut the name.
-std::u16string PinForFileName(const std::u16string& pin) {
-  std::u16string out = pin;
-  for (char16_t& c : out) {
-    if (c < 0x20 || std::u16string_view(u"<>:\"/\\|?*").find(c) != std::u16string_view::npos) {
-      c = u'_';
-    }
-  }
-  return out;
-}
-
 // The tool's run of one screenshot; true when it ended in time and left a bitmap.
 bool RunScreenshotTool(CaptureContext& ctx, int i, JobState& job) {
   const AppSettings& s = ctx.settings;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "capture/adb_client.h"
+#include "platform/file_names.h"
 
 namespace {
 

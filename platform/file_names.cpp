@@ -1,11 +1,18 @@
 #include "platform/file_names.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 namespace snapdeck {
 namespace {
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// A separator, a character Windows keeps out of names, or a control character.
+bool ForbiddenInFileName(char16_t c) {
+  return c < 0x20 || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos;
+}
 
 // Windows drops trailing blanks and dots of a name before it looks for a device, so
 // "nul .png" reaches the device as well.
@@ -34,12 +41,26 @@ std::u16string FolderWithSeparator(std::u16string_view folder) {
 }
 
 bool StemNamesAFile(std::u16string_view stem) {
-  for (char16_t c : stem) {
-    if (c < 0x20 || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) {
-      return false;
-    }
-  }
+  if (std::any_of(stem.begin(), stem.end(), ForbiddenInFileName)) return false;
   return stem != u".." && !IsDeviceName(stem);
+}
+
+std::u16string PinForFileName(std::u16string_view pin) {
+  std::u16string out(pin);
+  std::replace_if(out.begin(), out.end(), ForbiddenInFileName, u'_');
+  return out;
+}
+
+std::u16string SerialForFileName(std::u16string_view serial) {
+  std::u16string out(serial);
+  std::replace_if(
+      out.begin(), out.end(),
+      [](char16_t c) {
+        return !((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+                 (c >= u'0' && c <= u'9') || c == u'_' || c == u'-');
+      },
+      u'_');
+  return out;
 }
 
 }  // namespace snapdeck

@@ -18,4 +18,12 @@ std::u16string FolderWithSeparator(std::u16string_view folder);
 // extension. Such a name would land elsewhere or reach a device instead of a file.
 bool StemNamesAFile(std::u16string_view stem);
 
+// Device names put in front of a file name. A handheld's PIN comes from the tool's output:
+// a separator, one of : * ? " < > | or a control character becomes _, so the name never
+// reaches outside its folder or is cut. A phone's serial keeps only A-Z, a-z, 0-9, _ and
+// -: serials are addresses like 127.0.0.1:5555, and names made of them stay alike on every
+// system the files travel to.
+std::u16string PinForFileName(std::u16string_view pin);
+std::u16string SerialForFileName(std::u16string_view serial);
+
 }  // namespace snapdeck

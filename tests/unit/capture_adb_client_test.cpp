@@ -91,12 +91,6 @@ TEST(AdbClient, DeviceListLines) {
   EXPECT_TRUE(ParseDeviceList("").empty());
 }
 
-TEST(AdbClient, SerialsInFileNames) {
-  EXPECT_EQ(SerialForFileName(u"127.0.0.1:5555"), u"127_0_0_1_5555");
-  EXPECT_EQ(SerialForFileName(u"emulator-5554"), u"emulator-5554");
-  EXPECT_EQ(SerialForFileName(u"a/b\\c:d e\u00e9_Z"), u"a_b_c_d_e__Z");
-}
-
 // ADB_SERVER_SOCKET, ANDROID_ADB_SERVER_ADDRESS and ANDROID_ADB_SERVER_PORT, read as adb
 // reads them; a malformed one names itself and is never replaced by 5037.
 TEST(AdbClient, ServerAddressFromTheEnvironment) {

@@ -109,5 +109,13 @@ TEST(FileNames, StemsThatCannotBeAFileAreRefused) {
   }
 }
 
+TEST(FileNames, DeviceNamesInFrontOfAFileNameStayInTheFolder) {
+  EXPECT_EQ(PinForFileName(u"0x2100000A"), u"0x2100000A");
+  EXPECT_EQ(PinForFileName(u"..\\a/b:c*?\"<>|\t\u00e9"), u".._a_b_c_______\u00e9");
+  EXPECT_EQ(SerialForFileName(u"127.0.0.1:5555"), u"127_0_0_1_5555");
+  EXPECT_EQ(SerialForFileName(u"emulator-5554"), u"emulator-5554");
+  EXPECT_EQ(SerialForFileName(u"a/b\\c:d e\u00e9_Z"), u"a_b_c_d_e__Z");
+}
+
 }  // namespace
 }  // namespace snapdeck
