@@ -553,6 +553,23 @@ void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
   }
 }
 
+// Without the handhelds' loader, nothing else asks when the server lists no phone: say
+// what a phone needs, and listen again for as long as the user tries again. False when
+// no server answered the first listing.
+bool ListPhonesOrAdvise(CaptureContext& ctx, std::vector<PhoneEntry>& phones) {
+  if (!ListPhones(ctx, phones)) return false;
+  if (ctx.files.fileSize(ctx.settings.JLpath + kToolFileName) > 0) return true;
+  while (phones.empty()) {
+    const int answer =
+        ctx.host.ask(id::kKindWarning, NoPhoneQuestion(), u"Yes, try again", u"No, cancel");
+    if (answer == id::kAnswerNotShown) ctx.questionNotShown = true;
+    if (answer != id::kAnswerFirst) break;
+    // A server gone meanwhile lists no phone, which the shot then says.
+    if (!ListPhones(ctx, phones)) phones.clear();
+  }
+  return true;
+}
+
 }  // namespace
 
 std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& session, int i) {
@@ -621,7 +638,7 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
     if (session.capHeight == 0) session.capHeight = 240;
     if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotFailed);
     CaptureSizeStatus(ctx, u" bad file name! ");
-  } else if (ctx.phones != nullptr && ListPhones(ctx, phones)) {
+  } else if (ctx.phones != nullptr && ListPhonesOrAdvise(ctx, phones)) {
     PhoneJob(ctx, phones, job);
   } else if (!ready && DetectDevices(ctx) == 0) {
     PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());

@@ -72,16 +72,25 @@ std::size_t DiscardOutput(ToolRun& run, std::size_t n) {
   return total;
 }
 
+namespace {
+constexpr char16_t kPhoneNeeds[] =
+    u"A phone needs USB debugging on (Developer options) and its USB cable; then allow this "
+    u"computer when it asks \"Allow USB debugging?\".";
+}  // namespace
+
 std::u16string NoDeviceQuestion(bool adbThere) {
   if (!adbThere) {
     return u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
            u"is not installed.\r\n\r\nConnect a BlackBerry and try again or cancel.\r\n";
   }
   return u"It seems there is no BlackBerry connected to the USB port or the Desktop Manager "
-         u"is not installed, and no Android phone is ready.\r\n\r\nA phone needs USB "
-         u"debugging on (Developer options) and its USB cable; then allow this computer when "
-         u"it asks \"Allow USB debugging?\".\r\n\r\nConnect a device and try again or "
-         u"cancel.\r\n";
+         u"is not installed, and no Android phone is ready.\r\n\r\n" +
+         std::u16string(kPhoneNeeds) + u"\r\n\r\nConnect a device and try again or cancel.\r\n";
+}
+
+std::u16string NoPhoneQuestion() {
+  return u"It seems no Android phone is ready.\r\n\r\n" + std::u16string(kPhoneNeeds) +
+         u"\r\n\r\nConnect a phone and try again or cancel.\r\n";
 }
 
 int DetectDevices(CaptureContext& ctx, bool askWhenNone) {

@@ -19,6 +19,10 @@ int DetectDevices(CaptureContext& ctx, bool askWhenNone = true);
 // adb.exe was found) it also says how a phone gets ready.
 std::u16string NoDeviceQuestion(bool adbThere);
 
+// The question when the adb server lists no phone and there is no loader for handhelds:
+// what a phone needs, with the phone part of NoDeviceQuestion's words.
+std::u16string NoPhoneQuestion();
+
 // Asks for and proves the password of every device whose record is usable; a password
 // that cannot reach the tool exactly is refused before any run. True when the last
 // device handled answered, or when every record was refused.

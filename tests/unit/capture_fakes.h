@@ -238,6 +238,7 @@ class ScriptedHost : public CaptureHost {
   int ask(int kind, const std::u16string& message, const std::u16string& first,
           const std::u16string& second) override {
     questions.push_back({kind, message, first, second});
+    if (onAsk) onAsk();
     if (answers.empty()) return 21;
     const int a = answers.front();
     answers.pop_front();
@@ -259,6 +260,7 @@ class ScriptedHost : public CaptureHost {
   }
 
   std::deque<int> answers;
+  std::function<void()> onAsk;  // what the user does while a question is open
   std::deque<std::u16string> passwordAnswers;
   std::vector<Question> questions;
   std::vector<Picture> shown;

@@ -338,6 +338,39 @@ TEST(PhoneCapture, NoDeviceQuestionTellsHowToReadyAPhoneWhereAdbIsThere) {
   }
 }
 
+// Without the loader nothing else asks when the server lists no phone: the phone's
+// advice is asked, "try again" listens again, and a shot that finds a phone asks nothing.
+TEST(PhoneCapture, NoLoaderAndNoPhoneTellsWhatAPhoneNeeds) {
+  CaptureRig rig;
+  rig.withPhones(false);
+  rig.host.answers = {20, 21};
+  CaptureJob(rig.ctx);
+  ASSERT_EQ(rig.host.questions.size(), 2u);
+  for (const auto& q : rig.host.questions) {
+    EXPECT_EQ(q.kind, id::kKindWarning);
+    EXPECT_EQ(q.message, NoPhoneQuestion());
+    EXPECT_EQ(q.first, u"Yes, try again");
+  }
+  for (const char16_t* needed :
+       {u"USB debugging on (Developer options)", u"USB cable", u"\"Allow USB debugging?\""}) {
+    EXPECT_NE(NoPhoneQuestion().find(needed), std::u16string::npos) << Utf16ToUtf8(needed);
+  }
+  EXPECT_EQ(NoPhoneQuestion().find(u"BlackBerry"), std::u16string::npos);
+  EXPECT_EQ(rig.lastCaption(), u" no device detected! ");
+  EXPECT_TRUE(rig.tool.started.empty());
+
+  // The phone plugged in while the question is open is found on "try again".
+  rig.host.questions.clear();
+  rig.host.answers = {20};
+  rig.host.onAsk = [&] { AddPhone(rig, "A1"); };
+  EXPECT_EQ(CaptureJob(rig.ctx).saved, 1);
+  EXPECT_EQ(rig.host.questions.size(), 1u);
+
+  rig.host.questions.clear();
+  EXPECT_EQ(CaptureJob(rig.ctx).saved, 1);
+  EXPECT_TRUE(rig.host.questions.empty());
+}
+
 // The device services the job asked the phones for, in order (the transports left out).
 std::vector<std::string> DeviceRequests(const CaptureRig& rig) {
   std::vector<std::string> out;
