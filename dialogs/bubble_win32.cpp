@@ -4,8 +4,10 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "dialogs/bubble_layout.h"
 #include "dialogs/bubble_theme.h"
 #include "dialogs/click_win32.h"
 #include "dialogs/controls_win32.h"
@@ -22,7 +24,10 @@ namespace snapdeck::win32 {
 namespace {
 
 const wchar_t kTitle[] = L"VEX - kestrel's update info";
-constexpr int kBubbleSize = 160;
+constexpr int kBubbleSize = kSmallBubbleSize;
+// A grown bubble's box: its client edge and the margins set below, with a pixel to spare.
+constexpr int kBoxMargin = 4;
+constexpr int kBoxEdge = 2 + kBoxMargin + 1;
 constexpr COLORREF kTextColor = palette::kHouse;
 constexpr COLORREF kWhite = palette::kWhite;
 
@@ -78,12 +83,12 @@ LRESULT CALLBACK BubblePaintProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 // A round bubble of its number, centred on the owner (or on the screen).
-ModalSpec BubbleSpec(int number, HWND owner, bool unowned) {
+ModalSpec BubbleSpec(int number, HWND owner, bool unowned, int size = kBubbleSize) {
   ModalSpec spec;
   spec.number = number;
   spec.title = kTitle;
-  spec.width = kBubbleSize;
-  spec.height = kBubbleSize;
+  spec.width = size;
+  spec.height = size;
   spec.owner = owner;
   spec.unowned = unowned;
   spec.anyCloseEnds = true;
@@ -100,6 +105,23 @@ void PlayThemeSound(const BubbleTheme& theme) {
   }
 }
 
+// The message bubble's layout for the text, measured in the controls' font as they wrap it.
+MessageBubbleLayout MessageLayoutFor(const std::u16string& text) {
+  const ScreenDc screen;
+  const SelectedObject font(screen.get(), GuiFont());
+  const std::wstring wide = Wide(text);
+  const auto height = [&](int width) {
+    RECT r{0, 0, std::max(width, 1), 0};
+    DrawTextW(screen.get(), wide.c_str(), -1, &r,
+              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+    return static_cast<int>(r.bottom - r.top);
+  };
+  // Room left around the disc, so it never touches the screen's edges.
+  const int largest =
+      std::min(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) - 40;
+  return MessageBubbleGeometry(height, largest, kBoxEdge, GetSystemMetrics(SM_CXVSCROLL));
+}
+
 }  // namespace
 
 bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rgb themeColor,
@@ -108,8 +130,10 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   BubblePaint paint;
   UniqueGdi<HBRUSH> disc;
   UniqueGdi<HBRUSH> captionBrush;
+  const MessageBubbleLayout layout = MessageLayoutFor(text);
+  const int size = layout.size;
   // Not owned by the parent, and centred on the screen.
-  ModalWindow bubble(BubbleSpec(id::kMessageBubble, WindowByNumber(parentWindow), true));
+  ModalWindow bubble(BubbleSpec(id::kMessageBubble, WindowByNumber(parentWindow), true, size));
   if (!bubble) return false;
   HWND window = bubble.get();
   // Before the main program runs none of its handlers may see the bubble.
@@ -119,15 +143,23 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
   HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
-                              {65, 120, 30, 20}, id::kBubbleOk);
-  MakeDialogControl(window, L"Static", text, SS_CENTER | SS_SUNKEN, 0, {20, 60, 120, 40},
-                    id::kBubbleText);
-  MakeDialogControl(window, L"Static", caption, SS_CENTER, 0, {24, 30, 112, 20},
-                    id::kBubbleCaption);
+                              layout.ok, id::kBubbleOk);
+  if (layout.grown) {
+    // Read-only rather than static, so a long report can be scrolled, and copied.
+    HWND box = MakeDialogControl(window, L"Edit", text,
+                                 ES_MULTILINE | ES_READONLY | (layout.scrolls ? WS_VSCROLL : 0),
+                                 WS_EX_CLIENTEDGE, layout.text, id::kBubbleText);
+    SendMessageW(box, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                 MAKELPARAM(kBoxMargin, kBoxMargin));
+  } else {
+    MakeDialogControl(window, L"Static", text, SS_CENTER | SS_SUNKEN, 0, layout.text,
+                      id::kBubbleText);
+  }
+  MakeDialogControl(window, L"Static", caption, SS_CENTER, 0, layout.caption, id::kBubbleCaption);
 
   const BubbleTheme theme = BubbleThemeFor(themeColor);
   if (theme.hasDisc) {
-    disc = DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, kBubbleSize);
+    disc = DiscBrush(id::kPicBubbleDisc, theme.rim, theme.ring, theme.centre, size);
     paint.background = disc.get();
   } else {
     // No theme disc: the ordinary dialog face.
@@ -144,7 +176,7 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   }
   PumpAllEvents();
   PlayThemeSound(theme);
-  ShapeAsDisc(window, kBubbleSize + 1);
+  ShapeAsDisc(window, size + 1);
   SetForegroundWindow(window);
   SetFocus(ok);
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
 #include "dialogs_support.h"
@@ -90,6 +93,62 @@ TEST_F(DialogsBubble, MessageOkButtonAnswersTrue) {
   Driver driver(kTitle,
                 [&](HWND w) { PostMessageW(GetDlgItem(w, id::kBubbleOk), BM_CLICK, 0, 0); });
   EXPECT_TRUE(MessageBubble(u"Update", u"Done.", kThemeSuccess, id::kMainWindow));
+}
+
+// A report on several phones does not fit the small disc: the bubble grows to show all
+// of it, and where even the largest disc is too small its box scrolls to the last line.
+TEST_F(DialogsBubble, MessageTooLongForTheSmallDiscShowsItsLastLine) {
+  std::wstring report;
+  for (const char* phone : {"Pixel Sim (emulator-5554)", "Broken Sim (emulator-5556)",
+                            "Fold Sim (emulator-5558), display 2"}) {
+    report += std::wstring(phone, phone + std::strlen(phone)) +
+              L": the picture is entirely black (an app that forbids screenshots, or the "
+              L"screen is off); it was saved all the same\r\n";
+  }
+  const std::wstring last = L"The files keep every pixel.";
+  std::wstring longer;
+  for (int k = 0; k < 40; ++k) longer += report;
+  for (const std::wstring& shown : {report + last, longer + last}) {
+    Driver driver(kTitle, [&](HWND w) {
+      RECT r{};
+      GetWindowRect(w, &r);
+      const int size = r.right - r.left;
+      EXPECT_GT(size, 160);
+      EXPECT_LE(size, std::min(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+      HWND box = GetDlgItem(w, id::kBubbleText);
+      EXPECT_EQ(TextOf(box), shown);
+      // Every control lies within the disc.
+      const UniqueGdi<HRGN> region(CreateRectRgn(0, 0, 0, 0));
+      ASSERT_NE(GetWindowRgn(w, region.get()), ERROR);
+      for (int number : {id::kBubbleText, id::kBubbleCaption, id::kBubbleOk}) {
+        const RECT c = ClientRectOf(w, number);
+        for (const POINT p : {POINT{c.left, c.top}, POINT{c.right - 1, c.top},
+                              POINT{c.left, c.bottom - 1}, POINT{c.right - 1, c.bottom - 1}}) {
+          EXPECT_TRUE(PtInRegion(region.get(), p.x, p.y)) << number << " at " << Describe(c);
+        }
+      }
+      // Scrolled to its end as a user would, the last line is whole inside the box.
+      const bool scrolls = (GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL) != 0;
+      EXPECT_EQ(scrolls, shown.size() > report.size() + last.size());
+      SendMessageW(box, WM_VSCROLL, SB_BOTTOM, 0);
+      RECT inside{};
+      SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&inside));
+      const LRESULT at = SendMessageW(box, EM_POSFROMCHAR, shown.size() - 1, 0);
+      const int y = static_cast<short>(HIWORD(at));
+      TEXTMETRICW metrics{};
+      {
+        const WindowDc dc(box);
+        const SelectedObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+        GetTextMetricsW(dc.get(), &metrics);
+      }
+      EXPECT_GE(y, inside.top);
+      EXPECT_LE(y + metrics.tmHeight, inside.bottom)
+          << "the last line at " << y << " in " << Describe(inside);
+      PressKey(GetDlgItem(w, id::kBubbleOk), VK_RETURN);
+    });
+    EXPECT_TRUE(MessageBubble(u"Snapdeck", std::u16string(shown.begin(), shown.end()),
+                              kThemeError, id::kMainWindow));
+  }
 }
 
 TEST_F(DialogsBubble, LoginAnswersEntriesAndFocusesPasswordWhenPreset) {
