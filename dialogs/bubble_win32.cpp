@@ -117,8 +117,7 @@ MessageBubbleLayout MessageLayoutFor(const std::u16string& text) {
     return static_cast<int>(r.bottom - r.top);
   };
   // Room left around the disc, so it never touches the screen's edges.
-  const int largest =
-      std::min(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) - 40;
+  const int largest = std::min(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) - 40;
   return MessageBubbleGeometry(height, largest, kBoxEdge, GetSystemMetrics(SM_CXVSCROLL));
 }
 
@@ -142,8 +141,8 @@ bool MessageBubble(const std::u16string& caption, const std::u16string& text, Rg
   }
   SubclassWindow(window, BubblePaintProc, 0, reinterpret_cast<DWORD_PTR>(&paint));
 
-  HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
-                              layout.ok, id::kBubbleOk);
+  HWND ok = MakeDialogControl(window, L"Button", u"Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, layout.ok,
+                              id::kBubbleOk);
   if (layout.grown) {
     // Read-only rather than static, so a long report can be scrolled, and copied.
     HWND box = MakeDialogControl(window, L"Edit", text,

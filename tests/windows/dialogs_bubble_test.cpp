@@ -138,7 +138,8 @@ TEST_F(DialogsBubble, MessageTooLongForTheSmallDiscShowsItsLastLine) {
       TEXTMETRICW metrics{};
       {
         const WindowDc dc(box);
-        const SelectedObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+        const SelectedObject font(dc.get(),
+                                  reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
         GetTextMetricsW(dc.get(), &metrics);
       }
       EXPECT_GE(y, inside.top);
@@ -146,8 +147,8 @@ TEST_F(DialogsBubble, MessageTooLongForTheSmallDiscShowsItsLastLine) {
           << "the last line at " << y << " in " << Describe(inside);
       PressKey(GetDlgItem(w, id::kBubbleOk), VK_RETURN);
     });
-    EXPECT_TRUE(MessageBubble(u"Snapdeck", std::u16string(shown.begin(), shown.end()),
-                              kThemeError, id::kMainWindow));
+    EXPECT_TRUE(MessageBubble(u"Snapdeck", std::u16string(shown.begin(), shown.end()), kThemeError,
+                              id::kMainWindow));
   }
 }
 
