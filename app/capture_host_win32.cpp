@@ -16,6 +16,7 @@
 #include "resources/ids.h"
 #include "shell/events_win32.h"
 #include "shell/shell_win32.h"
+#include "shell/ui_thread_win32.h"
 
 namespace snapdeck::win32 {
 
@@ -31,18 +32,10 @@ void MainWindowCaptureHost::setWaitCursor(bool wait) { SetWaitCursor(wait); }
 
 namespace {
 
-// Work running beside the window: the progress it reports waits here for the window's
-// thread, which draws the latest value.
-struct Beside {
-  std::atomic<DWORD> windowThread{0};  // non-zero while work runs beside
-  std::atomic<double> value{0};
-  UniqueHandle reported{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-};
-
-Beside& TheBeside() {
-  static Beside beside;
-  return beside;
-}
+// The latest progress of work beside the window; reports faster than the window's
+// thread draws them collapse into one drawing of the latest.
+std::atomic<double> g_besideProgress{0};
+std::atomic<bool> g_besideDrawQueued{false};
 
 void DrawMainProgress(double value) {
   SetProgressPumping(true);
@@ -50,59 +43,21 @@ void DrawMainProgress(double value) {
   SetProgressPumping(false);
 }
 
-DWORD WINAPI RunWork(void* work) {
-  try {
-    (*static_cast<const std::function<void()>*>(work))();
-  } catch (...) {
-    // Out of memory in the work: its result stays the failure it starts as.
-  }
-  return 0;
-}
-
 }  // namespace
 
 void MainWindowCaptureHost::drawProgress(double value) {
-  Beside& beside = TheBeside();
-  const DWORD windowThread = beside.windowThread;
-  if (windowThread != 0 && windowThread != GetCurrentThreadId()) {
-    beside.value = value;
-    SetEvent(beside.reported.get());
-    return;
-  }
+  g_besideProgress = value;
+  if (g_besideDrawQueued.exchange(true)) return;
+  const bool queued = PostBeside([] {
+    g_besideDrawQueued = false;
+    DrawMainProgress(g_besideProgress);
+  });
+  if (queued) return;
+  g_besideDrawQueued = false;
   DrawMainProgress(value);
 }
 
-void MainWindowCaptureHost::runBeside(const std::function<void()>& work) {
-  Beside& beside = TheBeside();
-  if (!beside.reported || beside.windowThread != 0) {
-    work();
-    return;
-  }
-  beside.windowThread = GetCurrentThreadId();
-  UniqueHandle thread(CreateThread(nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work),
-                                   0, nullptr));
-  if (!thread) {
-    beside.windowThread = 0;
-    work();
-    return;
-  }
-  // What waits already (a repaint of the status picture) is handled while the work
-  // starts; the wait below wakes for what comes after.
-  PumpAllEvents();
-  const HANDLE handles[2] = {thread.get(), beside.reported.get()};
-  for (;;) {
-    const DWORD woken = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_ALLINPUT);
-    if (woken == WAIT_OBJECT_0 + 1) {
-      DrawMainProgress(beside.value);
-    } else if (woken == WAIT_OBJECT_0 + 2) {
-      PumpAllEvents();
-    } else {
-      break;  // the work ended (or waiting failed: then the join below waits)
-    }
-  }
-  WaitForSingleObject(thread.get(), INFINITE);
-  beside.windowThread = 0;
-}
+void MainWindowCaptureHost::runBeside(const std::function<void()>& work) { RunBeside(work); }
 
 void MainWindowCaptureHost::pumpOneEvent() { PumpOneEvent(); }
 

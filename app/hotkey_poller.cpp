@@ -16,49 +16,6 @@ bool HotkeyPressed(int hotkey, int cas, KeyState& keys) {
   return true;
 }
 
-UiHandoff::UiHandoff(std::function<void()> wake) : wake_(std::move(wake)) {}
-
-bool UiHandoff::runAndWait() {
-  std::unique_lock lock(mutex_);
-  if (closed_) return false;
-  waiting_ = true;
-  const std::uint64_t ticket = done_ + 1;
-  lock.unlock();
-  if (wake_) wake_();
-  lock.lock();
-  changed_.wait(lock, [&] { return closed_ || done_ >= ticket; });
-  return done_ >= ticket;
-}
-
-bool UiHandoff::pending() {
-  std::lock_guard lock(mutex_);
-  return waiting_ && !closed_;
-}
-
-void UiHandoff::runPending(const std::function<void()>& job) {
-  {
-    std::lock_guard lock(mutex_);
-    if (!waiting_ || closed_) return;
-  }
-  // Run without the lock: the job may take seconds and ask the user questions.
-  job();
-  {
-    std::lock_guard lock(mutex_);
-    waiting_ = false;
-    ++done_;
-  }
-  changed_.notify_all();
-}
-
-void UiHandoff::close() {
-  {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
-    waiting_ = false;
-  }
-  changed_.notify_all();
-}
-
 HotkeyPoller::HotkeyPoller(KeyState& keys, Clock& clock, std::function<void()> capture)
     : keys_(keys), clock_(clock), capture_(std::move(capture)) {}
 

@@ -1,11 +1,10 @@
 // The global hotkey: a polling thread that watches the key state while the program sits
-// in the tray, and the hand-over that runs each capture on the UI thread while the
-// poller waits. Key state and clock are ports, so the timing rules run under test
-// without a keyboard or real pauses.
+// in the tray; the program hands each capture to the UI thread and waits for it. Key
+// state and clock are ports, so the timing rules run under test without a keyboard or
+// real pauses.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -30,34 +29,6 @@ inline constexpr int kHotkeyRestAfterCaptureMs = 100;
 // looked at, so an extra one held does not stop the hotkey. "-off-" and out-of-range
 // rows never match.
 bool HotkeyPressed(int hotkey, int cas, KeyState& keys);
-
-// Runs jobs of another thread on the UI thread. The other thread hands a job over and
-// waits; the UI thread's loop notices it (after `wake` has nudged it) and runs it
-// between its own events, so it never overlaps a command of the UI thread.
-class UiHandoff {
- public:
-  // `wake` is called from the handing thread; it must only post a note to the UI loop.
-  explicit UiHandoff(std::function<void()> wake);
-
-  // Hands one job over and waits until the UI thread has run it (true) or the handoff
-  // was closed (false).
-  bool runAndWait();
-  // UI thread: a job is waiting.
-  bool pending();
-  // UI thread: runs the waiting job through `job`, then releases the waiting thread.
-  // Does nothing when no job waits.
-  void runPending(const std::function<void()>& job);
-  // Releases a waiting thread without running its job; later hand-overs fail at once.
-  void close();
-
- private:
-  std::function<void()> wake_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool waiting_ = false;  // a job is handed over and not yet run
-  bool closed_ = false;
-  std::uint64_t done_ = 0;  // jobs run so far
-};
 
 // The one polling thread. Every pass (30 ms) it reads the hotkey afresh; when the
 // combination is down it runs `capture` (which returns when the capture has ended) and

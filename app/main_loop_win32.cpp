@@ -331,9 +331,10 @@ void CaptureWithFieldStem() {
   // user (and automation) can see when the next one can start.
   HWND button = MainControl(id::kTakeScreenshot);
   const bool hadFocus = button != nullptr && GetFocus() == button;
-  EnableWindow(button, FALSE);
-  const CaptureResult result = CaptureJob(context);
-  EnableWindow(button, TRUE);
+  const CaptureResult result = [&] {
+    const WindowDisabled greyed(button);
+    return CaptureJob(context);
+  }();
   if (hadFocus) SetFocus(button);
   // One bubble tells all that went wrong beyond the status picture.
   std::u16string report = result.questionNotShown ? u"A question could not be shown." : u"";

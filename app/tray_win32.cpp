@@ -18,6 +18,7 @@
 #include "shell/resources_win32.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
+#include "shell/ui_queue.h"
 #include "viewer/viewer_window_win32.h"
 
 namespace snapdeck::win32 {
@@ -36,6 +37,7 @@ struct TrayState {
   bool iconShown = false;  // icon 33 exists: the program sits in the tray
   bool busyPicture = false;
   bool hotkeyCaptureRunning = false;
+  void (*capture)() = nullptr;  // the main loop's, given with each chance to run one
   UINT taskbarCreated = 0;
   UniqueIcon idle;
   UniqueIcon busy;
@@ -49,17 +51,23 @@ TrayState& Tray() {
 // The window the poller's wake-up note goes to; set before the poller starts.
 std::atomic<HWND> g_wakeWindow{nullptr};
 
-UiHandoff& Handoff() {
-  static UiHandoff handoff([] {
+// Captures the poller handed over. The main loop alone runs them, between its events:
+// other loops (a requester's, a bubble's) drop the wake-up event, so no capture starts
+// inside them.
+UiQueue& HotkeyCaptures() {
+  static UiQueue captures([] {
     if (HWND main = g_wakeWindow.load()) PostEvent(main, EventKind::Hotkey, 0, kLeftClick);
   });
-  return handoff;
+  return captures;
 }
 
+void HotkeyCapture();
+
 HotkeyPoller& Poller() {
+  HotkeyCaptures();  // made first, so it outlives the poller that waits on it
   static AsyncKeyState keys;
   static std::unique_ptr<Clock> clock = MakeWin32Clock();
-  static HotkeyPoller poller(keys, *clock, [] { Handoff().runAndWait(); });
+  static HotkeyPoller poller(keys, *clock, [] { HotkeyCaptures().postAndWait(HotkeyCapture); });
   return poller;
 }
 
@@ -147,12 +155,13 @@ void ShowTrayMenu() {
   PostMessageW(main, WM_NULL, 0, 0);
 }
 
-void HotkeyCapture(void (*capture)()) {
+void HotkeyCapture() {
   TrayState& tray = Tray();
+  if (tray.capture == nullptr) return;
   tray.hotkeyCaptureRunning = true;
   tray.busyPicture = true;
   ModifyIcon(NIF_ICON);
-  capture();
+  tray.capture();
   tray.busyPicture = false;
   ModifyIcon(NIF_ICON);
   // The viewer follows, hidden or not; unlike the button, no window is activated.
@@ -226,12 +235,13 @@ void OnTrayIcon(int type) {
 }
 
 void RunPendingHotkeyCapture(void (*capture)()) {
-  Handoff().runPending([capture] { HotkeyCapture(capture); });
+  Tray().capture = capture;
+  HotkeyCaptures().runPending();
 }
 
 void EndTrayMode() {
   Poller().stop();
-  Handoff().close();
+  HotkeyCaptures().close();
   Poller().join();
   RemoveIcon();
   Tray().idle.reset();

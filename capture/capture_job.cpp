@@ -19,6 +19,7 @@
 #include "imaging/scale.h"
 #include "imaging/status.h"
 #include "platform/file_names.h"
+#include "platform/scope_exit.h"
 #include "platform/text.h"
 #include "resources/ids.h"
 #include "settings/frame_style.h"
@@ -625,6 +626,10 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
   CaptureSession& session = ctx.session;
   ctx.host.drawProgress(0);
   ctx.host.setWaitCursor(true);
+  const ScopeExit idleAgain([&] {
+    ctx.host.setWaitCursor(false);
+    ctx.host.drawProgress(0);
+  });
   PreviewStatus(ctx, u" wait... ", WaitCaptionColors());
   ShowAndResize(ctx);
 
@@ -657,8 +662,6 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
   }
 
   ShowAndResize(ctx);
-  ctx.host.setWaitCursor(false);
-  ctx.host.drawProgress(0);
   job.result.questionNotShown = ctx.questionNotShown;
   return job.result;
 }

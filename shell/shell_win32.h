@@ -100,6 +100,22 @@ LRESULT CALLBACK MainWindowCallback(HWND window, UINT message, WPARAM wParam, LP
 // Used while the main program is not running yet: default processing only.
 LRESULT CALLBACK MinimalWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Disables a window (a button, a window behind a question) for the scope's length.
+class WindowDisabled {
+ public:
+  explicit WindowDisabled(HWND window) : window_(window) {
+    if (window_ != nullptr) EnableWindow(window_, FALSE);
+  }
+  ~WindowDisabled() {
+    if (window_ != nullptr) EnableWindow(window_, TRUE);
+  }
+  WindowDisabled(const WindowDisabled&) = delete;
+  WindowDisabled& operator=(const WindowDisabled&) = delete;
+
+ private:
+  HWND window_;
+};
+
 // Conversions at the Win32 boundary.
 std::wstring Wide(const std::u16string& text);
 std::u16string FromWide(const wchar_t* text);

@@ -112,16 +112,17 @@ class WindowPort final : public UpdateWindowPort {
   }
   bool askLogin(const std::u16string& host) override {
     HWND window = TheWindow();
-    EnableWindow(window, FALSE);
     LoginState& login = TheUpdateInfo().login;
-    const std::optional<Credentials> entered =
-        LoginBubble(host, Credentials{login.userName, login.password});
-    if (entered) {
-      login.userName = entered->userName;
-      login.password = entered->password;
+    std::optional<Credentials> entered;
+    {
+      const WindowDisabled behindTheBubble(window);
+      entered = LoginBubble(host, Credentials{login.userName, login.password});
+      if (entered) {
+        login.userName = entered->userName;
+        login.password = entered->password;
+      }
+      SetActiveWindow(window);
     }
-    SetActiveWindow(window);
-    EnableWindow(window, TRUE);
     PumpAllEvents();
     return entered.has_value();
   }

@@ -1,7 +1,6 @@
 #include "viewer/thumbnail_column_win32.h"
 
 #include <algorithm>
-#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -13,15 +12,9 @@
 namespace snapdeck::win32 {
 namespace {
 
-// Posted to the scroll area by the loader's threads when thumbnails are ready.
-constexpr UINT kThumbnailsReady = WM_APP + 16;
-
 constexpr COLORREF kPlaceholderColor = palette::kHouseLight;
 
 constexpr wchar_t kColumnProperty[] = L"SnapdeckThumbnailColumn";
-
-// Read by the loader's threads to post the ready message.
-std::atomic<HWND> g_readyTarget{nullptr};
 
 constexpr DWORD kImageStyle = SS_BITMAP | SS_CENTERIMAGE | SS_NOTIFY;
 constexpr DWORD kImageExStyle = WS_EX_STATICEDGE;
@@ -156,11 +149,11 @@ void ThumbnailColumn::create(HWND window, const Box& box, int number) {
   column_ = CreateWindowExW(0, columnClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                             width(), 100, scroll_, nullptr, instance, nullptr);
   if (column_ != nullptr) SetPropW(column_, kColumnProperty, this);
-  g_readyTarget = scroll_;
+  if (scroll_ != nullptr) calls_.attach(scroll_);
 }
 
 void ThumbnailColumn::close() {
-  g_readyTarget = nullptr;
+  calls_.detach();
   clear();
 }
 
@@ -168,12 +161,9 @@ int ThumbnailColumn::width() const { return std::max(1, width_); }
 
 ThumbnailLoader& ThumbnailColumn::loader() {
   if (!loader_) {
-    loader_ = std::make_unique<ThumbnailLoader>(reader_, ThumbnailLoader::DefaultThreads(),
-                                                kThumbnailDecodeBudget, [] {
-                                                  if (HWND target = g_readyTarget.load()) {
-                                                    PostMessageW(target, kThumbnailsReady, 0, 0);
-                                                  }
-                                                });
+    loader_ = std::make_unique<ThumbnailLoader>(
+        reader_, ThumbnailLoader::DefaultThreads(), kThumbnailDecodeBudget,
+        [this] { calls_.post([this] { takeThumbnails(); }); });
   }
   return *loader_;
 }
@@ -398,8 +388,8 @@ LRESULT ThumbnailColumn::scrollAreaMessage(HWND window, UINT message, WPARAM wPa
     case WM_LBUTTONDOWN:
       postControlEvent(number_, kLeftClick);
       return 0;
-    case kThumbnailsReady:
-      takeThumbnails();
+    case kUiCallMessage:
+      calls_.run();
       return 0;
     case WM_ERASEBKGND:
       FillBackground(window, reinterpret_cast<HDC>(wParam));

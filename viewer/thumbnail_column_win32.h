@@ -13,6 +13,7 @@
 #include "dialogs/requester_layout.h"
 #include "platform/folder_listing.h"
 #include "platform/win32/handles_win32.h"
+#include "shell/ui_thread_win32.h"
 #include "viewer/shot_catalogue.h"
 #include "viewer/thumbnail_column.h"
 #include "viewer/thumbnail_layout.h"
@@ -76,6 +77,8 @@ class ThumbnailColumn {
   ShotCatalogue& catalogue_;
   FolderReader& reader_;
   std::function<void()> relaidOut_;
+  // Before the loader, whose threads post to it: it outlives them.
+  WindowCalls calls_;  // the loader's "thumbnails ready", run by the scroll area
   std::unique_ptr<ThumbnailLoader> loader_;  // made with the first row that needs a picture
   HWND owner_ = nullptr;
   int number_ = 0;  // of the scroll area

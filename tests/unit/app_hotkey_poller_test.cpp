@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/hotkey_poller.h"
+#include "shell/ui_queue.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/wait_until.h"
 
@@ -229,50 +230,53 @@ TEST(HotkeyPoller, StoppedDuringACaptureItEndsAfterItUnlessStartedAgain) {
   poller.join();
 }
 
-TEST(UiHandoff, CapturesRunOnTheUiThreadWhileThePollerWaits) {
+TEST(HotkeyPoller, CapturesRunOnTheUiThreadWhileThePollerWaits) {
   PollerClock clock;
   std::atomic<int> presses{2};
   TimedKeys keys(clock, [&](int vk, std::uint64_t) { return vk == kF3 && presses > 0; });
   std::atomic<int> wakes{0};
-  UiHandoff handoff([&] { ++wakes; });
-  HotkeyPoller poller(keys, clock, [&] { handoff.runAndWait(); });
-  poller.setHotkey(3, 0);
-  ASSERT_TRUE(poller.start());
-
-  // This thread plays the UI loop.
   std::vector<std::thread::id> ranOn;
-  for (int job = 0; job < 2; ++job) {
-    ASSERT_TRUE(WaitFor([&] { return handoff.pending(); }));
-    const std::uint64_t before = clock.now;
-    handoff.runPending([&] {
+  UiQueue captures([&] { ++wakes; });
+  HotkeyPoller poller(keys, clock, [&] {
+    captures.postAndWait([&] {
       ranOn.push_back(std::this_thread::get_id());
       --presses;
       // The poller waits: no pass is made while the capture runs. A pass would ask for
       // the keys and let fake time go on.
+      const std::uint64_t before = clock.now;
       const int askedBefore = KeysAsked(keys);
       EXPECT_FALSE(testing::WaitUntil(
           [&] { return KeysAsked(keys) != askedBefore || clock.now != before; }, 20, 1));
     });
+  });
+  poller.setHotkey(3, 0);
+  ASSERT_TRUE(poller.start());
+
+  // This thread plays the UI loop.
+  for (int job = 0; job < 2; ++job) {
+    ASSERT_TRUE(WaitFor([&] { return captures.pending(); }));
+    captures.runPending();
   }
   poller.join();
   EXPECT_EQ(wakes, 2);
   EXPECT_EQ(ranOn, (std::vector<std::thread::id>(2, std::this_thread::get_id())));
-  EXPECT_FALSE(handoff.pending());
+  EXPECT_FALSE(captures.pending());
 }
 
-TEST(UiHandoff, ClosingReleasesAWaitingPollerWithoutRunningItsCapture) {
-  UiHandoff handoff(nullptr);
+TEST(HotkeyPoller, ClosingTheQueueReleasesAWaitingPollerWithoutRunningItsCapture) {
+  UiQueue captures(nullptr);
+  bool ran = false;
   std::atomic<int> result{-1};
-  std::thread poller([&] { result = handoff.runAndWait() ? 1 : 0; });
-  ASSERT_TRUE(WaitFor([&] { return handoff.pending(); }));
-  handoff.close();
+  std::thread poller([&] { result = captures.postAndWait([&] { ran = true; }) ? 1 : 0; });
+  ASSERT_TRUE(WaitFor([&] { return captures.pending(); }));
+  captures.close();
   poller.join();
   EXPECT_EQ(result, 0);
-  EXPECT_FALSE(handoff.pending());
-  bool ran = false;
-  handoff.runPending([&] { ran = true; });
+  EXPECT_FALSE(captures.pending());
+  captures.runPending();
   EXPECT_FALSE(ran);
-  EXPECT_FALSE(handoff.runAndWait());  // after shutdown, at once
+  EXPECT_FALSE(captures.postAndWait([&] { ran = true; }));  // after shutdown, at once
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace
