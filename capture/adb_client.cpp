@@ -1,7 +1,6 @@
 #include "capture/adb_client.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -16,10 +15,6 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 2000;
 constexpr std::size_t kChunk = 64 * 1024;
-constexpr std::size_t kRawHeader = 12;
-constexpr std::size_t kRawHeaderWithColourSpace = 16;
-// Room for the colour space word the longer header puts before the rows.
-constexpr std::size_t kSpace = kRawHeaderWithColourSpace - kRawHeader;
 // A PNG of a picture within the budget is never much larger than its raw pixels.
 constexpr std::uint64_t kMaxPngBytes = kMaxPicturePixels * 4 + (std::uint64_t{1} << 20);
 // After a listing the server closes the connection; we do not wait long for that.
@@ -142,31 +137,6 @@ AdbStatus Request(Reader& r, std::string_view service,
   if (!r.send(request)) return Fail("request not sent");
   if (whileWaiting) whileWaiting();
   return ReadStatus(r);
-}
-
-static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
-
-// RGBA bytes as our pixels (0xAARRGGBB), in blocks the compiler vectorises. out may be
-// the same memory as in or lie before it: each block is read whole before it is written.
-void RgbaToPixels(const std::uint8_t* in, std::uint32_t* out, std::size_t count,
-                  std::uint32_t opaque) {
-  constexpr std::size_t kBlock = 64;
-  // Whole blocks are converted, which vectorises best; the block starts as zeros, so a
-  // last, partial block converts only set values, and its tail is never written out.
-  std::uint32_t block[kBlock] = {};
-  for (std::size_t i = 0; i < count; i += kBlock) {
-    const std::size_t n = std::min(kBlock, count - i);
-    std::memcpy(block, in + 4 * i, 4 * n);
-    for (std::size_t k = 0; k < kBlock; ++k) {
-      const std::uint32_t v = block[k];
-      block[k] = (v & 0xFF00FF00u) | (v >> 16 & 0xFFu) | (v & 0xFFu) << 16 | opaque;
-    }
-    std::memcpy(out + i, block, 4 * n);
-  }
-}
-
-std::uint32_t Expand(std::uint32_t v, int bits) {
-  return bits == 5 ? (v << 3) | (v >> 2) : (v << 2) | (v >> 4);
 }
 
 }  // namespace
@@ -367,85 +337,6 @@ std::string HostRequest(std::string_view service) {
   return std::string(length) + std::string(service);
 }
 
-int ScreencapBytesPerPixel(std::uint32_t format) {
-  switch (format) {
-    case kScreencapRgba8888:
-    case kScreencapRgbx8888:
-      return 4;
-    case kScreencapRgb888:
-      return 3;
-    case kScreencapRgb565:
-      return 2;
-    default:
-      return 0;
-  }
-}
-
-DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size) {
-  DecodeResult r;
-  if (size < kRawHeader) {
-    r.error = "screenshot cut short";
-    return r;
-  }
-  const std::uint32_t w = Le32(data);
-  const std::uint32_t h = Le32(data + 4);
-  const std::uint32_t format = Le32(data + 8);
-  const int bpp = ScreencapBytesPerPixel(format);
-  if (bpp == 0) {
-    r.error = "unsupported pixel format " + std::to_string(format);
-    return r;
-  }
-  if (const char* problem = PictureSizeProblem(w, h)) {
-    r.error = problem;
-    return r;
-  }
-  const std::uint64_t bytes = std::uint64_t{w} * h * static_cast<std::uint64_t>(bpp);
-  std::size_t header = 0;
-  if (size == kRawHeader + bytes) {
-    header = kRawHeader;
-  } else if (size == kRawHeaderWithColourSpace + bytes) {
-    header = kRawHeaderWithColourSpace;
-  } else {
-    r.error = size < kRawHeader + bytes ? "screenshot cut short"
-                                        : "screenshot longer than its header says";
-    return r;
-  }
-  Picture& p = r.picture;
-  p.width = static_cast<int>(w);
-  p.height = static_cast<int>(h);
-  p.pixels.resize(std::size_t{w} * h);
-  const std::uint8_t* in = data + header;
-  // The common case of phones, a loop of its own: millions of pixels per shot.
-  if (format == kScreencapRgba8888 || format == kScreencapRgbx8888) {
-    RgbaToPixels(in, p.pixels.data(), p.pixels.size(),
-                 format == kScreencapRgbx8888 ? 0xFF000000u : 0);
-    r.ok = true;
-    return r;
-  }
-  for (std::uint32_t& out : p.pixels) {
-    std::uint32_t red = 0;
-    std::uint32_t green = 0;
-    std::uint32_t blue = 0;
-    std::uint32_t alpha = 0xFF;
-    if (bpp == 2) {
-      const std::uint32_t v =
-          static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8);
-      red = Expand(v >> 11, 5);
-      green = Expand((v >> 5) & 63, 6);
-      blue = Expand(v & 31, 5);
-    } else {
-      red = in[0];
-      green = in[1];
-      blue = in[2];
-      if (format == kScreencapRgba8888) alpha = in[3];
-    }
-    out = (alpha << 24) | (red << 16) | (green << 8) | blue;
-    in += bpp;
-  }
-  r.ok = true;
-  return r;
-}
-
 std::unique_ptr<Connection> AdbClient::connect(int timeoutMs) {
   return server_.host.empty() ? sockets_.connectLoopback(server_.port, timeoutMs)
                               : sockets_.connectHost(server_.host, server_.port, timeoutMs);
@@ -529,7 +420,6 @@ constexpr std::size_t kMostAtOnce = std::size_t{4} << 20;
 // Text a phone writes before its picture is a warning or an error, never this long.
 constexpr std::size_t kMaxLeadingText = 64 * 1024;
 constexpr std::size_t kMaxCommandText = 1 << 20;
-constexpr std::size_t kFramebufferHeaderMax = 56;
 constexpr std::size_t kMaxDisplays = 8;
 
 bool HasNul(const std::uint8_t* p, std::size_t n) { return std::find(p, p + n, 0) != p + n; }
@@ -671,8 +561,8 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
                 std::size_t& roomNeeded, bool stopAtDisplays) {
   Attempt a;
   DecodeResult& result = a.result;
-  std::uint8_t head[kRawHeader];
-  std::size_t got = r.exact(head, kRawHeader);
+  std::uint8_t head[kScreencapHeaderBytes];
+  std::size_t got = r.exact(head, kScreencapHeaderBytes);
   if (got > 0 && LooksLikeText(head, std::min<std::size_t>(got, 4))) {
     r.pushBack(head, got);
     const TextEnd end = ReadLeadingText(r, a.text);
@@ -681,7 +571,7 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
       a.severalDisplays = true;
       return a;
     }
-    got = r.exact(head, kRawHeader);
+    got = r.exact(head, kScreencapHeaderBytes);
   }
   if (got == 0) {
     if (r.timedOut()) return Failed(r, r.failure());
@@ -689,54 +579,42 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
     result.error = "no raw screenshot";
     return a;
   }
-  if (got < kRawHeader) return Failed(r, r.timedOut() ? r.failure() : "screenshot cut short");
-  const std::uint32_t w = Le32(head);
-  const std::uint32_t h = Le32(head + 4);
-  const std::uint32_t format = Le32(head + 8);
-  const int bpp = ScreencapBytesPerPixel(format);
-  if (bpp == 0) {
+  if (got < kScreencapHeaderBytes) {
+    return Failed(r, r.timedOut() ? r.failure() : "screenshot cut short");
+  }
+  const RawHeader header = ParseRawHeader(RawKind::Screencap, head, got);
+  if (header.unsupported) {
     a.fallBack = true;
-    result.error = "unsupported pixel format " + std::to_string(format);
+    result.error = header.error;
     return a;
   }
-  // Before anything is allocated: a header can claim any size. Within the budget the
-  // picture's room is taken at once, so the bytes land where they stay.
-  if (const char* problem = PictureSizeProblem(w, h)) return Failed(r, problem);
-  const std::size_t count = std::size_t{w} * h;
-  const std::size_t bytes = count * static_cast<std::size_t>(bpp);
-  const std::uint64_t announced = kRawHeader + std::uint64_t{bytes};
+  if (!header.ok()) return Failed(r, header.error);
+  // Within the budget the picture's room is taken at once, so the bytes land where they
+  // stay.
+  const std::size_t bytes = header.rowBytes();
+  const std::uint64_t announced = kScreencapHeaderBytes + std::uint64_t{bytes};
   const auto received = [&](std::size_t have) {
-    if (progress) progress(std::min<std::uint64_t>(kRawHeader + have, announced), announced);
+    if (progress) {
+      progress(std::min<std::uint64_t>(kScreencapHeaderBytes + have, announced), announced);
+    }
   };
   received(0);
   std::size_t have = 0;
-  if (bpp != 4) {
-    std::vector<std::uint8_t> data(kRawHeader + bytes + kSpace);
-    std::copy(head, head + kRawHeader, data.begin());
-    const std::string error = ReceiveAll(r, data.data() + kRawHeader, bytes + kSpace, have, received);
+  if (header.bytesPerPixel != 4) {
+    std::vector<std::uint8_t> data(bytes + kColourSpaceBytes);
+    const std::string error = ReceiveAll(r, data.data(), data.size(), have, received);
     if (!error.empty()) return Failed(r, error);
-    a.result = DecodeRawScreencap(data.data(), kRawHeader + have);
+    a.result = DecodeRawRows(header, data.data(), have);
     return a;
   }
   // Four bytes a pixel, the common case: the rows arrive straight in the picture's
   // pixels and are turned into ours in place.
-  Picture& p = result.picture;
-  roomNeeded = count + kSpace / 4;
-  p.pixels = std::move(room);
-  p.pixels.resize(roomNeeded);
-  const std::string error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
-                                       (count + kSpace / 4) * 4, have, received);
+  roomNeeded = RawRoomWords(header);
+  room.resize(roomNeeded);
+  const std::string error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(room.data()),
+                                       roomNeeded * 4, have, received);
   if (!error.empty()) return Failed(r, error);
-  if (have != bytes && have != bytes + kSpace) {
-    return Failed(r, have < bytes ? "screenshot cut short" : "screenshot longer than its header says");
-  }
-  const std::size_t skip = (have - bytes) / 4;
-  RgbaToPixels(reinterpret_cast<const std::uint8_t*>(p.pixels.data() + skip), p.pixels.data(),
-               count, format == kScreencapRgbx8888 ? 0xFF000000u : 0);
-  p.pixels.resize(count);
-  p.width = static_cast<int>(w);
-  p.height = static_cast<int>(h);
-  result.ok = true;
+  a.result = DecodeRawRowsInPlace(header, std::move(room), have);
   return a;
 }
 
@@ -779,84 +657,7 @@ Attempt ReadPng(Reader& r) {
   return a;
 }
 
-std::uint32_t Channel(std::uint32_t v, std::uint32_t offset, std::uint32_t length,
-                      std::uint32_t absent) {
-  if (length == 0) return absent;
-  const std::uint32_t most = (1u << length) - 1;
-  return ((v >> offset) & most) * 255 / most;
-}
-
 }  // namespace
-
-DecodeResult DecodeFramebuffer(const std::uint8_t* data, std::size_t size) {
-  DecodeResult r;
-  if (size < 16) {
-    r.error = size == 0 ? "no screenshot" : "screenshot cut short";
-    return r;
-  }
-  const std::uint32_t version = Le32(data);
-  // Offsets and lengths in bits of red, blue, green and alpha, as the header orders them.
-  std::uint32_t bits[8] = {11, 5, 0, 5, 5, 6, 0, 0};
-  std::uint32_t bpp = 16;
-  std::uint32_t length = 0, w = 0, h = 0;
-  std::size_t header = 0;
-  if (version == 16) {
-    // The first format: RGB 565 without the fields.
-    length = Le32(data + 4);
-    w = Le32(data + 8);
-    h = Le32(data + 12);
-    header = 16;
-  } else if (version == 1 || version == 2) {
-    const std::size_t first = version == 1 ? 8 : 12;  // version 2 adds the colour space
-    header = first + 12 + 32;
-    if (size < header) {
-      r.error = "screenshot cut short";
-      return r;
-    }
-    bpp = Le32(data + 4);
-    length = Le32(data + first);
-    w = Le32(data + first + 4);
-    h = Le32(data + first + 8);
-    for (int k = 0; k < 8; ++k) bits[k] = Le32(data + first + 12 + 4 * k);
-  } else {
-    r.error = "unsupported framebuffer version " + std::to_string(version);
-    return r;
-  }
-  if (bpp != 16 && bpp != 24 && bpp != 32) {
-    r.error = "unsupported pixel format of " + std::to_string(bpp) + " bits";
-    return r;
-  }
-  for (int k = 0; k < 8; k += 2) {
-    if (bits[k + 1] > 8 || bits[k] + bits[k + 1] > bpp) {
-      r.error = "unsupported pixel format";
-      return r;
-    }
-  }
-  if (const char* problem = PictureSizeProblem(w, h)) {
-    r.error = problem;
-    return r;
-  }
-  const std::size_t bytesPerPixel = bpp / 8;
-  const std::uint64_t bytes = std::uint64_t{w} * h * bytesPerPixel;
-  if (length != bytes || size != header + bytes) {
-    r.error = size < header + bytes ? "screenshot cut short" : "screenshot longer than its header says";
-    return r;
-  }
-  Picture& p = r.picture;
-  p.width = static_cast<int>(w);
-  p.height = static_cast<int>(h);
-  p.pixels.resize(std::size_t{w} * h);
-  const std::uint8_t* in = data + header;
-  for (std::uint32_t& out : p.pixels) {
-    std::uint32_t v = 0;
-    for (std::size_t b = 0; b < bytesPerPixel; ++b) v |= std::uint32_t{in[b]} << (8 * b);
-    in += bytesPerPixel;
-    out = Channel(v, bits[6], bits[7], 255) << 24 | Channel(v, bits[0], bits[1], 0) << 16 |
-          Channel(v, bits[4], bits[5], 0) << 8 | Channel(v, bits[2], bits[3], 0);
-  }
-  r.ok = true;
-  return r;
-}
 
 std::vector<std::string> ParseDisplayIds(std::string_view text) {
   std::vector<std::string> ids;
@@ -942,10 +743,15 @@ DisplayShot AdbClient::shotOfDisplay(const PhoneEntry& phone, const std::string&
             reason.empty() ? "screencap ended with status " + std::to_string(c.status) : reason;
       } else {
         const auto* data = reinterpret_cast<const std::uint8_t*>(c.out.data());
-        shot.result = png ? DecodePngAfterText(data, c.out.size())
-                          : DecodeRawScreencap(data, c.out.size());
+        if (png) {
+          shot.result = DecodePngAfterText(data, c.out.size());
+          break;
+        }
+        const RawHeader header = ParseRawHeader(RawKind::Screencap, data, c.out.size());
         // Only a format we do not convert is a reason for the PNG.
-        if (!png && !shot.result.ok && shot.result.error.rfind("unsupported", 0) == 0) continue;
+        if (header.unsupported) continue;
+        const std::size_t at = std::min(header.headerBytes, c.out.size());
+        shot.result = DecodeRawRows(header, data + at, c.out.size() - at);
       }
       break;
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "imaging/codec.h"
+#include "imaging/raw_picture.h"
 #include "platform/ports.h"
 #include "platform/socket.h"
 
@@ -90,27 +91,6 @@ struct AdbStatus {
   bool serviceRefused = false;
   bool ok() const { return outcome == AdbOutcome::Ok; }
 };
-
-// Pixel formats of the raw screenshot.
-enum ScreencapFormat : std::uint32_t {
-  kScreencapRgba8888 = 1,
-  kScreencapRgbx8888 = 2,
-  kScreencapRgb888 = 3,
-  kScreencapRgb565 = 4,
-};
-
-// Bytes per pixel of a raw format, 0 for one we cannot convert.
-int ScreencapBytesPerPixel(std::uint32_t format);
-
-// The whole raw answer of exec:screencap: width, height, format (little-endian 32 bits),
-// on newer phones a colour space too, then the rows. The header's size is told by the
-// length that follows it; any other length is refused.
-DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size);
-
-// The answer of framebuffer:, the service of phones before Android 5: a header of
-// version 1 or 2 (with the colour space) giving bits per pixel, size, width, height and
-// each channel's offset and length, or the first kind (16) of RGB 565, then the rows.
-DecodeResult DecodeFramebuffer(const std::uint8_t* data, std::size_t size);
 
 // The display ids of `dumpsys SurfaceFlinger --display-id`, in its order: the number
 // after "Display " at the start of a line.
