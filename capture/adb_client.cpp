@@ -393,8 +393,11 @@ std::unique_ptr<Connection> AdbClient::openService(const PhoneEntry& phone,
 
 std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   const std::string key = TransportService(phone);
-  const auto known = featuresOf_.find(key);
-  if (known != featuresOf_.end()) return known->second;
+  {
+    const std::lock_guard<std::mutex> lock(cacheLock_);
+    const auto known = featuresOf_.find(key);
+    if (known != featuresOf_.end()) return known->second;
+  }
   std::unique_ptr<Connection> c =
       connect(std::min(std::max(idleMs, 1), kConnectTimeoutMs));
   if (!c) return {};
@@ -409,7 +412,9 @@ std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   if (length < 0) return {};
   std::string list(static_cast<std::size_t>(length), '\0');
   if (r.exact(reinterpret_cast<std::uint8_t*>(list.data()), list.size()) < list.size()) return {};
-  return featuresOf_[key] = list;
+  const std::lock_guard<std::mutex> lock(cacheLock_);
+  featuresOf_[key] = list;
+  return list;
 }
 
 namespace {
@@ -823,8 +828,14 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
   AdbStatus status;
   std::vector<std::uint32_t> room;
   const auto takeRoom = [&] {
-    const auto known = roomOf_.find(key);
-    if (known != roomOf_.end()) room.assign(known->second, 0);
+    std::size_t known = 0;
+    {
+      const std::lock_guard<std::mutex> lock(cacheLock_);
+      const auto it = roomOf_.find(key);
+      if (it != roomOf_.end()) known = it->second;
+    }
+    // Touched outside the lock: ten megabytes take a while.
+    room.assign(known, 0);
   };
   const auto single = [](DecodeResult r) { return std::vector<DisplayShot>{{0, std::move(r)}}; };
   Attempt raw;
@@ -838,10 +849,13 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     std::size_t roomNeeded = 0;
     raw = ReadRaw(r, progress, room, roomNeeded, stopAtDisplays);
     // Only a picture that came whole says what the next one needs; a header can lie.
-    if (raw.result.ok && roomNeeded > 0) {
-      roomOf_[key] = roomNeeded;
-    } else if (raw.result.ok) {
-      roomOf_.erase(key);
+    if (raw.result.ok) {
+      const std::lock_guard<std::mutex> lock(cacheLock_);
+      if (roomNeeded > 0) {
+        roomOf_[key] = roomNeeded;
+      } else {
+        roomOf_.erase(key);
+      }
     }
     if (!raw.severalDisplays) break;
     c.reset();

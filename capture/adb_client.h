@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -99,6 +100,7 @@ std::vector<std::string> ParseDisplayIds(std::string_view text);
 // Bytes received and announced so far of the picture being read.
 using TransferProgress = std::function<void(std::uint64_t received, std::uint64_t announced)>;
 
+// Safe to use from several threads at once, each with its own phone.
 class AdbClient {
  public:
   AdbClient(SocketPort& sockets, Clock& clock, AdbServerAddress server)
@@ -137,6 +139,9 @@ class AdbClient {
   SocketPort& sockets_;
   Clock& clock_;
   AdbServerAddress server_;
+  // Phones are taken side by side, each on its own thread: the caches below are shared,
+  // so the lock is held around each map access, never across a transfer.
+  std::mutex cacheLock_;
   // The room (in pixels) each phone's last raw shot needed: the next one's is taken and
   // touched while the phone makes its picture, not after the header has come. Phones
   // whose pictures are not four bytes a pixel have none.
