@@ -38,7 +38,15 @@ int HexLength(const std::uint8_t* p) {
   return v;
 }
 
-AdbStatus Fail(std::string message) { return {AdbOutcome::Failed, std::move(message), false}; }
+AdbStatus Fail(std::string message) { return {AdbOutcome::Failed, std::move(message)}; }
+AdbStatus Done() { return {AdbOutcome::Ok, {}}; }
+
+// A picture that did not come: the failure's message is its reason.
+DecodeResult NoPicture(const AdbStatus& status) {
+  DecodeResult r;
+  r.error = status.message;
+  return r;
+}
 
 // Reads against a deadline. With an idle limit the deadline moves on with every byte
 // that comes, so a long but steady transfer is not cut off.
@@ -96,9 +104,12 @@ class Reader {
     pending_.insert(0, reinterpret_cast<const char*>(data), n);
   }
   bool timedOut() const { return timedOut_; }
-  // Why the last read gave nothing.
-  std::string failure() const {
-    return timedOut_ ? TimedOutText(idleMs_ > 0 ? idleMs_ : 0) : "connection broken";
+  // Why the last read gave nothing: the time ran out, or else what the caller names.
+  AdbStatus failure(std::string otherwise = "connection broken") const {
+    AdbStatus status =
+        Fail(timedOut_ ? TimedOutText(idleMs_ > 0 ? idleMs_ : 0) : std::move(otherwise));
+    status.timedOut = timedOut_;
+    return status;
   }
 
  private:
@@ -111,23 +122,30 @@ class Reader {
   bool timedOut_ = false;
 };
 
-// OKAY, or FAIL with its message.
-AdbStatus ReadStatus(Reader& r) {
-  std::uint8_t word[4];
-  const std::size_t got = r.exact(word, 4);
-  if (got == 0) return Fail(r.timedOut() ? r.failure() : "connection closed");
-  if (got < 4) return Fail("answer cut short");
-  if (std::equal(word, word + 4, "OKAY")) return {AdbOutcome::Ok, {}, false};
-  if (!std::equal(word, word + 4, "FAIL")) return Fail("unexpected answer");
+// Four hex digits of length, then that many bytes of text.
+AdbStatus ReadCounted(Reader& r, std::string& text, const char* cutShort) {
   std::uint8_t digits[4];
   if (r.exact(digits, 4) < 4) return Fail("answer cut short");
   const int length = HexLength(digits);
   if (length < 0) return Fail("bad length in answer");
-  std::string message(static_cast<std::size_t>(length), '\0');
-  if (r.exact(reinterpret_cast<std::uint8_t*>(message.data()), message.size()) < message.size()) {
-    return Fail("answer cut short");
+  text.assign(static_cast<std::size_t>(length), '\0');
+  if (r.exact(reinterpret_cast<std::uint8_t*>(text.data()), text.size()) < text.size()) {
+    return Fail(cutShort);
   }
-  return Fail(message);
+  return Done();
+}
+
+// OKAY, or FAIL with its message.
+AdbStatus ReadStatus(Reader& r) {
+  std::uint8_t word[4];
+  const std::size_t got = r.exact(word, 4);
+  if (got == 0) return r.failure("connection closed");
+  if (got < 4) return Fail("answer cut short");
+  if (std::equal(word, word + 4, "OKAY")) return Done();
+  if (!std::equal(word, word + 4, "FAIL")) return Fail("unexpected answer");
+  std::string message;
+  const AdbStatus read = ReadCounted(r, message, "answer cut short");
+  return read.ok() ? Fail(message) : read;
 }
 
 AdbStatus Request(Reader& r, std::string_view service,
@@ -349,18 +367,13 @@ AdbStatus AdbClient::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs) 
   const std::uint64_t deadline =
       clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
   std::unique_ptr<Connection> c = connect(std::min(timeoutMs, kConnectTimeoutMs));
-  if (!c) return {AdbOutcome::NoServer, "no adb server", false};
+  if (!c) return {AdbOutcome::NoServer, "no adb server"};
   Reader r(*c, clock_, deadline);
   AdbStatus status = Request(r, "host:devices-l");
   if (!status.ok()) return status;
-  std::uint8_t digits[4];
-  if (r.exact(digits, 4) < 4) return Fail("answer cut short");
-  const int length = HexLength(digits);
-  if (length < 0) return Fail("bad length in answer");
-  std::string text(static_cast<std::size_t>(length), '\0');
-  if (r.exact(reinterpret_cast<std::uint8_t*>(text.data()), text.size()) < text.size()) {
-    return Fail("device list cut short");
-  }
+  std::string text;
+  status = ReadCounted(r, text, "device list cut short");
+  if (!status.ok()) return status;
   // More bytes than announced: the length lied, so the list may be cut anywhere.
   std::uint8_t extra = 0;
   if (c->receive(&extra, 1, std::min(r.remainingMs(), kCloseWaitMs)) > 0) {
@@ -377,7 +390,7 @@ std::unique_ptr<Connection> AdbClient::openService(const PhoneEntry& phone,
   idleMs = std::max(idleMs, 1);
   std::unique_ptr<Connection> c = connect(std::min(idleMs, kConnectTimeoutMs));
   if (!c) {
-    status = {AdbOutcome::NoServer, "no adb server", false};
+    status = {AdbOutcome::NoServer, "no adb server"};
     return nullptr;
   }
   Reader r = Reader::Idle(*c, clock_, idleMs);
@@ -405,13 +418,8 @@ std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   const std::string service = phone.transportId.empty()
                                   ? "host-serial:" + phone.serial + ":features"
                                   : "host-transport-id:" + phone.transportId + ":features";
-  if (!Request(r, service).ok()) return {};
-  std::uint8_t digits[4];
-  if (r.exact(digits, 4) < 4) return {};
-  const int length = HexLength(digits);
-  if (length < 0) return {};
-  std::string list(static_cast<std::size_t>(length), '\0');
-  if (r.exact(reinterpret_cast<std::uint8_t*>(list.data()), list.size()) < list.size()) return {};
+  std::string list;
+  if (!Request(r, service).ok() || !ReadCounted(r, list, "").ok()) return {};
   const std::lock_guard<std::mutex> lock(cacheLock_);
   featuresOf_[key] = list;
   return list;
@@ -515,19 +523,18 @@ TextEnd ReadLeadingText(Reader& r, std::string& text) {
 }
 
 // Reads into buffer until the stream ends, capacity bytes came (then one byte more
-// means the header lied) or no byte comes for the idle limit. Returns the error, or
-// empty.
-std::string ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
-                       const std::function<void(std::size_t)>& received) {
+// means the header lied) or no byte comes for the idle limit.
+AdbStatus ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
+                     const std::function<void(std::size_t)>& received) {
   for (;;) {
     if (have == capacity) {
       std::uint8_t extra = 0;
       const std::ptrdiff_t k = r.some(&extra, 1);
-      if (k > 0) return "screenshot longer than its header says";
-      return k < 0 ? r.failure() : std::string();
+      if (k > 0) return Fail("screenshot longer than its header says");
+      return k < 0 ? r.failure() : Done();
     }
     const std::ptrdiff_t k = r.some(buffer + have, std::min(capacity - have, kMostAtOnce));
-    if (k == 0) return {};
+    if (k == 0) return Done();
     if (k < 0) return r.failure();
     have += static_cast<std::size_t>(k);
     received(have);
@@ -544,18 +551,18 @@ struct Attempt {
   bool severalDisplays = false;
 };
 
-Attempt Failed(Reader& r, std::string error) {
+Attempt Failed(const AdbStatus& status) {
   Attempt a;
-  a.result.error = std::move(error);
-  a.timedOut = r.timedOut();
+  a.result = NoPicture(status);
+  a.timedOut = status.timedOut;
   return a;
 }
 
 // Text and nothing after it: the phone's own reason.
 Attempt TextOnly(Reader& r, TextEnd end, const std::string& text) {
-  if (end == TextEnd::Broken) return Failed(r, r.timedOut() ? r.failure() : text);
+  if (end == TextEnd::Broken) return Failed(r.failure(text));
   const std::string reason = ReasonOfText(text);
-  return Failed(r, reason.empty() ? "no screenshot" : reason);
+  return Failed(Fail(reason.empty() ? "no screenshot" : reason));
 }
 
 // The raw picture, after any leading text. room, taken before the header came, becomes
@@ -579,13 +586,13 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
     got = r.exact(head, kScreencapHeaderBytes);
   }
   if (got == 0) {
-    if (r.timedOut()) return Failed(r, r.failure());
+    if (r.timedOut()) return Failed(r.failure());
     a.fallBack = true;
     result.error = "no raw screenshot";
     return a;
   }
   if (got < kScreencapHeaderBytes) {
-    return Failed(r, r.timedOut() ? r.failure() : "screenshot cut short");
+    return Failed(r.failure("screenshot cut short"));
   }
   const RawHeader header = ParseRawHeader(RawKind::Screencap, head, got);
   if (header.unsupported) {
@@ -593,7 +600,7 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
     result.error = header.error;
     return a;
   }
-  if (!header.ok()) return Failed(r, header.error);
+  if (!header.ok()) return Failed(Fail(header.error));
   // Within the budget the picture's room is taken at once, so the bytes land where they
   // stay.
   const std::size_t bytes = header.rowBytes();
@@ -607,8 +614,8 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
   std::size_t have = 0;
   if (header.bytesPerPixel != 4) {
     std::vector<std::uint8_t> data(bytes + kColourSpaceBytes);
-    const std::string error = ReceiveAll(r, data.data(), data.size(), have, received);
-    if (!error.empty()) return Failed(r, error);
+    const AdbStatus rows = ReceiveAll(r, data.data(), data.size(), have, received);
+    if (!rows.ok()) return Failed(rows);
     a.result = DecodeRawRows(header, data.data(), have);
     return a;
   }
@@ -616,22 +623,22 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
   // pixels and are turned into ours in place.
   roomNeeded = RawRoomWords(header);
   room.resize(roomNeeded);
-  const std::string error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(room.data()),
-                                       roomNeeded * 4, have, received);
-  if (!error.empty()) return Failed(r, error);
+  const AdbStatus rows =
+      ReceiveAll(r, reinterpret_cast<std::uint8_t*>(room.data()), roomNeeded * 4, have, received);
+  if (!rows.ok()) return Failed(rows);
   a.result = DecodeRawRowsInPlace(header, std::move(room), have);
   return a;
 }
 
-// Everything until the stream ends, at most limit bytes; the error, or empty.
-std::string ReadToEnd(Reader& r, std::vector<std::uint8_t>& data, std::size_t limit) {
+// Everything until the stream ends, at most limit bytes.
+AdbStatus ReadToEnd(Reader& r, std::vector<std::uint8_t>& data, std::size_t limit) {
   for (;;) {
-    if (data.size() > limit) return "screenshot too large";
+    if (data.size() > limit) return Fail("screenshot too large");
     const std::size_t have = data.size();
     data.resize(have + kChunk);
     const std::ptrdiff_t k = r.some(data.data() + have, kChunk);
     data.resize(have + static_cast<std::size_t>(std::max<std::ptrdiff_t>(k, 0)));
-    if (k == 0) return {};
+    if (k == 0) return Done();
     if (k < 0) return r.failure();
   }
 }
@@ -655,8 +662,8 @@ DecodeResult DecodePngAfterText(const std::uint8_t* data, std::size_t size) {
 
 Attempt ReadPng(Reader& r) {
   std::vector<std::uint8_t> data;
-  const std::string error = ReadToEnd(r, data, kMaxPngBytes);
-  if (!error.empty()) return Failed(r, error);
+  const AdbStatus read = ReadToEnd(r, data, kMaxPngBytes);
+  if (!read.ok()) return Failed(read);
   Attempt a;
   a.result = DecodePngAfterText(data.data(), data.size());
   return a;
@@ -686,24 +693,20 @@ std::vector<std::string> ParseDisplayIds(std::string_view text) {
 // A command's output: standard output and error apart with shell_v2, else mixed in out.
 struct AdbClient::Command {
   std::string out, err;
-  int status = -1;      // exit status when shell_v2 tells it
-  std::string failure;  // the command could not be run or read
+  int exitStatus = -1;  // when shell_v2 tells it
+  AdbStatus status;     // failed: the command could not be run or read
 };
 
 AdbClient::Command AdbClient::run(const PhoneEntry& phone, const std::string& command,
                                   bool shellV2, int idleMs, std::size_t limit) {
   Command result;
-  AdbStatus status;
   std::unique_ptr<Connection> c =
-      openService(phone, (shellV2 ? "shell,v2,raw:" : "exec:") + command, idleMs, status);
-  if (!c) {
-    result.failure = status.message;
-    return result;
-  }
+      openService(phone, (shellV2 ? "shell,v2,raw:" : "exec:") + command, idleMs, result.status);
+  if (!c) return result;
   Reader r = Reader::Idle(*c, clock_, idleMs);
   if (!shellV2) {
     std::vector<std::uint8_t> data;
-    result.failure = ReadToEnd(r, data, limit);
+    result.status = ReadToEnd(r, data, limit);
     result.out.assign(data.begin(), data.end());
     return result;
   }
@@ -714,22 +717,22 @@ AdbClient::Command AdbClient::run(const PhoneEntry& phone, const std::string& co
     const std::size_t got = r.exact(head, 5);
     if (got == 0 && !r.timedOut()) return result;
     if (got < 5) {
-      result.failure = r.timedOut() ? r.failure() : "output cut short";
+      result.status = r.failure("output cut short");
       return result;
     }
     const std::uint32_t length = Le32(head + 1);
     if (length > limit || result.out.size() + result.err.size() + length > limit) {
-      result.failure = "output too long";
+      result.status = Fail("output too long");
       return result;
     }
     std::string data(length, '\0');
     if (r.exact(reinterpret_cast<std::uint8_t*>(data.data()), length) < length) {
-      result.failure = r.timedOut() ? r.failure() : "output cut short";
+      result.status = r.failure("output cut short");
       return result;
     }
     if (head[0] == 1) result.out += data;
     if (head[0] == 2) result.err += data;
-    if (head[0] == 3 && length >= 1) result.status = static_cast<unsigned char>(data[0]);
+    if (head[0] == 3 && length >= 1) result.exitStatus = static_cast<unsigned char>(data[0]);
   }
 }
 
@@ -740,12 +743,12 @@ DisplayShot AdbClient::shotOfDisplay(const PhoneEntry& phone, const std::string&
   if (shellV2) {
     for (const bool png : {false, true}) {
       const Command c = run(phone, png ? command + " -p" : command, true, idleMs, kMaxPngBytes);
-      if (!c.failure.empty()) {
-        shot.result.error = c.failure;
-      } else if (c.status > 0) {
+      if (!c.status.ok()) {
+        shot.result = NoPicture(c.status);
+      } else if (c.exitStatus > 0) {
         const std::string reason = ReasonOfText(c.err);
         shot.result.error =
-            reason.empty() ? "screencap ended with status " + std::to_string(c.status) : reason;
+            reason.empty() ? "screencap ended with status " + std::to_string(c.exitStatus) : reason;
       } else {
         const auto* data = reinterpret_cast<const std::uint8_t*>(c.out.data());
         if (png) {
@@ -771,47 +774,36 @@ DisplayShot AdbClient::shotOfDisplay(const PhoneEntry& phone, const std::string&
     shot.result = std::move(a.result);
     if (!a.fallBack) return shot;
   } else if (!status.serviceRefused) {
-    shot.result.error = status.message;
+    shot.result = NoPicture(status);
     return shot;
   }
   if (std::unique_ptr<Connection> c = openService(phone, "exec:" + command + " -p", idleMs, status)) {
     Reader r = Reader::Idle(*c, clock_, idleMs);
     shot.result = ReadPng(r).result;
   } else {
-    shot.result.error = status.message;
+    shot.result = NoPicture(status);
   }
   return shot;
 }
 
 DecodeResult AdbClient::oldPhoneShot(const PhoneEntry& phone, int idleMs) {
   AdbStatus status;
-  DecodeResult result;
   if (std::unique_ptr<Connection> c = openService(phone, "framebuffer:", idleMs, status)) {
     Reader r = Reader::Idle(*c, clock_, idleMs);
     std::vector<std::uint8_t> data;
-    const std::string error = ReadToEnd(r, data, kMaxPngBytes + kFramebufferHeaderMax);
-    if (!error.empty()) {
-      result.error = error;
-      return result;
-    }
+    const AdbStatus read = ReadToEnd(r, data, kMaxPngBytes + kFramebufferHeaderMax);
+    if (!read.ok()) return NoPicture(read);
     // A phone without a framebuffer device closes at once: its shell may still help.
     if (!data.empty()) return DecodeFramebuffer(data.data(), data.size());
   } else if (!status.serviceRefused) {
-    result.error = status.message;
-    return result;
+    return NoPicture(status);
   }
   std::unique_ptr<Connection> c = openService(phone, "shell:screencap -p", idleMs, status);
-  if (!c) {
-    result.error = status.message;
-    return result;
-  }
+  if (!c) return NoPicture(status);
   Reader r = Reader::Idle(*c, clock_, idleMs);
   std::vector<std::uint8_t> data;
-  const std::string error = ReadToEnd(r, data, kMaxPngBytes);
-  if (!error.empty()) {
-    result.error = error;
-    return result;
-  }
+  const AdbStatus read = ReadToEnd(r, data, kMaxPngBytes);
+  if (!read.ok()) return NoPicture(read);
   // Before Android 7 the shell's terminal turns every LF into CR LF: turned back, the PNG
   // is whole again.
   std::size_t out = 0;
@@ -842,7 +834,7 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
   bool rawTried = false;
   for (bool stopAtDisplays : {true, false}) {
     std::unique_ptr<Connection> c = openService(phone, "exec:screencap", idleMs, status, takeRoom);
-    if (!c && !stopAtDisplays) return single(DecodeResult{false, status.message, {}});
+    if (!c && !stopAtDisplays) return single(NoPicture(status));
     if (!c) break;
     rawTried = true;
     Reader r = Reader::Idle(*c, clock_, idleMs);
@@ -880,7 +872,7 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     const bool tryPng = raw.fallBack || (raw.timedOut && IsNetworkSerial(phone.serial));
     if (!tryPng) return single(std::move(raw.result));
   } else if (!status.serviceRefused) {
-    return single(DecodeResult{false, status.message, {}});
+    return single(NoPicture(status));
   }
   std::unique_ptr<Connection> c = openService(phone, "exec:screencap -p", idleMs, status);
   if (c) {
@@ -890,7 +882,7 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     if (!png.result.ok && raw.timedOut) return single(std::move(raw.result));
     return single(std::move(png.result));
   }
-  if (!status.serviceRefused) return single(DecodeResult{false, status.message, {}});
+  if (!status.serviceRefused) return single(NoPicture(status));
   // No exec: at all: a phone before Android 5.
   return single(oldPhoneShot(phone, idleMs));
 }

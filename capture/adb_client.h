@@ -85,11 +85,14 @@ enum class AdbOutcome {
   Failed,    // FAIL, a broken answer, a closed connection or a timeout
 };
 
+// How a request or a transfer ended: the one shape every step of the client reports a
+// failure in, up to the picture's result, which takes its message as the reason.
 struct AdbStatus {
   AdbOutcome outcome = AdbOutcome::Failed;
   std::string message;  // the server's FAIL text, or what went wrong
   // The phone was reached but refused the service itself (not the transport).
   bool serviceRefused = false;
+  bool timedOut = false;  // no byte came for the idle limit
   bool ok() const { return outcome == AdbOutcome::Ok; }
 };
 

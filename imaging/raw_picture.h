@@ -48,7 +48,7 @@ struct RawHeader {
   // A framebuffer's offsets and lengths in bits of red, blue, green and alpha.
   std::uint32_t channels[8] = {};
   int bytesPerPixel = 0;
-  std::size_t headerBytes = 0;  // before the rows (the colour space word not counted)
+  std::size_t headerBytes = 0;   // before the rows (the colour space word not counted)
   bool lengthDisagrees = false;  // a framebuffer's size field is not its rows' length
   bool ok() const { return error.empty(); }
   std::size_t pixelCount() const { return std::size_t{width} * height; }
