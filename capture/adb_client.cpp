@@ -1,7 +1,6 @@
 #include "capture/adb_client.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -16,10 +15,6 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 2000;
 constexpr std::size_t kChunk = 64 * 1024;
-constexpr std::size_t kRawHeader = 12;
-constexpr std::size_t kRawHeaderWithColourSpace = 16;
-// Room for the colour space word the longer header puts before the rows.
-constexpr std::size_t kSpace = kRawHeaderWithColourSpace - kRawHeader;
 // A PNG of a picture within the budget is never much larger than its raw pixels.
 constexpr std::uint64_t kMaxPngBytes = kMaxPicturePixels * 4 + (std::uint64_t{1} << 20);
 // After a listing the server closes the connection; we do not wait long for that.
@@ -43,7 +38,15 @@ int HexLength(const std::uint8_t* p) {
   return v;
 }
 
-AdbStatus Fail(std::string message) { return {AdbOutcome::Failed, std::move(message), false}; }
+AdbStatus Fail(std::string message) { return {AdbOutcome::Failed, std::move(message)}; }
+AdbStatus Done() { return {AdbOutcome::Ok, {}}; }
+
+// A picture that did not come: the failure's message is its reason.
+DecodeResult NoPicture(const AdbStatus& status) {
+  DecodeResult r;
+  r.error = status.message;
+  return r;
+}
 
 // Reads against a deadline. With an idle limit the deadline moves on with every byte
 // that comes, so a long but steady transfer is not cut off.
@@ -101,9 +104,12 @@ class Reader {
     pending_.insert(0, reinterpret_cast<const char*>(data), n);
   }
   bool timedOut() const { return timedOut_; }
-  // Why the last read gave nothing.
-  std::string failure() const {
-    return timedOut_ ? TimedOutText(idleMs_ > 0 ? idleMs_ : 0) : "connection broken";
+  // Why the last read gave nothing: the time ran out, or else what the caller names.
+  AdbStatus failure(std::string otherwise = "connection broken") const {
+    AdbStatus status =
+        Fail(timedOut_ ? TimedOutText(idleMs_ > 0 ? idleMs_ : 0) : std::move(otherwise));
+    status.timedOut = timedOut_;
+    return status;
   }
 
  private:
@@ -116,23 +122,30 @@ class Reader {
   bool timedOut_ = false;
 };
 
-// OKAY, or FAIL with its message.
-AdbStatus ReadStatus(Reader& r) {
-  std::uint8_t word[4];
-  const std::size_t got = r.exact(word, 4);
-  if (got == 0) return Fail(r.timedOut() ? r.failure() : "connection closed");
-  if (got < 4) return Fail("answer cut short");
-  if (std::equal(word, word + 4, "OKAY")) return {AdbOutcome::Ok, {}, false};
-  if (!std::equal(word, word + 4, "FAIL")) return Fail("unexpected answer");
+// Four hex digits of length, then that many bytes of text.
+AdbStatus ReadCounted(Reader& r, std::string& text, const char* cutShort) {
   std::uint8_t digits[4];
   if (r.exact(digits, 4) < 4) return Fail("answer cut short");
   const int length = HexLength(digits);
   if (length < 0) return Fail("bad length in answer");
-  std::string message(static_cast<std::size_t>(length), '\0');
-  if (r.exact(reinterpret_cast<std::uint8_t*>(message.data()), message.size()) < message.size()) {
-    return Fail("answer cut short");
+  text.assign(static_cast<std::size_t>(length), '\0');
+  if (r.exact(reinterpret_cast<std::uint8_t*>(text.data()), text.size()) < text.size()) {
+    return Fail(cutShort);
   }
-  return Fail(message);
+  return Done();
+}
+
+// OKAY, or FAIL with its message.
+AdbStatus ReadStatus(Reader& r) {
+  std::uint8_t word[4];
+  const std::size_t got = r.exact(word, 4);
+  if (got == 0) return r.failure("connection closed");
+  if (got < 4) return Fail("answer cut short");
+  if (std::equal(word, word + 4, "OKAY")) return Done();
+  if (!std::equal(word, word + 4, "FAIL")) return Fail("unexpected answer");
+  std::string message;
+  const AdbStatus read = ReadCounted(r, message, "answer cut short");
+  return read.ok() ? Fail(message) : read;
 }
 
 AdbStatus Request(Reader& r, std::string_view service,
@@ -142,31 +155,6 @@ AdbStatus Request(Reader& r, std::string_view service,
   if (!r.send(request)) return Fail("request not sent");
   if (whileWaiting) whileWaiting();
   return ReadStatus(r);
-}
-
-static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
-
-// RGBA bytes as our pixels (0xAARRGGBB), in blocks the compiler vectorises. out may be
-// the same memory as in or lie before it: each block is read whole before it is written.
-void RgbaToPixels(const std::uint8_t* in, std::uint32_t* out, std::size_t count,
-                  std::uint32_t opaque) {
-  constexpr std::size_t kBlock = 64;
-  // Whole blocks are converted, which vectorises best; the block starts as zeros, so a
-  // last, partial block converts only set values, and its tail is never written out.
-  std::uint32_t block[kBlock] = {};
-  for (std::size_t i = 0; i < count; i += kBlock) {
-    const std::size_t n = std::min(kBlock, count - i);
-    std::memcpy(block, in + 4 * i, 4 * n);
-    for (std::size_t k = 0; k < kBlock; ++k) {
-      const std::uint32_t v = block[k];
-      block[k] = (v & 0xFF00FF00u) | (v >> 16 & 0xFFu) | (v & 0xFFu) << 16 | opaque;
-    }
-    std::memcpy(out + i, block, 4 * n);
-  }
-}
-
-std::uint32_t Expand(std::uint32_t v, int bits) {
-  return bits == 5 ? (v << 3) | (v >> 2) : (v << 2) | (v >> 4);
 }
 
 }  // namespace
@@ -367,85 +355,6 @@ std::string HostRequest(std::string_view service) {
   return std::string(length) + std::string(service);
 }
 
-int ScreencapBytesPerPixel(std::uint32_t format) {
-  switch (format) {
-    case kScreencapRgba8888:
-    case kScreencapRgbx8888:
-      return 4;
-    case kScreencapRgb888:
-      return 3;
-    case kScreencapRgb565:
-      return 2;
-    default:
-      return 0;
-  }
-}
-
-DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size) {
-  DecodeResult r;
-  if (size < kRawHeader) {
-    r.error = "screenshot cut short";
-    return r;
-  }
-  const std::uint32_t w = Le32(data);
-  const std::uint32_t h = Le32(data + 4);
-  const std::uint32_t format = Le32(data + 8);
-  const int bpp = ScreencapBytesPerPixel(format);
-  if (bpp == 0) {
-    r.error = "unsupported pixel format " + std::to_string(format);
-    return r;
-  }
-  if (const char* problem = PictureSizeProblem(w, h)) {
-    r.error = problem;
-    return r;
-  }
-  const std::uint64_t bytes = std::uint64_t{w} * h * static_cast<std::uint64_t>(bpp);
-  std::size_t header = 0;
-  if (size == kRawHeader + bytes) {
-    header = kRawHeader;
-  } else if (size == kRawHeaderWithColourSpace + bytes) {
-    header = kRawHeaderWithColourSpace;
-  } else {
-    r.error = size < kRawHeader + bytes ? "screenshot cut short"
-                                        : "screenshot longer than its header says";
-    return r;
-  }
-  Picture& p = r.picture;
-  p.width = static_cast<int>(w);
-  p.height = static_cast<int>(h);
-  p.pixels.resize(std::size_t{w} * h);
-  const std::uint8_t* in = data + header;
-  // The common case of phones, a loop of its own: millions of pixels per shot.
-  if (format == kScreencapRgba8888 || format == kScreencapRgbx8888) {
-    RgbaToPixels(in, p.pixels.data(), p.pixels.size(),
-                 format == kScreencapRgbx8888 ? 0xFF000000u : 0);
-    r.ok = true;
-    return r;
-  }
-  for (std::uint32_t& out : p.pixels) {
-    std::uint32_t red = 0;
-    std::uint32_t green = 0;
-    std::uint32_t blue = 0;
-    std::uint32_t alpha = 0xFF;
-    if (bpp == 2) {
-      const std::uint32_t v =
-          static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8);
-      red = Expand(v >> 11, 5);
-      green = Expand((v >> 5) & 63, 6);
-      blue = Expand(v & 31, 5);
-    } else {
-      red = in[0];
-      green = in[1];
-      blue = in[2];
-      if (format == kScreencapRgba8888) alpha = in[3];
-    }
-    out = (alpha << 24) | (red << 16) | (green << 8) | blue;
-    in += bpp;
-  }
-  r.ok = true;
-  return r;
-}
-
 std::unique_ptr<Connection> AdbClient::connect(int timeoutMs) {
   return server_.host.empty() ? sockets_.connectLoopback(server_.port, timeoutMs)
                               : sockets_.connectHost(server_.host, server_.port, timeoutMs);
@@ -458,18 +367,13 @@ AdbStatus AdbClient::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs) 
   const std::uint64_t deadline =
       clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 1));
   std::unique_ptr<Connection> c = connect(std::min(timeoutMs, kConnectTimeoutMs));
-  if (!c) return {AdbOutcome::NoServer, "no adb server", false};
+  if (!c) return {AdbOutcome::NoServer, "no adb server"};
   Reader r(*c, clock_, deadline);
   AdbStatus status = Request(r, "host:devices-l");
   if (!status.ok()) return status;
-  std::uint8_t digits[4];
-  if (r.exact(digits, 4) < 4) return Fail("answer cut short");
-  const int length = HexLength(digits);
-  if (length < 0) return Fail("bad length in answer");
-  std::string text(static_cast<std::size_t>(length), '\0');
-  if (r.exact(reinterpret_cast<std::uint8_t*>(text.data()), text.size()) < text.size()) {
-    return Fail("device list cut short");
-  }
+  std::string text;
+  status = ReadCounted(r, text, "device list cut short");
+  if (!status.ok()) return status;
   // More bytes than announced: the length lied, so the list may be cut anywhere.
   std::uint8_t extra = 0;
   if (c->receive(&extra, 1, std::min(r.remainingMs(), kCloseWaitMs)) > 0) {
@@ -486,7 +390,7 @@ std::unique_ptr<Connection> AdbClient::openService(const PhoneEntry& phone,
   idleMs = std::max(idleMs, 1);
   std::unique_ptr<Connection> c = connect(std::min(idleMs, kConnectTimeoutMs));
   if (!c) {
-    status = {AdbOutcome::NoServer, "no adb server", false};
+    status = {AdbOutcome::NoServer, "no adb server"};
     return nullptr;
   }
   Reader r = Reader::Idle(*c, clock_, idleMs);
@@ -502,8 +406,11 @@ std::unique_ptr<Connection> AdbClient::openService(const PhoneEntry& phone,
 
 std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   const std::string key = TransportService(phone);
-  const auto known = featuresOf_.find(key);
-  if (known != featuresOf_.end()) return known->second;
+  {
+    const std::lock_guard<std::mutex> lock(cacheLock_);
+    const auto known = featuresOf_.find(key);
+    if (known != featuresOf_.end()) return known->second;
+  }
   std::unique_ptr<Connection> c =
       connect(std::min(std::max(idleMs, 1), kConnectTimeoutMs));
   if (!c) return {};
@@ -511,14 +418,11 @@ std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   const std::string service = phone.transportId.empty()
                                   ? "host-serial:" + phone.serial + ":features"
                                   : "host-transport-id:" + phone.transportId + ":features";
-  if (!Request(r, service).ok()) return {};
-  std::uint8_t digits[4];
-  if (r.exact(digits, 4) < 4) return {};
-  const int length = HexLength(digits);
-  if (length < 0) return {};
-  std::string list(static_cast<std::size_t>(length), '\0');
-  if (r.exact(reinterpret_cast<std::uint8_t*>(list.data()), list.size()) < list.size()) return {};
-  return featuresOf_[key] = list;
+  std::string list;
+  if (!Request(r, service).ok() || !ReadCounted(r, list, "").ok()) return {};
+  const std::lock_guard<std::mutex> lock(cacheLock_);
+  featuresOf_[key] = list;
+  return list;
 }
 
 namespace {
@@ -529,7 +433,6 @@ constexpr std::size_t kMostAtOnce = std::size_t{4} << 20;
 // Text a phone writes before its picture is a warning or an error, never this long.
 constexpr std::size_t kMaxLeadingText = 64 * 1024;
 constexpr std::size_t kMaxCommandText = 1 << 20;
-constexpr std::size_t kFramebufferHeaderMax = 56;
 constexpr std::size_t kMaxDisplays = 8;
 
 bool HasNul(const std::uint8_t* p, std::size_t n) { return std::find(p, p + n, 0) != p + n; }
@@ -620,19 +523,18 @@ TextEnd ReadLeadingText(Reader& r, std::string& text) {
 }
 
 // Reads into buffer until the stream ends, capacity bytes came (then one byte more
-// means the header lied) or no byte comes for the idle limit. Returns the error, or
-// empty.
-std::string ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
-                       const std::function<void(std::size_t)>& received) {
+// means the header lied) or no byte comes for the idle limit.
+AdbStatus ReceiveAll(Reader& r, std::uint8_t* buffer, std::size_t capacity, std::size_t& have,
+                     const std::function<void(std::size_t)>& received) {
   for (;;) {
     if (have == capacity) {
       std::uint8_t extra = 0;
       const std::ptrdiff_t k = r.some(&extra, 1);
-      if (k > 0) return "screenshot longer than its header says";
-      return k < 0 ? r.failure() : std::string();
+      if (k > 0) return Fail("screenshot longer than its header says");
+      return k < 0 ? r.failure() : Done();
     }
     const std::ptrdiff_t k = r.some(buffer + have, std::min(capacity - have, kMostAtOnce));
-    if (k == 0) return {};
+    if (k == 0) return Done();
     if (k < 0) return r.failure();
     have += static_cast<std::size_t>(k);
     received(have);
@@ -649,18 +551,18 @@ struct Attempt {
   bool severalDisplays = false;
 };
 
-Attempt Failed(Reader& r, std::string error) {
+Attempt Failed(const AdbStatus& status) {
   Attempt a;
-  a.result.error = std::move(error);
-  a.timedOut = r.timedOut();
+  a.result = NoPicture(status);
+  a.timedOut = status.timedOut;
   return a;
 }
 
 // Text and nothing after it: the phone's own reason.
 Attempt TextOnly(Reader& r, TextEnd end, const std::string& text) {
-  if (end == TextEnd::Broken) return Failed(r, r.timedOut() ? r.failure() : text);
+  if (end == TextEnd::Broken) return Failed(r.failure(text));
   const std::string reason = ReasonOfText(text);
-  return Failed(r, reason.empty() ? "no screenshot" : reason);
+  return Failed(Fail(reason.empty() ? "no screenshot" : reason));
 }
 
 // The raw picture, after any leading text. room, taken before the header came, becomes
@@ -671,8 +573,8 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
                 std::size_t& roomNeeded, bool stopAtDisplays) {
   Attempt a;
   DecodeResult& result = a.result;
-  std::uint8_t head[kRawHeader];
-  std::size_t got = r.exact(head, kRawHeader);
+  std::uint8_t head[kScreencapHeaderBytes];
+  std::size_t got = r.exact(head, kScreencapHeaderBytes);
   if (got > 0 && LooksLikeText(head, std::min<std::size_t>(got, 4))) {
     r.pushBack(head, got);
     const TextEnd end = ReadLeadingText(r, a.text);
@@ -681,74 +583,62 @@ Attempt ReadRaw(Reader& r, const TransferProgress& progress, std::vector<std::ui
       a.severalDisplays = true;
       return a;
     }
-    got = r.exact(head, kRawHeader);
+    got = r.exact(head, kScreencapHeaderBytes);
   }
   if (got == 0) {
-    if (r.timedOut()) return Failed(r, r.failure());
+    if (r.timedOut()) return Failed(r.failure());
     a.fallBack = true;
     result.error = "no raw screenshot";
     return a;
   }
-  if (got < kRawHeader) return Failed(r, r.timedOut() ? r.failure() : "screenshot cut short");
-  const std::uint32_t w = Le32(head);
-  const std::uint32_t h = Le32(head + 4);
-  const std::uint32_t format = Le32(head + 8);
-  const int bpp = ScreencapBytesPerPixel(format);
-  if (bpp == 0) {
+  if (got < kScreencapHeaderBytes) {
+    return Failed(r.failure("screenshot cut short"));
+  }
+  const RawHeader header = ParseRawHeader(RawKind::Screencap, head, got);
+  if (header.unsupported) {
     a.fallBack = true;
-    result.error = "unsupported pixel format " + std::to_string(format);
+    result.error = header.error;
     return a;
   }
-  // Before anything is allocated: a header can claim any size. Within the budget the
-  // picture's room is taken at once, so the bytes land where they stay.
-  if (const char* problem = PictureSizeProblem(w, h)) return Failed(r, problem);
-  const std::size_t count = std::size_t{w} * h;
-  const std::size_t bytes = count * static_cast<std::size_t>(bpp);
-  const std::uint64_t announced = kRawHeader + std::uint64_t{bytes};
+  if (!header.ok()) return Failed(Fail(header.error));
+  // Within the budget the picture's room is taken at once, so the bytes land where they
+  // stay.
+  const std::size_t bytes = header.rowBytes();
+  const std::uint64_t announced = kScreencapHeaderBytes + std::uint64_t{bytes};
   const auto received = [&](std::size_t have) {
-    if (progress) progress(std::min<std::uint64_t>(kRawHeader + have, announced), announced);
+    if (progress) {
+      progress(std::min<std::uint64_t>(kScreencapHeaderBytes + have, announced), announced);
+    }
   };
   received(0);
   std::size_t have = 0;
-  if (bpp != 4) {
-    std::vector<std::uint8_t> data(kRawHeader + bytes + kSpace);
-    std::copy(head, head + kRawHeader, data.begin());
-    const std::string error = ReceiveAll(r, data.data() + kRawHeader, bytes + kSpace, have, received);
-    if (!error.empty()) return Failed(r, error);
-    a.result = DecodeRawScreencap(data.data(), kRawHeader + have);
+  if (header.bytesPerPixel != 4) {
+    std::vector<std::uint8_t> data(bytes + kColourSpaceBytes);
+    const AdbStatus rows = ReceiveAll(r, data.data(), data.size(), have, received);
+    if (!rows.ok()) return Failed(rows);
+    a.result = DecodeRawRows(header, data.data(), have);
     return a;
   }
   // Four bytes a pixel, the common case: the rows arrive straight in the picture's
   // pixels and are turned into ours in place.
-  Picture& p = result.picture;
-  roomNeeded = count + kSpace / 4;
-  p.pixels = std::move(room);
-  p.pixels.resize(roomNeeded);
-  const std::string error = ReceiveAll(r, reinterpret_cast<std::uint8_t*>(p.pixels.data()),
-                                       (count + kSpace / 4) * 4, have, received);
-  if (!error.empty()) return Failed(r, error);
-  if (have != bytes && have != bytes + kSpace) {
-    return Failed(r, have < bytes ? "screenshot cut short" : "screenshot longer than its header says");
-  }
-  const std::size_t skip = (have - bytes) / 4;
-  RgbaToPixels(reinterpret_cast<const std::uint8_t*>(p.pixels.data() + skip), p.pixels.data(),
-               count, format == kScreencapRgbx8888 ? 0xFF000000u : 0);
-  p.pixels.resize(count);
-  p.width = static_cast<int>(w);
-  p.height = static_cast<int>(h);
-  result.ok = true;
+  roomNeeded = RawRoomWords(header);
+  room.resize(roomNeeded);
+  const AdbStatus rows =
+      ReceiveAll(r, reinterpret_cast<std::uint8_t*>(room.data()), roomNeeded * 4, have, received);
+  if (!rows.ok()) return Failed(rows);
+  a.result = DecodeRawRowsInPlace(header, std::move(room), have);
   return a;
 }
 
-// Everything until the stream ends, at most limit bytes; the error, or empty.
-std::string ReadToEnd(Reader& r, std::vector<std::uint8_t>& data, std::size_t limit) {
+// Everything until the stream ends, at most limit bytes.
+AdbStatus ReadToEnd(Reader& r, std::vector<std::uint8_t>& data, std::size_t limit) {
   for (;;) {
-    if (data.size() > limit) return "screenshot too large";
+    if (data.size() > limit) return Fail("screenshot too large");
     const std::size_t have = data.size();
     data.resize(have + kChunk);
     const std::ptrdiff_t k = r.some(data.data() + have, kChunk);
     data.resize(have + static_cast<std::size_t>(std::max<std::ptrdiff_t>(k, 0)));
-    if (k == 0) return {};
+    if (k == 0) return Done();
     if (k < 0) return r.failure();
   }
 }
@@ -772,91 +662,14 @@ DecodeResult DecodePngAfterText(const std::uint8_t* data, std::size_t size) {
 
 Attempt ReadPng(Reader& r) {
   std::vector<std::uint8_t> data;
-  const std::string error = ReadToEnd(r, data, kMaxPngBytes);
-  if (!error.empty()) return Failed(r, error);
+  const AdbStatus read = ReadToEnd(r, data, kMaxPngBytes);
+  if (!read.ok()) return Failed(read);
   Attempt a;
   a.result = DecodePngAfterText(data.data(), data.size());
   return a;
 }
 
-std::uint32_t Channel(std::uint32_t v, std::uint32_t offset, std::uint32_t length,
-                      std::uint32_t absent) {
-  if (length == 0) return absent;
-  const std::uint32_t most = (1u << length) - 1;
-  return ((v >> offset) & most) * 255 / most;
-}
-
 }  // namespace
-
-DecodeResult DecodeFramebuffer(const std::uint8_t* data, std::size_t size) {
-  DecodeResult r;
-  if (size < 16) {
-    r.error = size == 0 ? "no screenshot" : "screenshot cut short";
-    return r;
-  }
-  const std::uint32_t version = Le32(data);
-  // Offsets and lengths in bits of red, blue, green and alpha, as the header orders them.
-  std::uint32_t bits[8] = {11, 5, 0, 5, 5, 6, 0, 0};
-  std::uint32_t bpp = 16;
-  std::uint32_t length = 0, w = 0, h = 0;
-  std::size_t header = 0;
-  if (version == 16) {
-    // The first format: RGB 565 without the fields.
-    length = Le32(data + 4);
-    w = Le32(data + 8);
-    h = Le32(data + 12);
-    header = 16;
-  } else if (version == 1 || version == 2) {
-    const std::size_t first = version == 1 ? 8 : 12;  // version 2 adds the colour space
-    header = first + 12 + 32;
-    if (size < header) {
-      r.error = "screenshot cut short";
-      return r;
-    }
-    bpp = Le32(data + 4);
-    length = Le32(data + first);
-    w = Le32(data + first + 4);
-    h = Le32(data + first + 8);
-    for (int k = 0; k < 8; ++k) bits[k] = Le32(data + first + 12 + 4 * k);
-  } else {
-    r.error = "unsupported framebuffer version " + std::to_string(version);
-    return r;
-  }
-  if (bpp != 16 && bpp != 24 && bpp != 32) {
-    r.error = "unsupported pixel format of " + std::to_string(bpp) + " bits";
-    return r;
-  }
-  for (int k = 0; k < 8; k += 2) {
-    if (bits[k + 1] > 8 || bits[k] + bits[k + 1] > bpp) {
-      r.error = "unsupported pixel format";
-      return r;
-    }
-  }
-  if (const char* problem = PictureSizeProblem(w, h)) {
-    r.error = problem;
-    return r;
-  }
-  const std::size_t bytesPerPixel = bpp / 8;
-  const std::uint64_t bytes = std::uint64_t{w} * h * bytesPerPixel;
-  if (length != bytes || size != header + bytes) {
-    r.error = size < header + bytes ? "screenshot cut short" : "screenshot longer than its header says";
-    return r;
-  }
-  Picture& p = r.picture;
-  p.width = static_cast<int>(w);
-  p.height = static_cast<int>(h);
-  p.pixels.resize(std::size_t{w} * h);
-  const std::uint8_t* in = data + header;
-  for (std::uint32_t& out : p.pixels) {
-    std::uint32_t v = 0;
-    for (std::size_t b = 0; b < bytesPerPixel; ++b) v |= std::uint32_t{in[b]} << (8 * b);
-    in += bytesPerPixel;
-    out = Channel(v, bits[6], bits[7], 255) << 24 | Channel(v, bits[0], bits[1], 0) << 16 |
-          Channel(v, bits[4], bits[5], 0) << 8 | Channel(v, bits[2], bits[3], 0);
-  }
-  r.ok = true;
-  return r;
-}
 
 std::vector<std::string> ParseDisplayIds(std::string_view text) {
   std::vector<std::string> ids;
@@ -880,24 +693,20 @@ std::vector<std::string> ParseDisplayIds(std::string_view text) {
 // A command's output: standard output and error apart with shell_v2, else mixed in out.
 struct AdbClient::Command {
   std::string out, err;
-  int status = -1;      // exit status when shell_v2 tells it
-  std::string failure;  // the command could not be run or read
+  int exitStatus = -1;  // when shell_v2 tells it
+  AdbStatus status;     // failed: the command could not be run or read
 };
 
 AdbClient::Command AdbClient::run(const PhoneEntry& phone, const std::string& command,
                                   bool shellV2, int idleMs, std::size_t limit) {
   Command result;
-  AdbStatus status;
   std::unique_ptr<Connection> c =
-      openService(phone, (shellV2 ? "shell,v2,raw:" : "exec:") + command, idleMs, status);
-  if (!c) {
-    result.failure = status.message;
-    return result;
-  }
+      openService(phone, (shellV2 ? "shell,v2,raw:" : "exec:") + command, idleMs, result.status);
+  if (!c) return result;
   Reader r = Reader::Idle(*c, clock_, idleMs);
   if (!shellV2) {
     std::vector<std::uint8_t> data;
-    result.failure = ReadToEnd(r, data, limit);
+    result.status = ReadToEnd(r, data, limit);
     result.out.assign(data.begin(), data.end());
     return result;
   }
@@ -908,22 +717,22 @@ AdbClient::Command AdbClient::run(const PhoneEntry& phone, const std::string& co
     const std::size_t got = r.exact(head, 5);
     if (got == 0 && !r.timedOut()) return result;
     if (got < 5) {
-      result.failure = r.timedOut() ? r.failure() : "output cut short";
+      result.status = r.failure("output cut short");
       return result;
     }
     const std::uint32_t length = Le32(head + 1);
     if (length > limit || result.out.size() + result.err.size() + length > limit) {
-      result.failure = "output too long";
+      result.status = Fail("output too long");
       return result;
     }
     std::string data(length, '\0');
     if (r.exact(reinterpret_cast<std::uint8_t*>(data.data()), length) < length) {
-      result.failure = r.timedOut() ? r.failure() : "output cut short";
+      result.status = r.failure("output cut short");
       return result;
     }
     if (head[0] == 1) result.out += data;
     if (head[0] == 2) result.err += data;
-    if (head[0] == 3 && length >= 1) result.status = static_cast<unsigned char>(data[0]);
+    if (head[0] == 3 && length >= 1) result.exitStatus = static_cast<unsigned char>(data[0]);
   }
 }
 
@@ -934,18 +743,23 @@ DisplayShot AdbClient::shotOfDisplay(const PhoneEntry& phone, const std::string&
   if (shellV2) {
     for (const bool png : {false, true}) {
       const Command c = run(phone, png ? command + " -p" : command, true, idleMs, kMaxPngBytes);
-      if (!c.failure.empty()) {
-        shot.result.error = c.failure;
-      } else if (c.status > 0) {
+      if (!c.status.ok()) {
+        shot.result = NoPicture(c.status);
+      } else if (c.exitStatus > 0) {
         const std::string reason = ReasonOfText(c.err);
         shot.result.error =
-            reason.empty() ? "screencap ended with status " + std::to_string(c.status) : reason;
+            reason.empty() ? "screencap ended with status " + std::to_string(c.exitStatus) : reason;
       } else {
         const auto* data = reinterpret_cast<const std::uint8_t*>(c.out.data());
-        shot.result = png ? DecodePngAfterText(data, c.out.size())
-                          : DecodeRawScreencap(data, c.out.size());
+        if (png) {
+          shot.result = DecodePngAfterText(data, c.out.size());
+          break;
+        }
+        const RawHeader header = ParseRawHeader(RawKind::Screencap, data, c.out.size());
         // Only a format we do not convert is a reason for the PNG.
-        if (!png && !shot.result.ok && shot.result.error.rfind("unsupported", 0) == 0) continue;
+        if (header.unsupported) continue;
+        const std::size_t at = std::min(header.headerBytes, c.out.size());
+        shot.result = DecodeRawRows(header, data + at, c.out.size() - at);
       }
       break;
     }
@@ -960,47 +774,36 @@ DisplayShot AdbClient::shotOfDisplay(const PhoneEntry& phone, const std::string&
     shot.result = std::move(a.result);
     if (!a.fallBack) return shot;
   } else if (!status.serviceRefused) {
-    shot.result.error = status.message;
+    shot.result = NoPicture(status);
     return shot;
   }
   if (std::unique_ptr<Connection> c = openService(phone, "exec:" + command + " -p", idleMs, status)) {
     Reader r = Reader::Idle(*c, clock_, idleMs);
     shot.result = ReadPng(r).result;
   } else {
-    shot.result.error = status.message;
+    shot.result = NoPicture(status);
   }
   return shot;
 }
 
 DecodeResult AdbClient::oldPhoneShot(const PhoneEntry& phone, int idleMs) {
   AdbStatus status;
-  DecodeResult result;
   if (std::unique_ptr<Connection> c = openService(phone, "framebuffer:", idleMs, status)) {
     Reader r = Reader::Idle(*c, clock_, idleMs);
     std::vector<std::uint8_t> data;
-    const std::string error = ReadToEnd(r, data, kMaxPngBytes + kFramebufferHeaderMax);
-    if (!error.empty()) {
-      result.error = error;
-      return result;
-    }
+    const AdbStatus read = ReadToEnd(r, data, kMaxPngBytes + kFramebufferHeaderMax);
+    if (!read.ok()) return NoPicture(read);
     // A phone without a framebuffer device closes at once: its shell may still help.
     if (!data.empty()) return DecodeFramebuffer(data.data(), data.size());
   } else if (!status.serviceRefused) {
-    result.error = status.message;
-    return result;
+    return NoPicture(status);
   }
   std::unique_ptr<Connection> c = openService(phone, "shell:screencap -p", idleMs, status);
-  if (!c) {
-    result.error = status.message;
-    return result;
-  }
+  if (!c) return NoPicture(status);
   Reader r = Reader::Idle(*c, clock_, idleMs);
   std::vector<std::uint8_t> data;
-  const std::string error = ReadToEnd(r, data, kMaxPngBytes);
-  if (!error.empty()) {
-    result.error = error;
-    return result;
-  }
+  const AdbStatus read = ReadToEnd(r, data, kMaxPngBytes);
+  if (!read.ok()) return NoPicture(read);
   // Before Android 7 the shell's terminal turns every LF into CR LF: turned back, the PNG
   // is whole again.
   std::size_t out = 0;
@@ -1017,25 +820,34 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
   AdbStatus status;
   std::vector<std::uint32_t> room;
   const auto takeRoom = [&] {
-    const auto known = roomOf_.find(key);
-    if (known != roomOf_.end()) room.assign(known->second, 0);
+    std::size_t known = 0;
+    {
+      const std::lock_guard<std::mutex> lock(cacheLock_);
+      const auto it = roomOf_.find(key);
+      if (it != roomOf_.end()) known = it->second;
+    }
+    // Touched outside the lock: ten megabytes take a while.
+    room.assign(known, 0);
   };
   const auto single = [](DecodeResult r) { return std::vector<DisplayShot>{{0, std::move(r)}}; };
   Attempt raw;
   bool rawTried = false;
   for (bool stopAtDisplays : {true, false}) {
     std::unique_ptr<Connection> c = openService(phone, "exec:screencap", idleMs, status, takeRoom);
-    if (!c && !stopAtDisplays) return single(DecodeResult{false, status.message, {}});
+    if (!c && !stopAtDisplays) return single(NoPicture(status));
     if (!c) break;
     rawTried = true;
     Reader r = Reader::Idle(*c, clock_, idleMs);
     std::size_t roomNeeded = 0;
     raw = ReadRaw(r, progress, room, roomNeeded, stopAtDisplays);
     // Only a picture that came whole says what the next one needs; a header can lie.
-    if (raw.result.ok && roomNeeded > 0) {
-      roomOf_[key] = roomNeeded;
-    } else if (raw.result.ok) {
-      roomOf_.erase(key);
+    if (raw.result.ok) {
+      const std::lock_guard<std::mutex> lock(cacheLock_);
+      if (roomNeeded > 0) {
+        roomOf_[key] = roomNeeded;
+      } else {
+        roomOf_.erase(key);
+      }
     }
     if (!raw.severalDisplays) break;
     c.reset();
@@ -1060,7 +872,7 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     const bool tryPng = raw.fallBack || (raw.timedOut && IsNetworkSerial(phone.serial));
     if (!tryPng) return single(std::move(raw.result));
   } else if (!status.serviceRefused) {
-    return single(DecodeResult{false, status.message, {}});
+    return single(NoPicture(status));
   }
   std::unique_ptr<Connection> c = openService(phone, "exec:screencap -p", idleMs, status);
   if (c) {
@@ -1070,7 +882,7 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     if (!png.result.ok && raw.timedOut) return single(std::move(raw.result));
     return single(std::move(png.result));
   }
-  if (!status.serviceRefused) return single(DecodeResult{false, status.message, {}});
+  if (!status.serviceRefused) return single(NoPicture(status));
   // No exec: at all: a phone before Android 5.
   return single(oldPhoneShot(phone, idleMs));
 }

@@ -8,12 +8,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "imaging/codec.h"
+#include "imaging/raw_picture.h"
 #include "platform/ports.h"
 #include "platform/socket.h"
 
@@ -83,34 +85,16 @@ enum class AdbOutcome {
   Failed,    // FAIL, a broken answer, a closed connection or a timeout
 };
 
+// How a request or a transfer ended: the one shape every step of the client reports a
+// failure in, up to the picture's result, which takes its message as the reason.
 struct AdbStatus {
   AdbOutcome outcome = AdbOutcome::Failed;
   std::string message;  // the server's FAIL text, or what went wrong
   // The phone was reached but refused the service itself (not the transport).
   bool serviceRefused = false;
+  bool timedOut = false;  // no byte came for the idle limit
   bool ok() const { return outcome == AdbOutcome::Ok; }
 };
-
-// Pixel formats of the raw screenshot.
-enum ScreencapFormat : std::uint32_t {
-  kScreencapRgba8888 = 1,
-  kScreencapRgbx8888 = 2,
-  kScreencapRgb888 = 3,
-  kScreencapRgb565 = 4,
-};
-
-// Bytes per pixel of a raw format, 0 for one we cannot convert.
-int ScreencapBytesPerPixel(std::uint32_t format);
-
-// The whole raw answer of exec:screencap: width, height, format (little-endian 32 bits),
-// on newer phones a colour space too, then the rows. The header's size is told by the
-// length that follows it; any other length is refused.
-DecodeResult DecodeRawScreencap(const std::uint8_t* data, std::size_t size);
-
-// The answer of framebuffer:, the service of phones before Android 5: a header of
-// version 1 or 2 (with the colour space) giving bits per pixel, size, width, height and
-// each channel's offset and length, or the first kind (16) of RGB 565, then the rows.
-DecodeResult DecodeFramebuffer(const std::uint8_t* data, std::size_t size);
 
 // The display ids of `dumpsys SurfaceFlinger --display-id`, in its order: the number
 // after "Display " at the start of a line.
@@ -119,6 +103,7 @@ std::vector<std::string> ParseDisplayIds(std::string_view text);
 // Bytes received and announced so far of the picture being read.
 using TransferProgress = std::function<void(std::uint64_t received, std::uint64_t announced)>;
 
+// Safe to use from several threads at once, each with its own phone.
 class AdbClient {
  public:
   AdbClient(SocketPort& sockets, Clock& clock, AdbServerAddress server)
@@ -157,6 +142,9 @@ class AdbClient {
   SocketPort& sockets_;
   Clock& clock_;
   AdbServerAddress server_;
+  // Phones are taken side by side, each on its own thread: the caches below are shared,
+  // so the lock is held around each map access, never across a transfer.
+  std::mutex cacheLock_;
   // The room (in pixels) each phone's last raw shot needed: the next one's is taken and
   // touched while the phone makes its picture, not after the header has come. Phones
   // whose pictures are not four bytes a pixel have none.

@@ -66,18 +66,25 @@ bool PhoneLink::available() {
 bool PhoneLink::adbThere() { return serverReached_ || !findAdb().empty(); }
 
 AdbStatus PhoneLink::listPhones(std::vector<PhoneEntry>& phones, int timeoutMs, int killMs) {
+  const bool triedBefore = startTried_;
   AdbStatus status = client_.listPhones(phones, timeoutMs);
   serverReached_ = status.outcome != AdbOutcome::NoServer;
   // Only a server on this machine is ours to start; one elsewhere is the lab's.
-  if (serverReached_ || startTried_ || !IsLocalAdbServer(client_.server())) return status;
-  const std::u16string adb = findAdb();
-  if (adb.empty()) return status;
-  startTried_ = true;
-  // start-server returns once the server listens, so one run is enough. The server is
-  // left running when the run ends; only a client still running at its limit is ended.
-  if (std::unique_ptr<ToolRun> run =
-          runner_.startDetached(adb, AdbStartServerParameters(client_.server().port))) {
-    if (!run->waitEnd(killMs)) run->kill();
+  if (serverReached_ || triedBefore || !IsLocalAdbServer(client_.server())) return status;
+  {
+    const std::lock_guard<std::mutex> lock(startLock_);
+    // Another thread's start, made while this listing failed, may have helped.
+    if (!startTried_) {
+      const std::u16string adb = findAdb();
+      if (adb.empty()) return status;
+      startTried_ = true;
+      // start-server returns once the server listens, so one run is enough. The server is
+      // left running when the run ends; only a client still running at its limit is ended.
+      if (std::unique_ptr<ToolRun> run =
+              runner_.startDetached(adb, AdbStartServerParameters(client_.server().port))) {
+        if (!run->waitEnd(killMs)) run->kill();
+      }
+    }
   }
   status = client_.listPhones(phones, timeoutMs);
   serverReached_ = status.outcome != AdbOutcome::NoServer;

@@ -2,7 +2,9 @@
 // adb.exe when a local one does not answer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,7 +54,7 @@ class PhoneLink {
   // host:devices-l. When no local server answers, adb.exe -P PORT start-server is run
   // once per program run (bounded by killMs; the server it launches stays when the run
   // ends) and the listing tried again. A server elsewhere is never started. NoServer: no
-  // phones at all.
+  // phones at all. Safe from several threads at once.
   AdbStatus listPhones(std::vector<PhoneEntry>& phones, int timeoutMs, int killMs);
   // adb is there: the last listing reached a server, or adb.exe can be found.
   bool adbThere();
@@ -65,8 +67,11 @@ class PhoneLink {
   ToolRunner& runner_;
   FileSystem& files_;
   std::vector<std::u16string> candidates_;
-  bool startTried_ = false;
-  bool serverReached_ = false;
+  // Listings may come from several threads; one of them starts the server, the others
+  // wait for that start rather than making their own.
+  std::mutex startLock_;
+  std::atomic<bool> startTried_{false};
+  std::atomic<bool> serverReached_{false};
 };
 
 }  // namespace snapdeck

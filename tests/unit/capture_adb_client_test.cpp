@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "capture/adb_client.h"
 #include "capture/phone_link.h"
 #include "imaging/draw.h"
@@ -431,6 +433,50 @@ TEST(AdbClient, PhonesSharingASerialAreAddressedByTransport) {
   // By serial the server cannot choose; without a transport id the serial is all we have.
   EXPECT_EQ(rig.shot("0123456789ABCDEF").error, "more than one device with serial 0123456789ABCDEF");
   EXPECT_EQ(TransportService({"R58M", "device", "", ""}), "host:transport:R58M");
+}
+
+// Phones are taken side by side through one client, each on its own thread: a phone's
+// kept room and features are its own, whatever the other thread does meanwhile.
+TEST(AdbClient, TwoPhonesOnTwoThreadsAtOnce) {
+  const Picture small = TwoColours(30, 20, MakeRgb(1, 2, 3), MakeRgb(4, 5, 6));
+  const Picture large = TwoColours(20, 50, MakeRgb(7, 8, 9), MakeRgb(10, 11, 12));
+  AdbRig rig;
+  rig.server.chunk = 100;  // many reads each, so the threads interleave
+  rig.phone("A").services["exec:screencap"] = RawOfPicture(small);
+  // A foldable: its features are asked and kept while the other phone's room is.
+  FakeAdbServer::Phone& fold = rig.phone("B");
+  fold.features = "shell_v2";
+  fold.services["exec:screencap"] = "Multiple displays were found\n" + RawOfPicture(small);
+  fold.services["shell,v2,raw:dumpsys SurfaceFlinger --display-id"] =
+      ShellV2("Display 1 (HWC display 0)\nDisplay 2 (HWC display 1)\n", "", 0);
+  fold.services["shell,v2,raw:screencap -d 1"] = ShellV2(RawOfPicture(large), "", 0);
+  fold.services["shell,v2,raw:screencap -d 2"] = ShellV2(RawOfPicture(small), "", 0);
+  ASSERT_TRUE(rig.list().ok());
+  ASSERT_EQ(rig.phones.size(), 2u);
+
+  constexpr int kRounds = 20;
+  std::vector<std::vector<DisplayShot>> got[2];
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&, t] {
+      for (int k = 0; k < kRounds; ++k) {
+        got[t].push_back(rig.client.screenshots(rig.phones[t], 5000, nullptr));
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int k = 0; k < kRounds; ++k) {
+    ASSERT_EQ(got[0][k].size(), 1u);
+    ASSERT_TRUE(got[0][k][0].result.ok) << got[0][k][0].result.error;
+    EXPECT_EQ(got[0][k][0].result.picture.pixels, small.pixels);
+    ASSERT_EQ(got[1][k].size(), 2u);
+    ASSERT_TRUE(got[1][k][0].result.ok) << got[1][k][0].result.error;
+    EXPECT_EQ(got[1][k][0].result.picture.pixels, large.pixels);
+    EXPECT_EQ(got[1][k][1].result.picture.pixels, small.pixels);
+  }
+  EXPECT_EQ(std::count(rig.server.requests.begin(), rig.server.requests.end(),
+                       "host-transport-id:2:features"),
+            1);
 }
 
 // A transfer fails when no byte comes for the idle limit, however long it runs while

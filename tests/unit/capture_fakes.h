@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -347,13 +348,17 @@ class FakeAdbServer : public SocketPort {
   explicit FakeAdbServer(FakeClock& clock) : clock_(clock) {}
 
   std::unique_ptr<Connection> connectLoopback(std::uint16_t port, int) override {
+    const std::lock_guard<std::mutex> lock(lock_);
     ports.push_back(port);
     if (!listening) return nullptr;
     return std::make_unique<Conn>(*this);
   }
   std::unique_ptr<Connection> connectHost(const std::string& host, std::uint16_t port,
                                           int timeoutMs) override {
-    hosts.push_back(host);
+    {
+      const std::lock_guard<std::mutex> lock(lock_);
+      hosts.push_back(host);
+    }
     return connectLoopback(port, timeoutMs);
   }
 
@@ -403,6 +408,8 @@ class FakeAdbServer : public SocketPort {
         if (in_.size() < 4 + length) break;
         const std::string service = in_.substr(4, length);
         in_.erase(0, 4 + length);
+        // Clients on several threads may ask at once.
+        const std::lock_guard<std::mutex> lock(s_.lock_);
         s_.requests.push_back(service);
         s_.requestTimes.push_back(s_.clock_.now);
         answer(service);
@@ -469,6 +476,7 @@ class FakeAdbServer : public SocketPort {
   };
 
   FakeClock& clock_;
+  std::mutex lock_;
 };
 
 // Raw screenshot bytes: the header (with the colour space when asked) and the pixels.
