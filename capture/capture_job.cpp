@@ -324,6 +324,8 @@ Prepared PrepareShot(const AppSettings& s, FileSystem& files, DecodeResult decod
   return out;
 }
 
+void FitPreview(const CaptureContext& ctx, Picture& preview);
+
 // Puts a device's prepared picture before the user, on the window's thread: the
 // clipboard (for a phone only when it is the shot's one device: the composed picture
 // replaces it at once otherwise), the caption or the failure, the failure's sound.
@@ -366,7 +368,17 @@ void PresentShot(CaptureContext& ctx, Device& device, Prepared p, bool alone,
     }
     out.shot = std::move(p.work);
   }
-  if (const Picture* status = ctx.pictures.find(kPicStatus)) out.preview = *status;
+  if (Picture* status = ctx.pictures.find(kPicStatus)) {
+    if (out.phone) {
+      out.preview = std::move(*status);
+      ctx.pictures.release(kPicStatus);
+    } else {
+      out.preview = *status;
+    }
+  }
+  // Beside others, no preview needs more than the window can show of all: sixteen
+  // phones' full-size previews would hold more memory than their shots.
+  if (!alone) FitPreview(ctx, out.preview);
   // The handhelds keep their numbered pictures.
   if (!out.phone && out.slot >= 1 && out.slot <= kMaxDevices) {
     if (out.shot.empty()) {
