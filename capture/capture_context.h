@@ -2,6 +2,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "capture/capture_host.h"
@@ -30,6 +32,9 @@ struct CaptureSession {
   std::array<bool, kMaxDevices + 1> recordRefused{};
   // Detection and passwords succeeded; later jobs reuse the device list until a shot fails.
   bool deviceSessionReady = false;
+  // The memory each phone's pictures took to prepare in its last shot, by serial: what it
+  // is expected to take in the next, beside the others.
+  std::map<std::string, std::uint64_t> phoneCost;
   // Size of the last picture read from a device; sizes the failure pictures.
   int capWidth = 0;
   int capHeight = 0;

@@ -454,6 +454,7 @@ struct PhoneRun {
   std::vector<Device> displays;
   std::vector<Prepared> prepared;       // one for each of displays, once prepared
   std::vector<std::u16string> leftOut;  // displays beyond the shot's room
+  std::uint64_t cost = 0;               // what its pictures take to prepare
 };
 
 // One display of a phone as a device of the shot; two phones sharing a serial (cheap
@@ -529,10 +530,12 @@ void FetchPhone(PhoneStage& stage, PhoneRun& run, std::size_t k) {
   CaptureContext& ctx = stage.ctx;
   const AppSettings& s = ctx.settings;
   const bool parallel = ctx.workers != nullptr;
-  // Room for a large phone's picture before it is asked for, so no more pictures come
-  // than the budget allows. Only a phone that holds nothing waits, so none waits for
-  // another that waits.
-  const std::uint64_t expected = PreparingCost(1080, 2400);
+  // Room for the phone's pictures before they are asked for (as in its last shot, or a
+  // large phone's), so no more come than the budget allows. Only a phone that holds
+  // nothing waits, so none waits for another that waits.
+  const auto known = ctx.session.phoneCost.find(run.phone.serial);
+  const std::uint64_t expected =
+      known != ctx.session.phoneCost.end() ? known->second : PreparingCost(1080, 2400);
   if (parallel) stage.budget.take(expected);
   auto hold = std::make_shared<PhoneHold>(stage, parallel ? expected : 0);
   std::vector<DisplayShot> shots;
@@ -546,6 +549,7 @@ void FetchPhone(PhoneStage& stage, PhoneRun& run, std::size_t k) {
   for (const DisplayShot& shot : shots) {
     if (shot.result.ok) cost += PreparingCost(shot.result.picture.width, shot.result.picture.height);
   }
+  run.cost = cost;
   if (parallel && cost > hold->held) {
     stage.budget.takeNow(cost - hold->held);
     hold->held = cost;
@@ -696,6 +700,9 @@ void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobSta
     // The window goes on painting while the bytes come.
     ctx.host.runBeside([&] { FetchPhones(stage, runs); });
     ctx.host.drawProgress(100);
+    for (const PhoneRun& run : runs) {
+      if (run.cost > 0) session.phoneCost[run.phone.serial] = run.cost;
+    }
   }
   int count = handhelds;
   for (const PhoneRun& run : runs) count += static_cast<int>(run.displays.size());
