@@ -54,6 +54,12 @@ void MainWindowCaptureHost::drawProgress(double value) {
   });
   if (queued) return;
   g_besideDrawQueued = false;
+  // A thread of the work's own, with no window thread waiting for its reports (work run
+  // in place): only the window's thread may paint.
+  if (HWND status = MainControl(id::kStatusPicture);
+      status != nullptr && GetWindowThreadProcessId(status, nullptr) != GetCurrentThreadId()) {
+    return;
+  }
   DrawMainProgress(value);
 }
 
