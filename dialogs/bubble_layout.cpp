@@ -31,7 +31,7 @@ MessageBubbleLayout Grown(int d) {
 }  // namespace
 
 MessageBubbleLayout MessageBubbleGeometry(const std::function<int(int width)>& textHeight,
-                                          int largest, int edge, int scrollBar) {
+                                          int largest, int edge) {
   MessageBubbleLayout small;
   small.caption = {24, 30, 112, 20};
   small.text = {20, 60, 120, 40};

@@ -23,8 +23,8 @@ struct MessageBubbleLayout {
 
 // textHeight(width): the height the text takes wrapped at width pixels. largest: the
 // largest disc the screen holds. edge: what the grown box's border and margins take on
-// each side; scrollBar: the width of its scroll bar.
+// each side.
 MessageBubbleLayout MessageBubbleGeometry(const std::function<int(int width)>& textHeight,
-                                          int largest, int edge, int scrollBar);
+                                          int largest, int edge);
 
 }  // namespace snapdeck

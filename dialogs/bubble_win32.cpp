@@ -118,7 +118,7 @@ MessageBubbleLayout MessageLayoutFor(const std::u16string& text) {
   };
   // Room left around the disc, so it never touches the screen's edges.
   const int largest = std::min(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) - 40;
-  return MessageBubbleGeometry(height, largest, kBoxEdge, GetSystemMetrics(SM_CXVSCROLL));
+  return MessageBubbleGeometry(height, largest, kBoxEdge);
 }
 
 }  // namespace
