@@ -12,8 +12,8 @@
 #include "platform/posix/clock_posix.h"
 #include "platform/posix/filesystem_posix.h"
 #include "platform/posix/runner_posix.h"
+#include "tests/support/capture_fakes.h"
 #include "tests/support/pictures.h"
-#include "tests/unit/capture_fakes.h"
 
 namespace snapdeck {
 namespace {

@@ -9,7 +9,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "resources/ids.h"
-#include "tests/unit/capture_fakes.h"
+#include "tests/support/capture_fakes.h"
 
 namespace snapdeck {
 namespace {

@@ -2,9 +2,9 @@
 
 #include "capture/command_lines.h"
 #include "capture/tool_check.h"
-#include "capture_fakes.h"
 #include "platform/posix/runner_posix.h"
 #include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
 
 namespace snapdeck {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/detection.h"
-#include "capture_fakes.h"
+#include "tests/support/capture_fakes.h"
 
 namespace snapdeck {
 namespace {

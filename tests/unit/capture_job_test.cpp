@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "capture_fakes.h"
 #include "imaging/codec.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {

@@ -2,10 +2,10 @@
 
 #include "capture/capture_job.h"
 #include "capture/detection.h"
-#include "capture_fakes.h"
 #include "imaging/draw.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck::testing {
