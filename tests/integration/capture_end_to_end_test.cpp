@@ -7,12 +7,12 @@
 #include <iterator>
 
 #include "capture/capture_job.h"
-#include "devicesim_folder.h"
 #include "imaging/codec.h"
 #include "platform/posix/clock_posix.h"
 #include "platform/posix/filesystem_posix.h"
 #include "platform/posix/runner_posix.h"
 #include "tests/support/capture_fakes.h"
+#include "tests/support/devicesim_folder.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck {
