@@ -31,9 +31,7 @@ inline void PrepareShell() {
   shell.info.mainRunning = true;
 }
 
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  return testing::WaitUntil(done, timeoutMs);
-}
+using testing::WaitUntil;
 
 // The visible top-level window with that title, or nullptr after the timeout.
 inline HWND WaitForWindow(const wchar_t* title, int timeoutMs = 10000) {
