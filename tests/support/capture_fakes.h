@@ -21,6 +21,7 @@
 #include "imaging/codec.h"
 #include "imaging/fixed_text.h"
 #include "platform/posix/runner_posix.h"
+#include "resources/ids.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/memory_files.h"
 #include "tools/devicesim/test_pattern.h"
@@ -239,7 +240,7 @@ class ScriptedHost : public CaptureHost {
   int ask(int kind, const std::u16string& message, const std::u16string& first,
           const std::u16string& second) override {
     questions.push_back({kind, message, first, second});
-    if (answers.empty()) return 21;
+    if (answers.empty()) return id::kAnswerSecond;
     const int a = answers.front();
     answers.pop_front();
     return a;

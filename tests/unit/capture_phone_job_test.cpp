@@ -33,7 +33,7 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
   CaptureRig rig;
   rig.withPhones(true);
   AddPhone(rig, "127.0.0.1:5555");
-  rig.host.answers = {20};  // the handheld's password prompt
+  rig.host.answers = {id::kAnswerFirst};  // the handheld's password prompt
   const CaptureResult result = CaptureJob(rig.ctx);
 
   EXPECT_EQ(result.saved, 2);
@@ -73,7 +73,7 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
   rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}};
   rig.tool.bitmaps = {PatternBmp(240, 160, false), PatternBmp(100, 50, false)};
   rig.tool.shots = 0;
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   CaptureJob(rig.ctx);
   EXPECT_EQ(Saved(rig, u"C:\\shots\\0x2100000B-snapdeck.png").width, 102);
 }
@@ -82,7 +82,7 @@ TEST(PhoneCapture, PreviewBeyondTheScreenIsShownShrunk) {
   CaptureRig rig;
   rig.withPhones(true);
   AddPhone(rig, "127.0.0.1:5555");
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   rig.ctx.maxPreviewWidth = 1000;
   rig.ctx.maxPreviewHeight = 1000;
   CaptureJob(rig.ctx);
@@ -137,7 +137,8 @@ TEST(PhoneCapture, PhoneStates) {
   EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\C3-snapdeck.png"));
   // The offline and unpermitted phones keep failed slots between the good ones. A phone's
   // start sound plays as its transfer begins, before any slot is finished.
-  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 4, 5, 5}));
+  EXPECT_EQ(rig.host.sounds, (std::vector<int>{id::kSoundShotStart, id::kSoundShotStart,
+                                               id::kSoundShotFailed, id::kSoundShotFailed}));
   const Picture* composed = rig.host.lastClip();
   ASSERT_NE(composed, nullptr);
   EXPECT_EQ(composed->width, 4 * 62);
@@ -152,7 +153,7 @@ TEST(PhoneCapture, PhoneStates) {
   AddPhone(alone, "B2", "unauthorized");
   alone.adb.phones["B2"].model = "";
   alone.tool.devices.clear();
-  alone.host.answers = {21, 21};
+  alone.host.answers = {id::kAnswerSecond, id::kAnswerSecond};
   CaptureJob(alone.ctx);
   EXPECT_EQ(alone.lastCaption(), u" no device detected! ");
   ASSERT_EQ(alone.host.questions.size(), 1u);
@@ -168,7 +169,7 @@ TEST(PhoneCapture, BrokenPhonePictureFailsItsSlotOnly) {
   const CaptureResult result = CaptureJob(rig.ctx);
   EXPECT_EQ(result.saved, 0);
   EXPECT_EQ(rig.lastCaption(), u" shot failed! ");
-  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 5}));
+  EXPECT_EQ(rig.host.sounds, (std::vector<int>{id::kSoundShotStart, id::kSoundShotFailed}));
   EXPECT_EQ(rig.host.shown.back().width, 322);
   EXPECT_EQ(rig.host.lastClip(), nullptr);
 
@@ -285,13 +286,13 @@ TEST(PhoneCapture, ShotsBeyondThePictureLimitAreScaledForClipboardAndPreview) {
 
 TEST(PhoneCapture, NoServerAndNoAdbLeaveTheHandheldShotAsItWas) {
   CaptureRig plain;
-  plain.host.answers = {20};
+  plain.host.answers = {id::kAnswerFirst};
   CaptureJob(plain.ctx);
 
   CaptureRig rig;
   rig.withPhones(true);
   rig.adb.listening = false;
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   CaptureJob(rig.ctx);
 
   EXPECT_EQ(rig.tool.started, plain.tool.started);
@@ -305,7 +306,7 @@ TEST(PhoneCapture, NoServerAndNoAdbLeaveTheHandheldShotAsItWas) {
   // adb.exe found: it is started once, and the shot still goes on without phones.
   rig.session.deviceSessionReady = false;
   rig.files.files[u"C:\\sdk\\adb.exe"] = {'M', 'Z'};
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   CaptureJob(rig.ctx);
   CaptureJob(rig.ctx);
   EXPECT_EQ(rig.tool.count(u"start-server"), 1);
@@ -431,7 +432,7 @@ TEST(CleanStatusBar, PhoneLeftAloneWhenOffOrItsValueUnknown) {
   CaptureRig handheld;
   handheld.withPhones(true);
   handheld.settings.cleanstatusbar = 1;
-  handheld.host.answers = {20};
+  handheld.host.answers = {id::kAnswerFirst};
   EXPECT_EQ(CaptureJob(handheld.ctx).saved, 1);
   EXPECT_TRUE(DeviceRequests(handheld).empty());
 }
