@@ -57,7 +57,10 @@ class AppMainWindow : public ::testing::Test {
     InitCommonControlsEx(&icc);
     if (!shell.backgroundBrush) shell.backgroundBrush.reset(CreateSolidBrush(kBackgroundColor));
     shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    for (int n : {27, 28, 29, 30, 31}) shell.pictures.put(n, MakePicture(16, 16, MakeRgb(n, 0, 0)));
+    for (int n :
+         {id::kPicPinOn, id::kPicPinOff, id::kPicSoundOn, id::kPicSoundOff, id::kPicToTray}) {
+      shell.pictures.put(n, MakePicture(16, 16, MakeRgb(n, 0, 0)));
+    }
     shell.pictures.put(id::kPicSwatch, MakePicture(36, 16, 0));
     shell.pictures.put(id::kPicStatus, MakePicture(240, 160, 0));
     main_ = BuildMainWindow();
@@ -112,25 +115,25 @@ TEST_F(AppMainWindow, LayoutFollowsTheInnerSize) {
     const RECT r = RectInMain(main_, id);
     return r.right - r.left;
   };
-  EXPECT_EQ(RectInMain(main_, 58).left, 240);
-  EXPECT_EQ(RectInMain(main_, 58).top, 460);
-  EXPECT_EQ(RectInMain(main_, 56).top, 460);
-  EXPECT_EQ(RectInMain(main_, 57).top, 460);
-  const RECT shot = RectInMain(main_, 55);
+  EXPECT_EQ(RectInMain(main_, id::kExitButton).left, 240);
+  EXPECT_EQ(RectInMain(main_, id::kExitButton).top, 460);
+  EXPECT_EQ(RectInMain(main_, id::kUpdateButton).top, 460);
+  EXPECT_EQ(RectInMain(main_, id::kHelpButton).top, 460);
+  const RECT shot = RectInMain(main_, id::kTakeScreenshot);
   EXPECT_EQ(shot.left, 70);
   EXPECT_EQ(shot.top, 460);
   EXPECT_EQ(shot.right - shot.left, 160);
-  EXPECT_EQ(RectInMain(main_, 60).left, 190);
-  EXPECT_EQ(width(36), 190);
-  EXPECT_EQ(RectInMain(main_, 40).left, 260);
-  EXPECT_EQ(width(37), 120);
-  EXPECT_EQ(RectInMain(main_, 38).left, 190);
-  EXPECT_EQ(RectInMain(main_, 39).left, 240);
-  EXPECT_EQ(RectInMain(main_, 45).left, 250);
-  EXPECT_EQ(width(44), 100);
+  EXPECT_EQ(RectInMain(main_, id::kToggleViewer).left, 190);
+  EXPECT_EQ(width(id::kFolderCombo), 190);
+  EXPECT_EQ(RectInMain(main_, id::kChooseFolder).left, 260);
+  EXPECT_EQ(width(id::kFilenameEdit), 120);
+  EXPECT_EQ(RectInMain(main_, id::kFormatCombo).left, 190);
+  EXPECT_EQ(RectInMain(main_, id::kScaleCombo).left, 240);
+  EXPECT_EQ(RectInMain(main_, id::kDirectionButton).left, 250);
+  EXPECT_EQ(width(id::kShadingTrack), 100);
   // The progress picture is redrawn at the new width W - 225.
   EXPECT_EQ(MainProgress().width(), 75);
-  EXPECT_EQ(width(54), 75);
+  EXPECT_EQ(width(id::kProgressPicture), 75);
   // The window keeps its place.
   RECT before{};
   GetWindowRect(main_, &before);
@@ -152,13 +155,13 @@ TEST_F(AppMainWindow, SizeLimitsAndLabelColours) {
   const UniqueDc owned(CreateCompatibleDC(nullptr));
   const HDC dc = owned.get();
   const LRESULT brush = SendMessageW(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                     reinterpret_cast<LPARAM>(Item(34)));
+                                     reinterpret_cast<LPARAM>(Item(id::kLabelFolder)));
   EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheShell().backgroundBrush.get());
   EXPECT_EQ(GetTextColor(dc), RGB(0xCC, 0xCC, 0xCC));
   EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
   // The file-name field keeps the system's colours.
   const LRESULT edit = SendMessageW(main_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                                    reinterpret_cast<LPARAM>(Item(37)));
+                                    reinterpret_cast<LPARAM>(Item(id::kFilenameEdit)));
   EXPECT_NE(reinterpret_cast<HBRUSH>(edit), TheShell().backgroundBrush.get());
 }
 
@@ -166,7 +169,8 @@ TEST_F(AppMainWindow, TrayMenuHoldsItsItems) {
   HMENU menu = TrayMenu();
   ASSERT_NE(menu, nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), 6);
-  const UINT ids[] = {4, 0, 5, 0, 6, 7};
+  const UINT ids[] = {id::kTrayItemHotkey, 0, id::kTrayItemDefineHotkey, 0, id::kTrayItemRestore,
+                      id::kTrayItemExit};
   const wchar_t* names[] = {L"hotkey", L"", L"Define Hotkey", L"", L"Restore", L"Exit"};
   for (int i = 0; i < 6; ++i) {
     MENUITEMINFOW item{};
@@ -216,8 +220,8 @@ TEST_F(AppMainWindow, WindowMenuSwitchesTheCleanStatusBar) {
 
 TEST_F(AppMainWindow, SettingsGoIntoTheControls) {
   AppSettings& s = TheShell().settings;
-  EXPECT_EQ(TextOf(Item(45)), L"6");
-  EXPECT_EQ(SendMessageW(Item(47), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(TextOf(Item(id::kDirectionButton)), L"6");
+  EXPECT_EQ(SendMessageW(Item(id::kAutoNumberCheck), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   s.shotfolderid = 1;
   s.shotname = u"device";
   s.shotext = 0;
@@ -228,23 +232,23 @@ TEST_F(AppMainWindow, SettingsGoIntoTheControls) {
   s.hotkey = 3;
   s.hotkeyCAS = 1;
   PutSettingsIntoControls();
-  EXPECT_EQ(SendMessageW(Item(36), CB_GETCOUNT, 0, 0), 16);
-  EXPECT_EQ(TextOf(Item(36)), L"C:\\second\\");
+  EXPECT_EQ(SendMessageW(Item(id::kFolderCombo), CB_GETCOUNT, 0, 0), 16);
+  EXPECT_EQ(TextOf(Item(id::kFolderCombo)), L"C:\\second\\");
   EXPECT_EQ(s.currentFolder, u"C:\\second\\");
-  EXPECT_EQ(TextOf(Item(37)), L"device");
-  EXPECT_EQ(SendMessageW(Item(38), CB_GETCURSEL, 0, 0), 0);
-  EXPECT_EQ(SendMessageW(Item(47), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(SendMessageW(Item(42), CB_GETCURSEL, 0, 0), 4);
-  EXPECT_EQ(SendMessageW(Item(44), TBM_GETPOS, 0, 0), 3);
-  EXPECT_EQ(TextOf(Item(45)), L"5");
+  EXPECT_EQ(TextOf(Item(id::kFilenameEdit)), L"device");
+  EXPECT_EQ(SendMessageW(Item(id::kFormatCombo), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(Item(id::kAutoNumberCheck), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(Item(id::kThicknessCombo), CB_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(Item(id::kShadingTrack), TBM_GETPOS, 0, 0), 3);
+  EXPECT_EQ(TextOf(Item(id::kDirectionButton)), L"5");
   const std::array<std::u16string, 16> history = FolderHistoryFromControl();
   EXPECT_EQ(history[2], u"C:\\third\\");
   EXPECT_EQ(history[15], u"");
 }
 
 TEST_F(AppMainWindow, EscapeKeyAndExitButtonEndTheLoop) {
-  SetFocus(Item(55));
-  PostMessageW(Item(55), WM_KEYDOWN, VK_ESCAPE, 1);
+  SetFocus(Item(id::kTakeScreenshot));
+  PostMessageW(Item(id::kTakeScreenshot), WM_KEYDOWN, VK_ESCAPE, 1);
   EXPECT_TRUE(LoopEnds());
   PostControlEvent(id::kExitButton);
   EXPECT_TRUE(LoopEnds());
@@ -263,7 +267,7 @@ TEST_F(AppMainWindow, ButtonsFlipTheirSettings) {
   EXPECT_EQ(s.stayontop, 1);
   EXPECT_TRUE(GetWindowLongW(main_, GWL_EXSTYLE) & WS_EX_TOPMOST);
   EXPECT_EQ(s.frameeffectdir, 0);
-  EXPECT_EQ(TextOf(Item(45)), L"5");
+  EXPECT_EQ(TextOf(Item(id::kDirectionButton)), L"5");
   EXPECT_EQ(s.autonumber, 1);
 
   ClickControl(id::kStayOnTopButton);
@@ -275,10 +279,10 @@ TEST_F(AppMainWindow, ButtonsFlipTheirSettings) {
 
 TEST_F(AppMainWindow, ThicknessRedrawsTheStatusAndResizesTheWindow) {
   AppSettings& s = TheShell().settings;
-  SendMessageW(Item(42), CB_SETCURSEL, 9, 0);
-  SendMessageW(Item(38), CB_SETCURSEL, 1, 0);
-  PostControlEvent(42);
-  PostControlEvent(38);
+  SendMessageW(Item(id::kThicknessCombo), CB_SETCURSEL, 9, 0);
+  SendMessageW(Item(id::kFormatCombo), CB_SETCURSEL, 1, 0);
+  PostControlEvent(id::kThicknessCombo);
+  PostControlEvent(id::kFormatCombo);
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.framethickness, 9);
@@ -297,10 +301,11 @@ TEST_F(AppMainWindow, ThicknessRedrawsTheStatusAndResizesTheWindow) {
 TEST_F(AppMainWindow, FolderDropDownTakesTheChosenEntry) {
   AppSettings& s = TheShell().settings;
   PutSettingsIntoControls();
-  HWND combo = Item(36);
+  HWND combo = Item(id::kFolderCombo);
   SendMessageW(combo, CB_SETCURSEL, 2, 0);
   // The notification as the list sends it, before the edit field shows the item.
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.shotfolderid, 2);
@@ -308,7 +313,8 @@ TEST_F(AppMainWindow, FolderDropDownTakesTheChosenEntry) {
 
   // An emptied field goes back to the selected entry.
   SetWindowTextW(combo, L"");
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_EDITCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.currentFolder, u"C:\\third\\");
@@ -323,10 +329,11 @@ TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
   PutSettingsIntoControls();
   EXPECT_EQ(s.currentFolder, u"C:\\history\\");
 
-  HWND combo = Item(36);
+  HWND combo = Item(id::kFolderCombo);
   auto typed = [&](const wchar_t* text) {
     SetWindowTextW(combo, text);
-    SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+    SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
     PostEscape();
     return LoopEnds();
   };
@@ -337,7 +344,8 @@ TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
   EXPECT_EQ(s.currentFolder, u"D:\\typed\\");
 
   SendMessageW(combo, CB_SETCURSEL, 1, 0);
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.currentFolder, u"C:\\history\\");
@@ -345,8 +353,8 @@ TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
 
 TEST_F(AppMainWindow, ShadingFollowsTheTrackBar) {
   AppSettings& s = TheShell().settings;
-  SendMessageW(Item(44), TBM_SETPOS, TRUE, 13);
-  PostControlEvent(44);
+  SendMessageW(Item(id::kShadingTrack), TBM_SETPOS, TRUE, 13);
+  PostControlEvent(id::kShadingTrack);
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.frameeffect, 13);
@@ -378,18 +386,18 @@ TEST_F(AppMainWindow, ToolTipsOfTheControls) {
   HWND tip = static_cast<HWND>(GetPropW(main_, L"SnapdeckTooltip"));
   ASSERT_NE(tip, nullptr);
   const std::pair<int, const wchar_t*> tips[] = {
-      {51, L"toggle topmost window"},
-      {52, L"toggle sound"},
-      {53, L"push to tray - Hotkey: -off-"},
-      {60, L"turn viewer on/off [F9]"},
-      {36, L"folder history"},
-      {40, L"select a folder"},
-      {38, L"graphics format"},
-      {39, L"scale size"},
-      {42, L"frame thickness"},
-      {43, L"select a frame color"},
-      {44, L"shading effect"},
-      {45, L"effect direction"},
+      {id::kStayOnTopButton, L"toggle topmost window"},
+      {id::kSoundButton, L"toggle sound"},
+      {id::kTrayButton, L"push to tray - Hotkey: -off-"},
+      {id::kToggleViewer, L"turn viewer on/off [F9]"},
+      {id::kFolderCombo, L"folder history"},
+      {id::kChooseFolder, L"select a folder"},
+      {id::kFormatCombo, L"graphics format"},
+      {id::kScaleCombo, L"scale size"},
+      {id::kThicknessCombo, L"frame thickness"},
+      {id::kColorSwatch, L"select a frame color"},
+      {id::kShadingTrack, L"shading effect"},
+      {id::kDirectionButton, L"effect direction"},
   };
   for (const auto& [id, text] : tips) {
     wchar_t buffer[1024] = {};
@@ -416,10 +424,13 @@ bool NextEvent(Event& e) {
 }
 
 TEST_F(AppMainWindow, ShortcutKeysGiveTheirNumbers) {
-  const std::pair<int, int> keys[] = {
-      {VK_RETURN, 13}, {VK_ESCAPE, 27}, {VK_F1, 112}, {VK_F9, 120}, {VK_F6, 117}};
+  const std::pair<int, int> keys[] = {{VK_RETURN, id::kKeyEnter},
+                                      {VK_ESCAPE, id::kKeyEscape},
+                                      {VK_F1, id::kKeyF1},
+                                      {VK_F9, id::kKeyF9},
+                                      {VK_F6, id::kKeyF6}};
   for (const auto& [key, number] : keys) {
-    PostMessageW(Item(37), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+    PostMessageW(Item(id::kFilenameEdit), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
     Event e;
     ASSERT_TRUE(NextEvent(e)) << key;
     EXPECT_EQ(e.kind, EventKind::Menu) << key;
@@ -445,7 +456,7 @@ TEST_F(AppMainWindow, ACloseRequestWithTheViewerOpenClosesOnlyTheViewer) {
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(LoopEnds());
   EXPECT_EQ(WindowByNumber(id::kViewer), nullptr);
-  EXPECT_EQ(SendMessageW(Item(60), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageW(Item(id::kToggleViewer), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 // Runs after the suite above has closed its window: only one main window exists at a time.
