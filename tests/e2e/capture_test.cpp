@@ -8,44 +8,13 @@
 
 #include "driver/fixture.h"
 #include "settings/password_cipher.h"
+#include "tests/support/test_picture.h"
 
 namespace e2e {
 namespace {
 
 using Capture = E2eTest;
-
-// The simulator's test picture: red, green and blue quarters and a grey ramp bottom-right.
-std::uint32_t PatternRgb(int x, int y, int w, int h) {
-  const int hw = w / 2;
-  const int hh = h / 2;
-  if (y < hh) return x < hw ? 0xFF0000u : 0x00FF00u;
-  if (x < hw) return 0x0000FFu;
-  const int span = std::max(1, w - hw - 1);
-  const std::uint32_t v = static_cast<std::uint32_t>((x - hw) * 255 / span);
-  return (v << 16) | (v << 8) | v;
-}
-
-// Compares the w x h pattern against the picture at (ox, oy); reports the first mismatch.
-::testing::AssertionResult HasPattern(const snapdeck::Picture& p, int ox, int oy, int w, int h) {
-  int bad = 0;
-  std::string first;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const std::uint32_t want = PatternRgb(x, y, w, h);
-      const std::uint32_t got = Rrggbb(p, ox + x, oy + y);
-      if (got != want) {
-        if (bad++ == 0) {
-          char text[96];
-          snprintf(text, sizeof text, "(%d,%d): got #%06X, want #%06X", x, y, got, want);
-          first = text;
-        }
-      }
-    }
-  }
-  if (bad == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << bad << " pixels differ from the device picture; first "
-                                       << first;
-}
+using snapdeck::testing::HasPattern;
 
 std::optional<snapdeck::Picture> WaitPng(const std::wstring& path, int timeoutMs = 30000) {
   std::optional<snapdeck::Picture> pic;

@@ -62,6 +62,7 @@ TEST_F(MainWindow, DefaultsGiveTheLaidOutWindow) {
   EXPECT_EQ(client.cy, 360);
   const LONG style = GetWindowLongW(main, GWL_STYLE);
   EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+  EXPECT_NE(style & WS_SYSMENU, 0);
   EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
   EXPECT_EQ(style & WS_THICKFRAME, 0);
   EXPECT_TRUE(TopMost(main)) << "extended style " << std::hex << GetWindowLongW(main, GWL_EXSTYLE);
@@ -70,7 +71,7 @@ TEST_F(MainWindow, DefaultsGiveTheLaidOutWindow) {
   // Creation places, and the layout rule at W = 260, H = 360.
   const Place places[] = {
       {id::kStayOnTopButton, 10, 10, 20, 20},   {id::kSoundButton, 40, 10, 20, 20},
-      {id::kTrayButton, 70, 10, 20, 20},        {id::kProgressPicture, 100, 15, -1, -1},
+      {id::kTrayButton, 70, 10, 20, 20},        {id::kProgressPicture, 100, 15, 35, 11},
       {id::kToggleViewer, 150, 10, 100, 20},    {id::kLabelFolder, 10, 42, 55, 20},
       {id::kFolderCombo, 70, 40, 150, -1},      {id::kChooseFolder, 220, 40, 30, 20},
       {id::kLabelFilename, 10, 72, 55, 20},     {id::kFilenameEdit, 70, 70, 80, 20},
@@ -78,7 +79,7 @@ TEST_F(MainWindow, DefaultsGiveTheLaidOutWindow) {
       {id::kAutoNumberCheck, 70, 90, 16, 20},   {id::kLabelAutoNumber, 86, 92, 90, 20},
       {id::kIncludePinCheck, 170, 90, 16, 20},  {id::kLabelIncludePin, 186, 92, 110, 20},
       {id::kLabelFrame, 10, 117, 55, 20},       {id::kThicknessCombo, 70, 115, 40, -1},
-      {id::kColorSwatch, 110, 115, -1, -1},     {id::kShadingTrack, 150, 115, 60, 20},
+      {id::kColorSwatch, 110, 115, 36, 16},     {id::kShadingTrack, 150, 115, 60, 20},
       {id::kDirectionButton, 210, 115, 40, 20}, {id::kStatusPicture, 8, 148, 240, 160},
       {id::kHelpButton, 40, 320, 20, 20},       {id::kUpdateButton, 10, 320, 20, 20},
       {id::kExitButton, 200, 320, 50, 20},      {id::kTakeScreenshot, 70, 320, 120, 30},
@@ -125,9 +126,26 @@ TEST_F(MainWindow, DefaultsGiveTheLaidOutWindow) {
   EXPECT_EQ(Checked(Control(main, id::kIncludePinCheck)), BST_UNCHECKED);
   EXPECT_EQ(Checked(Control(main, id::kToggleViewer)), BST_UNCHECKED);
 
+  // The kinds of control their styles make.
+  const auto styleOf = [&](int control) { return GetWindowLongW(Control(main, control), GWL_STYLE); };
+  EXPECT_EQ(styleOf(id::kFolderCombo) & 3, CBS_DROPDOWN);
+  for (int c : {id::kFormatCombo, id::kScaleCombo, id::kThicknessCombo}) {
+    EXPECT_EQ(styleOf(c) & 3, CBS_DROPDOWNLIST) << c;
+  }
+  for (int c : {id::kLabelFolder, id::kLabelFilename, id::kLabelFrame}) {
+    EXPECT_EQ(styleOf(c) & SS_TYPEMASK, SS_RIGHT) << c;
+  }
+  for (int c : {id::kColorSwatch, id::kStatusPicture}) EXPECT_NE(styleOf(c) & SS_NOTIFY, 0) << c;
+  for (int c : {id::kStayOnTopButton, id::kSoundButton, id::kTrayButton}) {
+    EXPECT_NE(styleOf(c) & BS_BITMAP, 0) << c;
+  }
+  for (int c : {id::kAutoNumberCheck, id::kIncludePinCheck}) {
+    EXPECT_EQ(styleOf(c) & BS_TYPEMASK, BS_AUTOCHECKBOX) << c;
+  }
+
   // "take screenshot" is the default button and has the focus.
   HWND shoot = Control(main, id::kTakeScreenshot);
-  EXPECT_EQ(GetWindowLongW(shoot, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  EXPECT_EQ(styleOf(id::kTakeScreenshot) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info));

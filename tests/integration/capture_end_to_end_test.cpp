@@ -7,13 +7,14 @@
 #include <iterator>
 
 #include "capture/capture_job.h"
-#include "devicesim_folder.h"
 #include "imaging/codec.h"
 #include "platform/posix/clock_posix.h"
 #include "platform/posix/filesystem_posix.h"
 #include "platform/posix/runner_posix.h"
+#include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
+#include "tests/support/devicesim_folder.h"
 #include "tests/support/pictures.h"
-#include "tests/unit/capture_fakes.h"
 
 namespace snapdeck {
 namespace {
@@ -75,7 +76,7 @@ void ExpectPattern(const Picture& p, int w, int h, int t) {
 
 TEST(CaptureEndToEnd, DefaultDeviceShotIsSaved) {
   RealRig rig("");
-  rig.host.answers = {20};  // no password: "OK, done" with the field empty
+  rig.host.answers = {id::kAnswerFirst};  // no password: "OK, done" with the field empty
   rig.runJob();
   ExpectPattern(rig.saved("snapdeck.png"), 240, 160, 1);
   EXPECT_TRUE(rig.text.drew(u" (242 x 162) "));
@@ -92,7 +93,7 @@ TEST(CaptureEndToEnd, TopDownRowsThickFrameAndScale) {
   rig.settings.framethickness = 4;
   rig.settings.shotsize = 4;  // 150%
   rig.settings.shotext = 0;
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   rig.runJob();
   ExpectPattern(rig.saved("snapdeck.bmp"), 480, 360, 4);
 }
@@ -101,7 +102,7 @@ TEST(CaptureEndToEnd, TwoDevicesOneWithAPassword) {
   RealRig rig(
       "devices = 2\ndevice2.password = p\"w\\\\\ndevice2.width = 100\ndevice2.height = 60\n");
   rig.settings.includepin = 0;
-  rig.host.answers = {20, 20};
+  rig.host.answers = {id::kAnswerFirst, id::kAnswerFirst};
   rig.host.passwordAnswers = {u"", u"p\"w\\"};
   rig.runJob();
   ExpectPattern(rig.saved("0x2100000A-snapdeck.png"), 240, 160, 1);
@@ -121,7 +122,7 @@ TEST(CaptureEndToEnd, UnusableToolsFailWithinTheLimits) {
     SCOPED_TRACE(config);
     RealRig rig(config);
     rig.settings.killtimeout = 5;
-    rig.host.answers = {20};
+    rig.host.answers = {id::kAnswerFirst};
     const double seconds = rig.runJob();
     EXPECT_EQ(rig.text.drawn.back().first, u" shot failed! ");
     EXPECT_FALSE(rig.session.deviceSessionReady);

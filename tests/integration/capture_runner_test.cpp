@@ -3,9 +3,9 @@
 #include <signal.h>
 
 #include "adb_world.h"
-#include "devicesim_folder.h"
 #include "platform/posix/runner_posix.h"
 #include "platform/posix/socket_posix.h"
+#include "tests/support/devicesim_folder.h"
 #include "tests/support/runner_contract.h"
 
 namespace snapdeck::testing {

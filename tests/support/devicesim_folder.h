@@ -1,10 +1,16 @@
 // A private folder holding a copy of the device simulator and its configuration, so each
-// test drives its own "device" through a real runner; and the reading of what it printed
-// and logged.
+// test drives its own "device" through a real runner; the reading of what it printed and
+// logged; and, natively, the simulator built beside the tests and a check that none of its
+// runs outlives a test.
 #pragma once
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,5 +94,31 @@ inline std::string ReadAll(ToolRun& run) {
   while ((n = run.read(block, sizeof block)) > 0) out.append(block, block + n);
   return out;
 }
+
+#ifndef _WIN32
+// True when no simulator started by this process is left, running or as a zombie.
+inline bool NoChildLeft() {
+  const std::string self = std::to_string(::getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    if (!std::getline(in, stat)) continue;
+    // pid (comm) state ppid ...
+    const std::size_t close = stat.rfind(')');
+    const std::size_t open = stat.find('(');
+    if (close == std::string::npos || open == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state, ppid;
+    rest >> state >> ppid;
+    if (ppid == self && stat.substr(open + 1, close - open - 1) == "javaloader.exe") return false;
+  }
+  return true;
+}
+#endif
+
+#ifdef SNAPDECK_BINARY_DIR
+// The simulator built natively beside these tests.
+inline constexpr char kNativeSimulator[] = SNAPDECK_BINARY_DIR "/tools/devicesim/javaloader.exe";
+#endif
 
 }  // namespace snapdeck::testing

@@ -8,8 +8,13 @@
 
 namespace snapdeck::testing {
 
-// Polls until the condition holds; false when the time ran out.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs = 10) {
+// Long enough for a loaded machine: a condition that holds is seen long before it.
+inline constexpr int kWaitMs = 20000;
+
+// Polls until the condition holds; false when the time ran out. The pause between polls
+// spares a program under test that the condition asks across processes.
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kWaitMs,
+                      int pollMs = 50) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     if (condition()) return true;

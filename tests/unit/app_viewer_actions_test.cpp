@@ -9,7 +9,7 @@
 #include "imaging/codec.h"
 #include "imaging/draw.h"
 #include "resources/ids.h"
-#include "tests/unit/capture_fakes.h"
+#include "tests/support/capture_fakes.h"
 
 namespace snapdeck {
 namespace {
@@ -204,14 +204,14 @@ TEST_F(ViewerActions, CopyPutsTheFilesPixelsOnTheClipboard) {
   const Picture picture = Pattern(100, 50);
   Run(ShotAction::Copy, Put(u"c.png", EncodePng(picture)));
   EXPECT_EQ(host.clipboard.pixels, picture.pixels);
-  EXPECT_EQ(host.sounds, std::vector<int>{6});
+  EXPECT_EQ(host.sounds, std::vector<int>{id::kSoundCopied});
   EXPECT_TRUE(host.status.empty());
   EXPECT_EQ(host.refreshes, 0) << "nothing was saved";
 
   settings.sound = 0;
   host.clipboardWorks = false;
   Run(ShotAction::Copy, Put(u"d.png", EncodePng(picture)));
-  EXPECT_EQ(host.sounds, std::vector<int>{6}) << "no sound with the switch off";
+  EXPECT_EQ(host.sounds, std::vector<int>{id::kSoundCopied}) << "no sound with the switch off";
   EXPECT_EQ(host.status, std::vector<std::u16string>{u"copy failed!"});
 }
 
@@ -237,7 +237,7 @@ TEST_F(ViewerActions, DeleteRemovesFileAndThumbnailAndAlwaysSounds) {
   EXPECT_EQ(host.refreshes, 1);
 
   Run(ShotAction::Delete, shot);
-  EXPECT_EQ(host.sounds, (std::vector<int>{7, 7}));
+  EXPECT_EQ(host.sounds, (std::vector<int>{id::kSoundDeleted, id::kSoundDeleted}));
   EXPECT_EQ(host.status, std::vector<std::u16string>{u"delete failed!"});
   EXPECT_EQ(host.refreshes, 1);
 }

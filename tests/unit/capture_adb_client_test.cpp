@@ -6,8 +6,8 @@
 #include "capture/phone_link.h"
 #include "imaging/draw.h"
 #include "platform/text.h"
+#include "tests/support/capture_fakes.h"
 #include "tests/support/pictures.h"
-#include "tests/unit/capture_fakes.h"
 
 namespace snapdeck::testing {
 namespace {

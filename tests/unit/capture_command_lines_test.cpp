@@ -2,9 +2,9 @@
 
 #include "capture/command_lines.h"
 #include "capture/tool_check.h"
-#include "capture_fakes.h"
 #include "platform/posix/runner_posix.h"
 #include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
 
 namespace snapdeck {
 namespace {
@@ -70,7 +70,7 @@ class ScriptedLocator : public ToolLocator {
     filter = fileFilter;
     text = message;
     buttons = firstButton + u"|" + secondButton;
-    if (answers.empty()) return 21;
+    if (answers.empty()) return id::kAnswerSecond;
     const auto [answer, file] = answers.front();
     answers.erase(answers.begin());
     chosen = file;
@@ -100,7 +100,8 @@ TEST(CaptureToolCheck, AsksUntilAChosenFolderHoldsTheTool) {
   files.files[u"D:\\empty\\javaloader.exe"] = {};  // size 0 does not count
   files.files[u"E:/tools/javaloader.exe"] = {1};
   ScriptedLocator locator;
-  locator.answers = {{20, u"D:\\empty\\javaloader.exe"}, {20, u"E:/tools/javaloader.exe"}};
+  locator.answers = {{id::kAnswerFirst, u"D:\\empty\\javaloader.exe"},
+                     {id::kAnswerFirst, u"E:/tools/javaloader.exe"}};
   EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::Found);
   EXPECT_EQ(settings.JLpath, u"E:/tools/");
   ASSERT_EQ(locator.presets.size(), 2u);
@@ -118,7 +119,8 @@ TEST(CaptureToolCheck, CancelGivesUpButAQuestionNotShownIsNoCancel) {
   settings.JLpath = u"C:\\prog\\";
   MemoryFiles files;
   ScriptedLocator locator;
-  locator.answers = {{21, u""}, {0, u""}, {id::kAnswerNotShown, u""}};
+  locator.answers = {
+      {id::kAnswerSecond, u""}, {id::kAnswerClosed, u""}, {id::kAnswerNotShown, u""}};
   EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::GaveUp);
   EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::GaveUp);
   EXPECT_EQ(CheckDeviceTool(settings, files, locator), ToolCheck::NotAsked);

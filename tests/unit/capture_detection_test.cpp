@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "capture/detection.h"
-#include "capture_fakes.h"
+#include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
 
 namespace snapdeck {
 namespace {
@@ -59,12 +60,12 @@ TEST(CaptureDetection, ElevenBytesIsNoDeviceUntilTheCyclesRunOut) {
   rig.settings.includepin = 0;
   rig.tool.useEnumRaw = true;
   rig.tool.enumRaw = "0x2100000A\r";
-  rig.host.answers = {21};
+  rig.host.answers = {id::kAnswerSecond};
   EXPECT_EQ(DetectDevices(rig.ctx), 0);
   // The enumeration's progress is not rounded.
   EXPECT_EQ(rig.host.progress, (std::vector<double>{0, 100.0 / 3, 200.0 / 3, 100}));
   ASSERT_EQ(rig.host.questions.size(), 1u);
-  EXPECT_EQ(rig.host.questions[0].kind, 17);
+  EXPECT_EQ(rig.host.questions[0].kind, id::kKindWarning);
   EXPECT_EQ(rig.host.questions[0].message, kNoDevice);
   EXPECT_EQ(rig.host.questions[0].first, u"Yes, try again");
   EXPECT_EQ(rig.host.questions[0].second, u"No, cancel");
@@ -78,7 +79,7 @@ TEST(CaptureDetection, TryAgainRepeatsTheEnumeration) {
   CaptureRig rig;
   rig.settings.connecttimeout = 1;
   rig.tool.failStart = {u"enum"};
-  rig.host.answers = {20, 21};
+  rig.host.answers = {id::kAnswerFirst, id::kAnswerSecond};
   EXPECT_EQ(DetectDevices(rig.ctx), 0);
   EXPECT_EQ(rig.host.questions.size(), 2u);
   EXPECT_EQ(rig.tool.started.size(), 2u);
@@ -88,7 +89,7 @@ TEST(CaptureDetection, TryAgainRepeatsTheEnumeration) {
   CaptureRig later;
   later.settings.connecttimeout = 2;
   later.tool.enumSilentRuns = 1;  // the device appears only on the second attempt
-  later.host.answers = {20};
+  later.host.answers = {id::kAnswerFirst};
   EXPECT_EQ(DetectDevices(later.ctx), 1);
   EXPECT_EQ(later.tool.started.size(), 2u);
 }
@@ -112,10 +113,10 @@ TEST(CaptureDetection, DeviceWithoutPasswordIsAskedOnce) {
   rig.settings.passwordtimeout = 3;
   rig.session.count = 1;
   rig.session.PIN[1] = u"0x2100000A";
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   EXPECT_TRUE(CheckPasswords(rig.ctx));
   ASSERT_EQ(rig.host.questions.size(), 1u);
-  EXPECT_EQ(rig.host.questions[0].kind, 16);
+  EXPECT_EQ(rig.host.questions[0].kind, id::kKindPassword);
   EXPECT_EQ(rig.host.questions[0].message,
             u"Please enter your BlackBerry password for device 0x2100000A.\r\n\r\n");
   EXPECT_EQ(rig.host.questions[0].first, u"OK, done");
@@ -138,14 +139,14 @@ TEST(CaptureDetection, WrongPasswordIsForgottenAndAskedAgain) {
   rig.session.count = 1;
   rig.session.PIN[1] = u"0x2100000A";
   rig.settings.passwords[1] = u"remembered";
-  rig.host.answers = {20, 20};  // "Yes, Try again", then "OK, done"
+  rig.host.answers = {id::kAnswerFirst, id::kAnswerFirst};  // "Yes, Try again", then "OK, done"
   rig.host.passwordAnswers = {u"right\"one"};
   EXPECT_TRUE(CheckPasswords(rig.ctx));
   ASSERT_EQ(rig.host.questions.size(), 2u);
-  EXPECT_EQ(rig.host.questions[0].kind, 17);
+  EXPECT_EQ(rig.host.questions[0].kind, id::kKindWarning);
   EXPECT_EQ(rig.host.questions[0].message, WrongPassword(u"0x2100000A"));
   EXPECT_EQ(rig.host.questions[0].first, u"Yes, Try again");
-  EXPECT_EQ(rig.host.questions[1].kind, 16);
+  EXPECT_EQ(rig.host.questions[1].kind, id::kKindPassword);
   ASSERT_EQ(rig.tool.started.size(), 2u);
   EXPECT_EQ(rig.tool.started[0], u"-u -p0x2100000A  -w\"remembered\" deviceinfo");
   EXPECT_EQ(rig.tool.started[1], u"-u -p0x2100000A  -w\"right\\\"one\" deviceinfo");
@@ -161,7 +162,7 @@ TEST(CaptureDetection, CancelAfterWrongPasswordFails) {
   rig.session.count = 1;
   rig.session.PIN[1] = u"0x2100000A";
   rig.settings.passwords[1] = u"wrong";
-  rig.host.answers = {21};
+  rig.host.answers = {id::kAnswerSecond};
   EXPECT_FALSE(CheckPasswords(rig.ctx));
   EXPECT_TRUE(rig.settings.passwords[1].empty());
   EXPECT_FALSE(rig.session.deviceAnswered[1]);
@@ -177,13 +178,13 @@ TEST(CaptureDetection, TheLastSlotDecides) {
   rig.session.count = 2;
   rig.session.PIN[1] = u"0x2100000A";
   rig.session.PIN[2] = u"0x2100000B";
-  rig.host.answers = {21, 20};  // leave slot 1, slot 2 answers
+  rig.host.answers = {id::kAnswerSecond, id::kAnswerFirst};  // leave slot 1, slot 2 answers
   EXPECT_TRUE(CheckPasswords(rig.ctx));
   EXPECT_FALSE(rig.session.deviceAnswered[1]);
   EXPECT_TRUE(rig.session.deviceAnswered[2]);
   EXPECT_EQ(rig.tool.count(u"deviceinfo"), 1);
 
-  rig.host.answers = {21};  // slot 1 is asked again and left; slot 2 is known
+  rig.host.answers = {id::kAnswerSecond};  // slot 1 is asked again and left; slot 2 is known
   rig.session.deviceAnswered[2] = true;
   EXPECT_TRUE(CheckPasswords(rig.ctx));
 
@@ -191,7 +192,7 @@ TEST(CaptureDetection, TheLastSlotDecides) {
   reverse.tool.devices = rig.tool.devices;
   reverse.session = rig.session;
   reverse.session.deviceAnswered = {};
-  reverse.host.answers = {20, 21};
+  reverse.host.answers = {id::kAnswerFirst, id::kAnswerSecond};
   EXPECT_FALSE(CheckPasswords(reverse.ctx));
   EXPECT_TRUE(reverse.session.deviceAnswered[1]);
 }
@@ -204,21 +205,22 @@ TEST(CaptureDetection, APasswordTheToolCannotReceiveIsNeverTried) {
   rig.session.count = 1;
   rig.session.PIN[1] = u"0x2100000A";
   rig.settings.passwords[1] = u"\u0142ad";  // outside the fake tool's code page
-  rig.host.answers = {20, 20};              // "Yes, try again", then "OK, done"
+  rig.host.answers = {id::kAnswerFirst, id::kAnswerFirst};  // "Yes, try again", then "OK, done"
   rig.host.passwordAnswers = {u"r\u00E9ght"};
   EXPECT_TRUE(CheckPasswords(rig.ctx));
   ASSERT_EQ(rig.host.questions.size(), 2u);
-  EXPECT_EQ(rig.host.questions[0].kind, 17);
+  EXPECT_EQ(rig.host.questions[0].kind, id::kKindWarning);
   EXPECT_NE(rig.host.questions[0].message.find(u"0x2100000A"), std::u16string::npos);
   EXPECT_NE(rig.host.questions[0].message.find(u"not tried"), std::u16string::npos);
-  EXPECT_EQ(rig.host.questions[1].kind, 16);
+  EXPECT_EQ(rig.host.questions[1].kind, id::kKindPassword);
   EXPECT_EQ(rig.tool.started,
             std::vector<std::u16string>{u"-u -p0x2100000A  -w\"r\u00E9ght\" deviceinfo"});
 
   CaptureRig typed;
   typed.session.count = 1;
   typed.session.PIN[1] = u"0x2100000A";
-  typed.host.answers = {20, 21};  // "OK, done" with the password, then "No, cancel"
+  // "OK, done" with the password, then "No, cancel".
+  typed.host.answers = {id::kAnswerFirst, id::kAnswerSecond};
   typed.host.passwordAnswers = {u"\u65E5\u672C"};
   EXPECT_FALSE(CheckPasswords(typed.ctx));
   EXPECT_TRUE(typed.tool.started.empty());

@@ -2,10 +2,10 @@
 
 #include "capture/capture_job.h"
 #include "capture/detection.h"
-#include "capture_fakes.h"
 #include "imaging/draw.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "tests/support/capture_fakes.h"
 #include "tests/support/pictures.h"
 
 namespace snapdeck::testing {
@@ -33,7 +33,7 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
   CaptureRig rig;
   rig.withPhones(true);
   AddPhone(rig, "127.0.0.1:5555");
-  rig.host.answers = {20};  // the handheld's password prompt
+  rig.host.answers = {id::kAnswerFirst};  // the handheld's password prompt
   const CaptureResult result = CaptureJob(rig.ctx);
 
   EXPECT_EQ(result.saved, 2);
@@ -72,7 +72,7 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
   rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}};
   rig.tool.bitmaps = {PatternBmp(240, 160, false), PatternBmp(100, 50, false)};
   rig.tool.shots = 0;
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   CaptureJob(rig.ctx);
   EXPECT_EQ(Saved(rig, u"C:\\shots\\0x2100000B-snapdeck.png").width, 102);
 }
@@ -81,7 +81,7 @@ TEST(PhoneCapture, PreviewBeyondTheScreenIsShownShrunk) {
   CaptureRig rig;
   rig.withPhones(true);
   AddPhone(rig, "127.0.0.1:5555");
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   rig.ctx.maxPreviewWidth = 1000;
   rig.ctx.maxPreviewHeight = 1000;
   CaptureJob(rig.ctx);
@@ -137,7 +137,9 @@ TEST(PhoneCapture, PhoneStates) {
   EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\C3-snapdeck.png"));
   // The offline and unpermitted phones keep failed places between the good ones. A
   // phone's start sound plays as its transfer begins, before any is finished.
-  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 4, 4, 5, 5}));
+  EXPECT_EQ(rig.host.sounds,
+            (std::vector<int>{id::kSoundShotStart, id::kSoundShotStart, id::kSoundShotStart,
+                              id::kSoundShotFailed, id::kSoundShotFailed}));
   const Picture* composed = rig.host.lastClip();
   ASSERT_NE(composed, nullptr);
   EXPECT_EQ(composed->width, 5 * 62);
@@ -152,7 +154,7 @@ TEST(PhoneCapture, PhoneStates) {
   AddPhone(alone, "B2", "unauthorized");
   alone.adb.phones["B2"].model = "";
   alone.tool.devices.clear();
-  alone.host.answers = {21, 21};
+  alone.host.answers = {id::kAnswerSecond, id::kAnswerSecond};
   CaptureJob(alone.ctx);
   EXPECT_EQ(alone.lastCaption(), u" no device detected! ");
   ASSERT_EQ(alone.host.questions.size(), 1u);
@@ -168,7 +170,7 @@ TEST(PhoneCapture, BrokenPhonePictureFailsItsSlotOnly) {
   const CaptureResult result = CaptureJob(rig.ctx);
   EXPECT_EQ(result.saved, 0);
   EXPECT_EQ(rig.lastCaption(), u" shot failed! ");
-  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 5}));
+  EXPECT_EQ(rig.host.sounds, (std::vector<int>{id::kSoundShotStart, id::kSoundShotFailed}));
   EXPECT_EQ(rig.host.shown.back().width, 322);
   EXPECT_EQ(rig.host.lastClip(), nullptr);
 
@@ -281,7 +283,7 @@ TEST(PhoneCapture, SixteenDevicesInRowsOrScaledAndTheSeventeenthTold) {
   rig.withPhones(true);
   rig.settings.shotext = 0;  // bitmaps: quick to write
   rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}, {"0x2100000C", u""}, {"0x2100000D", u""}};
-  rig.host.answers = {20, 20, 20, 20};
+  rig.host.answers = {id::kAnswerFirst, id::kAnswerFirst, id::kAnswerFirst, id::kAnswerFirst};
   const std::vector<std::string> serials = {"P01", "P02", "P03", "P04", "P05", "P06", "P07",
                                             "P08", "P09", "P10", "P11", "P12", "P13"};
   for (const std::string& serial : serials) AddPhone(rig, serial);
@@ -333,13 +335,13 @@ TEST(PhoneCapture, SixteenDevicesInRowsOrScaledAndTheSeventeenthTold) {
 
 TEST(PhoneCapture, NoServerAndNoAdbLeaveTheHandheldShotAsItWas) {
   CaptureRig plain;
-  plain.host.answers = {20};
+  plain.host.answers = {id::kAnswerFirst};
   CaptureJob(plain.ctx);
 
   CaptureRig rig;
   rig.withPhones(true);
   rig.adb.listening = false;
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   CaptureJob(rig.ctx);
 
   EXPECT_EQ(rig.tool.started, plain.tool.started);
@@ -353,7 +355,7 @@ TEST(PhoneCapture, NoServerAndNoAdbLeaveTheHandheldShotAsItWas) {
   // adb.exe found: it is started once, and the shot still goes on without phones.
   rig.session.deviceSessionReady = false;
   rig.files.files[u"C:\\sdk\\adb.exe"] = {'M', 'Z'};
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   CaptureJob(rig.ctx);
   CaptureJob(rig.ctx);
   EXPECT_EQ(rig.tool.count(u"start-server"), 1);
@@ -391,7 +393,7 @@ TEST(PhoneCapture, NoDeviceQuestionTellsHowToReadyAPhoneWhereAdbIsThere) {
 TEST(PhoneCapture, NoLoaderAndNoPhoneTellsWhatAPhoneNeeds) {
   CaptureRig rig;
   rig.withPhones(false);
-  rig.host.answers = {20, 21};
+  rig.host.answers = {id::kAnswerFirst, id::kAnswerSecond};
   CaptureJob(rig.ctx);
   ASSERT_EQ(rig.host.questions.size(), 2u);
   for (const auto& q : rig.host.questions) {
@@ -409,7 +411,7 @@ TEST(PhoneCapture, NoLoaderAndNoPhoneTellsWhatAPhoneNeeds) {
 
   // The phone plugged in while the question is open is found on "try again".
   rig.host.questions.clear();
-  rig.host.answers = {20};
+  rig.host.answers = {id::kAnswerFirst};
   rig.host.onAsk = [&] { AddPhone(rig, "A1"); };
   EXPECT_EQ(CaptureJob(rig.ctx).saved, 1);
   EXPECT_EQ(rig.host.questions.size(), 1u);
@@ -512,7 +514,7 @@ TEST(CleanStatusBar, PhoneLeftAloneWhenOffOrItsValueUnknown) {
   CaptureRig handheld;
   handheld.withPhones(true);
   handheld.settings.cleanstatusbar = 1;
-  handheld.host.answers = {20};
+  handheld.host.answers = {id::kAnswerFirst};
   EXPECT_EQ(CaptureJob(handheld.ctx).saved, 1);
   EXPECT_TRUE(DeviceRequests(handheld).empty());
 }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/update_fakes.h"
 #include "update/download_check.h"
-#include "update_fakes.h"
 
 namespace snapdeck::testing {
 namespace {

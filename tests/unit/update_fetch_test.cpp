@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/update_fakes.h"
 #include "update/http_fetch.h"
 #include "update/url_parts.h"
-#include "update_fakes.h"
 
 namespace snapdeck::testing {
 namespace {

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/bubble_theme.h"
+#include "tests/support/update_fakes.h"
 #include "update/emblem.h"
 #include "update/program_swap.h"
 #include "update/update_address.h"
 #include "update/update_progress.h"
 #include "update/url_parts.h"
-#include "update_fakes.h"
 
 namespace snapdeck::testing {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "update_fakes.h"
+#include "tests/support/update_fakes.h"
 
 namespace snapdeck::testing {
 namespace {

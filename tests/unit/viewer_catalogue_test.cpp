@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "memory_folder.h"
+#include "tests/support/memory_folder.h"
 #include "viewer/shot_catalogue.h"
 #include "viewer/thumbnail_layout.h"
 

@@ -6,7 +6,7 @@
 
 #include "imaging/codec.h"
 #include "imaging/draw.h"
-#include "memory_folder.h"
+#include "tests/support/memory_folder.h"
 #include "tests/unit/allocation_watch.h"
 #include "viewer/thumbnail_column.h"
 #include "viewer/thumbnail_layout.h"

@@ -21,11 +21,6 @@
 namespace snapdeck::win32 {
 namespace {
 
-struct Place {
-  int id;
-  int x, y, w, h;  // -1: the system decides (combo-box height, picture size)
-};
-
 RECT RectInMain(HWND main, int id) { return testing::RectInParent(GetDlgItem(main, id)); }
 
 using testing::TextOf;
@@ -62,7 +57,10 @@ class AppMainWindow : public ::testing::Test {
     InitCommonControlsEx(&icc);
     if (!shell.backgroundBrush) shell.backgroundBrush.reset(CreateSolidBrush(kBackgroundColor));
     shell.guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    for (int n : {27, 28, 29, 30, 31}) shell.pictures.put(n, MakePicture(16, 16, MakeRgb(n, 0, 0)));
+    for (int n :
+         {id::kPicPinOn, id::kPicPinOff, id::kPicSoundOn, id::kPicSoundOff, id::kPicToTray}) {
+      shell.pictures.put(n, MakePicture(16, 16, MakeRgb(n, 0, 0)));
+    }
     shell.pictures.put(id::kPicSwatch, MakePicture(36, 16, 0));
     shell.pictures.put(id::kPicStatus, MakePicture(240, 160, 0));
     main_ = BuildMainWindow();
@@ -107,96 +105,35 @@ class AppMainWindow : public ::testing::Test {
 
 HWND AppMainWindow::main_ = nullptr;
 
-TEST_F(AppMainWindow, WindowAndControlsAsCreated) {
-  EXPECT_EQ(TextOf(main_), L"Snapdeck 1.67");
-  EXPECT_EQ(WindowByNumber(id::kMainWindow), main_);
-  const LONG style = GetWindowLongW(main_, GWL_STYLE);
-  EXPECT_TRUE(style & WS_MINIMIZEBOX);
-  EXPECT_TRUE(style & WS_SYSMENU);
-  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-  EXPECT_FALSE(style & WS_THICKFRAME);
-  RECT client{};
-  GetClientRect(main_, &client);
-  ASSERT_EQ(client.right, 400);
-  ASSERT_EQ(client.bottom, 400);
-
-  // At 400 x 400 the layout rule has already placed the controls that follow the size.
-  const Place places[] = {
-      {51, 10, 10, 20, 20},   {52, 40, 10, 20, 20},    {53, 70, 10, 20, 20},
-      {54, 100, 15, 175, 11}, {60, 290, 10, 100, 20},  {34, 10, 42, 55, 20},
-      {36, 70, 40, 290, -1},  {40, 360, 40, 30, 20},   {35, 10, 72, 55, 20},
-      {37, 70, 70, 220, 20},  {38, 290, 70, 50, -1},   {39, 340, 70, 50, -1},
-      {47, 70, 90, 16, 20},   {46, 86, 92, 90, 20},    {48, 170, 90, 16, 20},
-      {49, 186, 92, 110, 20}, {41, 10, 117, 55, 20},   {42, 70, 115, 40, -1},
-      {43, 110, 115, 36, 16}, {44, 150, 115, 200, 20}, {45, 350, 115, 40, 20},
-      {50, 8, 148, 240, 160}, {57, 40, 360, 20, 20},   {56, 10, 360, 20, 20},
-      {58, 340, 360, 50, 20}, {55, 70, 360, 260, 30},
-  };
-  for (const Place& p : places) {
-    SCOPED_TRACE(p.id);
-    ASSERT_NE(Item(p.id), nullptr);
-    EXPECT_EQ(GetDlgCtrlID(Item(p.id)), p.id);
-    const RECT r = RectInMain(main_, p.id);
-    EXPECT_EQ(r.left, p.x);
-    EXPECT_EQ(r.top, p.y);
-    EXPECT_EQ(r.right - r.left, p.w);
-    if (p.h >= 0) {
-      EXPECT_EQ(r.bottom - r.top, p.h);
-    }
-  }
-
-  const std::pair<int, const wchar_t*> texts[] = {
-      {60, L"toggle viewer"},
-      {34, L"Folder:"},
-      {40, L"..."},
-      {35, L"Filename:"},
-      {46, L"auto-number"},
-      {49, L"include PIN"},
-      {41, L"Frame:"},
-      {57, L"?"},
-      {56, L"!"},
-      {58, L"exit"},
-      {55, L"take screenshot"},
-      {47, L""},
-      {48, L""},
-  };
-  for (const auto& [id, text] : texts) EXPECT_EQ(TextOf(Item(id)), text) << id;
-
-  EXPECT_EQ(SendMessageW(Item(38), CB_GETCOUNT, 0, 0), 3);
-  EXPECT_EQ(SendMessageW(Item(39), CB_GETCOUNT, 0, 0), 6);
-  EXPECT_EQ(SendMessageW(Item(42), CB_GETCOUNT, 0, 0), 10);
-  EXPECT_EQ(SendMessageW(Item(39), CB_GETCURSEL, 0, 0), 3);
-  EXPECT_EQ(SendMessageW(Item(44), TBM_GETRANGEMIN, 0, 0), 0);
-  EXPECT_EQ(SendMessageW(Item(44), TBM_GETRANGEMAX, 0, 0), 16);
-
-  const auto styleOf = [&](int id) { return GetWindowLongW(Item(id), GWL_STYLE); };
-  EXPECT_EQ(styleOf(55) & 0xF, BS_DEFPUSHBUTTON);
-  EXPECT_EQ(styleOf(36) & 3, CBS_DROPDOWN);
-  for (int id : {38, 39, 42}) EXPECT_EQ(styleOf(id) & 3, CBS_DROPDOWNLIST) << id;
-  for (int id : {43, 50}) EXPECT_TRUE(styleOf(id) & SS_NOTIFY) << id;
-  for (int id : {34, 35, 41}) EXPECT_EQ(styleOf(id) & SS_TYPEMASK, SS_RIGHT) << id;
-  for (int id : {51, 52, 53}) EXPECT_TRUE(styleOf(id) & BS_BITMAP) << id;
-  for (int id : {47, 48}) EXPECT_EQ(styleOf(id) & 0xF, BS_AUTOCHECKBOX) << id;
-}
-
 TEST_F(AppMainWindow, LayoutFollowsTheInnerSize) {
   ResizeMainInner(300, 500);
   RECT client{};
   GetClientRect(main_, &client);
   ASSERT_EQ(client.right, 300);
   ASSERT_EQ(client.bottom, 500);
-  EXPECT_EQ(RectInMain(main_, 58).left, 240);
-  EXPECT_EQ(RectInMain(main_, 58).top, 460);
-  EXPECT_EQ(RectInMain(main_, 56).top, 460);
-  const RECT shot = RectInMain(main_, 55);
+  const auto width = [&](int id) {
+    const RECT r = RectInMain(main_, id);
+    return r.right - r.left;
+  };
+  EXPECT_EQ(RectInMain(main_, id::kExitButton).left, 240);
+  EXPECT_EQ(RectInMain(main_, id::kExitButton).top, 460);
+  EXPECT_EQ(RectInMain(main_, id::kUpdateButton).top, 460);
+  EXPECT_EQ(RectInMain(main_, id::kHelpButton).top, 460);
+  const RECT shot = RectInMain(main_, id::kTakeScreenshot);
   EXPECT_EQ(shot.left, 70);
+  EXPECT_EQ(shot.top, 460);
   EXPECT_EQ(shot.right - shot.left, 160);
-  EXPECT_EQ(RectInMain(main_, 40).left, 260);
-  EXPECT_EQ(RectInMain(main_, 45).left, 250);
-  EXPECT_EQ(RectInMain(main_, 44).right - RectInMain(main_, 44).left, 100);
+  EXPECT_EQ(RectInMain(main_, id::kToggleViewer).left, 190);
+  EXPECT_EQ(width(id::kFolderCombo), 190);
+  EXPECT_EQ(RectInMain(main_, id::kChooseFolder).left, 260);
+  EXPECT_EQ(width(id::kFilenameEdit), 120);
+  EXPECT_EQ(RectInMain(main_, id::kFormatCombo).left, 190);
+  EXPECT_EQ(RectInMain(main_, id::kScaleCombo).left, 240);
+  EXPECT_EQ(RectInMain(main_, id::kDirectionButton).left, 250);
+  EXPECT_EQ(width(id::kShadingTrack), 100);
   // The progress picture is redrawn at the new width W - 225.
   EXPECT_EQ(MainProgress().width(), 75);
-  EXPECT_EQ(RectInMain(main_, 54).right - RectInMain(main_, 54).left, 75);
+  EXPECT_EQ(width(id::kProgressPicture), 75);
   // The window keeps its place.
   RECT before{};
   GetWindowRect(main_, &before);
@@ -218,13 +155,13 @@ TEST_F(AppMainWindow, SizeLimitsAndLabelColours) {
   const UniqueDc owned(CreateCompatibleDC(nullptr));
   const HDC dc = owned.get();
   const LRESULT brush = SendMessageW(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                     reinterpret_cast<LPARAM>(Item(34)));
+                                     reinterpret_cast<LPARAM>(Item(id::kLabelFolder)));
   EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), TheShell().backgroundBrush.get());
   EXPECT_EQ(GetTextColor(dc), RGB(0xCC, 0xCC, 0xCC));
   EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
   // The file-name field keeps the system's colours.
   const LRESULT edit = SendMessageW(main_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                                    reinterpret_cast<LPARAM>(Item(37)));
+                                    reinterpret_cast<LPARAM>(Item(id::kFilenameEdit)));
   EXPECT_NE(reinterpret_cast<HBRUSH>(edit), TheShell().backgroundBrush.get());
 }
 
@@ -232,7 +169,8 @@ TEST_F(AppMainWindow, TrayMenuHoldsItsItems) {
   HMENU menu = TrayMenu();
   ASSERT_NE(menu, nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), 6);
-  const UINT ids[] = {4, 0, 5, 0, 6, 7};
+  const UINT ids[] = {id::kTrayItemHotkey, 0, id::kTrayItemDefineHotkey, 0, id::kTrayItemRestore,
+                      id::kTrayItemExit};
   const wchar_t* names[] = {L"hotkey", L"", L"Define Hotkey", L"", L"Restore", L"Exit"};
   for (int i = 0; i < 6; ++i) {
     MENUITEMINFOW item{};
@@ -282,8 +220,8 @@ TEST_F(AppMainWindow, WindowMenuSwitchesTheCleanStatusBar) {
 
 TEST_F(AppMainWindow, SettingsGoIntoTheControls) {
   AppSettings& s = TheShell().settings;
-  EXPECT_EQ(TextOf(Item(45)), L"6");
-  EXPECT_EQ(SendMessageW(Item(47), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(TextOf(Item(id::kDirectionButton)), L"6");
+  EXPECT_EQ(SendMessageW(Item(id::kAutoNumberCheck), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   s.shotfolderid = 1;
   s.shotname = u"device";
   s.shotext = 0;
@@ -294,23 +232,23 @@ TEST_F(AppMainWindow, SettingsGoIntoTheControls) {
   s.hotkey = 3;
   s.hotkeyCAS = 1;
   PutSettingsIntoControls();
-  EXPECT_EQ(SendMessageW(Item(36), CB_GETCOUNT, 0, 0), 16);
-  EXPECT_EQ(TextOf(Item(36)), L"C:\\second\\");
+  EXPECT_EQ(SendMessageW(Item(id::kFolderCombo), CB_GETCOUNT, 0, 0), 16);
+  EXPECT_EQ(TextOf(Item(id::kFolderCombo)), L"C:\\second\\");
   EXPECT_EQ(s.currentFolder, u"C:\\second\\");
-  EXPECT_EQ(TextOf(Item(37)), L"device");
-  EXPECT_EQ(SendMessageW(Item(38), CB_GETCURSEL, 0, 0), 0);
-  EXPECT_EQ(SendMessageW(Item(47), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(SendMessageW(Item(42), CB_GETCURSEL, 0, 0), 4);
-  EXPECT_EQ(SendMessageW(Item(44), TBM_GETPOS, 0, 0), 3);
-  EXPECT_EQ(TextOf(Item(45)), L"5");
+  EXPECT_EQ(TextOf(Item(id::kFilenameEdit)), L"device");
+  EXPECT_EQ(SendMessageW(Item(id::kFormatCombo), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(Item(id::kAutoNumberCheck), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(Item(id::kThicknessCombo), CB_GETCURSEL, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(Item(id::kShadingTrack), TBM_GETPOS, 0, 0), 3);
+  EXPECT_EQ(TextOf(Item(id::kDirectionButton)), L"5");
   const std::array<std::u16string, 16> history = FolderHistoryFromControl();
   EXPECT_EQ(history[2], u"C:\\third\\");
   EXPECT_EQ(history[15], u"");
 }
 
 TEST_F(AppMainWindow, EscapeKeyAndExitButtonEndTheLoop) {
-  SetFocus(Item(55));
-  PostMessageW(Item(55), WM_KEYDOWN, VK_ESCAPE, 1);
+  SetFocus(Item(id::kTakeScreenshot));
+  PostMessageW(Item(id::kTakeScreenshot), WM_KEYDOWN, VK_ESCAPE, 1);
   EXPECT_TRUE(LoopEnds());
   PostControlEvent(id::kExitButton);
   EXPECT_TRUE(LoopEnds());
@@ -329,7 +267,7 @@ TEST_F(AppMainWindow, ButtonsFlipTheirSettings) {
   EXPECT_EQ(s.stayontop, 1);
   EXPECT_TRUE(GetWindowLongW(main_, GWL_EXSTYLE) & WS_EX_TOPMOST);
   EXPECT_EQ(s.frameeffectdir, 0);
-  EXPECT_EQ(TextOf(Item(45)), L"5");
+  EXPECT_EQ(TextOf(Item(id::kDirectionButton)), L"5");
   EXPECT_EQ(s.autonumber, 1);
 
   ClickControl(id::kStayOnTopButton);
@@ -341,10 +279,10 @@ TEST_F(AppMainWindow, ButtonsFlipTheirSettings) {
 
 TEST_F(AppMainWindow, ThicknessRedrawsTheStatusAndResizesTheWindow) {
   AppSettings& s = TheShell().settings;
-  SendMessageW(Item(42), CB_SETCURSEL, 9, 0);
-  SendMessageW(Item(38), CB_SETCURSEL, 1, 0);
-  PostControlEvent(42);
-  PostControlEvent(38);
+  SendMessageW(Item(id::kThicknessCombo), CB_SETCURSEL, 9, 0);
+  SendMessageW(Item(id::kFormatCombo), CB_SETCURSEL, 1, 0);
+  PostControlEvent(id::kThicknessCombo);
+  PostControlEvent(id::kFormatCombo);
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.framethickness, 9);
@@ -363,10 +301,11 @@ TEST_F(AppMainWindow, ThicknessRedrawsTheStatusAndResizesTheWindow) {
 TEST_F(AppMainWindow, FolderDropDownTakesTheChosenEntry) {
   AppSettings& s = TheShell().settings;
   PutSettingsIntoControls();
-  HWND combo = Item(36);
+  HWND combo = Item(id::kFolderCombo);
   SendMessageW(combo, CB_SETCURSEL, 2, 0);
   // The notification as the list sends it, before the edit field shows the item.
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.shotfolderid, 2);
@@ -374,7 +313,8 @@ TEST_F(AppMainWindow, FolderDropDownTakesTheChosenEntry) {
 
   // An emptied field goes back to the selected entry.
   SetWindowTextW(combo, L"");
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_EDITCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.currentFolder, u"C:\\third\\");
@@ -389,10 +329,11 @@ TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
   PutSettingsIntoControls();
   EXPECT_EQ(s.currentFolder, u"C:\\history\\");
 
-  HWND combo = Item(36);
+  HWND combo = Item(id::kFolderCombo);
   auto typed = [&](const wchar_t* text) {
     SetWindowTextW(combo, text);
-    SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(combo));
+    SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
     PostEscape();
     return LoopEnds();
   };
@@ -403,7 +344,8 @@ TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
   EXPECT_EQ(s.currentFolder, u"D:\\typed\\");
 
   SendMessageW(combo, CB_SETCURSEL, 1, 0);
-  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(36, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id::kFolderCombo, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.currentFolder, u"C:\\history\\");
@@ -411,8 +353,8 @@ TEST_F(AppMainWindow, EveryWayToAFolderEndsItInOneSeparator) {
 
 TEST_F(AppMainWindow, ShadingFollowsTheTrackBar) {
   AppSettings& s = TheShell().settings;
-  SendMessageW(Item(44), TBM_SETPOS, TRUE, 13);
-  PostControlEvent(44);
+  SendMessageW(Item(id::kShadingTrack), TBM_SETPOS, TRUE, 13);
+  PostControlEvent(id::kShadingTrack);
   PostEscape();
   ASSERT_TRUE(LoopEnds());
   EXPECT_EQ(s.frameeffect, 13);
@@ -444,18 +386,18 @@ TEST_F(AppMainWindow, ToolTipsOfTheControls) {
   HWND tip = static_cast<HWND>(GetPropW(main_, L"SnapdeckTooltip"));
   ASSERT_NE(tip, nullptr);
   const std::pair<int, const wchar_t*> tips[] = {
-      {51, L"toggle topmost window"},
-      {52, L"toggle sound"},
-      {53, L"push to tray - Hotkey: -off-"},
-      {60, L"turn viewer on/off [F9]"},
-      {36, L"folder history"},
-      {40, L"select a folder"},
-      {38, L"graphics format"},
-      {39, L"scale size"},
-      {42, L"frame thickness"},
-      {43, L"select a frame color"},
-      {44, L"shading effect"},
-      {45, L"effect direction"},
+      {id::kStayOnTopButton, L"toggle topmost window"},
+      {id::kSoundButton, L"toggle sound"},
+      {id::kTrayButton, L"push to tray - Hotkey: -off-"},
+      {id::kToggleViewer, L"turn viewer on/off [F9]"},
+      {id::kFolderCombo, L"folder history"},
+      {id::kChooseFolder, L"select a folder"},
+      {id::kFormatCombo, L"graphics format"},
+      {id::kScaleCombo, L"scale size"},
+      {id::kThicknessCombo, L"frame thickness"},
+      {id::kColorSwatch, L"select a frame color"},
+      {id::kShadingTrack, L"shading effect"},
+      {id::kDirectionButton, L"effect direction"},
   };
   for (const auto& [id, text] : tips) {
     wchar_t buffer[1024] = {};
@@ -482,10 +424,13 @@ bool NextEvent(Event& e) {
 }
 
 TEST_F(AppMainWindow, ShortcutKeysGiveTheirNumbers) {
-  const std::pair<int, int> keys[] = {
-      {VK_RETURN, 13}, {VK_ESCAPE, 27}, {VK_F1, 112}, {VK_F9, 120}, {VK_F6, 117}};
+  const std::pair<int, int> keys[] = {{VK_RETURN, id::kKeyEnter},
+                                      {VK_ESCAPE, id::kKeyEscape},
+                                      {VK_F1, id::kKeyF1},
+                                      {VK_F9, id::kKeyF9},
+                                      {VK_F6, id::kKeyF6}};
   for (const auto& [key, number] : keys) {
-    PostMessageW(Item(37), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+    PostMessageW(Item(id::kFilenameEdit), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
     Event e;
     ASSERT_TRUE(NextEvent(e)) << key;
     EXPECT_EQ(e.kind, EventKind::Menu) << key;
@@ -511,7 +456,7 @@ TEST_F(AppMainWindow, ACloseRequestWithTheViewerOpenClosesOnlyTheViewer) {
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_FALSE(LoopEnds());
   EXPECT_EQ(WindowByNumber(id::kViewer), nullptr);
-  EXPECT_EQ(SendMessageW(Item(60), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageW(Item(id::kToggleViewer), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 // Runs after the suite above has closed its window: only one main window exists at a time.
@@ -532,6 +477,7 @@ TEST(AppMainWindowLifetime, ADestroyedWindowTakesItsMenuAndShortcutsWithIt) {
   main = BuildMainWindow();
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(MainWindow(), main);
+  EXPECT_EQ(WindowByNumber(id::kMainWindow), main);
   EXPECT_TRUE(IsMenu(TrayMenu()));
   DestroyMainWindow();
   EXPECT_EQ(MainWindow(), nullptr);

@@ -5,11 +5,11 @@
 
 #include "dialogs/bubble_theme.h"
 #include "dialogs/bubble_win32.h"
-#include "dialogs_support.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/ids.h"
 #include "shell/events_win32.h"
 #include "shell/shell_win32.h"
+#include "tests/support/dialog_driver_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "dialogs/help_win32.h"
-#include "dialogs_support.h"
 #include "resources/ids.h"
 #include "shell/events_win32.h"
 #include "shell/shell_win32.h"
+#include "tests/support/dialog_driver_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/modal_window_win32.h"
-#include "dialogs_support.h"
 #include "resources/ids.h"
 #include "shell/shell_win32.h"
+#include "tests/support/dialog_driver_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -2,12 +2,12 @@
 
 #include "dialogs/click_win32.h"
 #include "dialogs/requester_win32.h"
-#include "dialogs_support.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/ids.h"
 #include "shell/events_win32.h"
 #include "shell/shell_win32.h"
 #include "shell/tables.h"
+#include "tests/support/dialog_driver_win32.h"
 
 namespace snapdeck::win32 {
 namespace {

@@ -71,18 +71,14 @@ int BytesPerPixel(std::uint32_t format) {
   }
 }
 
-// The test picture; every display after the first runs its grey ramp from white to
-// black, so a shot tells which display it came from even when the sizes agree.
+// The test picture, every display after the first with its ramp reversed.
 void ScreenPixel(const PhoneConfig& c, std::size_t index, int x, int y, std::uint8_t rgb[3]) {
   const Display& d = c.displays[index];
   if (c.black) {
     rgb[0] = rgb[1] = rgb[2] = 0;
     return;
   }
-  PatternPixel(x, y, d.width, d.height, rgb);
-  if (index > 0 && x >= d.width / 2 && y >= d.height / 2) {
-    for (int k = 0; k < 3; ++k) rgb[k] = static_cast<std::uint8_t>(255 - rgb[k]);
-  }
+  PatternPixel(x, y, d.width, d.height, rgb, index > 0);
 }
 
 // What screencap writes without -p: header, then the rows top-down, no padding.

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "imaging/codec.h"
-#include "tests/support/wait_until.h"
 
 namespace e2e {
 
@@ -273,10 +272,6 @@ std::wstring Widen(const std::string& utf8) {
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
   return out;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs) {
-  return snapdeck::testing::WaitUntil(condition, timeoutMs, pollMs);
 }
 
 // --- the program --------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "imaging/picture.h"
 #include "platform/win32/handles_win32.h"
 #include "resources/ids.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/win32_windows.h"
 
 namespace e2e {
@@ -25,7 +26,7 @@ namespace id = snapdeck::id;
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline constexpr int kDefaultTimeoutMs = 20000;
+inline constexpr int kDefaultTimeoutMs = snapdeck::testing::kWaitMs;
 
 // --- environment and files ---------------------------------------------------------------
 
@@ -56,9 +57,7 @@ Bytes ToBytes(const std::string& s);
 std::string Utf8(const std::wstring& s);
 std::wstring Widen(const std::string& utf8);
 
-// Polls until the condition holds; false when the time ran out.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kDefaultTimeoutMs,
-               int pollMs = 50);
+using snapdeck::testing::WaitUntil;
 
 // --- the program --------------------------------------------------------------------------
 

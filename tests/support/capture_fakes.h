@@ -22,8 +22,10 @@
 #include "imaging/codec.h"
 #include "imaging/fixed_text.h"
 #include "platform/posix/runner_posix.h"
+#include "resources/ids.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/memory_files.h"
+#include "tools/devicesim/test_pattern.h"
 
 namespace snapdeck::testing {
 
@@ -240,7 +242,7 @@ class ScriptedHost : public CaptureHost {
           const std::u16string& second) override {
     questions.push_back({kind, message, first, second});
     if (onAsk) onAsk();
-    if (answers.empty()) return 21;
+    if (answers.empty()) return id::kAnswerSecond;
     const int a = answers.front();
     answers.pop_front();
     return a;
@@ -289,8 +291,7 @@ class RecordingText : public FixedMetricsText {
   std::vector<std::pair<std::u16string, Rgb>> drawn;
 };
 
-// A 24-bit Windows bitmap of the test pattern: red top-left, green top-right, blue
-// bottom-left, grey bottom-right (upright), stored top-down or bottom-up.
+// A 24-bit Windows bitmap of the simulators' test picture, stored top-down or bottom-up.
 inline std::vector<std::uint8_t> PatternBmp(int w, int h, bool topDown) {
   const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
   const std::uint32_t image = stride * static_cast<std::uint32_t>(h);
@@ -312,20 +313,17 @@ inline std::vector<std::uint8_t> PatternBmp(int w, int h, bool topDown) {
     const int row = topDown ? y : h - 1 - y;
     for (int x = 0; x < w; ++x) {
       std::uint8_t* px = &b[54 + static_cast<std::size_t>(row) * stride + x * 3];
-      const bool top = y < h / 2, left = x < w / 2;
-      const int r = top && left ? 255 : (!top && !left ? 128 : 0);
-      const int g = top && !left ? 255 : (!top && !left ? 128 : 0);
-      const int bl = !top && left ? 255 : (!top && !left ? 128 : 0);
-      px[0] = static_cast<std::uint8_t>(bl);
-      px[1] = static_cast<std::uint8_t>(g);
-      px[2] = static_cast<std::uint8_t>(r);
+      std::uint8_t rgb[3];
+      devicesim::PatternPixel(x, y, w, h, rgb);
+      px[0] = rgb[2];
+      px[1] = rgb[1];
+      px[2] = rgb[0];
     }
   }
   return b;
 }
 
 inline constexpr Rgb kRed = MakeRgb(255, 0, 0);
-inline constexpr Rgb kGreen = MakeRgb(0, 255, 0);
 inline constexpr Rgb kBlue = MakeRgb(0, 0, 255);
 
 // The adb server as a scripted peer: each connection answers the requests sent on it

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "imaging/draw.h"
+#include "resources/ids.h"
 #include "shell/shell_win32.h"
 #include "tests/support/wait_until.h"
 #include "tests/support/win32_windows.h"
@@ -24,16 +25,14 @@ inline void PrepareShell() {
   shell.instance = GetModuleHandleW(nullptr);
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
-  shell.pictures.put(16, MakePicture(48, 48, MakeRgb(0xCC, 0x22, 0x22)));
-  shell.pictures.put(17, MakePicture(48, 48, MakeRgb(0xEE, 0xCC, 0x00)));
-  shell.pictures.put(20, MakePicture(48, 48, MakeRgb(0x22, 0x44, 0xCC)));
-  shell.pictures.put(21, MakePicture(48, 48, MakeRgb(0x22, 0x44, 0xCC)));
+  shell.pictures.put(id::kPicPadlock, MakePicture(48, 48, MakeRgb(0xCC, 0x22, 0x22)));
+  shell.pictures.put(id::kPicWarning, MakePicture(48, 48, MakeRgb(0xEE, 0xCC, 0x00)));
+  shell.pictures.put(id::kPicQuestion, MakePicture(48, 48, MakeRgb(0x22, 0x44, 0xCC)));
+  shell.pictures.put(id::kPicQuestion2, MakePicture(48, 48, MakeRgb(0x22, 0x44, 0xCC)));
   shell.info.mainRunning = true;
 }
 
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  return testing::WaitUntil(done, timeoutMs);
-}
+using testing::WaitUntil;
 
 // The visible top-level window with that title, or nullptr after the timeout.
 inline HWND WaitForWindow(const wchar_t* title, int timeoutMs = 10000) {
