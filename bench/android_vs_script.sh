@@ -43,6 +43,7 @@ start_adb_server "$work/adb-server.log" "$work/home"
 start_phone build/bench/tools/devicesim/phonesim "$work/phonesim.out" device \
   --config /dev/null width=1080 height=2400
 [ -n "${DISPLAY:-}" ] || start_xvfb
+no_audio_without_sound_card || true
 wine_prefix "$root/build/wine-bench"
 
 a="HOME=$work/home adb -P $adb_port -s $phone_serial"

@@ -1,4 +1,4 @@
-// A phones' shot through the real Snapdeck.exe, button to file. Starts the program in
+// A shot of one or more phones through the real Snapdeck.exe, button to file. Starts the program in
 // FOLDER with no handheld tool (settings: PNG, 50 %, a 9-pixel frame), then for each
 // round waits for the file go.N in HANDSHAKE, clicks "take screenshot", times until
 // FILES finished PNGs (default 1) are in FOLDER\shots and until the program is ready
@@ -43,12 +43,13 @@ std::size_t CountFinished(const std::wstring& shots, std::set<std::wstring>& fin
   return finished.size();
 }
 
-// The screens the program's message names as left out (one line each); the message is
-// closed, so that messages do not pile up over the rounds.
+// The screens the program's message names as left out (one line each); the message goes
+// to the log and is closed, so that messages do not pile up over the rounds.
 int CloseMessage(const Program& program) {
   const HWND bubble = program.FindWindowTitled(kBubbleTitle);
   if (!bubble) return 0;
   const std::wstring text = Text(Control(bubble, snapdeck::id::kBubbleText));
+  std::fprintf(stderr, "android: the program says: %s\n", Utf8(text).c_str());
   int leftOut = 0;
   for (std::size_t at = text.find(L"left out"); at != std::wstring::npos;
        at = text.find(L"left out", at + 1)) {
@@ -116,7 +117,7 @@ int wmain(int argc, wchar_t** argv) {
     std::set<std::wstring> finished;
     std::size_t seen = 0;
     bool started = false;
-    auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = std::chrono::steady_clock::now();
     auto last = t0;
     Click(button);
     // Until every file is there, or the shot has ended with fewer (its button greyed

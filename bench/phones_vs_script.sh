@@ -44,6 +44,7 @@ rm -rf "$work"
 mkdir -p "$work/home"
 start_adb_server "$work/adb-server.log" "$work/home"
 [ -n "${DISPLAY:-}" ] || start_xvfb
+no_audio_without_sound_card || true
 wine_prefix "$root/build/wine-bench"
 
 a="HOME=$work/home adb -P $adb_port"
