@@ -23,6 +23,7 @@
 #include "dialogs/click_win32.h"
 #include "platform/file_names.h"
 #include "platform/win32/handles_win32.h"
+#include "platform/worker_pool.h"
 #include "resources/ids.h"
 #include "shell/events_win32.h"
 #include "shell/shell_win32.h"
@@ -326,6 +327,9 @@ void CaptureWithFieldStem() {
                          shell.info.tempDir,
                          mark};
   context.phones = ThePhoneLink();
+  // The phones' pictures are framed and encoded side by side on threads of this shot.
+  WorkerPool workers(WorkerPool::DefaultThreads(), kPhonePicturesBudget);
+  context.workers = &workers;
   LargestMainPreview(context.maxPreviewWidth, context.maxPreviewHeight);
   // A capture runs inside this call; its button stays greyed until it has ended, so the
   // user (and automation) can see when the next one can start.

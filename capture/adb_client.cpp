@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 #include "platform/text.h"
@@ -502,8 +503,11 @@ std::unique_ptr<Connection> AdbClient::openService(const PhoneEntry& phone,
 
 std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   const std::string key = TransportService(phone);
-  const auto known = featuresOf_.find(key);
-  if (known != featuresOf_.end()) return known->second;
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex_);
+    const auto known = featuresOf_.find(key);
+    if (known != featuresOf_.end()) return known->second;
+  }
   std::unique_ptr<Connection> c =
       connect(std::min(std::max(idleMs, 1), kConnectTimeoutMs));
   if (!c) return {};
@@ -518,6 +522,7 @@ std::string AdbClient::features(const PhoneEntry& phone, int idleMs) {
   if (length < 0) return {};
   std::string list(static_cast<std::size_t>(length), '\0');
   if (r.exact(reinterpret_cast<std::uint8_t*>(list.data()), list.size()) < list.size()) return {};
+  std::lock_guard<std::mutex> lock(cacheMutex_);
   return featuresOf_[key] = list;
 }
 
@@ -1017,8 +1022,13 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
   AdbStatus status;
   std::vector<std::uint32_t> room;
   const auto takeRoom = [&] {
-    const auto known = roomOf_.find(key);
-    if (known != roomOf_.end()) room.assign(known->second, 0);
+    std::size_t known = 0;
+    {
+      std::lock_guard<std::mutex> lock(cacheMutex_);
+      const auto it = roomOf_.find(key);
+      if (it != roomOf_.end()) known = it->second;
+    }
+    if (known > 0) room.assign(known, 0);
   };
   const auto single = [](DecodeResult r) { return std::vector<DisplayShot>{{0, std::move(r)}}; };
   Attempt raw;
@@ -1032,10 +1042,13 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     std::size_t roomNeeded = 0;
     raw = ReadRaw(r, progress, room, roomNeeded, stopAtDisplays);
     // Only a picture that came whole says what the next one needs; a header can lie.
-    if (raw.result.ok && roomNeeded > 0) {
-      roomOf_[key] = roomNeeded;
-    } else if (raw.result.ok) {
-      roomOf_.erase(key);
+    if (raw.result.ok) {
+      std::lock_guard<std::mutex> lock(cacheMutex_);
+      if (roomNeeded > 0) {
+        roomOf_[key] = roomNeeded;
+      } else {
+        roomOf_.erase(key);
+      }
     }
     if (!raw.severalDisplays) break;
     c.reset();

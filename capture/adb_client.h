@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -162,6 +163,7 @@ class AdbClient {
   // whose pictures are not four bytes a pixel have none.
   std::map<std::string, std::size_t> roomOf_;
   std::map<std::string, std::string> featuresOf_;
+  std::mutex cacheMutex_;  // the two maps: phones are taken from threads of their own
 
   struct Command;
   Command run(const PhoneEntry& phone, const std::string& command, bool shellV2, int idleMs,

@@ -9,23 +9,21 @@
 #include "imaging/picture.h"
 #include "imaging/text_port.h"
 #include "platform/ports.h"
+#include "platform/worker_pool.h"
 #include "settings/app_settings.h"
 
 namespace snapdeck {
 
+// Handhelds the loader serves in one shot.
 inline constexpr int kMaxDevices = 4;
 
-// The devices of this program run. Slot 0 is never used; passwords live in
-// AppSettings::passwords under the same slot numbers.
+// The handhelds of this program run. Slot 0 is never used; passwords live in
+// AppSettings::passwords under the same slot numbers. Phones take no slot: they are
+// listed anew for every shot.
 struct CaptureSession {
   int count = 0;
-  // Slots 1..handhelds hold the loader's devices; phones follow them. A phone's serial
-  // stands in its PIN.
-  int handhelds = 0;
+  int handhelds = 0;  // count, once detection and passwords succeeded
   std::array<std::u16string, kMaxDevices + 1> PIN{};
-  std::array<bool, kMaxDevices + 1> phone{};
-  std::array<std::string, kMaxDevices + 1> serial{};  // as the adb server spells it
-  std::array<bool, kMaxDevices + 1> phoneReady{};     // state "device"
   std::array<bool, kMaxDevices + 1> deviceAnswered{};
   // The device's record cannot be passed to the tool as it is (a control byte would cut
   // the command line short): the device is listed, but its shot fails without a run.
@@ -56,6 +54,9 @@ struct CaptureContext {
   // beyond it is shown shrunk. 0 sets no bound.
   int maxPreviewWidth = 0;
   int maxPreviewHeight = 0;
+  // The threads the phones' pictures are framed and encoded on, while every phone's
+  // transfer runs on a thread of its own. Null: the phones one after another, in place.
+  WorkerPool* workers = nullptr;
 };
 
 }  // namespace snapdeck

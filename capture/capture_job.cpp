@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/adb_client.h"
@@ -20,6 +23,7 @@
 #include "imaging/status.h"
 #include "platform/file_names.h"
 #include "platform/text.h"
+#include "platform/worker_pool.h"
 #include "resources/ids.h"
 #include "settings/frame_style.h"
 
@@ -37,18 +41,19 @@ constexpr Rgb kWhite = palette::kWhite;
 constexpr long long kMaxPreviewSide = 4096;
 
 
-// A phone display's slot in this shot: its picture, or the reason it has none.
-struct PhoneShot {
-  int slot = 0;
-  PhoneEntry phone;
-  int display = 0;  // 0: the phone's only display
+// A device of this shot on its way: what was read from it, then what became of it.
+struct Device {
+  DeviceShot out;
+  PhoneEntry phone;  // a phone's listing
+  int display = 0;   // 0: the phone's only display
   DecodeResult picture;
+  std::u16string problem;  // why a phone's picture could not be had
+  bool black = false;      // a phone's picture came entirely black
 };
 
 struct JobState {
   long long largestProgress = 0;  // largest output-phase progress drawn in this job
   CaptureResult result;
-  std::vector<PhoneShot> phoneShots;
 };
 
 int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
@@ -151,111 +156,53 @@ DecodeResult ReadTempBitmap(CaptureContext& ctx) {
   return DecodeBmp(data.data(), data.size());
 }
 
-// The phone's pictures through the adb server, the progress bar following the bytes.
-std::vector<DisplayShot> TransferFromPhone(CaptureContext& ctx, const PhoneEntry& phone) {
-  // Paced to one frame in 16 ms: under Wine a frame costs about as much as a percent of
-  // a fast transfer.
-  constexpr std::uint64_t kFrameMs = 16;
-  int drawn = -1;
-  std::uint64_t drawnAt = 0;
-  const TransferProgress progress = [&](std::uint64_t received, std::uint64_t announced) {
-    if (announced == 0) return;
-    const int p = static_cast<int>(std::min<std::uint64_t>(received, announced) * 100 / announced);
-    const std::uint64_t now = ctx.clock.nowMs();
-    if (p < drawn) drawn = -1;  // the next display's picture
-    if (p > drawn && (drawn < 0 || now - drawnAt >= kFrameMs)) {
-      drawn = p;
-      drawnAt = now;
-      ctx.host.drawProgress(p);
-    }
+// The progress bar over all phones' transfers: the bytes received of all over those
+// announced. Paced to one frame in 16 ms: under Wine a frame costs about as much as a
+// percent of a fast transfer. Phones report from threads of their own.
+class TransferBar {
+ public:
+  TransferBar(CaptureContext& ctx, std::size_t phones) : ctx_(ctx), phones_(phones) {}
+
+  TransferProgress forPhone(std::size_t k) {
+    return [this, k](std::uint64_t received, std::uint64_t announced) {
+      report(k, received, announced);
+    };
+  }
+
+ private:
+  struct Phone {
+    std::uint64_t done = 0;  // bytes of the phone's displays read before this one
+    std::uint64_t received = 0, announced = 0;
   };
-  // The window goes on painting while the bytes come, rather than between reads; the
-  // bar starts at 0 once the header has come.
-  std::vector<DisplayShot> shots;
-  const int idleMs = PhoneIdleMs(ctx.settings);
-  const bool cleanStatusBar = ctx.settings.cleanstatusbar != 0;
-  ctx.host.runBeside([&] {
-    // Left again when the pictures have come, failed or been given up.
-    DemoModeScope demo(ctx.phones->client(), ctx.clock, phone, idleMs, cleanStatusBar);
-    shots = ctx.phones->client().screenshots(phone, idleMs, progress);
-  });
-  ctx.host.drawProgress(100);
-  return shots;
-}
-
-// Reads, scales, frames, copies and saves the device's picture. False when the picture
-// is unusable; a failed save is reported here and still counts as a finished picture.
-bool FinishShot(CaptureContext& ctx, int i, CaptureResult& result,
-                const std::function<DecodeResult()>& read) {
-  AppSettings& s = ctx.settings;
-  CaptureSession& session = ctx.session;
-  // No " shot done! " preview first: nothing paints before the result caption replaces
-  // it, so it was never seen, and for a phone it cost a frame's rendering.
-  ctx.pictures.release(kPicStatus);
-
-  DecodeResult decoded = read();
-  if (!decoded.ok) return false;
-
-  const FrameStyle frame = FrameStyleOf(s);
-  const long long t = frame.thickness;
-  const long long w = decoded.picture.width;
-  const long long h = decoded.picture.height;
-  const int pct = ScalePercent(s.shotsize);
-  const long long sw = std::max(1LL, w * pct / 100);
-  const long long sh = std::max(1LL, h * pct / 100);
-  // Every picture made from the bitmap must stay within the picture limits.
-  if (!PictureSizeAllowed(w + 2 * t, h + 2 * t) || !PictureSizeAllowed(sw, sh) ||
-      !PictureSizeAllowed(sw + 2 * t, sh + 2 * t)) {
-    return false;
+  void report(std::size_t k, std::uint64_t received, std::uint64_t announced) {
+    if (announced == 0) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Phone& phone = phones_[k];
+    if (received < phone.received) phone.done += phone.announced;  // the next display's picture
+    phone.received = std::min(received, announced);
+    phone.announced = announced;
+    std::uint64_t all = 0, of = 0;
+    for (const Phone& p : phones_) {
+      all += p.done + p.received;
+      of += p.done + p.announced;
+    }
+    constexpr std::uint64_t kFrameMs = 16;
+    const int p = static_cast<int>(all * 100 / std::max<std::uint64_t>(of, 1));
+    const std::uint64_t now = ctx_.clock.nowMs();
+    if (p < drawn_) drawn_ = -1;
+    if (p > drawn_ && (drawn_ < 0 || now - drawnAt_ >= kFrameMs)) {
+      drawn_ = p;
+      drawnAt_ = now;
+      ctx_.host.drawProgress(p);
+    }
   }
-  session.capWidth = static_cast<int>(w);
-  session.capHeight = static_cast<int>(h);
 
-  Picture work =
-      pct == 100 ? decoded.picture
-                 : ResizeAreaAverage(decoded.picture, static_cast<int>(sw), static_cast<int>(sh));
-  Picture& status = ctx.pictures.put(kPicStatus, std::move(decoded.picture));
-  ctx.host.clearClipboard();
-  DrawFrame(work, frame);
-  // A PNG file's bytes are the clipboard's PNG as well: made once, before both.
-  const bool png = s.shotext == 2;
-  std::vector<std::uint8_t> encoded;
-  if (png) encoded = EncodeForFormat(work, s.shotext);
-  const bool copied = encoded.empty() ? ctx.host.putOnClipboard(work)
-                                      : ctx.host.putOnClipboardWithPng(work, encoded);
-  if (!copied) result.clipboardFailed = true;
-  ++result.finished;
-  const Picture& saved = ctx.pictures.put(kPicWork, std::move(work));
-
-  const std::u16string name = ShotFileName(s, session, i);
-  bool ok = false;
-  if (IsShotFormat(s.shotext)) {
-    if (!png) encoded = EncodeForFormat(saved, s.shotext);
-    // Through a file beside it, so a full disk or a write error keeps the earlier shot.
-    ok = !encoded.empty() && ctx.files.replaceFile(s.currentFolder + name, encoded);
-  }
-  if (!ok) {
-    CaptureSizeStatus(ctx, u" save failed! ");
-  } else {
-    ++result.saved;
-    // A picture that is saved but not on the clipboard must not pass for a full success.
-    const std::u16string size =
-        u" (" + DecimalText(sw + 2 * t) + u" x " + DecimalText(sh + 2 * t) + u") ";
-    DrawResultCaption(status, copied ? size : size + u"clipboard failed! ", u" " + name + u" ",
-                      kWhite, kBackground, frame.color, frame, ctx.text);
-  }
-  return true;
-}
-
-void ClearPhoneSlots(CaptureSession& session) {
-  session.count = std::clamp(session.handhelds, 0, kMaxDevices);
-  for (int i = 1; i <= kMaxDevices; ++i) {
-    if (i > session.count) session.PIN[i].clear();
-    session.phone[i] = false;
-    session.phoneReady[i] = false;
-    session.serial[i].clear();
-  }
-}
+  CaptureContext& ctx_;
+  std::mutex mutex_;
+  std::vector<Phone> phones_;
+  int drawn_ = -1;
+  std::uint64_t drawnAt_ = 0;
+};
 
 // True when an adb server answered the listing (it may list no phone). The listing and
 // a server's start run beside the window: a server that accepts and never answers, or
@@ -321,15 +268,360 @@ void TellUnauthorized(CaptureContext& ctx, const PhoneEntry& phone) {
   if (answer == id::kAnswerNotShown) ctx.questionNotShown = true;
 }
 
-void CaptureOne(CaptureContext& ctx, int i, JobState& job);
-void Compose(CaptureContext& ctx, int count, CaptureResult& result);
+// What the worker side makes of a device's picture: scaled, framed, encoded and saved.
+// It touches neither the window nor the picture store, so phones do it side by side.
+struct Prepared {
+  bool ok = false;  // the picture could be framed
+  bool saved = false;
+  int readWidth = 0, readHeight = 0;
+  long long framedWidth = 0, framedHeight = 0;
+  Picture work;    // the framed shot
+  Picture status;  // the picture as read: the ground of its preview
+  std::vector<std::uint8_t> png;  // the file's bytes, kept for the clipboard
+};
 
-constexpr char16_t kLeftOut[] = u"left out: one shot takes at most four screens";
+// Pixels in flight for a picture of w x h while it is prepared: as read, framed and
+// encoded, four bytes a pixel each at most.
+std::uint64_t PreparingCost(long long w, long long h) {
+  return 3 * 4 * static_cast<std::uint64_t>(std::max(w, 1LL)) *
+         static_cast<std::uint64_t>(std::max(h, 1LL));
+}
+
+Prepared PrepareShot(const AppSettings& s, FileSystem& files, DecodeResult decoded,
+                     const std::u16string& fileName, bool keepPng) {
+  Prepared out;
+  if (!decoded.ok) return out;
+  const FrameStyle frame = FrameStyleOf(s);
+  const long long t = frame.thickness;
+  const long long w = decoded.picture.width;
+  const long long h = decoded.picture.height;
+  const int pct = ScalePercent(s.shotsize);
+  const long long sw = std::max(1LL, w * pct / 100);
+  const long long sh = std::max(1LL, h * pct / 100);
+  // Every picture made from the one read must stay within the picture limits.
+  if (!PictureSizeAllowed(w + 2 * t, h + 2 * t) || !PictureSizeAllowed(sw, sh) ||
+      !PictureSizeAllowed(sw + 2 * t, sh + 2 * t)) {
+    return out;
+  }
+  out.readWidth = static_cast<int>(w);
+  out.readHeight = static_cast<int>(h);
+  out.framedWidth = sw + 2 * t;
+  out.framedHeight = sh + 2 * t;
+  Picture work =
+      pct == 100 ? decoded.picture
+                 : ResizeAreaAverage(decoded.picture, static_cast<int>(sw), static_cast<int>(sh));
+  DrawFrame(work, frame);
+  if (IsShotFormat(s.shotext)) {
+    std::vector<std::uint8_t> encoded = EncodeForFormat(work, s.shotext);
+    // Through a file beside it, so a full disk or a write error keeps the earlier shot.
+    out.saved = !encoded.empty() && files.replaceFile(s.currentFolder + fileName, encoded);
+    // A PNG file's bytes are the clipboard's PNG as well: made once, for both.
+    if (keepPng && s.shotext == 2) out.png = std::move(encoded);
+  }
+  out.status = std::move(decoded.picture);
+  out.work = std::move(work);
+  out.ok = true;
+  return out;
+}
+
+void FitPreview(const CaptureContext& ctx, Picture& preview);
+
+// Puts a device's prepared picture before the user, on the window's thread: the
+// clipboard (for a phone only when it is the shot's one device: the composed picture
+// replaces it at once otherwise), the caption or the failure, the failure's sound.
+void PresentShot(CaptureContext& ctx, Device& device, Prepared p, bool alone,
+                 CaptureResult& result) {
+  CaptureSession& session = ctx.session;
+  DeviceShot& out = device.out;
+  const std::u16string fileName =
+      ShotFileName(ctx.settings, out.name, out.phone, !alone || ctx.settings.includepin != 0);
+  if (!p.ok) {
+    if (session.capWidth == 0) session.capWidth = 320;
+    if (session.capHeight == 0) session.capHeight = 240;
+    if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotFailed);
+    CaptureSizeStatus(ctx, u" shot failed! ");
+    session.deviceSessionReady = false;
+  } else {
+    session.capWidth = p.readWidth;
+    session.capHeight = p.readHeight;
+    bool copied = true;
+    if (!out.phone || alone) {
+      ctx.host.clearClipboard();
+      copied = p.png.empty() ? ctx.host.putOnClipboard(p.work)
+                             : ctx.host.putOnClipboardWithPng(p.work, p.png);
+      if (!copied) result.clipboardFailed = true;
+    }
+    ++result.finished;
+    if (!p.saved) {
+      CaptureSizeStatus(ctx, u" save failed! ");
+    } else {
+      ++result.saved;
+      out.fileName = fileName;
+      // A picture that is saved but not on the clipboard must not pass for a full success.
+      const FrameStyle frame = FrameStyleOf(ctx.settings);
+      const std::u16string size = u" (" + DecimalText(p.framedWidth) + u" x " +
+                                  DecimalText(p.framedHeight) + u") ";
+      DrawResultCaption(p.status, copied ? size : size + u"clipboard failed! ",
+                        u" " + fileName + u" ", kWhite, kBackground, frame.color, frame,
+                        ctx.text);
+      ctx.pictures.put(kPicStatus, std::move(p.status));
+    }
+    out.shot = std::move(p.work);
+  }
+  if (Picture* status = ctx.pictures.find(kPicStatus)) {
+    if (out.phone) {
+      out.preview = std::move(*status);
+      ctx.pictures.release(kPicStatus);
+    } else {
+      out.preview = *status;
+    }
+  }
+  // Beside others, no preview needs more than the window can show of all: sixteen
+  // phones' full-size previews would hold more memory than their shots.
+  if (!alone) FitPreview(ctx, out.preview);
+  // The handhelds keep their numbered pictures.
+  if (!out.phone && out.slot >= 1 && out.slot <= kMaxDevices) {
+    if (out.shot.empty()) {
+      ctx.pictures.release(kPicFirstShot + out.slot);
+    } else {
+      ctx.pictures.put(kPicFirstShot + out.slot, out.shot);
+    }
+    ctx.pictures.put(kPicFirstPreview + out.slot, out.preview);
+  }
+}
+
+std::u16string FileNameOf(const AppSettings& s, const DeviceShot& device, bool alone) {
+  return ShotFileName(s, device.name, device.phone, !alone);
+}
+
+// A handheld's picture through the loader, finished like any device's.
+void CaptureHandheld(CaptureContext& ctx, Device& device, bool alone, JobState& job) {
+  const int i = device.out.slot;
+  if (ctx.session.PIN[i].empty()) {
+    if (const Picture* status = ctx.pictures.find(kPicStatus)) device.out.preview = *status;
+    ctx.pictures.release(kPicFirstShot + i);
+    if (!device.out.preview.empty()) ctx.pictures.put(kPicFirstPreview + i, device.out.preview);
+    return;
+  }
+  ctx.host.pumpAllEvents();
+  if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
+  // No " shot done! " preview first: nothing paints before the result caption replaces it.
+  ctx.pictures.release(kPicStatus);
+  DecodeResult read;
+  if (RunScreenshotTool(ctx, i, job)) read = ReadTempBitmap(ctx);
+  Prepared prepared = PrepareShot(ctx.settings, ctx.files, std::move(read),
+                                  FileNameOf(ctx.settings, device.out, alone), alone);
+  PresentShot(ctx, device, std::move(prepared), alone, job.result);
+  if (!TempCleanup(ctx.files, ctx.clock, ctx.host, ctx.tempDir)) {
+    CaptureSizeStatus(ctx, u" cleanup failed! ");
+    device.out.preview = *ctx.pictures.find(kPicStatus);
+    ctx.pictures.put(kPicFirstPreview + i, device.out.preview);
+  }
+}
+
+constexpr char16_t kLeftOut[] = u"left out: one shot takes at most sixteen screens";
+
+// A listed phone on its way through the shot.
+struct PhoneRun {
+  PhoneEntry phone;
+  bool sharedSerial = false;  // another listed phone has its serial
+  std::vector<Device> displays;
+  std::vector<Prepared> prepared;       // one for each of displays, once prepared
+  std::vector<std::u16string> leftOut;  // displays beyond the shot's room
+};
+
+// One display of a phone as a device of the shot; two phones sharing a serial (cheap
+// tablets) are told apart by their transport.
+Device MakePhoneDevice(const PhoneEntry& phone, bool sharedSerial, int display,
+                       DecodeResult picture) {
+  Device d;
+  d.out.phone = true;
+  d.out.name = Latin1(phone.serial);
+  if (sharedSerial) d.out.name += u"-t" + Latin1(phone.transportId);
+  if (display > 0) d.out.name += u"-d" + DecimalText(display);
+  d.phone = phone;
+  d.display = display;
+  if (phone.state != "device") {
+    d.problem = StateReason(phone.state);
+  } else if (!picture.ok) {
+    d.problem = Latin1(picture.error.empty() ? std::string("no picture") : picture.error);
+  } else {
+    d.black = EntirelyBlack(picture.picture);
+  }
+  d.picture = std::move(picture);
+  return d;
+}
+
+// What the phones' side of a shot shares between the threads it runs on.
+struct PhoneStage {
+  PhoneStage(CaptureContext& c, std::size_t phones, int spareRoom, bool several)
+      : ctx(c), bar(c, phones), spare(spareRoom), severalListed(several) {}
+  CaptureContext& ctx;
+  TransferBar bar;
+  MemoryBudget budget{kPhonePicturesBudget};
+  std::mutex mutex;  // guards spare and pending
+  std::condition_variable done;
+  int spare;        // room for displays beyond each phone's first
+  int pending = 0;  // phones whose pictures wait to be prepared or are
+  const bool severalListed;  // more than one device listed: every name carries its serial
+};
+
+// A phone's share of the budget and its place among those pending, given back however
+// its preparing ends.
+struct PhoneHold {
+  PhoneHold(PhoneStage& s, std::uint64_t taken) : stage(s), held(taken) {
+    std::lock_guard<std::mutex> lock(stage.mutex);
+    ++stage.pending;
+  }
+  ~PhoneHold() {
+    stage.budget.giveBack(held);
+    {
+      std::lock_guard<std::mutex> lock(stage.mutex);
+      --stage.pending;
+    }
+    stage.done.notify_all();
+  }
+  PhoneHold(const PhoneHold&) = delete;
+  PhoneHold& operator=(const PhoneHold&) = delete;
+  PhoneStage& stage;
+  std::uint64_t held;
+};
+
+void PreparePhone(PhoneStage& stage, PhoneRun& run, bool alone) {
+  const AppSettings& s = stage.ctx.settings;
+  for (Device& device : run.displays) {
+    run.prepared.push_back(PrepareShot(s, stage.ctx.files, std::move(device.picture),
+                                       FileNameOf(s, device.out, alone), alone));
+  }
+}
+
+// The phone's pictures, each display a device of its own, then prepared on the workers.
+// Runs on a thread of the phone's own when the phones run side by side.
+void FetchPhone(PhoneStage& stage, PhoneRun& run, std::size_t k) {
+  CaptureContext& ctx = stage.ctx;
+  const AppSettings& s = ctx.settings;
+  const bool parallel = ctx.workers != nullptr;
+  // Room for a large phone's picture before it is asked for, so no more pictures come
+  // than the budget allows. Only a phone that holds nothing waits, so none waits for
+  // another that waits.
+  const std::uint64_t expected = PreparingCost(1080, 2400);
+  if (parallel) stage.budget.take(expected);
+  auto hold = std::make_shared<PhoneHold>(stage, parallel ? expected : 0);
+  std::vector<DisplayShot> shots;
+  {
+    // Left again when the pictures have come, failed or been given up.
+    const int idleMs = PhoneIdleMs(s);
+    DemoModeScope demo(ctx.phones->client(), ctx.clock, run.phone, idleMs, s.cleanstatusbar != 0);
+    shots = ctx.phones->client().screenshots(run.phone, idleMs, stage.bar.forPhone(k));
+  }
+  std::uint64_t cost = 0;
+  for (const DisplayShot& shot : shots) {
+    if (shot.result.ok) cost += PreparingCost(shot.result.picture.width, shot.result.picture.height);
+  }
+  if (parallel && cost > hold->held) {
+    stage.budget.takeNow(cost - hold->held);
+    hold->held = cost;
+  }
+  {
+    std::lock_guard<std::mutex> lock(stage.mutex);
+    const int extra = std::min(stage.spare, std::max(0, static_cast<int>(shots.size()) - 1));
+    stage.spare -= extra;
+    for (std::size_t d = 0; d < shots.size(); ++d) {
+      if (d > static_cast<std::size_t>(extra)) {
+        run.leftOut.push_back(DisplayName(run.phone, shots[d].display));
+      } else {
+        run.displays.push_back(
+            MakePhoneDevice(run.phone, run.sharedSerial, shots[d].display, std::move(shots[d].result)));
+      }
+    }
+  }
+  const bool alone = !stage.severalListed && run.displays.size() == 1;
+  if (!parallel) {
+    PreparePhone(stage, run, alone);
+    return;
+  }
+  ctx.workers->submit(0, [&stage, &run, alone, hold] {
+    try {
+      PreparePhone(stage, run, alone);
+    } catch (...) {  // out of memory: the pictures not prepared count as failed shots
+    }
+  });
+}
+
+// Every phone's pictures: side by side, each transfer on a thread of its own and the
+// preparing on the workers, or one phone after another in place.
+void FetchPhones(PhoneStage& stage, std::vector<PhoneRun>& runs) {
+  std::vector<std::thread> threads;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    if (runs[k].phone.state != "device") continue;
+    if (stage.ctx.workers != nullptr) {
+      try {
+        threads.emplace_back([&stage, &runs, k] {
+          try {
+            FetchPhone(stage, runs[k], k);
+          } catch (...) {  // out of memory: the phone's shot fails
+          }
+        });
+        continue;
+      } catch (...) {  // no thread to be had: in place
+      }
+    }
+    try {
+      FetchPhone(stage, runs[k], k);
+    } catch (...) {
+    }
+  }
+  for (std::thread& t : threads) t.join();
+  std::unique_lock<std::mutex> lock(stage.mutex);
+  stage.done.wait(lock, [&stage] { return stage.pending == 0; });
+}
+
+// A phone's displays before the user, in their order, with what went wrong.
+void PresentPhone(CaptureContext& ctx, PhoneRun& run, bool alone, JobState& job) {
+  CaptureResult& result = job.result;
+  for (std::size_t d = 0; d < run.displays.size(); ++d) {
+    Device& device = run.displays[d];
+    Prepared prepared = d < run.prepared.size() ? std::move(run.prepared[d]) : Prepared{};
+    const std::u16string name = DisplayName(run.phone, device.display);
+    if (device.black && prepared.ok) {
+      // Still saved: it may be what the user wanted, and it shows what the phone gave.
+      result.phoneProblems.push_back(
+          {name, u"the picture is entirely black (an app that forbids screenshots, or the "
+                 u"screen is off); it was saved all the same"});
+    }
+    const bool ok = prepared.ok;
+    ctx.pictures.release(kPicStatus);
+    PresentShot(ctx, device, std::move(prepared), alone, result);
+    if (!ok) {
+      result.phoneProblems.push_back(
+          {name, device.problem.empty() ? u"the picture is too large to frame" : device.problem});
+    }
+    result.devices.push_back(std::move(device.out));
+  }
+  for (const std::u16string& name : run.leftOut) result.phoneProblems.push_back({name, kLeftOut});
+}
+
+void Compose(CaptureContext& ctx, CaptureResult& result);
+
+// The handhelds in their slots, then the phones' displays, each finished the same way,
+// then composed.
+void ShootDevices(CaptureContext& ctx, int handhelds, std::vector<PhoneRun>& runs, JobState& job) {
+  int count = handhelds;
+  for (const PhoneRun& run : runs) count += static_cast<int>(run.displays.size());
+  const bool alone = count == 1;
+  for (int i = 1; i <= handhelds; ++i) {
+    Device device;
+    device.out.slot = i;
+    device.out.name = ctx.session.PIN[i];
+    CaptureHandheld(ctx, device, alone, job);
+    job.result.devices.push_back(std::move(device.out));
+  }
+  for (PhoneRun& run : runs) PresentPhone(ctx, run, alone, job);
+  if (count > 0) Compose(ctx, job.result);
+}
 
 // A shot with an adb server answering: the handhelds the loader finds (when it is
-// there), then the phones, one slot for each display, at most four in all. The phones'
-// pictures are fetched first: only then is it known how many slots they take, which
-// the file names depend on.
+// there), then the phones, each display a device of its own, at most sixteen in all.
 void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobState& job) {
   CaptureSession& session = ctx.session;
   const bool ready = session.deviceSessionReady;
@@ -339,161 +631,125 @@ void PhoneJob(CaptureContext& ctx, const std::vector<PhoneEntry>& phones, JobSta
     const bool loaderThere = ctx.files.fileSize(ctx.settings.JLpath + kToolFileName) > 0;
     if (loaderThere) session.handhelds = DetectDevices(ctx, phones.empty());
   }
-  ClearPhoneSlots(session);
-  if (!ready && session.handhelds > 0 && !CheckPasswords(ctx)) {
+  const int handhelds = std::clamp(session.handhelds, 0, kMaxDevices);
+  session.count = handhelds;
+  if (!ready && handhelds > 0 && !CheckPasswords(ctx)) {
     PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());
     return;
   }
+  std::vector<PhoneRun> runs;
   for (const PhoneEntry& phone : phones) {
     if (phone.state == "unauthorized") {
       TellUnauthorized(ctx, phone);
       continue;
     }
-    if (session.count >= kMaxDevices) {
+    if (handhelds + static_cast<int>(runs.size()) >= kMaxShotDevices) {
       job.result.phoneProblems.push_back({PhoneName(phone), kLeftOut});
       continue;
     }
-    std::vector<DisplayShot> shots;
-    if (phone.state == "device") {
-      if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
-      shots = TransferFromPhone(ctx, phone);
-    } else {
-      shots.push_back({0, {false, {}, {}}});
-    }
-    // Phones that share a serial (cheap tablets) are told apart by their transport.
-    const bool sharedSerial =
+    PhoneRun run;
+    run.phone = phone;
+    run.sharedSerial =
         !phone.transportId.empty() &&
         std::count_if(phones.begin(), phones.end(),
                       [&](const PhoneEntry& p) { return p.serial == phone.serial; }) > 1;
-    for (DisplayShot& shot : shots) {
-      if (session.count >= kMaxDevices) {
-        job.result.phoneProblems.push_back({DisplayName(phone, shot.display), kLeftOut});
-        continue;
-      }
-      const int i = ++session.count;
-      session.phone[i] = true;
-      session.phoneReady[i] = phone.state == "device";
-      session.serial[i] = phone.serial;
-      session.PIN[i] = Latin1(phone.serial);
-      if (sharedSerial) session.PIN[i] += u"-t" + Latin1(phone.transportId);
-      if (shot.display > 0) session.PIN[i] += u"-d" + DecimalText(shot.display);
-      job.phoneShots.push_back({i, phone, shot.display, std::move(shot.result)});
+    if (phone.state != "device") {
+      run.displays.push_back(MakePhoneDevice(phone, run.sharedSerial, 0, {false, {}, {}}));
+    } else if (ctx.settings.sound != 0) {
+      ctx.host.playSound(id::kSoundShotStart);
     }
+    runs.push_back(std::move(run));
   }
-  ctx.host.setIncludePinBox(session.count <= 1, session.count > 1 || ctx.settings.includepin != 0);
-  if (session.count == 0) {
+  const bool transfers = std::any_of(runs.begin(), runs.end(),
+                                     [](const PhoneRun& r) { return r.phone.state == "device"; });
+  if (transfers) {
+    PhoneStage stage(ctx, runs.size(), kMaxShotDevices - handhelds - static_cast<int>(runs.size()),
+                     handhelds + runs.size() > 1);
+    // The window goes on painting while the bytes come.
+    ctx.host.runBeside([&] { FetchPhones(stage, runs); });
+    ctx.host.drawProgress(100);
+  }
+  int count = handhelds;
+  for (const PhoneRun& run : runs) count += static_cast<int>(run.displays.size());
+  ctx.host.setIncludePinBox(count <= 1, count > 1 || ctx.settings.includepin != 0);
+  if (count == 0) {
+    for (const PhoneRun& run : runs) {
+      for (const std::u16string& name : run.leftOut) job.result.phoneProblems.push_back({name, kLeftOut});
+    }
     PreviewStatus(ctx, u" no device detected! ", FailCaptionColors());
     return;
   }
   session.deviceSessionReady = true;
-  for (int i = 1; i <= session.count; ++i) CaptureOne(ctx, i, job);
-  Compose(ctx, session.count, job.result);
+  ShootDevices(ctx, handhelds, runs, job);
 }
 
-// A phone slot's picture, finished; its problem, if any, goes to the job's list.
-bool FinishPhoneShot(CaptureContext& ctx, int i, JobState& job) {
-  auto entry = std::find_if(job.phoneShots.begin(), job.phoneShots.end(),
-                            [i](const PhoneShot& s) { return s.slot == i; });
-  if (entry == job.phoneShots.end()) return false;
-  const std::u16string name = DisplayName(entry->phone, entry->display);
-  DecodeResult picture = std::move(entry->picture);
-  std::u16string reason;
-  if (entry->phone.state != "device") {
-    reason = StateReason(entry->phone.state);
-  } else if (!picture.ok) {
-    reason = Latin1(picture.error.empty() ? std::string("no picture") : picture.error);
-  } else if (EntirelyBlack(picture.picture)) {
-    // Still saved: it may be what the user wanted, and it shows what the phone gave.
-    job.result.phoneProblems.push_back(
-        {name, u"the picture is entirely black (an app that forbids screenshots, or the "
-               u"screen is off); it was saved all the same"});
-  }
-  const bool shot = picture.ok && FinishShot(ctx, i, job.result, [&] { return std::move(picture); });
-  if (!shot && reason.empty()) reason = u"the picture is too large to frame";
-  if (!shot) job.result.phoneProblems.push_back({name, reason});
-  return shot;
-}
+// Where the pictures go in the composed one: side by side while that fits the picture
+// limit, else in as few rows as fit, else every cell scaled down alike in the
+// arrangement that keeps the most.
+struct Grid {
+  long long columns = 1, rows = 1;
+  long long fullW = 0, fullH = 0;  // a cell at full size
+  long long cellW = 0, cellH = 0;
+  bool shrunk = false;
+};
 
-void CaptureOne(CaptureContext& ctx, int i, JobState& job) {
-  CaptureSession& session = ctx.session;
-  // Picture 24 is this device's result only, so a failed device never shows another's.
-  ctx.pictures.release(kPicWork);
-  if (!session.PIN[i].empty()) {
-    // A phone's transfer runs beside the window, which answers its events meanwhile.
-    // A phone's start sound played when its transfer began.
-    if (!session.phone[i]) ctx.host.pumpAllEvents();
-    bool shot = false;
-    if (session.phone[i]) {
-      shot = FinishPhoneShot(ctx, i, job);
-    } else {
-      if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotStart);
-      shot = RunScreenshotTool(ctx, i, job) &&
-             FinishShot(ctx, i, job.result, [&] { return ReadTempBitmap(ctx); });
-    }
-    if (!shot) {
-      ctx.pictures.release(kPicWork);
-      if (session.capWidth == 0) session.capWidth = 320;
-      if (session.capHeight == 0) session.capHeight = 240;
-      if (ctx.settings.sound != 0) ctx.host.playSound(id::kSoundShotFailed);
-      CaptureSizeStatus(ctx, u" shot failed! ");
-      session.deviceSessionReady = false;
-    }
-    if (!TempCleanup(ctx.files, ctx.clock, ctx.host, ctx.tempDir)) {
-      CaptureSizeStatus(ctx, u" cleanup failed! ");
-    }
-  }
-  if (const Picture* finished = ctx.pictures.find(kPicWork)) {
-    ctx.pictures.put(kPicFirstShot + i, *finished);
-  } else {
-    ctx.pictures.release(kPicFirstShot + i);
-  }
-  if (const Picture* status = ctx.pictures.find(kPicStatus)) {
-    ctx.pictures.put(kPicFirstPreview + i, *status);
-  }
-}
-
-// Side by side: one picture of count x the largest, holding each device's at its place.
-// Beyond the picture limit (three 4K screens) every picture is scaled down alike to
-// fit; shrunk tells so.
-bool SideBySide(const PictureStore& store, int first, int count, Picture& out, bool& shrunk) {
-  long long maxW = 0;
-  long long maxH = 0;
-  for (int i = 1; i <= count; ++i) {
-    if (const Picture* p = store.find(first + i)) {
-      maxW = std::max<long long>(maxW, p->width);
-      maxH = std::max<long long>(maxH, p->height);
-    }
-  }
-  shrunk = false;
-  if (maxW <= 0 || maxH <= 0) return false;
-  long long cellW = maxW;
-  long long cellH = maxH;
-  if (!PictureSizeAllowed(count * maxW, maxH)) {
-    const double side = std::min(static_cast<double>(kMaxPictureSide) / static_cast<double>(count * maxW),
-                                 static_cast<double>(kMaxPictureSide) / static_cast<double>(maxH));
-    const double area = std::sqrt(static_cast<double>(kMaxPicturePixels) /
-                                  (static_cast<double>(count * maxW) * static_cast<double>(maxH)));
-    const double scale = std::min(side, area);
-    cellW = std::max(1LL, static_cast<long long>(static_cast<double>(maxW) * scale));
-    cellH = std::max(1LL, static_cast<long long>(static_cast<double>(maxH) * scale));
-    while (cellW > 1 && !PictureSizeAllowed(count * cellW, cellH)) --cellW;
-    while (cellH > 1 && !PictureSizeAllowed(count * cellW, cellH)) --cellH;
-    if (!PictureSizeAllowed(count * cellW, cellH)) return false;
-    shrunk = true;
-  }
-  out = MakePicture(static_cast<int>(count * cellW), static_cast<int>(cellH), kBackground);
-  if (out.empty()) return false;
-  for (int i = 1; i <= count; ++i) {
-    const Picture* p = store.find(first + i);
+bool Arrange(const std::vector<const Picture*>& pictures, Picture& out, Grid& g) {
+  g = Grid{};
+  const long long n = static_cast<long long>(pictures.size());
+  for (const Picture* p : pictures) {
     if (p == nullptr) continue;
-    const int x = static_cast<int>((i - 1) * cellW);
-    if (!shrunk) {
-      Blit(out, *p, x, 0);
+    g.fullW = std::max<long long>(g.fullW, p->width);
+    g.fullH = std::max<long long>(g.fullH, p->height);
+  }
+  if (n == 0 || g.fullW <= 0 || g.fullH <= 0) return false;
+  g.cellW = g.fullW;
+  g.cellH = g.fullH;
+  bool fits = false;
+  for (long long c = n; c >= 1 && !fits; --c) {
+    const long long r = (n + c - 1) / c;
+    if (PictureSizeAllowed(c * g.fullW, r * g.fullH)) {
+      g.columns = c;
+      g.rows = r;
+      fits = true;
+    }
+  }
+  if (!fits) {
+    double best = 0;
+    for (long long c = 1; c <= n; ++c) {
+      const long long r = (n + c - 1) / c;
+      const double w = static_cast<double>(c * g.fullW);
+      const double h = static_cast<double>(r * g.fullH);
+      const double side = std::min(static_cast<double>(kMaxPictureSide) / w,
+                                   static_cast<double>(kMaxPictureSide) / h);
+      const double scale = std::min(side, std::sqrt(static_cast<double>(kMaxPicturePixels) / (w * h)));
+      if (scale > best) {
+        best = scale;
+        g.columns = c;
+        g.rows = r;
+      }
+    }
+    g.cellW = std::max(1LL, static_cast<long long>(static_cast<double>(g.fullW) * best));
+    g.cellH = std::max(1LL, static_cast<long long>(static_cast<double>(g.fullH) * best));
+    while (g.cellW > 1 && !PictureSizeAllowed(g.columns * g.cellW, g.rows * g.cellH)) --g.cellW;
+    while (g.cellH > 1 && !PictureSizeAllowed(g.columns * g.cellW, g.rows * g.cellH)) --g.cellH;
+    if (!PictureSizeAllowed(g.columns * g.cellW, g.rows * g.cellH)) return false;
+    g.shrunk = true;
+  }
+  out = MakePicture(static_cast<int>(g.columns * g.cellW), static_cast<int>(g.rows * g.cellH),
+                    kBackground);
+  if (out.empty()) return false;
+  for (long long k = 0; k < n; ++k) {
+    const Picture* p = pictures[static_cast<std::size_t>(k)];
+    if (p == nullptr) continue;
+    const int x = static_cast<int>((k % g.columns) * g.cellW);
+    const int y = static_cast<int>((k / g.columns) * g.cellH);
+    if (!g.shrunk) {
+      Blit(out, *p, x, y);
       continue;
     }
-    const int w = static_cast<int>(std::max(1LL, p->width * cellW / maxW));
-    const int h = static_cast<int>(std::max(1LL, p->height * cellH / maxH));
-    Blit(out, ResizeAreaAverage(*p, w, h), x, 0);
+    const int w = static_cast<int>(std::max(1LL, p->width * g.cellW / g.fullW));
+    const int h = static_cast<int>(std::max(1LL, p->height * g.cellH / g.fullH));
+    Blit(out, ResizeAreaAverage(*p, w, h), x, y);
   }
   return true;
 }
@@ -517,54 +773,52 @@ void FitPreview(const CaptureContext& ctx, Picture& preview) {
   if (!shrunk.empty()) preview = std::move(shrunk);
 }
 
-void Compose(CaptureContext& ctx, int count, CaptureResult& result) {
-  Picture previews;
-  bool shrunk = false;
-  const bool havePreviews = SideBySide(ctx.pictures, kPicFirstPreview, count, previews, shrunk);
-  if (havePreviews) FitPreview(ctx, previews);
-  Picture shots;
+void Compose(CaptureContext& ctx, CaptureResult& result) {
+  std::vector<const Picture*> previews, shots;
+  for (const DeviceShot& d : result.devices) {
+    previews.push_back(d.preview.empty() ? nullptr : &d.preview);
+    shots.push_back(d.shot.empty() ? nullptr : &d.shot);
+  }
+  Grid grid;
+  Picture preview;
+  const bool havePreviews = Arrange(previews, preview, grid);
+  if (havePreviews) FitPreview(ctx, preview);
   // A single phone's shot is on the clipboard already, and its PNG encoding costs
   // about as much as the rest of the shot.
-  const bool onClipboard =
-      count == 1 && ctx.session.phone[1] && result.finished == 1 && !result.clipboardFailed;
-  if (SideBySide(ctx.pictures, kPicFirstShot, count, shots, shrunk)) {
-    if (shrunk) {
+  const bool onClipboard = result.devices.size() == 1 && result.devices[0].phone &&
+                           result.finished == 1 && !result.clipboardFailed;
+  Picture composed;
+  if (Arrange(shots, composed, grid)) {
+    if (grid.shrunk) {
       // The files keep every pixel; the clipboard and the preview hold the pictures scaled.
-      long long widest = 0;
-      for (int i = 1; i <= count; ++i) {
-        if (const Picture* p = ctx.pictures.find(kPicFirstShot + i)) {
-          widest = std::max<long long>(widest, p->width);
-          result.composedHeight = std::max<long long>(result.composedHeight, p->height);
-        }
-      }
-      result.composedWidth = count * widest;
-      result.shrunkWidth = shots.width;
-      result.shrunkHeight = shots.height;
+      result.composedWidth = grid.columns * grid.fullW;
+      result.composedHeight = grid.rows * grid.fullH;
+      result.shrunkWidth = composed.width;
+      result.shrunkHeight = composed.height;
     }
-    if (!onClipboard && !ctx.host.putOnClipboard(shots)) result.clipboardFailed = true;
-    ctx.pictures.put(kPicWork, std::move(shots));
+    if (!onClipboard && !ctx.host.putOnClipboard(composed)) result.clipboardFailed = true;
+    ctx.pictures.put(kPicWork, std::move(composed));
   } else {
     ctx.pictures.release(kPicWork);
   }
   if (havePreviews) {
-    ctx.settings.width = previews.width;
-    ctx.settings.height = previews.height;
-    ctx.pictures.put(kPicStatus, std::move(previews));
+    ctx.settings.width = preview.width;
+    ctx.settings.height = preview.height;
+    ctx.pictures.put(kPicStatus, std::move(preview));
   }
 }
 
 }  // namespace
 
-std::u16string ShotFileName(const AppSettings& settings, const CaptureSession& session, int i) {
-  const bool pinPrefix = settings.includepin != 0 || session.count > 1;
+std::u16string ShotFileName(const AppSettings& settings, const std::u16string& name, bool phone,
+                            bool severalDevices) {
   const std::u16string ext =
       IsShotFormat(settings.shotext) ? std::u16string(kShotExtensions[settings.shotext]) : u"";
-  std::u16string name;
-  if (pinPrefix && i >= 1 && i <= kMaxDevices) {
-    name = (session.phone[i] ? SerialForFileName(session.PIN[i]) : PinForFileName(session.PIN[i])) +
-           u"-";
+  std::u16string prefix;
+  if (settings.includepin != 0 || severalDevices) {
+    prefix = (phone ? SerialForFileName(name) : PinForFileName(name)) + u"-";
   }
-  return name + settings.shotname + ext;
+  return prefix + settings.shotname + ext;
 }
 
 int PhoneIdleMs(const AppSettings& settings) {
@@ -629,14 +883,9 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
     PreviewStatus(ctx, u" wrong password! ", FailCaptionColors());
   } else {
     if (!ready) session.handhelds = session.count;
-    // The phones of an earlier shot are gone with the server.
-    if (std::find(session.phone.begin(), session.phone.end(), true) != session.phone.end()) {
-      ClearPhoneSlots(session);
-    }
     session.deviceSessionReady = true;
-    const int count = std::clamp(session.count, 0, kMaxDevices);
-    for (int i = 1; i <= count; ++i) CaptureOne(ctx, i, job);
-    if (count > 0) Compose(ctx, count, job.result);
+    std::vector<PhoneRun> none;
+    ShootDevices(ctx, std::clamp(session.count, 0, kMaxDevices), none, job);
   }
 
   ShowAndResize(ctx);

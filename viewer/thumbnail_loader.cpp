@@ -108,37 +108,27 @@ ThumbnailResult MakeThumbnail(const ThumbnailJob& job, FolderReader& reader) {
 
 ThumbnailLoader::ThumbnailLoader(FolderReader& reader, int threads, std::uint64_t memoryBudget,
                                  std::function<void()> wake)
-    : reader_(reader), budget_(memoryBudget), wake_(std::move(wake)) {
-  for (int i = 0; i < std::max(1, threads); ++i) threads_.emplace_back([this] { work(); });
-}
+    : reader_(reader), wake_(std::move(wake)), pool_(threads, memoryBudget) {}
 
-ThumbnailLoader::~ThumbnailLoader() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    queue_.clear();
-  }
-  changed_.notify_all();
-  for (std::thread& t : threads_) t.join();
-}
-
-int ThumbnailLoader::DefaultThreads() {
-  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-}
+ThumbnailLoader::~ThumbnailLoader() { pool_.clear(); }
 
 void ThumbnailLoader::cancel() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++generation_;
-  queue_.clear();
+  pool_.clear();
   results_.clear();
 }
 
 void ThumbnailLoader::submit(std::vector<ThumbnailJob> jobs) {
+  std::uint64_t generation = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (ThumbnailJob& job : jobs) queue_.push_back(std::move(job));
+    generation = generation_;
   }
-  changed_.notify_all();
+  for (ThumbnailJob& job : jobs) {
+    const std::uint64_t cost = MemoryOfJob(job);
+    pool_.submit(cost, [this, job = std::move(job), generation] { run(job, generation); });
+  }
 }
 
 std::vector<ThumbnailResult> ThumbnailLoader::take() {
@@ -146,54 +136,30 @@ std::vector<ThumbnailResult> ThumbnailLoader::take() {
   return std::exchange(results_, {});
 }
 
-void ThumbnailLoader::waitIdle() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return queue_.empty() && running_ == 0; });
-}
+void ThumbnailLoader::waitIdle() { pool_.waitIdle(); }
 
-void ThumbnailLoader::work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    // A job starts when its memory fits the budget beside those running, or alone.
-    changed_.wait(lock, [this] {
-      return stopping_ || (!queue_.empty() &&
-                           (running_ == 0 || inFlightCost_ + MemoryOfJob(queue_.front()) <= budget_));
-    });
-    if (stopping_) return;
-    ThumbnailJob job = std::move(queue_.front());
-    queue_.pop_front();
-    const std::uint64_t cost = MemoryOfJob(job);
-    const std::uint64_t generation = generation_;
-    inFlightCost_ += cost;
-    ++running_;
-    lock.unlock();
-    // A failure of any kind, running out of memory included, fails this row alone.
-    ThumbnailResult result;
+void ThumbnailLoader::run(const ThumbnailJob& job, std::uint64_t generation) {
+  // A failure of any kind, running out of memory included, fails this row alone.
+  ThumbnailResult result;
+  try {
+    result = MakeThumbnail(job, reader_);
+  } catch (...) {
+    result = ThumbnailResult{};
+    result.index = job.index;
+    result.probed = job.probe;
+  }
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (generation != generation_) return;
+    wake = results_.empty();
     try {
-      result = MakeThumbnail(job, reader_);
-    } catch (...) {
-      result = ThumbnailResult{};
-      result.index = job.index;
-      result.probed = job.probe;
-    }
-    lock.lock();
-    inFlightCost_ -= cost;
-    --running_;
-    bool wake = false;
-    if (generation == generation_ && !stopping_) {
-      wake = results_.empty();
-      try {
-        results_.push_back(std::move(result));
-      } catch (...) {  // no memory to keep it: the row stays as it was laid out
-      }
-    }
-    changed_.notify_all();
-    if (wake && wake_) {
-      lock.unlock();
-      wake_();
-      lock.lock();
+      results_.push_back(std::move(result));
+    } catch (...) {  // no memory to keep it: the row stays as it was laid out
+      wake = false;
     }
   }
+  if (wake && wake_) wake_();
 }
 
 }  // namespace snapdeck

@@ -6,17 +6,15 @@
 // is probed by a job too, so no long read happens on the UI thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "imaging/picture.h"
 #include "platform/folder_listing.h"
+#include "platform/worker_pool.h"
 #include "viewer/shot_catalogue.h"
 #include "viewer/thumbnail_layout.h"
 
@@ -81,23 +79,17 @@ class ThumbnailLoader {
   void waitIdle();
 
   // At least two, one per core otherwise.
-  static int DefaultThreads();
+  static int DefaultThreads() { return WorkerPool::DefaultThreads(); }
 
  private:
-  void work();
+  void run(const ThumbnailJob& job, std::uint64_t generation);
 
   FolderReader& reader_;
-  const std::uint64_t budget_;
   std::function<void()> wake_;
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<ThumbnailJob> queue_;
   std::vector<ThumbnailResult> results_;
   std::uint64_t generation_ = 0;
-  std::uint64_t inFlightCost_ = 0;
-  int running_ = 0;
-  bool stopping_ = false;
-  std::vector<std::thread> threads_;
+  WorkerPool pool_;  // last: its threads end before the rest goes
 };
 
 }  // namespace snapdeck

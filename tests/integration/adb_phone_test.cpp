@@ -1,16 +1,27 @@
 // The adb client against Android's real adb server and simulated phones.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "adb_world.h"
 #include "capture/adb_client.h"
+#include "capture/capture_job.h"
 #include "capture/demo_mode.h"
+#include "imaging/fixed_text.h"
 #include "platform/posix/clock_posix.h"
+#include "platform/text.h"
+#include "platform/posix/filesystem_posix.h"
+#include "platform/posix/runner_posix.h"
 #include "platform/posix/socket_posix.h"
+#include "platform/worker_pool.h"
+#include "resources/ids.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_picture.h"
+#include "tests/support/wait_until.h"
 
 namespace snapdeck {
 namespace {
@@ -252,6 +263,85 @@ TEST_F(AdbPhone, SlowLargePhoneCompletes) {
   const DecodeResult r = client_.screenshot(slow.serial(), 2000, nullptr);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(IsPattern(r.picture, 1440, 3200));
+}
+
+// A main window that answers from any thread: it only counts what it is asked to draw.
+class QuietHost : public CaptureHost {
+ public:
+  void showStatusPicture(const Picture&) override {}
+  void resizeMainWindow(int, int) override {}
+  void setWaitCursor(bool) override {}
+  void drawProgress(double) override { ++drawn; }
+  void pumpOneEvent() override {}
+  void pumpAllEvents() override {}
+  void clearClipboard() override {}
+  bool putOnClipboard(const Picture&) override { return true; }
+  void playSound(int) override {}
+  void setIncludePinBox(bool, bool) override {}
+  int ask(int, const std::u16string&, const std::u16string&, const std::u16string&) override {
+    return id::kAnswerSecond;
+  }
+  std::u16string passwordResult() override { return {}; }
+  std::atomic<int> drawn{0};
+};
+
+// Eight phones that take 400 ms for a picture are asked for it at once by the capture
+// job: every phone holds its picture back until all eight have been asked, which a job
+// asking one after another never gets to.
+TEST_F(AdbPhone, TheCaptureJobAsksEveryPhoneAtOnce) {
+  testing::TempFolder folder("snapdeck-phones");
+  const std::filesystem::path gate = folder.path() / "go";
+  std::vector<std::string> logs;
+  for (int k = 0; k < 8; ++k) {
+    logs.push_back((folder.path() / ("phone" + std::to_string(k) + ".log")).string());
+    Phone({"width=108", "height=240", "screencap.delay=400", "hold=" + gate.string(),
+           "log=" + logs.back()});
+  }
+  const auto asked = [&logs] {
+    int n = 0;
+    for (const std::string& log : logs) {
+      std::stringstream lines;
+      lines << std::ifstream(log).rdbuf();
+      if (lines.str().find("open exec:screencap") != std::string::npos) ++n;
+    }
+    return n;
+  };
+
+  AppSettings settings;
+  settings.JLpath = Utf8ToUtf16(folder.path().string()) + u"/";
+  settings.currentFolder = Utf8ToUtf16(folder.path().string()) + u"/";
+  settings.shotname = u"shot";
+  settings.shotext = 2;
+  settings.killtimeout = 300;  // the held phones stay within their idle limit
+  CaptureSession session;
+  PictureStore pictures;
+  FixedMetricsText text;
+  std::unique_ptr<FileSystem> files = MakePosixFileSystem();
+  std::unique_ptr<ToolRunner> runner = MakePosixToolRunner();
+  QuietHost host;
+  PhoneLink link(*sockets_, *clock_, *runner, *files, server_.port(), {});
+  WorkerPool workers(2, kPhonePicturesBudget);
+  CaptureContext ctx{settings, session, pictures, text, *clock_, *files, *runner, host,
+                     settings.currentFolder};
+  ctx.phones = &link;
+  ctx.workers = &workers;
+
+  CaptureResult result;
+  std::thread job([&] { result = CaptureJob(ctx); });
+  testing::WaitUntil([&] { return asked() == 8; }, 20000, 20);
+  const int askedAtOnce = asked();
+  std::ofstream(gate).put('x');
+  job.join();
+  EXPECT_EQ(askedAtOnce, 8) << "phones asked for a picture before any gave one";
+  EXPECT_EQ(result.saved, 8);
+  ASSERT_EQ(result.devices.size(), 8u);
+  for (const DeviceShot& device : result.devices) {
+    EXPECT_EQ(device.shot.width, 110);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / Utf16ToUtf8(device.fileName)))
+        << Utf16ToUtf8(device.fileName);
+  }
+  EXPECT_TRUE(result.phoneProblems.empty());
+  EXPECT_GT(host.drawn.load(), 0);
 }
 
 }  // namespace

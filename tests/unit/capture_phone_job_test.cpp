@@ -66,8 +66,7 @@ TEST(PhoneCapture, HandheldAndPhoneSideBySide) {
 
   // The server gone, the slot a phone had is a handheld's again.
   AddPhone(rig, "127.0.0.1:5555");
-  CaptureJob(rig.ctx);
-  ASSERT_TRUE(rig.session.phone[2]);
+  ASSERT_TRUE(CaptureJob(rig.ctx).devices.at(1).phone);
   rig.adb.listening = false;
   rig.session.deviceSessionReady = false;
   rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}};
@@ -117,9 +116,9 @@ TEST(PhoneCapture, PhoneStates) {
   AddPhone(rig, "C3", "offline");
   AddPhone(rig, "D4", "no permissions");
   AddPhone(rig, "E5");
-  AddPhone(rig, "F6");  // beyond four devices
+  AddPhone(rig, "F6");
   rig.settings.sound = 1;
-  CaptureJob(rig.ctx);
+  const CaptureResult result = CaptureJob(rig.ctx);
 
   // No loader, so no handheld is looked for and nothing asks about one.
   EXPECT_TRUE(rig.tool.started.empty());
@@ -130,17 +129,18 @@ TEST(PhoneCapture, PhoneStates) {
   EXPECT_NE(text.find(u"USB debugging"), std::u16string::npos);
   EXPECT_NE(text.find(u"again"), std::u16string::npos);
 
-  EXPECT_EQ(rig.session.count, 4);
+  EXPECT_EQ(rig.session.count, 0);
+  ASSERT_EQ(result.devices.size(), 5u);
   EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\A1-snapdeck.png"));
   EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\E5-snapdeck.png"));
-  EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\F6-snapdeck.png"));
+  EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\F6-snapdeck.png"));
   EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\C3-snapdeck.png"));
-  // The offline and unpermitted phones keep failed slots between the good ones. A phone's
-  // start sound plays as its transfer begins, before any slot is finished.
-  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 4, 5, 5}));
+  // The offline and unpermitted phones keep failed places between the good ones. A
+  // phone's start sound plays as its transfer begins, before any is finished.
+  EXPECT_EQ(rig.host.sounds, (std::vector<int>{4, 4, 4, 5, 5}));
   const Picture* composed = rig.host.lastClip();
   ASSERT_NE(composed, nullptr);
-  EXPECT_EQ(composed->width, 4 * 62);
+  EXPECT_EQ(composed->width, 5 * 62);
   EXPECT_EQ(At(*composed, 1, 1), kPhoneTop);
   EXPECT_EQ(At(*composed, 62 * 3 + 1, 1), kPhoneTop);
   EXPECT_EQ(At(*composed, 62 + 1, 1), MakeRgb(0x22, 0x22, 0x33));
@@ -227,7 +227,7 @@ TEST(PhoneCapture, EveryFailedOrBlackPhoneIsToldWithItsReason) {
 }
 
 // Each display of a foldable and each of two phones sharing a serial get a file of their
-// own; what the four slots cannot take is told, not dropped.
+// own.
 TEST(PhoneCapture, DisplaysAndSharedSerialsGetFilesOfTheirOwn) {
   CaptureRig rig;
   rig.withPhones(false);
@@ -246,40 +246,88 @@ TEST(PhoneCapture, DisplaysAndSharedSerialsGetFilesOfTheirOwn) {
     fold.services[std::string("exec:screencap -d ") + id] = RawOfPicture(PhoneScreen());
   }
   const CaptureResult result = CaptureJob(rig.ctx);
-  EXPECT_EQ(result.saved, 4);
-  for (const char16_t* name : {u"0123456789ABCDEF-t1", u"0123456789ABCDEF-t2", u"FOLD-d1", u"FOLD-d2"}) {
+  EXPECT_EQ(result.saved, 5);
+  for (const char16_t* name : {u"0123456789ABCDEF-t1", u"0123456789ABCDEF-t2", u"FOLD-d1",
+                               u"FOLD-d2", u"FOLD-d3"}) {
     EXPECT_EQ(Saved(rig, u"C:\\shots\\" + std::u16string(name) + u"-snapdeck.png").width, 62);
   }
-  ASSERT_EQ(result.phoneProblems.size(), 1u);
-  EXPECT_EQ(result.phoneProblems[0].phone, u"Fold Sim (FOLD), display 3");
-  EXPECT_NE(result.phoneProblems[0].reason.find(u"at most four"), std::u16string::npos);
+  EXPECT_TRUE(result.phoneProblems.empty());
 }
 
-// Shots side by side wider than a picture may be are scaled down for the clipboard and
-// the preview; the files keep every pixel, and the report says so.
-TEST(PhoneCapture, ShotsBeyondThePictureLimitAreScaledForClipboardAndPreview) {
-  CaptureRig rig;
-  rig.withPhones(false);
+// Shots side by side wider than a picture may be go into rows; beyond the limit in any
+// arrangement they are scaled down for the clipboard and the preview, the files keep
+// every pixel, and the report says so. Handhelds keep their numbered pictures; phones
+// take none, and a device beyond sixteen is told.
+TEST(PhoneCapture, SixteenDevicesInRowsOrScaledAndTheSeventeenthTold) {
+  CaptureRig wide;
+  wide.withPhones(false);
   for (const char* name : {"A1", "B2", "C3"}) {
-    AddPhone(rig, name);
-    rig.adb.phones[name].services["exec:screencap"] =
+    AddPhone(wide, name);
+    wide.adb.phones[name].services["exec:screencap"] =
         RawOfPicture(MakePicture(3000, 40, MakeRgb(30, 60, 90)));
   }
+  const CaptureResult rows = CaptureJob(wide.ctx);
+  EXPECT_EQ(rows.saved, 3);
+  EXPECT_EQ(rows.shrunkWidth, 0);
+  const Picture* clip = wide.host.lastClip();
+  ASSERT_NE(clip, nullptr);
+  EXPECT_EQ(clip->width, 2 * 3002);
+  EXPECT_EQ(clip->height, 2 * 42);
+  EXPECT_EQ(At(*clip, 1, 43), MakeRgb(30, 60, 90));             // the third, below the first
+  EXPECT_EQ(At(*clip, 3003, 43), MakeRgb(0x22, 0x22, 0x33));  // and nothing beside it
+  EXPECT_EQ(ShotReport(rows), u"");
+
+  CaptureRig rig;
+  rig.withPhones(true);
+  rig.settings.shotext = 0;  // bitmaps: quick to write
+  rig.tool.devices = {{"0x2100000A", u""}, {"0x2100000B", u""}, {"0x2100000C", u""}, {"0x2100000D", u""}};
+  rig.host.answers = {20, 20, 20, 20};
+  const std::vector<std::string> serials = {"P01", "P02", "P03", "P04", "P05", "P06", "P07",
+                                            "P08", "P09", "P10", "P11", "P12", "P13"};
+  for (const std::string& serial : serials) AddPhone(rig, serial);
+  // One tall screen: sixteen cells of it hold more pixels than a picture may.
+  rig.adb.phones["P01"].services["exec:screencap"] =
+      RawOfPicture(MakePicture(1000, 2200, MakeRgb(30, 60, 90)));
   const CaptureResult result = CaptureJob(rig.ctx);
-  EXPECT_EQ(result.saved, 3);
-  EXPECT_EQ(Saved(rig, u"C:\\shots\\C3-snapdeck.png").width, 3002);
-  EXPECT_EQ(result.composedWidth, 3 * 3002);
-  EXPECT_EQ(result.composedHeight, 42);
-  const Picture* clip = rig.host.lastClip();
+
+  ASSERT_EQ(result.devices.size(), 16u);
+  EXPECT_EQ(result.saved, 16);
+  EXPECT_EQ(rig.host.pinBox.back(), std::make_pair(false, true));
+  for (int i = 0; i < 16; ++i) {
+    const DeviceShot& d = result.devices[static_cast<std::size_t>(i)];
+    EXPECT_EQ(d.phone, i >= 4) << i;
+    EXPECT_EQ(d.slot, i < 4 ? i + 1 : 0) << i;
+    const std::u16string expected =
+        i < 4 ? u"0x2100000" + std::u16string(1, static_cast<char16_t>(u'A' + i)) + u"-snapdeck.bmp"
+              : Utf8ToUtf16(serials[static_cast<std::size_t>(i - 4)]) + u"-snapdeck.bmp";
+    EXPECT_EQ(d.fileName, expected) << i;
+    EXPECT_TRUE(rig.files.files.count(u"C:\\shots\\" + expected)) << i;
+    EXPECT_FALSE(d.shot.empty()) << i;
+    EXPECT_FALSE(d.preview.empty()) << i;
+  }
+  EXPECT_EQ(result.devices[4].shot.height, 2202);
+  // The handhelds' numbered pictures are theirs alone.
+  for (int slot = 1; slot <= 4; ++slot) {
+    ASSERT_NE(rig.pictures.find(id::kPicFirstShot + slot), nullptr);
+    EXPECT_EQ(rig.pictures.find(id::kPicFirstShot + slot)->width, 242);
+  }
+  EXPECT_EQ(rig.pictures.find(id::kPicFirstPreview + 1)->width, 242);
+  EXPECT_EQ(rig.pictures.find(id::kPicFirstShot + 5), nullptr);
+  EXPECT_FALSE(rig.files.files.count(u"C:\\shots\\P13-snapdeck.bmp"));
+  ASSERT_EQ(result.phoneProblems.size(), 1u);
+  EXPECT_EQ(result.phoneProblems[0].phone, u"Pixel Sim (P13)");
+  EXPECT_NE(result.phoneProblems[0].reason.find(u"at most sixteen"), std::u16string::npos);
+
+  clip = rig.host.lastClip();
   ASSERT_NE(clip, nullptr);
   EXPECT_TRUE(PictureSizeAllowed(clip->width, clip->height));
-  EXPECT_GT(clip->width, 8000);
   EXPECT_EQ(clip->width, result.shrunkWidth);
   EXPECT_EQ(clip->height, result.shrunkHeight);
-  EXPECT_EQ(At(*clip, clip->width - 10, clip->height / 2), MakeRgb(30, 60, 90));
+  EXPECT_GT(result.composedWidth * result.composedHeight, 16LL * 1002 * 2202 - 1);
   const Picture* preview = rig.pictures.find(id::kPicStatus);
   ASSERT_NE(preview, nullptr);
   EXPECT_TRUE(PictureSizeAllowed(preview->width, preview->height));
+  EXPECT_NE(ShotReport(result).find(u"P13): left out"), std::u16string::npos);
   EXPECT_NE(ShotReport(result).find(u"the files keep every pixel"), std::u16string::npos);
 }
 

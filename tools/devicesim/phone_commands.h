@@ -27,6 +27,7 @@ struct PhoneConfig {
   std::string raw = "good";
   std::string png = "good";
   int delayMs = 0;
+  std::string hold;  // a picture's first byte waits until this file exists
   std::uint32_t version = 0x01000001;
   std::uint32_t maxPayload = 1u << 20;
   std::string product = "sim";

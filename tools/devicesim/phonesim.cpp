@@ -108,6 +108,8 @@ void Apply(PhoneConfig& c, DisplayKeys& d, const std::string& key, const std::st
     c.raw = value;
   } else if (key == "png") {
     c.png = value;
+  } else if (key == "hold") {
+    c.hold = value;
   } else if (key == "screencap.delay") {
     c.delayMs = static_cast<int>(ToLong(value, 0, 1 << 30, 0));
   } else if (key == "version") {
@@ -255,6 +257,7 @@ struct Stream {
   std::size_t end = 0;  // bytes to send before the close (less than data for a cut stream)
   bool waitingOkay = false;
   Clock::time_point startAt;  // the first byte not before this
+  bool held = false;          // the first byte waits for the hold file too
   Clock::time_point nextAt;   // the next piece not before this
   std::uint64_t rate = 0;     // bytes per second from startAt, 0 unlimited
 };
@@ -385,6 +388,7 @@ class Connection {
     s.data = std::move(a.data);
     s.startAt = Clock::now() + std::chrono::milliseconds(a.picture ? cfg_.delayMs : 0);
     s.nextAt = s.startAt;
+    s.held = a.picture && !cfg_.hold.empty();
     s.rate = a.picture ? cfg_.rate : 0;
     send(kOkay, id, remoteId, {});
   }
@@ -475,6 +479,14 @@ class Connection {
     if (now < s.startAt) {
       s.nextAt = s.startAt;
       return;
+    }
+    if (s.held) {
+      if (::access(cfg_.hold.c_str(), F_OK) != 0) {
+        s.nextAt = now + std::chrono::milliseconds(10);
+        return;
+      }
+      s.held = false;
+      s.startAt = now;  // a rate counts from the release
     }
     if (s.rate > 0) {
       // Pieces of a twentieth of a second keep a slow link's progress even.
