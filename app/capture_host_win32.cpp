@@ -69,6 +69,13 @@ void MainWindowCaptureHost::drawProgress(double value) {
     SetEvent(beside.reported.get());
     return;
   }
+  // A thread of the work's own, with no window thread waiting for its reports (work run
+  // in place): only the window's thread may paint.
+  if (HWND status = MainControl(id::kStatusPicture);
+      windowThread == 0 && status != nullptr &&
+      GetWindowThreadProcessId(status, nullptr) != GetCurrentThreadId()) {
+    return;
+  }
   DrawMainProgress(value);
 }
 

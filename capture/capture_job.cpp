@@ -287,8 +287,28 @@ std::uint64_t PreparingCost(long long w, long long h) {
          static_cast<std::uint64_t>(std::max(h, 1LL));
 }
 
+// Within fitW x fitH (when set), keeping its proportions.
+void FitWithin(Picture& p, long long fitW, long long fitH) {
+  const long long w = p.width;
+  const long long h = p.height;
+  if (fitW <= 0 || fitH <= 0 || w <= 0 || h <= 0 || (w <= fitW && h <= fitH)) return;
+  long long toW = fitW;
+  long long toH = fitH;
+  if (w * fitH > h * fitW) {
+    toH = std::max(1LL, h * fitW / w);
+  } else {
+    toW = std::max(1LL, w * fitH / h);
+  }
+  Picture shrunk = ResizeAreaAverage(p, static_cast<int>(toW), static_cast<int>(toH));
+  if (!shrunk.empty()) p = std::move(shrunk);
+}
+
+// previewW x previewH bounds the picture kept for the preview (0: none): beside other
+// devices the window never shows more, and sixteen full-size ones would outweigh the
+// shots.
 Prepared PrepareShot(const AppSettings& s, FileSystem& files, DecodeResult decoded,
-                     const std::u16string& fileName, bool keepPng) {
+                     const std::u16string& fileName, bool keepPng, int previewW = 0,
+                     int previewH = 0) {
   Prepared out;
   if (!decoded.ok) return out;
   const FrameStyle frame = FrameStyleOf(s);
@@ -319,12 +339,18 @@ Prepared PrepareShot(const AppSettings& s, FileSystem& files, DecodeResult decod
     if (keepPng && s.shotext == 2) out.png = std::move(encoded);
   }
   out.status = std::move(decoded.picture);
+  FitWithin(out.status, previewW, previewH);
   out.work = std::move(work);
   out.ok = true;
   return out;
 }
 
-void FitPreview(const CaptureContext& ctx, Picture& preview);
+// A phone's screen beside others outgrows the screen: the window shows the previews
+// shrunk, while the files and the clipboard keep every pixel.
+void FitPreview(const CaptureContext& ctx, Picture& preview) {
+  FitWithin(preview, ctx.maxPreviewWidth, ctx.maxPreviewHeight);
+}
+
 
 // Puts a device's prepared picture before the user, on the window's thread: the
 // clipboard (for a phone only when it is the shot's one device: the composed picture
@@ -491,7 +517,9 @@ void PreparePhone(PhoneStage& stage, PhoneRun& run, bool alone) {
   const AppSettings& s = stage.ctx.settings;
   for (Device& device : run.displays) {
     run.prepared.push_back(PrepareShot(s, stage.ctx.files, std::move(device.picture),
-                                       FileNameOf(s, device.out, alone), alone));
+                                       FileNameOf(s, device.out, alone), alone,
+                                       alone ? 0 : stage.ctx.maxPreviewWidth,
+                                       alone ? 0 : stage.ctx.maxPreviewHeight));
   }
 }
 
@@ -754,25 +782,6 @@ bool Arrange(const std::vector<const Picture*>& pictures, Picture& out, Grid& g)
   return true;
 }
 
-// A phone's screen beside others outgrows the screen: the window shows the previews
-// shrunk, while the files and the clipboard keep every pixel.
-void FitPreview(const CaptureContext& ctx, Picture& preview) {
-  const long long maxW = ctx.maxPreviewWidth;
-  const long long maxH = ctx.maxPreviewHeight;
-  const long long w = preview.width;
-  const long long h = preview.height;
-  if (maxW <= 0 || maxH <= 0 || (w <= maxW && h <= maxH)) return;
-  long long fitW = maxW;
-  long long fitH = maxH;
-  if (w * maxH > h * maxW) {
-    fitH = std::max(1LL, h * maxW / w);
-  } else {
-    fitW = std::max(1LL, w * maxH / h);
-  }
-  Picture shrunk = ResizeAreaAverage(preview, static_cast<int>(fitW), static_cast<int>(fitH));
-  if (!shrunk.empty()) preview = std::move(shrunk);
-}
-
 void Compose(CaptureContext& ctx, CaptureResult& result) {
   std::vector<const Picture*> previews, shots;
   for (const DeviceShot& d : result.devices) {
@@ -892,7 +901,7 @@ CaptureResult CaptureJob(CaptureContext& ctx) {
   ctx.host.setWaitCursor(false);
   ctx.host.drawProgress(0);
   job.result.questionNotShown = ctx.questionNotShown;
-  return job.result;
+  return std::move(job.result);  // a member: returned as it is, its pictures not copied
 }
 
 }  // namespace snapdeck
