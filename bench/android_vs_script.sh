@@ -27,6 +27,7 @@ cd "$root"
 
 work=$root/build/bench-android
 cleanup() {
+  wait_driver
   stop_phones_and_adb
   stop_wine_and_xvfb
 }
@@ -34,14 +35,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 exe=${SNAPDECK_EXE:-build/windows/Snapdeck.exe}
-if [ ! -f build/windows/Snapdeck.exe ] || [ ! -f build/windows/bench/android.exe ]; then
-  cmake --preset windows >/dev/null
-  cmake --build build/windows -j2 --target Snapdeck android >/dev/null
-fi
-if [ ! -x build/bench/tools/devicesim/phonesim ]; then
-  cmake --preset bench >/dev/null
-  cmake --build build/bench -j2 --target phonesim >/dev/null
-fi
+need_phone_programs
 
 rm -rf "$work"
 mkdir -p "$work/handshake" "$work/script" "$work/home"
@@ -49,48 +43,29 @@ start_adb_server "$work/adb-server.log" "$work/home"
 start_phone build/bench/tools/devicesim/phonesim "$work/phonesim.out" device \
   --config /dev/null width=1080 height=2400
 [ -n "${DISPLAY:-}" ] || start_xvfb
+no_audio_without_sound_card || true
 wine_prefix "$root/build/wine-bench"
 
-# Wall time of a shell command in microseconds.
-time_us() {
-  local t0=${EPOCHREALTIME/./} t1
-  bash -c "$1" >/dev/null 2>&1 || { echo "failed: $1" >&2; exit 1; }
-  t1=${EPOCHREALTIME/./}
-  echo $((t1 - t0))
-}
 a="HOME=$work/home adb -P $adb_port -s $phone_serial"
 script="cd $work/script && $a exec-out screencap -p > shot.png && $convert shot.png -scale 50% -bordercolor '$color' -border 9 out.png"
 
-wine build/windows/bench/android.exe "$(win_path "$exe")" "$(win_path "$work/snapdeck")" \
-  "$(win_path "$work/handshake")" "$rounds" >"$work/android.log" 2>&1 &
-driver=$!
+start_driver "$exe" "$work/snapdeck" "$work/handshake" "$rounds" 1 "$work/android.log"
 
 ours=() ready=() theirs=() png_alone=() raw_alone=()
 for ((i = 1; i <= rounds; i++)); do
   theirs+=("$(time_us "$script")")
   png_alone+=("$(time_us "$a exec-out screencap -p > $work/script/alone.png")")
   raw_alone+=("$(time_us "$a exec-out screencap > $work/script/alone.raw")")
-  touch "$work/handshake/go.$i"
-  until [ -s "$work/handshake/done.$i" ]; do
-    if ! kill -0 "$driver" 2>/dev/null; then
-      echo "the Snapdeck side ended early:" >&2
-      cat "$work/android.log" >&2
-      exit 1
-    fi
-    sleep 0.05
-  done
-  read -r ms ready_ms name <"$work/handshake/done.$i"
-  ours+=("$(awk -v m="$ms" 'BEGIN {printf "%d", m * 1000}')")
-  ready+=("$(awk -v m="$ready_ms" 'BEGIN {printf "%d", m * 1000}')")
+  snapdeck_round "$work/handshake" "$i"
+  ours+=("$shot_us")
+  ready+=("$ready_us")
 done
-wait "$driver" || true
+wait_driver
 
-out=$work/snapdeck/shots/$name
+out=$work/snapdeck/shots/$shot_name
 dims() { "$convert" "$1" -format '%wx%h' info:; }
 [ "$(dims "$out")" = "$(dims "$work/script/out.png")" ] ||
   echo "warning: sizes differ: Snapdeck $(dims "$out"), script $(dims "$work/script/out.png")" >&2
-ms() { printf '%s\n' "$@" | median | awk '{printf "%.0f", $1 / 1000}'; }
-fastest() { printf '%s\n' "$@" | sort -n | head -n 1 | awk '{printf "%.0f", $1 / 1000}'; }
 our_ms=$(ms "${ours[@]}")
 their_ms=$(ms "${theirs[@]}")
 printf '| shot (1080x2400 phone, PNG 50%%, frame 9) | median ms | fastest ms |\n|---|---:|---:|\n'
