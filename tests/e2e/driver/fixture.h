@@ -72,10 +72,11 @@ class E2eTest : public ::testing::Test {
   // the job still runs is dropped: waits until "take screenshot" is enabled again.
   void LetTheJobFinish(HWND main);
 
-  // Very rarely, under Wine on a loaded machine, the device tool gives no answer within the
-  // program's polling cycles (its first output otherwise comes within a second; why is not
-  // known), and the program asks what it asks when a device does not answer ("no
-  // BlackBerry connected", "the password ... is wrong"). As a user would, a watcher answers
+  // Very rarely, under Wine on a loaded machine, the device tool gave no answer within the
+  // program's polling cycles (its first output otherwise comes within a second): the one
+  // cause found, a start Wine failed, is now tried again by the runner. Should it happen
+  // still, the program asks what it asks when a device does not answer ("no BlackBerry
+  // connected", "the password ... is wrong"). As a user would, a watcher answers
   // "try again", and the password prompt that follows the warning with the empty password
   // the simulated devices have, for every program of the test, and says so in the log with
   // what the simulated tool logged of its last run. A test that looks at those questions
