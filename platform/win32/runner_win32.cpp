@@ -75,6 +75,28 @@ class Win32ToolRun final : public ToolRun {
   UniqueHandle output_;
 };
 
+// A start can fail although the tool is there and nothing of it ran: under Wine the new
+// process now and then ends while it is being set up (ERROR_INTERNAL_ERROR), and on
+// Windows a virus scanner may hold the file for a moment. Such a start is tried again, a
+// little later each time; a tool that is not there or is no program fails at once.
+constexpr int kStartTries = 4;
+constexpr DWORD kFirstRetryPauseMs = 50;
+
+bool StartFailureIsFinal(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A job that ends every process in it when its last handle closes, so nothing the tool
 // started outlives the run, not even when this program ends abruptly.
 UniqueHandle KillOnCloseJob() {
@@ -169,12 +191,15 @@ class Win32ToolRunner final : public ToolRunner {
                             CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | flags, nullptr,
                             nullptr, &startup.StartupInfo, &info) != FALSE;
     };
-    if (detached) {
-      // Out of a job this program may run in (a launcher's), where that job allows it.
-      if (!create(CREATE_BREAKAWAY_FROM_JOB) && !create(0)) return nullptr;
-    } else if (!create(CREATE_SUSPENDED)) {
-      // Suspended until it is in the job, so not even its first child escapes.
-      return nullptr;
+    for (int tries = 1;; ++tries) {
+      // Detached: out of a job this program may run in (a launcher's), where that job
+      // allows it. Otherwise suspended until it is in the job, so not even its first child
+      // escapes.
+      const bool created = detached ? create(CREATE_BREAKAWAY_FROM_JOB) || create(0)
+                                    : create(CREATE_SUSPENDED);
+      if (created) break;
+      if (tries == kStartTries || StartFailureIsFinal(GetLastError())) return nullptr;
+      Sleep(kFirstRetryPauseMs << (tries - 1));
     }
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);

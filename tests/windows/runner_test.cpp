@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/command_lines.h"
@@ -126,6 +127,28 @@ TEST_F(Win32Runner, TheToolAndWhatItStartedEndWithTheRun) {
     run.reset();
     EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
   }
+}
+
+// A start that fails although the tool is there is tried again: here another program (as
+// a virus scanner may) holds the tool's file without sharing it for a moment.
+TEST_F(Win32Runner, AStartThatFailsForAMomentIsTriedAgain) {
+  Sim sim("");
+  ASSERT_TRUE(sim.ready());
+  const std::u16string tool16 = sim.tool16();
+  const std::wstring tool(tool16.begin(), tool16.end());
+  win32::UniqueHandle held(
+      CreateFileW(tool.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  // Held throughout, every try fails.
+  EXPECT_EQ(start(sim, EnumParameters()), nullptr);
+  std::thread scanner([&] {
+    Sleep(20);  // the scanner's moment, not a wait for the runner
+    held.reset();
+  });
+  auto run = start(sim, EnumParameters());
+  scanner.join();
+  ASSERT_NE(run, nullptr);
+  EXPECT_EQ(testing::ReadAll(*run), "0x2100000A\r\n");
 }
 
 // The tool reads its command line in the ANSI code page: what that page cannot hold would

@@ -226,16 +226,26 @@ std::string ResolvePath(const std::string& dir, const std::string& name) {
   return absolute ? name : dir + name;
 }
 
-void AppendLog(const Config& cfg, const std::string& dir, const std::vector<std::string>& args) {
-  if (cfg.log.empty()) return;
-  std::FILE* f = OpenFile(ResolvePath(dir, cfg.log), "ab");
-  if (!f) return;
+// The log file of this run; empty when the configuration keeps none.
+std::string& LogPath() {
+  static std::string path;
+  return path;
+}
+
+void AppendToLog(const std::string& entry) {
+  if (LogPath().empty()) return;
+  if (std::FILE* f = OpenFile(LogPath(), "ab")) {
+    std::fwrite(entry.data(), 1, entry.size(), f);
+    std::fclose(f);
+  }
+}
+
+void AppendLog(const std::vector<std::string>& args) {
   std::string entry = "run\n";
   const std::string raw = RawCommandLine();
   if (!raw.empty()) entry += "cmdline " + Escape(raw) + "\n";
   for (const std::string& a : args) entry += "arg " + Escape(a) + "\n";
-  std::fwrite(entry.data(), 1, entry.size(), f);
-  std::fclose(f);
+  AppendToLog(entry);
 }
 
 [[noreturn]] void HangForever() {
@@ -248,10 +258,17 @@ void AppendLog(const Config& cfg, const std::string& dir, const std::vector<std:
   while (block.size() < 4096) block += "Transferring data, please wait...\r\n";
   while (WriteOut(block.data(), block.size())) {
   }
+  AppendToLog("exit 0\n");
   std::exit(0);
 }
 
-bool Say(const std::string& text) { return WriteOut(text.data(), text.size()); }
+// What reached standard output goes into the log too, so a run its reader saw nothing of
+// tells whether it wrote at all.
+bool Say(const std::string& text) {
+  const bool written = WriteOut(text.data(), text.size());
+  AppendToLog(written ? "out " + std::to_string(text.size()) + "\n" : std::string("out failed\n"));
+  return written;
+}
 
 std::string RecordPin(const std::string& pin) {
   std::string r = pin.substr(0, std::min<std::size_t>(pin.size(), 10));
@@ -351,18 +368,9 @@ int IdleChild() {
   return 0;
 }
 
-void LogChild(const Config& cfg, const std::string& dir, unsigned long pid) {
-  if (cfg.log.empty()) return;
-  if (std::FILE* f = OpenFile(ResolvePath(dir, cfg.log), "ab")) {
-    const std::string entry = "child " + std::to_string(pid) + "\n";
-    std::fwrite(entry.data(), 1, entry.size(), f);
-    std::fclose(f);
-  }
-}
-
 // adb -P PORT start-server: returns once a server listens on the port, starting one
 // when none does; the server outlives this run.
-int StartServerCommand(const Config& cfg, const std::string& dir, int port) {
+int StartServerCommand(int port) {
   if (port < 1 || port > 65535) {
     WriteErr("error: bad port\n");
     return 1;
@@ -370,13 +378,7 @@ int StartServerCommand(const Config& cfg, const std::string& dir, int port) {
   if (Listens(port)) return 0;
   const unsigned long pid = StartServer(port);
   if (pid == 0) return 1;
-  if (!cfg.log.empty()) {
-    if (std::FILE* f = OpenFile(ResolvePath(dir, cfg.log), "ab")) {
-      const std::string entry = "server " + std::to_string(pid) + "\n";
-      std::fwrite(entry.data(), 1, entry.size(), f);
-      std::fclose(f);
-    }
-  }
+  AppendToLog("server " + std::to_string(pid) + "\n");
   for (int waited = 0; waited < 10000; waited += 20) {
     if (Listens(port)) {
       Say("* daemon started successfully\n");
@@ -388,16 +390,9 @@ int StartServerCommand(const Config& cfg, const std::string& dir, int port) {
   return 1;
 }
 
-}  // namespace
-
-int Run(const std::vector<std::string>& args) {
-  if (args.size() == 1 && args[0] == kChildArgument) return IdleChild();
-  if (args.size() == 2 && args[0] == kServerArgument) return Serve(std::atoi(args[1].c_str()));
-  const std::string dir = SelfDirectory();
-  const Config cfg = LoadConfig(dir + "devicesim.cfg");
-  AppendLog(cfg, dir, args);
+int RunCommand(const Config& cfg, const std::vector<std::string>& args) {
   if (args.size() == 3 && args[0] == "-P" && args[2] == "start-server") {
-    return StartServerCommand(cfg, dir, std::atoi(args[1].c_str()));
+    return StartServerCommand(std::atoi(args[1].c_str()));
   }
 
   std::string command, target, pin, password;
@@ -418,7 +413,7 @@ int Run(const std::vector<std::string>& args) {
     }
   }
 
-  if (cfg.child.count(command)) LogChild(cfg, dir, StartChild());
+  if (cfg.child.count(command)) AppendToLog("child " + std::to_string(StartChild()) + "\n");
 
   if (command == "enum") {
     if (cfg.enumDelay > 0) SleepMs(cfg.enumDelay);
@@ -481,6 +476,20 @@ int Run(const std::vector<std::string>& args) {
   }
   Say("Screenshot saved\r\n");
   return 0;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args) {
+  if (args.size() == 1 && args[0] == kChildArgument) return IdleChild();
+  if (args.size() == 2 && args[0] == kServerArgument) return Serve(std::atoi(args[1].c_str()));
+  const std::string dir = SelfDirectory();
+  const Config cfg = LoadConfig(dir + "devicesim.cfg");
+  if (!cfg.log.empty()) LogPath() = ResolvePath(dir, cfg.log);
+  AppendLog(args);
+  const int code = RunCommand(cfg, args);
+  AppendToLog("exit " + std::to_string(code) + "\n");
+  return code;
 }
 
 }  // namespace devicesim

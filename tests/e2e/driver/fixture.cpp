@@ -68,7 +68,7 @@ std::string IniText(const std::vector<std::pair<std::string, std::string>>& entr
 }
 
 std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string out;
+  std::string out = "log = calls.log\n";
   for (const auto& [k, v] : entries) out += k + " = " + v + "\n";
   return out;
 }
@@ -81,6 +81,39 @@ LaunchOptions WithDevices(const std::vector<std::pair<std::string, std::string>>
   if (!settings.empty()) o.settings = ToBytes(IniText(settings));
   return o;
 }
+
+namespace {
+
+// The simulated tool's last run as its log in folder tells it: the arguments, what it
+// wrote and how it ended, so an answered question shows whether the tool ran at all.
+std::string LastToolRun(const std::wstring& folder) {
+  const auto log = ReadFileBytes(JoinPath(folder, L"calls.log"));
+  if (!log) return "no tool run logged";
+  const std::string text(log->begin(), log->end());
+  const std::size_t start = text.rfind("run\n");
+  if (start == std::string::npos || (start > 0 && text[start - 1] != '\n')) {
+    return "no tool run logged";
+  }
+  std::string args, after;
+  std::size_t pos = start + 4;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.rfind("arg ", 0) == 0) {
+      args.append(" ").append(line, 4);
+    } else if (line.rfind("cmdline ", 0) != 0) {
+      after.append("; ").append(line);
+    }
+  }
+  std::string note = "the tool's last run:";
+  note += args;
+  note += after.empty() ? std::string("; nothing written, not ended") : after;
+  return note;
+}
+
+}  // namespace
 
 void E2eTest::SetUp() {
   ASSERT_FALSE(SnapdeckExe().empty()) << "SNAPDECK_EXE is not set (run through tools/test.sh)";
@@ -112,9 +145,13 @@ void E2eTest::WatchRetryQuestions() {
          ask = FindWindowExW(nullptr, ask, nullptr, kRequesterTitle)) {
       DWORD pid = 0;
       GetWindowThreadProcessId(ask, &pid);
+      std::wstring programFolder;
       {
         std::lock_guard<std::mutex> lock(watchedMutex_);
-        if (std::find(watched_.begin(), watched_.end(), pid) == watched_.end()) continue;
+        const auto it = std::find_if(watched_.begin(), watched_.end(),
+                                     [&](const auto& w) { return w.first == pid; });
+        if (it == watched_.end()) continue;
+        programFolder = it->second;
       }
       if (!IsWindowVisible(ask)) continue;
       const std::wstring text = Text(Control(ask, id::kReqMessage));
@@ -127,8 +164,10 @@ void E2eTest::WatchRetryQuestions() {
       } else {
         promptFollows = text.rfind(wrongPassword, 0) == 0;
       }
-      std::printf("[ note     ] the program asked \"%s\"; answered as a user: \"%s\"\n",
-                  Utf8(text.substr(0, 60)).c_str(), Utf8(Text(Control(ask, id::kReqFirstButton))).c_str());
+      std::printf("[ note     ] the program asked \"%s\"; answered as a user: \"%s\"; %s\n",
+                  Utf8(text.substr(0, 60)).c_str(),
+                  Utf8(Text(Control(ask, id::kReqFirstButton))).c_str(),
+                  LastToolRun(programFolder).c_str());
       std::fflush(stdout);
       Click(Control(ask, id::kReqFirstButton));
       WaitUntil([&] { return !IsWindow(ask) || !watching_; }, 10000);
@@ -153,7 +192,7 @@ Program& E2eTest::Start(const std::wstring& folder, const LaunchOptions& options
   EXPECT_TRUE(p.Launch(folder, options))
       << "could not start " << Utf8(options.exeName) << " in " << Utf8(folder);
   std::lock_guard<std::mutex> lock(watchedMutex_);
-  watched_.push_back(p.pid());
+  watched_.emplace_back(p.pid(), folder);
   return p;
 }
 

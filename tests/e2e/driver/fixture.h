@@ -72,12 +72,15 @@ class E2eTest : public ::testing::Test {
   // the job still runs is dropped: waits until "take screenshot" is enabled again.
   void LetTheJobFinish(HWND main);
 
-  // On a loaded machine the device tool now and then gives no answer within the program's
-  // polling cycles (a started Wine process can take that long), and the program asks what
-  // it asks when a device does not answer ("no BlackBerry connected", "the password ... is wrong"). As a user would, a
-  // watcher answers "try again", and the password prompt that follows the warning with the
-  // empty password the simulated devices have, for every program of the test, and says so
-  // in the log. A test that looks at those questions itself turns it off.
+  // Very rarely, under Wine on a loaded machine, the device tool gave no answer within the
+  // program's polling cycles (its first output otherwise comes within a second): the one
+  // cause found, a start Wine failed, is now tried again by the runner. Should it happen
+  // still, the program asks what it asks when a device does not answer ("no BlackBerry
+  // connected", "the password ... is wrong"). As a user would, a watcher answers
+  // "try again", and the password prompt that follows the warning with the empty password
+  // the simulated devices have, for every program of the test, and says so in the log with
+  // what the simulated tool logged of its last run. A test that looks at those questions
+  // itself turns it off.
   void AnswerRetryQuestionsInTheTest();
 
   static std::wstring TestName();
@@ -92,14 +95,15 @@ class E2eTest : public ::testing::Test {
   std::atomic<bool> watching_{false};
   std::atomic<bool> watcherAnswers_{true};
   std::mutex watchedMutex_;
-  std::vector<DWORD> watched_;
+  std::vector<std::pair<DWORD, std::wstring>> watched_;  // program and its folder
 };
 
 // True when a equals the a-sized region of b at (bx, by); names the first differing pixel.
 ::testing::AssertionResult SamePixels(const snapdeck::Picture& a, const snapdeck::Picture& b,
                                       int bx = 0, int by = 0);
 
-// Device simulator configuration text from key/value pairs.
+// Device simulator configuration text from key/value pairs. The simulator logs its runs
+// to calls.log.
 std::string DeviceConfig(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // A start with the simulator configured so, and a hand-made settings file when given.
