@@ -22,24 +22,8 @@ color='#BB1122'
 . "$root/tools/wine-env.sh"
 . "$root/tools/phone-env.sh"
 . "$root/bench/common.sh"
-need_commands "$convert" imagemagick /usr/bin/adb adb
-cd "$root"
-
-work=$root/build/bench-android
-cleanup() {
-  wait_driver
-  stop_phones_and_adb
-  stop_wine_and_xvfb
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-exe=${SNAPDECK_EXE:-build/windows/Snapdeck.exe}
-need_phone_programs
-
-rm -rf "$work"
-mkdir -p "$work/handshake" "$work/script" "$work/home"
-start_adb_server "$work/adb-server.log" "$work/home"
+start_phone_bench "$root/build/bench-android"
+mkdir -p "$work/handshake" "$work/script"
 start_phone build/bench/tools/devicesim/phonesim "$work/phonesim.out" device \
   --config /dev/null width=1080 height=2400
 [ -n "${DISPLAY:-}" ] || start_xvfb

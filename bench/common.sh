@@ -96,3 +96,24 @@ wait_driver() {
 # Medians and fastest of microsecond times, in milliseconds.
 ms() { printf '%s\n' "$@" | median | awk '{printf "%.0f", $1 / 1000}'; }
 fastest() { printf '%s\n' "$@" | sort -n | head -n 1 | awk '{printf "%.0f", $1 / 1000}'; }
+
+# What both phone benchmarks start with: ImageMagick and adb there, the programs built,
+# a fresh work folder with an adb server of its own (port and HOME), and whatever the
+# run started ended when it exits. Sets work and exe.
+start_phone_bench() {
+  work=$1
+  need_commands "$convert" imagemagick /usr/bin/adb adb
+  cd "$root"
+  trap end_phone_bench EXIT
+  trap 'exit 130' INT TERM
+  exe=${SNAPDECK_EXE:-build/windows/Snapdeck.exe}
+  need_phone_programs
+  rm -rf "$work"
+  mkdir -p "$work/home"
+  start_adb_server "$work/adb-server.log" "$work/home"
+}
+end_phone_bench() {
+  wait_driver
+  stop_phones_and_adb
+  stop_wine_and_xvfb
+}

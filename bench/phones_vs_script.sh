@@ -25,24 +25,7 @@ delay=400
 . "$root/tools/wine-env.sh"
 . "$root/tools/phone-env.sh"
 . "$root/bench/common.sh"
-need_commands "$convert" imagemagick /usr/bin/adb adb
-cd "$root"
-
-work=$root/build/bench-phones
-cleanup() {
-  wait_driver
-  stop_phones_and_adb
-  stop_wine_and_xvfb
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-exe=${SNAPDECK_EXE:-build/windows/Snapdeck.exe}
-need_phone_programs
-
-rm -rf "$work"
-mkdir -p "$work/home"
-start_adb_server "$work/adb-server.log" "$work/home"
+start_phone_bench "$root/build/bench-phones"
 [ -n "${DISPLAY:-}" ] || start_xvfb
 no_audio_without_sound_card || true
 wine_prefix "$root/build/wine-bench"
