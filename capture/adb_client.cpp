@@ -829,7 +829,12 @@ std::vector<DisplayShot> AdbClient::screenshots(const PhoneEntry& phone, int idl
     // Touched outside the lock: ten megabytes take a while.
     room.assign(known, 0);
   };
-  const auto single = [](DecodeResult r) { return std::vector<DisplayShot>{{0, std::move(r)}}; };
+  // Not a braced list: its elements are copied, and a picture is megabytes.
+  const auto single = [](DecodeResult r) {
+    std::vector<DisplayShot> one(1);
+    one.front().result = std::move(r);
+    return one;
+  };
   Attempt raw;
   bool rawTried = false;
   for (bool stopAtDisplays : {true, false}) {

@@ -288,18 +288,24 @@ std::uint64_t PreparingCost(long long w, long long h) {
          static_cast<std::uint64_t>(std::max(h, 1LL));
 }
 
-// Within fitW x fitH (when set), keeping its proportions.
-void FitWithin(Picture& p, long long fitW, long long fitH) {
-  const long long w = p.width;
-  const long long h = p.height;
-  if (fitW <= 0 || fitH <= 0 || w <= 0 || h <= 0 || (w <= fitW && h <= fitH)) return;
-  long long toW = fitW;
-  long long toH = fitH;
+// The size of a w x h picture within fitW x fitH (when set), keeping its proportions;
+// false when it fits as it is.
+bool FitSize(long long w, long long h, long long fitW, long long fitH, long long& toW,
+             long long& toH) {
+  if (fitW <= 0 || fitH <= 0 || w <= 0 || h <= 0 || (w <= fitW && h <= fitH)) return false;
+  toW = fitW;
+  toH = fitH;
   if (w * fitH > h * fitW) {
     toH = std::max(1LL, h * fitW / w);
   } else {
     toW = std::max(1LL, w * fitH / h);
   }
+  return true;
+}
+
+void FitWithin(Picture& p, long long fitW, long long fitH) {
+  long long toW = 0, toH = 0;
+  if (!FitSize(p.width, p.height, fitW, fitH, toW, toH)) return;
   Picture shrunk = ResizeAreaAverage(p, static_cast<int>(toW), static_cast<int>(toH));
   if (!shrunk.empty()) p = std::move(shrunk);
 }
@@ -331,6 +337,14 @@ Prepared PrepareShot(const AppSettings& s, FileSystem& files, DecodeResult decod
   Picture work =
       pct == 100 ? decoded.picture
                  : ResizeAreaAverage(decoded.picture, static_cast<int>(sw), static_cast<int>(sh));
+  // A preview no larger than the scaled shot is shrunk from that, before its frame: a
+  // quarter of the pixels to read at 50 %, on the workers that every file waits for.
+  Picture preview;
+  long long pw = 0, ph = 0;
+  if (pct < 100 && FitSize(w, h, previewW, previewH, pw, ph) && pw <= work.width &&
+      ph <= work.height) {
+    preview = ResizeAreaAverage(work, static_cast<int>(pw), static_cast<int>(ph));
+  }
   DrawFrame(work, frame);
   if (IsShotFormat(s.shotext)) {
     std::vector<std::uint8_t> encoded = EncodeForFormat(work, s.shotext);
@@ -339,8 +353,12 @@ Prepared PrepareShot(const AppSettings& s, FileSystem& files, DecodeResult decod
     // A PNG file's bytes are the clipboard's PNG as well: made once, for both.
     if (keepPng && s.shotext == 2) out.png = std::move(encoded);
   }
-  out.status = std::move(decoded.picture);
-  FitWithin(out.status, previewW, previewH);
+  if (!preview.empty()) {
+    out.status = std::move(preview);
+  } else {
+    out.status = std::move(decoded.picture);
+    FitWithin(out.status, previewW, previewH);
+  }
   out.work = std::move(work);
   out.ok = true;
   return out;
