@@ -364,11 +364,11 @@ TEST_F(Capture, FolderWithoutItsBackslashNumbersTheShotsInsideIt) {
                                           {{"shotfolder[0]", Utf8(typed)}, {"autonumber", "1"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   AnswerPasswordPrompt(p);
   EXPECT_TRUE(WaitPng(JoinPath(shots, L"snapdeck[1].png")).has_value()) << "no shots\\snapdeck[1]";
   LetTheJobFinish(main);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   EXPECT_TRUE(WaitPng(JoinPath(shots, L"snapdeck[2].png")).has_value()) << "no shots\\snapdeck[2]";
   LetTheJobFinish(main);
   EXPECT_EQ(ListFiles(shots, L"*.png").size(), 2u);
@@ -382,7 +382,7 @@ TEST_F(Capture, DeviceNameAsStemIsRefusedAndWritesNothing) {
                                           {{"shotname", "NUL"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   // The failure caption at capture size, as a failed shot shows it; no device was asked.
   EXPECT_TRUE(WaitStatusSize(main, 322, 242)) << "no failure caption";
   LetTheJobFinish(main);
@@ -507,6 +507,21 @@ class Phones : public E2eTest {
   void UseServer(const std::wstring& port) {
     SetEnvironmentVariableW(L"ANDROID_ADB_SERVER_PORT", port.c_str());
   }
+  // The program with no loader beside it, reaching the server at port; main is its window
+  // once ready for a shot, null when it never got there.
+  Program& StartPhonesOnly(const std::wstring& port, HWND& main) {
+    UseServer(port);
+    LaunchOptions o;
+    o.withDeviceTool = false;
+    Program& p = Start(folder_, o);
+    main = WaitMain(p);
+    if (main != nullptr &&
+        !WaitUntil([&] { return Enabled(main) && Enabled(Control(main, id::kTakeScreenshot)); },
+                   30000)) {
+      main = nullptr;
+    }
+    return p;
+  }
   static std::wstring FileNameOf(const std::wstring& serial) {
     std::wstring out = serial;
     for (wchar_t& c : out) {
@@ -538,7 +553,7 @@ TEST_F(Phones, HandheldAndPhoneGiveTwoFilesSideBySide) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}, {"width", "240"}, {"height", "160"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   AnswerPasswordPrompt(p);
   AnswerUnauthorized(p);
 
@@ -563,16 +578,12 @@ TEST_F(Phones, HandheldAndPhoneGiveTwoFilesSideBySide) {
 }
 
 TEST_F(Phones, PhonesOnlyNeedNoLoaderAndTheUnauthorizedOneIsTold) {
-  UseServer(port_);
-  LaunchOptions o;
-  o.withDeviceTool = false;
-  Program& p = Start(folder_, o);
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
+  HWND main = nullptr;
+  Program& p = StartPhonesOnly(port_, main);
+  ASSERT_NE(main, nullptr) << "the window was not ready for a shot";
   // Ready for a shot without a question about the loader.
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(main) && Enabled(Control(main, 55)); }, 30000));
   EXPECT_EQ(p.FindWindowTitled(kRequesterTitle), nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   AnswerUnauthorized(p);
 
   // One device: no serial in front of the name.
@@ -590,13 +601,9 @@ TEST_F(Phones, PhonesOnlyNeedNoLoaderAndTheUnauthorizedOneIsTold) {
 TEST_F(Phones, CleanStatusBarFromTheWindowMenu) {
   const std::wstring log = Env(L"SNAPDECK_E2E_PHONE_LOG");
   ASSERT_FALSE(log.empty()) << "the test command gives the phone a log";
-  UseServer(port_);
-  LaunchOptions o;
-  o.withDeviceTool = false;
-  Program& p = Start(folder_, o);
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(main) && Enabled(Control(main, 55)); }, 30000));
+  HWND main = nullptr;
+  Program& p = StartPhonesOnly(port_, main);
+  ASSERT_NE(main, nullptr) << "the window was not ready for a shot";
   // The entry is the menu's last: each look at the menu ends by choosing it, which
   // closes the menu for sure (an Esc may leave the window in menu mode). Ticking it
   // changes only its row.
@@ -633,7 +640,7 @@ TEST_F(Phones, CleanStatusBarFromTheWindowMenu) {
   EXPECT_GT(highest, on->height * 2 / 3) << "more than the last entry changed";
 
   const std::size_t logged = ReadFileBytes(log).value_or(Bytes{}).size();
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   AnswerUnauthorized(p);
   ASSERT_TRUE(WaitPng(JoinPath(folder_, L"snapdeck.png")).has_value()) << "no file for the phone";
   LetTheJobFinish(main);
@@ -677,14 +684,10 @@ TEST_F(Phones, FoldableGivesTwoFilesAndTroubledPhonesAreToldInOneBubble) {
   const std::wstring failing = Env(L"SNAPDECK_E2E_FAILING_PHONE");
   ASSERT_FALSE(port.empty() || fold.empty() || black.empty() || failing.empty())
       << "the test command starts a second adb server with the troubled phones";
-  UseServer(port);
-  LaunchOptions o;
-  o.withDeviceTool = false;
-  Program& p = Start(folder_, o);
-  HWND main = WaitMain(p);
-  ASSERT_NE(main, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return Enabled(main) && Enabled(Control(main, 55)); }, 30000));
-  Click(Control(main, 55));
+  HWND main = nullptr;
+  Program& p = StartPhonesOnly(port, main);
+  ASSERT_NE(main, nullptr) << "the window was not ready for a shot";
+  Click(Control(main, id::kTakeScreenshot));
 
   HWND bubble = p.WaitWindow(kBubbleTitle);
   ASSERT_NE(bubble, nullptr) << "the troubled phones were not told";
@@ -718,7 +721,7 @@ TEST_F(Phones, WithoutAdbTheHandheldsAreAsBefore) {
   Program& p = Start(folder_, WithDevices({{"devices", "1"}}));
   HWND main = WaitMain(p);
   ASSERT_NE(main, nullptr);
-  Click(Control(main, 55));
+  Click(Control(main, id::kTakeScreenshot));
   AnswerPasswordPrompt(p);
   auto shot = WaitPng(JoinPath(folder_, L"snapdeck.png"));
   ASSERT_TRUE(shot.has_value());
